@@ -1,0 +1,96 @@
+#include "toolkit/sysutils.h"
+
+#include "toolkit/exception.h"
+
+#include <cctype>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <thread>
+
+int ParseIntDefault(std::string_view text, int fallback) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    if (i == text.size()) return fallback;
+    std::int64_t value = 0;
+    for (; i < text.size(); ++i) {
+        const char ch = text[i];
+        if (ch < '0' || ch > '9') return fallback;
+        value = value * 10 + (ch - '0');
+        if (value > std::int64_t{std::numeric_limits<int>::max()} + 1) return fallback;
+    }
+    if (negative) value = -value;
+    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) return fallback;
+    return static_cast<int>(value);
+}
+
+namespace {
+
+// One %d conversion spec: flags, width and precision, no length modifiers.
+bool valid_int_spec(std::string_view spec) {
+    std::size_t i = 0;
+    while (i < spec.size() && std::string_view("-+ 0#").find(spec[i]) != std::string_view::npos) ++i;
+    while (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i]))) ++i;
+    if (i < spec.size() && spec[i] == '.') {
+        ++i;
+        while (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i]))) ++i;
+    }
+    return i + 1 == spec.size() && spec[i] == 'd';
+}
+
+}  // namespace
+
+std::string FormatText(std::string_view format, int a, int b, int c) {
+    const int args[3] = {a, b, c};
+    int used = 0;
+    std::string out;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            out += format[i];
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == '%') {
+            out += '%';
+            ++i;
+            continue;
+        }
+        const std::size_t end = format.find('d', i);
+        if (end == std::string_view::npos || used == 3) throw Exception("Format '" + std::string(format) + "' invalid");
+        const std::string spec(format.substr(i, end - i + 1));
+        if (!valid_int_spec(std::string_view(spec).substr(1))) throw Exception("Format '" + std::string(format) + "' invalid");
+        char buffer[64];
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), args[used++]);
+        out += buffer;
+        i = end;
+    }
+    return out;
+}
+
+namespace {
+
+SleepHandler& sleep_handler() {
+    static SleepHandler handler;
+    return handler;
+}
+
+}  // namespace
+
+void Sleep(unsigned ms) {
+    if (const auto& handler = sleep_handler()) {
+        handler(ms);
+        return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+SleepHandler SetSleepHandler(SleepHandler handler) {
+    SleepHandler previous = std::move(sleep_handler());
+    sleep_handler() = std::move(handler);
+    return previous;
+}

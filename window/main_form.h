@@ -1,0 +1,47 @@
+#pragma once
+// The bench's one window: its controls, click handlers and mode enabling.
+#include "toolkit/application.h"
+#include "toolkit/chart.h"
+#include "toolkit/controls.h"
+#include "toolkit/form.h"
+#include "toolkit/image.h"
+
+class TForm1 : public TForm {
+public:
+    explicit TForm1(TComponent* owner);
+
+    TPageControl* PageControl1;
+    TTabSheet* TabSheet1;
+    TPanel* Panel1;
+    TButton* Button1;
+    TButton* Button2;
+    TLabeledEdit* edKp;
+    TLabeledEdit* edKi;
+    TLabeledEdit* edKd;
+    TGroupBox* GroupBox1;
+    TLabeledEdit* edKv;
+    TLabeledEdit* edW;
+    TCheckBox* cbSpeedRegulation;
+    TLabeledEdit* edPos;
+    TChart* Chart1;
+    TLineSeries* Series1;
+    TLineSeries* Series2;
+    TLineSeries* Series3;
+    TLineSeries* Series4;
+    TTabSheet* TabSheet2;
+    TImage* Image1;
+    TPanel* Panel2;
+    TButton* btDrawNCPath;
+    TStatusBar* StatusBar1;
+    TButton* Button3;
+
+    void Button1Click(TObject* Sender);
+    void Button2Click(TObject* Sender);
+    void cbSpeedRegulationClick(TObject* Sender);
+    void btDrawNCPathClick(TObject* Sender);
+    void Button3Click(TObject* Sender);
+
+    void update_mode_controls();
+};
+
+extern TForm1* Form1;
