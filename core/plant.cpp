@@ -2,8 +2,6 @@
 
 #include "core/int16.h"
 
-#include <cmath>
-
 Plant plant{0.0, 0.0, 0.1, 5.6, 1.0};
 
 void plant_reset() {
@@ -18,5 +16,6 @@ std::int16_t plant_step(std::int16_t u) {
         plant.dt * ((plant.inputGain * static_cast<double>(u) - plant.integral) - plant.damping * plant.speed);
     plant.integral = plant.integral + integralIncrement;
     plant.speed = plant.speed + speedIncrement;
-    return wrap16(static_cast<std::int64_t>(std::trunc(plant.speed)));
+    // The conversion truncates toward zero: -25.5 gives -25.
+    return wrap16(static_cast<std::int64_t>(plant.speed));
 }

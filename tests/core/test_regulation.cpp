@@ -1,0 +1,86 @@
+#include "core/regulation.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+constexpr RegulationGains kInitialGains{250, 60, 0, 30, 80};
+
+struct Pass {
+    std::int32_t time;
+    RegulationPoints points;
+};
+
+// Passes of one run without the window; speed mode stops after `limit` passes.
+std::vector<Pass> run(bool speedMode, const RegulationGains& gains, int limit) {
+    RegulationRun state;
+    regulation_start(state, speedMode, gains);
+    std::vector<Pass> passes;
+    for (int i = 0; i < limit && regulation_control(state, speedMode); ++i) {
+        passes.push_back({state.runTime, regulation_chart_points(state, speedMode)});
+        regulation_advance_clock(state, speedMode);
+    }
+    return passes;
+}
+
+TEST(Regulation, SpeedModeFirstPasses) {
+    const std::vector<Pass> passes = run(true, kInitialGains, 5);
+    const int expected[5][3] = {{4, 248, 0}, {8, 221, 24}, {12, 227, 33}, {16, 246, 36}, {20, 253, 40}};
+    ASSERT_EQ(passes.size(), 5u);
+    for (std::size_t i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(passes[i].time, expected[i][0]);
+        EXPECT_EQ(passes[i].points.count, 2);
+        EXPECT_EQ(passes[i].points.y[0], expected[i][1]);
+        EXPECT_EQ(passes[i].points.y[1], expected[i][2]);
+    }
+}
+
+TEST(Regulation, PositionModeFollowsTheDemoProgramToItsEnd) {
+    const std::vector<Pass> passes = run(false, kInitialGains, 1000);
+    ASSERT_EQ(passes.size(), 195u);
+    for (std::size_t i = 0; i < passes.size(); ++i) ASSERT_EQ(passes[i].time, static_cast<int>(4 * (i + 1)));
+    const RegulationPoints& first = passes.front().points;
+    EXPECT_EQ(first.count, 4);
+    for (double v : first.y) EXPECT_EQ(v, 0.0);
+    EXPECT_EQ(passes.back().points.y[3], 0.0);  // the contour's last X
+    EXPECT_EQ(passes[57].points.y[3], 50.0);    // end of the first move
+}
+
+TEST(Regulation, StartResetsTheStateOfAnEarlierRun) {
+    run(true, {250, 60, 100, 30, 200}, 50);
+    pwmDirection = -1;
+    RegulationRun state;
+    regulation_start(state, true, {0, 0, 0, 0, 0});
+    EXPECT_EQ(actualSpeed, 0);
+    EXPECT_EQ(actualPosition, 0);
+    EXPECT_EQ(pwmDuty, 0);
+    EXPECT_EQ(speedController.eSum, 0);
+    EXPECT_EQ(speedController.ePrev, 0);
+    EXPECT_EQ(speedController.ta, 1);
+    EXPECT_EQ(positionController.ta, 1);
+    // Zero setpoint and gains hold the drive at rest, whatever direction was left.
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(regulation_control(state, true));
+        EXPECT_EQ(actualSpeed, 0);
+    }
+}
+
+TEST(Regulation, PositionModeWithoutProgramEndsInTheFirstPass) {
+    nc_release_program();
+    RegulationRun state;
+    regulation_start(state, true, kInitialGains);  // speed mode loads nothing
+    EXPECT_FALSE(regulation_control(state, false));
+}
+
+TEST(Regulation, StopOnlyClearsTheFlag) {
+    regulationRunning = true;
+    stop_regulation();
+    EXPECT_FALSE(regulationRunning);
+    stop_regulation();
+    EXPECT_FALSE(regulationRunning);
+}
+
+}  // namespace
