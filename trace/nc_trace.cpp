@@ -1,0 +1,21 @@
+#include "core/csv.h"
+#include "core/nc.h"
+#include "trace/traces.h"
+
+#include <array>
+
+void trace_nc(const ParsedOptions&, TraceOutput& out) {
+    std::string text;
+    const std::string_view header[] = {"call", "result", "X", "Y", "Z"};
+    csv_append_header(text, header);
+    nc_load_demo();
+    NcPoint point{0, 0, 0};
+    for (long call = 1;; ++call) {
+        const std::int16_t result = nc_step(point);
+        const std::array<std::optional<double>, 5> cells{double(call), double(result), double(point.X),
+                                                         double(point.Y), double(point.Z)};
+        csv_append_row(text, cells);
+        if (result != NC_STEPPED) break;
+    }
+    out.write(text);
+}

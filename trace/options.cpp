@@ -1,0 +1,49 @@
+#include "trace/options.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+std::optional<std::string> ParsedOptions::text(const std::string& name) const {
+    const auto it = values.find(name);
+    if (it == values.end()) return std::nullopt;
+    return it->second;
+}
+
+ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names) {
+    ParsedOptions parsed;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            parsed.help = true;
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) throw UsageError{"unexpected argument '" + arg + "'"};
+        std::string name = arg.substr(2);
+        std::optional<std::string> value;
+        if (const auto eq = name.find('='); eq != std::string::npos) {
+            value = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (std::find(names.begin(), names.end(), name) == names.end()) throw UsageError{"unknown option --" + name};
+        if (!value) {
+            if (i + 1 >= args.size()) throw UsageError{"option --" + name + " needs a value"};
+            value = args[++i];
+        }
+        parsed.values[name] = *value;
+    }
+    return parsed;
+}
+
+long integer_option(const ParsedOptions& options, const std::string& name, long fallback, long low, long high) {
+    const auto text = options.text(name);
+    if (!text) return fallback;
+    errno = 0;
+    char* end = nullptr;
+    const long value = std::strtol(text->c_str(), &end, 10);
+    if (text->empty() || *end != '\0' || errno == ERANGE || value < low || value > high) {
+        throw UsageError{"option --" + name + " needs a whole number from " + std::to_string(low) + " to " +
+                         std::to_string(high) + ", not '" + *text + "'"};
+    }
+    return value;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// Command-line options of the traces: "--name value" pairs and "--help".
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct UsageError {
+    std::string message;  // one line, without the program name
+};
+
+struct ParsedOptions {
+    bool help = false;
+    std::map<std::string, std::string> values;
+
+    std::optional<std::string> text(const std::string& name) const;
+};
+
+// Accepts only the names given (without the leading "--"); throws UsageError
+// for anything else or a missing value.
+ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names);
+
+// An integer option within [low, high]; throws UsageError otherwise.
+long integer_option(const ParsedOptions& options, const std::string& name, long fallback, long low, long high);

@@ -1,0 +1,15 @@
+#pragma once
+// The traces the command-line front end writes, each from the same code the
+// window runs.
+#include "trace/options.h"
+#include "trace/output.h"
+
+#include <iosfwd>
+#include <string>
+
+// Each writes its CSV into `out`; warnings go to `warnings`. Throw UsageError
+// for option values that make no sense.
+void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);
+void trace_nc(const ParsedOptions& options, TraceOutput& out);
+void trace_circle(const ParsedOptions& options, TraceOutput& out);
+void trace_arc(const ParsedOptions& options, TraceOutput& out);
