@@ -1,0 +1,9 @@
+#pragma once
+// The "NC Tests" page's image as a button leaves it, rendered without pauses.
+#include <string>
+
+enum class PageImage { NcPath, CircleTest };
+
+// Writes the image as PNG to `path` (whole or not at all). False with
+// `error` set when it cannot.
+bool write_page_image(PageImage which, const std::string& path, std::string& error);
