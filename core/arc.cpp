@@ -1,0 +1,147 @@
+#include "core/arc.h"
+
+#include "core/int16.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+std::int32_t taxicab(std::int16_t a, std::int16_t b) { return std::abs(std::int32_t{a}) + std::abs(std::int32_t{b}); }
+
+// The octant and quadrant switches, checked in order; the first row whose
+// directions, axis and condition all hold is applied. Returns its number.
+int apply_switch(ArcState& s) {
+    const std::int32_t x = s.x;
+    const std::int32_t y = s.y;
+    const bool mainX = s.mainAxis == ArcAxis::X;
+    if (s.dx > 0 && s.dy > 0 && mainX && x == 0) {
+        s.dy = -1;
+        s.d = wrap16(x * x + (y - 1) * y - s.r2);  // top: seed afresh
+        return 1;
+    }
+    if (s.dx > 0 && s.dy < 0 && mainX && x >= y) {
+        s.mainAxis = ArcAxis::Y;
+        s.d = wrap16(s.d + 2 * s.dy * y + 1);
+        return 2;
+    }
+    if (s.dx > 0 && s.dy < 0 && !mainX && y == 0) {
+        s.dx = -1;
+        s.d = wrap16(s.d + 2 * s.dx * x + 1);
+        return 3;
+    }
+    if (s.dx < 0 && s.dy < 0 && !mainX && x <= -y) {
+        s.mainAxis = ArcAxis::X;
+        s.d = wrap16(s.d + 2 * s.dx * x + 1);
+        return 4;
+    }
+    if (s.dx < 0 && s.dy < 0 && mainX && x == 0) {
+        s.dy = 1;
+        s.d = wrap16(x * x + (y + 1) * y - s.r2);  // bottom: seed afresh
+        return 5;
+    }
+    if (s.dx < 0 && s.dy > 0 && mainX && x <= y) {
+        s.mainAxis = ArcAxis::Y;
+        s.d = wrap16(s.d + 2 * s.dy * y + 1);
+        return 6;
+    }
+    if (s.dx < 0 && s.dy > 0 && !mainX && y == 0) {
+        s.dx = 1;
+        s.d = wrap16(s.d + 2 * s.dx * x + 1);
+        return 7;
+    }
+    if (s.dx > 0 && s.dy > 0 && !mainX && -x <= y) {
+        s.mainAxis = ArcAxis::X;
+        s.d = wrap16(s.d + 2 * s.dx * x + 1);
+        return 8;
+    }
+    return 0;
+}
+
+ArcPose pose_of(const ArcState& s) { return {s.x, s.y, s.dx, s.dy, s.mainAxis, s.d}; }
+
+// Brent's cycle finding: the mark stays for 1, 2, 4, ... passes; a trace that
+// is periodic returns to it within a few rounds of its period.
+void check_repeat(ArcState& s) {
+    const ArcPose now = pose_of(s);
+    if (now == s.mark) {
+        s.repeated = true;
+        return;
+    }
+    if (++s.markAge == s.markSpan) {
+        s.mark = now;
+        s.markSpan *= 2;
+        s.markAge = 0;
+    }
+}
+
+}  // namespace
+
+ArcState arc_begin(std::int16_t cx, std::int16_t cy, std::int16_t sx, std::int16_t sy, std::int16_t ex,
+                   std::int16_t ey) {
+    ArcState s{};
+    s.cx = cx;
+    s.cy = cy;
+    const std::int32_t ex0 = ex - cx;
+    const std::int32_t ey0 = ey - cy;
+    s.r2 = wrap16(ex0 * ex0 + ey0 * ey0);  // above 32767 this wraps, as intended
+    s.x = wrap16(sx - cx);
+    s.y = wrap16(sy - cy);
+    s.xe = wrap16(ex0);
+    s.ye = wrap16(ey0);
+    s.dx = 1;
+    s.dy = 1;
+    s.mainAxis = ArcAxis::X;
+    s.d = 0;
+    s.row = 0;
+    s.passes = 0;
+    // A full turn of radius R takes about 5.7 R passes, and the taxicab
+    // radius is never below the true one; the bound also leaves room for a
+    // trace that first has to settle from the start radius onto the end
+    // radius. Without it an end point that the trace never meets (a wrapped
+    // r2, an end near the centre, a start off the top) keeps it going forever.
+    const std::int32_t radius = std::max(taxicab(s.x, s.y), taxicab(s.xe, s.ye));
+    s.passLimit = 12 * radius + 16;
+    s.mark = pose_of(s);
+    s.markSpan = 1;
+    s.markAge = 0;
+    s.repeated = false;
+    return s;
+}
+
+PlotPoint arc_point(const ArcState& s) { return {std::int32_t{s.cx} + s.x, std::int32_t{s.cy} + s.y}; }
+
+bool arc_at_end(const ArcState& s) { return s.x == s.xe && s.y == s.ye; }
+
+bool arc_next(ArcState& s, PlotPoint& point) {
+    if (arc_at_end(s) || s.repeated || s.passes >= s.passLimit) return false;
+    s.row = apply_switch(s);
+
+    if (s.mainAxis == ArcAxis::X) {
+        s.x = wrap16(s.x + s.dx);
+    } else {
+        s.y = wrap16(s.y + s.dy);
+    }
+
+    // T: d is non-zero and has the sign of dx * dy.
+    const bool t = std::int32_t{s.d} * s.dx * s.dy > 0;
+    if (s.mainAxis == ArcAxis::X) {
+        if (t) {
+            s.d = wrap16(s.d + 2 * s.dx * s.x + 1);
+        } else {
+            s.y = wrap16(s.y + s.dy);
+            s.d = wrap16(s.d + 2 * (s.dx * s.x + s.dy * s.y) + 1);
+        }
+    } else {
+        if (t) {
+            s.x = wrap16(s.x + s.dx);
+            s.d = wrap16(s.d + 2 * (s.dx * s.x + s.dy * s.y) + 1);
+        } else {
+            s.d = wrap16(s.d + 2 * s.dy * s.y + 1);
+        }
+    }
+    ++s.passes;
+    check_repeat(s);
+    point = arc_point(s);
+    return true;
+}
