@@ -1,6 +1,8 @@
 #pragma once
 // Line chart with line series, drawn by the layer itself so that a repaint
 // per pass stays cheap however many points the series hold.
+#include "toolkit/canvas.h"
+#include "toolkit/chart_data.h"
 #include "toolkit/colors.h"
 
 #include <cstddef>
@@ -15,8 +17,10 @@ class ChartWidget;
 class TLineSeries {
 public:
     void Clear();
-    // Appends a point; X values arrive in ascending order. `color` is
-    // clDefaultColor for the series' own colour. Returns the point's index.
+    // Appends a point; X values arrive in ascending order (one that does not
+    // goes to its sorted place). `color` is clDefaultColor for the series'
+    // own colour; the line is drawn in the series' colour whatever is passed,
+    // since the program passes nothing else. Returns the point's index.
     int AddXY(double x, double y, const std::string& label = "", TColor color = clDefaultColor);
     void SetTitle(const std::string& title);
     const std::string& Title() const;
@@ -25,17 +29,27 @@ public:
     std::size_t Count() const;
     double XValue(std::size_t index) const;
     double YValue(std::size_t index) const;
+    // Bytes held for the points and their drawing summary.
+    std::size_t StorageBytes() const;
 
 private:
     friend class TChart;
     friend class ChartWidget;
     TLineSeries(TChart& chart, std::string title, int width, TColor color);
+    void Changed(std::size_t index);
     TChart& chart_;
     std::string title_;
     int width_;
     TColor color_;
-    std::vector<double> x_;
-    std::vector<double> y_;
+    SeriesData points_;
+    // First point the chart has not drawn yet; Count() when all are drawn.
+    std::size_t undrawnFrom_ = 0;
+};
+
+// Where a point lands on the chart, in widget pixels.
+struct ChartPixel {
+    int X = 0;
+    int Y = 0;
 };
 
 class TChart {
@@ -60,8 +74,16 @@ public:
     // Redraws at once, inside the call, with every point added so far.
     void Repaint();
 
+    // Inspection, for tests and the benchmark. Both bring the picture up to
+    // date first, as a repaint would.
+    TRect PlotArea();  // where the points can land (Right, Bottom exclusive)
+    ChartPixel PointPixel(const TLineSeries& series, std::size_t index);
+    // How often the whole picture was drawn anew (size, range or title change).
+    std::size_t FullRedraws() const;
+
 private:
     friend class TLineSeries;
-    ChartWidget* widget_;
+    friend class ChartWidget;
+    ChartWidget* widget_;  // null once Qt has deleted the widget with its parent
     std::vector<std::unique_ptr<TLineSeries>> series_;
 };

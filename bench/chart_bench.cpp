@@ -1,0 +1,195 @@
+// Cost of one regulation pass with the chart attached, apart from its 20 ms
+// pause: plant and loops, four AddXY, the immediate Repaint and the message
+// pump, with N points already in each of the four series, the whole series
+// on screen, pens 3, 3, 5, 4, on a 660 x 309 chart.
+#include "core/cascade.h"
+#include "core/int16.h"
+#include "core/regulation.h"
+#include "toolkit/chart.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QPixmap>
+#include <QString>
+#include <QWidget>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The four chart values of one pass, from the real regulation steps.
+class Feed {
+public:
+    virtual ~Feed() = default;
+    virtual void control() = 0;
+    virtual void values(double (&y)[4]) = 0;
+    double time() const { return time_; }
+    void advance() { time_ += 4; }
+
+protected:
+    double time_ = 0;  // ms; grows by 4 per pass in both modes here
+};
+
+const RegulationGains kGains{250, 60, 0, 30, 80};
+
+// Speed mode with the window's initial gains. Speed mode fills two series;
+// the other two get the running position (kept to 16 bits, as the position
+// sum is) and the setpoint, so that all four grow.
+class SpeedFeed : public Feed {
+public:
+    SpeedFeed() { regulation_start(run_, true, kGains); }
+    void control() override {
+        regulation_control(run_, true);
+        position_ = wrap16(std::int32_t{position_} + actualSpeed);
+    }
+    void values(double (&y)[4]) override {
+        const RegulationPoints p = regulation_chart_points(run_, true);
+        y[0] = p.y[0];
+        y[1] = p.y[1];
+        y[2] = position_;
+        y[3] = speedController.w;
+    }
+
+private:
+    RegulationRun run_;
+    std::int16_t position_ = 0;
+};
+
+// Position mode over the demo NC program, started again whenever it ends.
+class PositionFeed : public Feed {
+public:
+    PositionFeed() { regulation_start(run_, false, kGains); }
+    void control() override {
+        if (!regulation_control(run_, false)) {
+            regulation_start(run_, false, kGains);
+            regulation_control(run_, false);
+        }
+    }
+    void values(double (&y)[4]) override {
+        const RegulationPoints p = regulation_chart_points(run_, false);
+        std::copy(p.y, p.y + 4, y);
+    }
+
+private:
+    RegulationRun run_;
+};
+
+// A worst case for the chart, not the program: every value random, so every
+// pixel column is a full-height span.
+class NoiseFeed : public Feed {
+public:
+    void control() override {}
+    void values(double (&y)[4]) override {
+        for (double& v : y) v = static_cast<double>(rng_() % 2001) - 1000.0;
+    }
+
+private:
+    std::mt19937 rng_{7};
+};
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+double percentile(std::vector<double> v, double q) {
+    std::sort(v.begin(), v.end());
+    const auto at = static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5);
+    return v[at];
+}
+
+void add_pass(std::vector<TLineSeries*>& series, Feed& feed) {
+    double y[4];
+    feed.values(y);
+    for (std::size_t s = 0; s < series.size(); ++s) series[s]->AddXY(feed.time(), y[s], "", clDefaultColor);
+}
+
+// With a directory given, each run leaves its final picture there.
+const char* gSaveDir = nullptr;
+
+void measure(const char* name, std::function<Feed*()> make_feed, std::size_t prefill, int passes) {
+    TChart chart(nullptr);
+    chart.SetTitle("TChart");
+    chart.SetBottomAxisTitle("[ms]");
+    chart.SetBottomAxisIncrement(4);
+    std::vector<TLineSeries*> series{chart.AddSeries("y (PWM)", 3), chart.AddSeries("v (IST)", 3, clNavy),
+                                     chart.AddSeries("x (Pos)", 5), chart.AddSeries("x (SollPos)", 4)};
+    QWidget* widget = chart.Widget();
+    widget->resize(660, 309);
+    widget->show();
+    QCoreApplication::processEvents();
+
+    std::unique_ptr<Feed> feed(make_feed());
+    for (std::size_t i = 0; i < prefill; ++i) {
+        feed->control();
+        add_pass(series, *feed);
+        feed->advance();
+    }
+    const auto fullStart = Clock::now();
+    chart.Repaint();
+    const double full = ms(Clock::now() - fullStart);
+    QCoreApplication::processEvents();
+
+    PaintCounter counter;
+    widget->installEventFilter(&counter);
+    const std::size_t redrawsBefore = chart.FullRedraws();
+    std::vector<double> times;
+    times.reserve(static_cast<std::size_t>(passes));
+    for (int pass = 0; pass < passes; ++pass) {
+        const auto start = Clock::now();
+        feed->control();
+        add_pass(series, *feed);
+        chart.Repaint();
+        QCoreApplication::processEvents();
+        times.push_back(ms(Clock::now() - start));
+        feed->advance();
+    }
+    widget->removeEventFilter(&counter);
+    if (gSaveDir) widget->grab().save(QString("%1/%2-%3.png").arg(gSaveDir).arg(name).arg(prefill));
+
+    std::size_t bytes = 0;
+    std::size_t points = 0;
+    for (TLineSeries* s : series) {
+        bytes += s->StorageBytes();
+        points += s->Count();
+    }
+    std::printf("%-8s pass N=%-7zu: median %.3f ms, p99 %.3f ms, max %.2f ms; first full redraw %.2f ms; "
+                "%zu full redraws in %d passes; %.2f paints per pass; %.1f bytes per stored point\n",
+                name, prefill, percentile(times, 0.5), percentile(times, 0.99),
+                *std::max_element(times.begin(), times.end()), full, chart.FullRedraws() - redrawsBefore, passes,
+                static_cast<double>(counter.paints) / passes, static_cast<double>(bytes) / static_cast<double>(points));
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    if (argc == 3 && QString(argv[1]) == "--save") gSaveDir = argv[2];
+    regulationRunning = true;
+    const std::size_t sizes[] = {1000, 100000, 1000000};
+    const int passes = 2000;
+    for (std::size_t n : sizes) measure("speed", [] { return new SpeedFeed; }, n, passes);
+    for (std::size_t n : sizes) measure("position", [] { return new PositionFeed; }, n, passes);
+    for (std::size_t n : sizes) measure("noise", [] { return new NoiseFeed; }, n, passes);
+    return 0;
+}

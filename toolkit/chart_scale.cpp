@@ -1,0 +1,92 @@
+#include "toolkit/chart_scale.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+double nice_at_least(double v, double base) {
+    const double unit = base > 0 ? base : 1.0;
+    if (!(v > 0) || !std::isfinite(v)) return unit;
+    const double r = v / unit;
+    if (base > 0 && r <= 1) return unit;
+    const double decade = std::pow(10.0, std::floor(std::log10(r)));
+    for (double m : {1.0, 2.0, 5.0, 10.0}) {
+        // The tolerance keeps 3 * 0.1 from asking for the next step up.
+        if (m * decade >= r * (1 - 1e-12)) return m * decade * unit;
+    }
+    return 10 * decade * unit;
+}
+
+namespace {
+
+// Rounds [a, b] out to multiples of step, and never cuts into [a, b] when
+// the rounding itself is imprecise (huge values, tiny steps).
+AxisRange round_out(double a, double b, double step) {
+    AxisRange r{std::floor(a / step) * step, std::ceil(b / step) * step};
+    if (r.hi <= r.lo) r.hi = r.lo + step;
+    r.lo = std::min(r.lo, a);
+    r.hi = std::max(r.hi, b);
+    return r;
+}
+
+}  // namespace
+
+AxisRange grow_x_range(const std::optional<AxisRange>& current, double dataLo, double dataHi, double base) {
+    if (current && current->contains(dataLo, dataHi)) return *current;
+    const double span = nice_at_least(dataHi - dataLo, base);
+    return round_out(dataLo, dataHi, span);
+}
+
+AxisRange grow_y_range(const std::optional<AxisRange>& current, double dataLo, double dataHi) {
+    if (current && current->contains(dataLo, dataHi)) return *current;
+    double span = dataHi - dataLo;
+    if (span <= 0) span = dataLo != 0 ? std::fabs(dataLo) * 0.2 : 1.0;
+    double a = dataLo - span * 0.1;
+    double b = dataHi + span * 0.1;
+    if (current) {
+        a = dataLo < current->lo ? dataLo - span * 0.5 : current->lo;
+        b = dataHi > current->hi ? dataHi + span * 0.5 : current->hi;
+    }
+    return round_out(a, b, nice_at_least((b - a) / 10, 0));
+}
+
+double label_step(const AxisRange& range, int pixels, int minSpacing, double base) {
+    const double span = range.hi - range.lo;
+    if (pixels <= 0) return nice_at_least(span, base);
+    return nice_at_least(span * minSpacing / pixels, base);
+}
+
+std::vector<double> label_values(const AxisRange& range, double step) {
+    std::vector<double> values;
+    if (!(step > 0)) return values;
+    const double first = std::ceil(range.lo / step - 1e-9);
+    // A label count far beyond any axis length means a step too small for
+    // the range: show none rather than loop on.
+    constexpr int kMaxLabels = 1000;
+    for (int i = 0; i < kMaxLabels; ++i) {
+        const double v = (first + i) * step;
+        if (v > range.hi + step * 1e-9) return values;
+        values.push_back(v);
+    }
+    return {};
+}
+
+std::string label_text(double value, double step) {
+    int decimals = 0;
+    if (step > 0 && step < 1) decimals = std::min(15, static_cast<int>(std::ceil(-std::log10(step) - 1e-9)));
+    // Multiples of the step that should be zero print as 0, not -0.
+    if (std::fabs(value) < step * 1e-6) value = 0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+AxisMap::AxisMap(const AxisRange& range, int pixelLo, int pixelHi)
+    : range_(range), origin_(pixelLo), scale_(range.hi > range.lo ? (pixelHi - pixelLo) / (range.hi - range.lo) : 0) {}
+
+int AxisMap::pixel(double value) const {
+    double t = origin_ + (value - range_.lo) * scale_;
+    if (std::isnan(t)) return kPixelLimit;
+    t = std::clamp(t, -double{kPixelLimit}, double{kPixelLimit});
+    return static_cast<int>(std::floor(t + 0.5));
+}

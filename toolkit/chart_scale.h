@@ -1,0 +1,58 @@
+#pragma once
+// Axis ranges, labels and the value-to-pixel mapping of the chart. Ranges
+// grow in nice steps with room to spare, so that the picture is redrawn in
+// full only now and then while a series grows. No Qt here.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct AxisRange {
+    double lo = 0;
+    double hi = 1;
+
+    bool contains(double a, double b) const { return lo <= a && b <= hi; }
+    bool operator==(const AxisRange&) const = default;
+};
+
+// The smallest number unit * {1, 2, 5} * 10^k not below v. With a positive
+// `base` the unit is base and k >= 0 (so the result is a multiple of base);
+// with base <= 0 the unit is 1 and k is any integer.
+double nice_at_least(double v, double base);
+
+// The range of an X axis that must show [dataLo, dataHi]: the current one
+// while it does, otherwise one nice span (a multiple of base, see above)
+// wide at least, starting at a multiple of that span. A series that grows to
+// the right therefore sees the span double or go to the next nice number.
+AxisRange grow_x_range(const std::optional<AxisRange>& current, double dataLo, double dataHi, double base);
+
+// The range of a Y axis that must show [dataLo, dataHi]: the current one
+// while it does. A first range leaves 10% of the data span free on each side;
+// a side that overflowed gets half the data span of room, the other side
+// stays. Bounds are rounded out to a tenth of the span, in nice numbers.
+AxisRange grow_y_range(const std::optional<AxisRange>& current, double dataLo, double dataHi);
+
+// Distance of labels: the smallest nice number (see nice_at_least) that
+// keeps them at least `minSpacing` pixels apart on an axis `pixels` long.
+double label_step(const AxisRange& range, int pixels, int minSpacing, double base);
+// The multiples of step inside range, ascending.
+std::vector<double> label_values(const AxisRange& range, double step);
+// A label's text: as many decimals as the step needs.
+std::string label_text(double value, double step);
+
+// Value to pixel, rounded to the nearest pixel; range.lo lands on pixelLo
+// and range.hi on pixelHi (which may be smaller, as on a Y axis). NaN maps to
+// the far end of the pixel space, beyond everything drawn.
+class AxisMap {
+public:
+    AxisMap() = default;
+    AxisMap(const AxisRange& range, int pixelLo, int pixelHi);
+    int pixel(double value) const;
+    const AxisRange& range() const { return range_; }
+
+    static constexpr int kPixelLimit = 1 << 24;
+
+private:
+    AxisRange range_;
+    double origin_ = 0;
+    double scale_ = 0;
+};
