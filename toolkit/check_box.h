@@ -1,0 +1,20 @@
+#pragma once
+// Check box that toggles on a click anywhere in its rectangle. OnClick runs
+// on every change of its state; Checked() is then already the new state.
+#include "toolkit/control.h"
+#include "toolkit/events.h"
+
+#include <string>
+
+class TCheckBox : public TControl {
+public:
+    TCheckBox(TComponent* owner, TWinControl* parent);
+
+    void SetCaption(const std::string& caption);
+    std::string Caption() const;
+    bool Checked() const;
+    void SetChecked(bool checked);
+    QWidget* FocusWidget() const override { return Widget(); }
+
+    TNotifyEvent OnClick;
+};

@@ -1,0 +1,129 @@
+#include "window/main_form.h"
+
+#include "core/regulation.h"
+#include "window/regulation_run.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+TButton* make_button(TForm1* form, TWinControl* parent, int left, int top, int width, int tabOrder,
+                     const char* caption) {
+    auto* button = new TButton(form, parent);
+    button->SetBounds(left, top, width, 25);
+    button->SetTabOrder(tabOrder);
+    button->SetCaption(caption);
+    return button;
+}
+
+// Every edit of the window: 57 x 21, digits only, label on its left.
+TLabeledEdit* make_edit(TForm1* form, TWinControl* parent, int left, int top, int tabOrder, const char* label,
+                        const char* text, const char* hint) {
+    auto* edit = new TLabeledEdit(form, parent);
+    edit->SetBounds(left, top, 57, 21);
+    edit->SetTabOrder(tabOrder);
+    edit->SetLabelCaption(label);
+    edit->SetText(text);
+    edit->SetHint(hint);
+    edit->SetNumbersOnly(true);
+    return edit;
+}
+
+}  // namespace
+
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
+    SetCaption("Vantrel parameters and integrator");
+    SetPosition(100, 200);
+    SetClientSize(668, 468);
+    SetFont("Tahoma", -11);
+
+    PageControl1 = new TPageControl(this, this);
+    PageControl1->SetBounds(0, 0, 668, 449);
+    PageControl1->SetAlign(alClient);
+    PageControl1->SetTabOrder(0);
+
+    // "Regelung Tests": the controls of a run above its chart.
+    TabSheet1 = new TTabSheet(this, PageControl1);
+    TabSheet1->SetCaption("Regelung Tests");
+
+    Panel1 = new TPanel(this, TabSheet1);
+    Panel1->SetBounds(0, 0, 660, 112);
+    Panel1->SetAlign(alTop);
+    Panel1->SetTabOrder(0);
+
+    Button1 = make_button(this, Panel1, 8, 8, 89, 0, "Regelung an");
+    Button2 = make_button(this, Panel1, 120, 8, 89, 1, "Regelung aus");
+    edKp = make_edit(this, Panel1, 256, 21, 2, "Kp", "250", "Proportional factor");
+    edKi = make_edit(this, Panel1, 256, 48, 3, "Ki", "60", "Integral factor");
+    edKd = make_edit(this, Panel1, 256, 75, 4, "Kd", "0", "Differential factor");
+
+    GroupBox1 = new TGroupBox(this, Panel1);
+    GroupBox1->SetBounds(336, 8, 185, 98);
+    GroupBox1->SetTabOrder(5);
+    GroupBox1->SetCaption("GroupBox1");
+
+    edKv = make_edit(this, GroupBox1, 24, 38, 0, "Kv", "30", "Proportional factor");
+    edW = make_edit(this, GroupBox1, 24, 65, 1, "w", "80", "Speed to regulate (0,100)");
+
+    cbSpeedRegulation = new TCheckBox(this, GroupBox1);
+    cbSpeedRegulation->SetBounds(3, 15, 97, 17);
+    cbSpeedRegulation->SetTabOrder(2);
+    cbSpeedRegulation->SetCaption("Speed Regelung");
+    cbSpeedRegulation->SetChecked(false);
+
+    edPos = make_edit(this, GroupBox1, 117, 38, 3, "Pos", "20", "Proportional factor");
+
+    Chart1 = Own(new TChart(TabSheet1->Widget()));
+    TabSheet1->Place(Chart1, 0, 112, 660, 309, alClient);
+    Chart1->SetTitle("TChart");
+    Chart1->SetBottomAxisTitle("[ms]");
+    Chart1->SetBottomAxisIncrement(4);
+    Series1 = Chart1->AddSeries("y (PWM)", 3);
+    Series2 = Chart1->AddSeries("x (Speed)", 3, clNavy);
+    Series3 = Chart1->AddSeries("x (Pos)", 5);
+    Series4 = Chart1->AddSeries("x (SollPos)", 4);
+
+    // "NC Tests": the buttons above the image the drawings go on.
+    TabSheet2 = new TTabSheet(this, PageControl1);
+    TabSheet2->SetCaption("NC Tests");
+
+    Image1 = Own(new TImage(TabSheet2->Widget()));
+    TabSheet2->Place(Image1, 0, 41, 660, 380, alClient);
+
+    Panel2 = new TPanel(this, TabSheet2);
+    Panel2->SetBounds(0, 0, 660, 41);
+    Panel2->SetAlign(alTop);
+    Panel2->SetTabOrder(0);
+
+    btDrawNCPath = make_button(this, Panel2, 8, 10, 97, 0, "Draw NC Path");
+    Button3 = make_button(this, Panel2, 320, 10, 75, 1, "Circle test");
+
+    StatusBar1 = new TStatusBar(this, this);
+    StatusBar1->SetBounds(0, 449, 668, 19);
+    StatusBar1->SetAlign(alBottom);
+    StatusBar1->AddPanel(150);
+    StatusBar1->AddPanel(50);
+
+
+    PageControl1->SetActivePage(TabSheet2);
+
+    Button1->OnClick = Bind(this, &TForm1::Button1Click);
+    Button2->OnClick = Bind(this, &TForm1::Button2Click);
+    cbSpeedRegulation->OnClick = Bind(this, &TForm1::cbSpeedRegulationClick);
+    btDrawNCPath->OnClick = Bind(this, &TForm1::btDrawNCPathClick);
+    Button3->OnClick = Bind(this, &TForm1::Button3Click);
+
+    update_mode_controls();
+}
+
+void TForm1::Button1Click(TObject*) { run_regulation(); }
+
+void TForm1::Button2Click(TObject*) { stop_regulation(); }
+
+void TForm1::cbSpeedRegulationClick(TObject*) { update_mode_controls(); }
+
+void TForm1::update_mode_controls() {
+    edKv->SetEnabled(!cbSpeedRegulation->Checked());
+    edPos->SetEnabled(!cbSpeedRegulation->Checked());
+    edW->SetEnabled(cbSpeedRegulation->Checked());
+}

@@ -1,0 +1,72 @@
+#include "window/regulation_run.h"
+
+#include "core/int16.h"
+#include "core/regulation.h"
+#include "toolkit/sysutils.h"
+#include "window/main_form.h"
+
+#include <array>
+
+namespace {
+
+constexpr unsigned kPassPauseMs = 20;
+
+// The check box decides the mode: checked is speed mode. It is read anew
+// wherever the mode matters, since a click can change it during a pass.
+bool speed_mode() { return Form1->cbSpeedRegulation->Checked(); }
+
+// An edit's value as the controllers take it: not a number gives 0, and the
+// low 16 bits are kept (70000 becomes 4464).
+std::int16_t edit_value(const TLabeledEdit* edit) { return wrap16(ParseIntDefault(edit->Text(), 0)); }
+
+std::array<TLineSeries*, 4> all_series() { return {Form1->Series1, Form1->Series2, Form1->Series3, Form1->Series4}; }
+
+void add_point(TLineSeries* series, std::int32_t runTime, double y) {
+    series->AddXY(static_cast<double>(runTime), y, "", clDefaultColor);
+}
+
+RegulationGains read_gains(bool speedMode) {
+    RegulationGains gains{};
+    gains.kv = edit_value(Form1->edKv);
+    gains.kp = edit_value(Form1->edKp);
+    gains.ki = edit_value(Form1->edKi);
+    gains.kd = edit_value(Form1->edKd);
+    gains.w = speedMode ? edit_value(Form1->edW) : std::int16_t{0};
+    return gains;
+}
+
+void show_position(const NcPoint& point) {
+    Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", point.X, point.Y, point.Z));
+}
+
+}  // namespace
+
+void run_regulation() {
+    regulationRunning = true;
+    RegulationRun run;  // runTime starts at 0
+
+    for (TLineSeries* series : all_series()) series->Clear();
+    for (TLineSeries* series : all_series()) add_point(series, run.runTime, 0);
+
+    const bool speedMode = speed_mode();
+    Form1->Series1->SetTitle(speedMode ? "y (PWM)" : "y (V Soll)");
+    Form1->Series2->SetTitle("v (IST)");
+    regulation_start(run, speedMode, read_gains(speedMode));
+
+    while (regulationRunning) {
+        const bool speedModeForControl = speed_mode();
+        if (!regulation_control(run, speedModeForControl)) return;  // the NC program has ended
+        if (!speedModeForControl) show_position(run.commandedPoint);
+
+        Sleep(kPassPauseMs);
+        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
+
+        const RegulationPoints points = regulation_chart_points(run, speed_mode());
+        const auto series = all_series();
+        for (int i = 0; i < points.count; ++i) {
+            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
+        }
+        Form1->Chart1->Repaint();
+        regulation_advance_clock(run, speed_mode());
+    }
+}

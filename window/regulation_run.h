@@ -1,0 +1,8 @@
+#pragma once
+// The regulation run behind "Regelung an": reads the gains from Form1,
+// runs the loop pass by pass with its pause and message pump, fills the
+// chart and, in position mode, the position text.
+
+// Returns when "Regelung aus" has been handled or, in position mode, when
+// the NC program has ended.
+void run_regulation();
