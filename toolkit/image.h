@@ -1,11 +1,10 @@
 #pragma once
-// Image control: shows its canvas' bitmap.
+// Image control: shows its canvas' bitmap at its top-left corner.
 #include "toolkit/canvas.h"
 
 #include <memory>
 
 class QWidget;
-class ImageWidget;
 
 class TImage {
 public:
@@ -16,13 +15,15 @@ public:
 
     QWidget* Widget() const;
     // The bitmap is made at the first call, with the control's size then,
-    // and keeps that size.
+    // and keeps that size; drawing beyond it is clipped.
     TCanvas* Canvas();
     bool HasCanvas() const;
-    // Shows the bitmap at once.
+    // Shows the bitmap at once. Drawing otherwise shows at the next paint
+    // (the canvas schedules one for the part it changed).
     void Repaint();
 
 private:
-    ImageWidget* widget_;
+    struct Link;                  // a guarded pointer to the widget, which its Qt parent owns
+    std::unique_ptr<Link> link_;
     std::unique_ptr<TCanvas> canvas_;
 };
