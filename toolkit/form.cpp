@@ -58,7 +58,6 @@ void TForm::SetFont(const std::string& name, int height) {
 
 void TForm::Show() {
     Widget()->show();
-    Widget()->raise();
 }
 
 void TForm::Close() { Widget()->close(); }

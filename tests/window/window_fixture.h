@@ -1,0 +1,58 @@
+#pragma once
+// The main window as the tests meet it: made by the application, shown,
+// with the pause replaced so runs go fast and the tests can act in a pass.
+#include "core/nc.h"
+#include "tests/toolkit/toolkit_test_support.h"
+#include "toolkit/sysutils.h"
+#include "window/main_form.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <vector>
+
+class MainWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        nc_release_program();  // every test starts with no NC program loaded
+        previousSleep_ = SetSleepHandler([this](unsigned ms) {
+            pauses.push_back(ms);
+            if (onPause) onPause(static_cast<int>(pauses.size()));
+        });
+        Application->CreateForm(Form1);
+        Form1->Show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Form1->Widget()));
+    }
+    void TearDown() override {
+        SetSleepHandler(previousSleep_);
+        delete Form1;
+        Form1 = nullptr;
+    }
+
+    static void click(TControl* control) { QTest::mouseClick(control->Widget(), Qt::LeftButton); }
+    // A click that reaches the window at the run's next ProcessMessages.
+    static void click_later(TControl* control) {
+        post([control] { click(control); });
+    }
+    static void show_regulation_page() { Form1->PageControl1->SetActivePage(Form1->TabSheet1); }
+
+    static std::vector<double> xs(const TLineSeries* series) {
+        std::vector<double> values;
+        for (std::size_t i = 0; i < series->Count(); ++i) values.push_back(series->XValue(i));
+        return values;
+    }
+    static std::vector<double> ys(const TLineSeries* series) {
+        std::vector<double> values;
+        for (std::size_t i = 0; i < series->Count(); ++i) values.push_back(series->YValue(i));
+        return values;
+    }
+
+    std::vector<unsigned> pauses;             // every Sleep of a run, in ms
+    std::function<void(int pass)> onPause;    // runs inside the pause of pass 1, 2, ...
+    ErrorBoxCapture errors;
+
+private:
+    SleepHandler previousSleep_;
+};
