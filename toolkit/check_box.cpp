@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 
+#include <algorithm>
+
 namespace {
 
 // Qt toggles only on the box or its text; this control's whole rectangle counts.
@@ -23,7 +25,22 @@ TCheckBox::TCheckBox(TComponent* owner, TWinControl* parent)
     QObject::connect(box, &QCheckBox::toggled, box, [this] { FireEvent(OnClick, this); });
 }
 
-void TCheckBox::SetCaption(const std::string& caption) { box_of(*this)->setText(QString::fromStdString(caption)); }
+void TCheckBox::SetBounds(int left, int top, int width, int height) {
+    designedWidth_ = width;
+    TControl::SetBounds(left, top, width, height);
+    fit_caption();
+}
+
+void TCheckBox::SetCaption(const std::string& caption) {
+    box_of(*this)->setText(QString::fromStdString(caption));
+    fit_caption();
+}
+
+void TCheckBox::fit_caption() {
+    QCheckBox* box = box_of(*this);
+    box->ensurePolished();
+    box->resize(std::max(designedWidth_, box->sizeHint().width()), box->height());
+}
 std::string TCheckBox::Caption() const { return box_of(*this)->text().toStdString(); }
 bool TCheckBox::Checked() const { return box_of(*this)->isChecked(); }
 void TCheckBox::SetChecked(bool checked) { box_of(*this)->setChecked(checked); }

@@ -10,6 +10,8 @@ class TCheckBox : public TControl {
 public:
     TCheckBox(TComponent* owner, TWinControl* parent);
 
+    // The width grows where the font needs more room for the caption.
+    void SetBounds(int left, int top, int width, int height) override;
     void SetCaption(const std::string& caption);
     std::string Caption() const;
     bool Checked() const;
@@ -17,4 +19,8 @@ public:
     QWidget* FocusWidget() const override { return Widget(); }
 
     TNotifyEvent OnClick;
+
+private:
+    void fit_caption();
+    int designedWidth_ = 0;
 };

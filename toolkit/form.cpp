@@ -47,7 +47,10 @@ void TForm::SetPosition(int left, int top) { Widget()->move(left, top); }
 void TForm::SetClientSize(int width, int height) { Widget()->resize(width, height); }
 
 void TForm::SetFont(const std::string& name, int height) {
-    QFont font(QString::fromStdString(name));
+    // Where the named face is missing, sans faces of similar width keep the
+    // captions inside controls sized for it.
+    QFont font;
+    font.setFamilies({QString::fromStdString(name), "Liberation Sans", "Arial", "Nimbus Sans", "DejaVu Sans"});
     if (height < 0) {
         font.setPixelSize(-height);
     } else if (height > 0) {

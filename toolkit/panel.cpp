@@ -2,6 +2,8 @@
 
 #include <QFrame>
 #include <QGroupBox>
+#include <QFontMetrics>
+#include <QPainter>
 #include <QPalette>
 
 namespace {
@@ -18,12 +20,36 @@ QFrame* raised_panel(QWidget* parent) {
     return frame;
 }
 
+// The caption sits on the frame's top line, and children are placed from
+// the box's top-left corner, so a child at the top meets the frame below
+// the caption as designed.
+class CaptionOnFrameGroupBox : public QGroupBox {
+public:
+    using QGroupBox::QGroupBox;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        const QRect frame = rect().adjusted(0, metrics.height() / 2, -1, -1);
+        painter.setPen(palette().color(QPalette::Mid));
+        painter.drawRect(frame.adjusted(0, 0, -1, -1));
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawRect(frame.adjusted(1, 1, 0, 0));
+        if (title().isEmpty()) return;
+        const QRect caption(8, 0, metrics.horizontalAdvance(title()) + 4, metrics.height());
+        painter.fillRect(caption, palette().color(QPalette::Window));
+        painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+        painter.drawText(caption, Qt::AlignCenter, title());
+    }
+};
+
 }  // namespace
 
 TPanel::TPanel(TComponent* owner, TWinControl* parent) : TWinControl(owner, parent, raised_panel(HostOf(parent))) {}
 
 TGroupBox::TGroupBox(TComponent* owner, TWinControl* parent)
-    : TWinControl(owner, parent, new QGroupBox(HostOf(parent))) {}
+    : TWinControl(owner, parent, new CaptionOnFrameGroupBox(HostOf(parent))) {}
 
 void TGroupBox::SetCaption(const std::string& caption) {
     static_cast<QGroupBox*>(Widget())->setTitle(QString::fromStdString(caption));

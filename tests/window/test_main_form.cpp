@@ -96,7 +96,6 @@ TEST_F(MainWindow, ControlsSitWhereDesignedAndFollowTheWindowSize) {
         {"edKp", Form1->edKp, QRect(256, 21, 57, 21)},          {"edKi", Form1->edKi, QRect(256, 48, 57, 21)},
         {"edKd", Form1->edKd, QRect(256, 75, 57, 21)},          {"GroupBox1", Form1->GroupBox1, QRect(336, 8, 185, 98)},
         {"edKv", Form1->edKv, QRect(24, 38, 57, 21)},           {"edW", Form1->edW, QRect(24, 65, 57, 21)},
-        {"cbSpeedRegulation", Form1->cbSpeedRegulation, QRect(3, 15, 97, 17)},
         {"edPos", Form1->edPos, QRect(117, 38, 57, 21)},
         {"btDrawNCPath", Form1->btDrawNCPath, QRect(8, 10, 97, 25)}, {"Button3", Form1->Button3, QRect(320, 10, 75, 25)},
     };
@@ -105,6 +104,11 @@ TEST_F(MainWindow, ControlsSitWhereDesignedAndFollowTheWindowSize) {
         EXPECT_EQ(p.rect, p.control->Widget()->geometry());
     }
     EXPECT_EQ(QSize(668, 468), Form1->Widget()->size());
+    // The check box keeps its place and widens only if the font needs room.
+    const QRect box = Form1->cbSpeedRegulation->Widget()->geometry();
+    EXPECT_EQ(QRect(3, 15, box.width(), 17), box);
+    EXPECT_GE(box.width(), 97);
+    EXPECT_GE(box.width(), Form1->cbSpeedRegulation->Widget()->sizeHint().width());
 
     for (QSize size : {QSize(668, 468), QSize(1000, 700)}) {
         SCOPED_TRACE(size.width());
