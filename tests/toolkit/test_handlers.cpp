@@ -154,7 +154,6 @@ TEST_F(Handlers, ACloseWithNoHandlerRunningClosesAtOnce) {
 }
 
 TEST_F(Handlers, RunEndsOnlyAfterTheHandlerDuringWhichTheWindowWasClosed) {
-    form->Widget()->hide();
     int passesAfterClose = 0;
     bool visibleAtEnd = false;
     form->onOuter = [&] {

@@ -217,7 +217,6 @@ TEST_F(MainWindow, ACloseDuringASpeedRunWaitsForRegelungAus) {
         if (pass > 3) visible.push_back(Form1->Visible());
         if (pass == 8) click_later(Form1->Button2);
     };
-    Form1->Widget()->hide();
     post([] { click(Form1->Button1); });
     QTimer watchdog;
     bool timedOut = false;
@@ -241,7 +240,6 @@ TEST_F(MainWindow, ACloseDuringAPositionRunEndsTheProgramAfterTheRun) {
     onPause = [](int pass) {
         if (pass == 1) Form1->Close();
     };
-    Form1->Widget()->hide();
     post([] { click(Form1->Button1); });
     QTimer watchdog;
     QObject::connect(&watchdog, &QTimer::timeout, [] { Application->Terminate(); });
