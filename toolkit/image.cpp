@@ -4,6 +4,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 // Paints the canvas' bitmap at the top-left; what the bitmap does not cover
@@ -17,8 +18,21 @@ public:
 
     const TCanvas* canvas = nullptr;
 
+    // A part of the bitmap changed: paint it at the next message pump.
+    void changed(const QRect& r) {
+        unpainted_ += r;
+        update(r);
+    }
+    // Paints what changed since the last paint, at once. Repainting only
+    // that keeps a forced repaint per animation step cheap (a whole-image
+    // paint costs about 0.3 ms on an X display).
+    void paintChangesNow() {
+        if (!unpainted_.isEmpty()) repaint(unpainted_);
+    }
+
 protected:
     void paintEvent(QPaintEvent* event) override {
+        unpainted_ -= event->region();
         QPainter painter(this);
         const QRect area = event->rect();
         QRect covered;
@@ -29,6 +43,9 @@ protected:
         const QRegion rest = QRegion(area).subtracted(QRegion(covered));
         for (const QRect& r : rest) painter.fillRect(r, palette().window());
     }
+
+private:
+    QRegion unpainted_;  // changed bitmap area not painted since
 };
 
 struct TImage::Link {
@@ -51,7 +68,7 @@ TCanvas* TImage::Canvas() {
         ImageWidget* widget = link_->widget;
         canvas_ = widget ? std::make_unique<TCanvas>(widget->width(), widget->height()) : std::make_unique<TCanvas>(0, 0);
         canvas_->OnChange = [guard = QPointer<ImageWidget>(widget)](const TRect& r) {
-            if (guard) guard->update(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
+            if (guard) guard->changed(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
         };
         if (widget) {
             widget->canvas = canvas_.get();
@@ -62,5 +79,5 @@ TCanvas* TImage::Canvas() {
 }
 
 void TImage::Repaint() {
-    if (link_->widget) link_->widget->repaint();
+    if (link_->widget) link_->widget->paintChangesNow();
 }

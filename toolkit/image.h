@@ -18,8 +18,9 @@ public:
     // and keeps that size; drawing beyond it is clipped.
     TCanvas* Canvas();
     bool HasCanvas() const;
-    // Shows the bitmap at once. Drawing otherwise shows at the next paint
-    // (the canvas schedules one for the part it changed).
+    // Shows the bitmap at once: paints every part changed since the last
+    // paint. Drawing otherwise shows at the next message pump (the canvas
+    // schedules a paint of the part it changed).
     void Repaint();
 
 private:

@@ -303,15 +303,26 @@ TEST(image, drawing_schedules_a_paint_and_repaint_paints_at_once) {
 
     PaintCounter counter;
     image.Widget()->installEventFilter(&counter);
-    image.Repaint();
-    EXPECT_EQ(1, counter.paints);
-
     canvas->Pixels(10, 10, clBlack);
-    EXPECT_EQ(1, counter.paints);  // not yet: at the next message pump
+    EXPECT_EQ(0, counter.paints);  // not yet: at the next message pump
     QApplication::processEvents();
+    EXPECT_EQ(1, counter.paints);
+    QApplication::processEvents();
+    EXPECT_EQ(1, counter.paints);  // nothing new, no paint
+
+    canvas->Pixels(20, 20, clBlack);
+    image.Repaint();  // at once, before any pump
     EXPECT_EQ(2, counter.paints);
     QApplication::processEvents();
-    EXPECT_EQ(2, counter.paints);  // nothing new, no paint
+    EXPECT_EQ(2, counter.paints);  // and not again
+    image.Repaint();
+    EXPECT_EQ(2, counter.paints);  // the control already shows the bitmap
+
+    // What the control shows after the forced paint is the bitmap.
+    canvas->Pixels(30, 30, clBlue);
+    image.Repaint();
+    const QImage shown = image.Widget()->grab(QRect(28, 28, 5, 5)).toImage();
+    EXPECT_EQ(qRgb(0, 0, 255), shown.pixel(2, 2) | 0xFF000000u);
     image.Widget()->removeEventFilter(&counter);
 }
 
