@@ -86,7 +86,16 @@ void Sleep(unsigned ms) {
         handler(ms);
         return;
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    // The kernel wakes a sleeper about 0.1 ms late, which adds up over the
+    // short pauses of the animations: sleep to just short of the deadline,
+    // then wait out the rest awake (a yield would hand the processor to
+    // whatever else is runnable, for a whole time slice).
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    const auto wake = deadline - std::chrono::microseconds(250);
+    if (Clock::now() < wake) std::this_thread::sleep_until(wake);
+    while (Clock::now() < deadline) {
+    }
 }
 
 SleepHandler SetSleepHandler(SleepHandler handler) {
