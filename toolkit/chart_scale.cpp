@@ -47,7 +47,10 @@ AxisRange grow_y_range(const std::optional<AxisRange>& current, double dataLo, d
         a = dataLo < current->lo ? dataLo - span * 0.5 : current->lo;
         b = dataHi > current->hi ? dataHi + span * 0.5 : current->hi;
     }
-    return round_out(a, b, nice_at_least((b - a) / 10, 0));
+    AxisRange r = round_out(a, b, nice_at_least((b - a) / 10, 0));
+    if (current && dataLo >= current->lo) r.lo = current->lo;
+    if (current && dataHi <= current->hi) r.hi = current->hi;
+    return r;
 }
 
 double label_step(const AxisRange& range, int pixels, int minSpacing, double base) {

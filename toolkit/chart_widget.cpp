@@ -4,8 +4,10 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QPointF>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,10 +23,41 @@ QColor to_qcolor(TColor c) { return QColor(color_red(c), color_green(c), color_b
 
 int pen_width(const TLineSeries& series) { return std::max(1, series.Width()); }
 
-// Square caps make a zero-length line a dot as wide as the pen, and every
-// segment end as wide as the pen, so adjacent segments join without gaps.
-QPen series_pen(const TLineSeries& series) {
-    return QPen(to_qcolor(series.Color()), pen_width(series), Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+// A segment as a wide pen with square caps draws it: the rectangle around
+// it, half a pen wide on each side and beyond each end, so a zero-length
+// segment is a dot as wide as the pen and adjacent segments join without
+// gaps. It is filled as a polygon rather than drawn as a wide line because
+// Qt rasterises a wide line a pixel differently when the clip cuts it, and
+// a strip must look exactly as the same part of a full drawing. Integer
+// coordinates are pixel corners, as for Qt's own lines.
+void fill_segment(QPainter& painter, QPoint from, QPoint to, int width) {
+    const double h = width / 2.0;
+    double dx = to.x() - from.x();
+    double dy = to.y() - from.y();
+    const double length = std::hypot(dx, dy);
+    if (length == 0) {
+        dx = 1;
+        dy = 0;
+    } else {
+        dx /= length;
+        dy /= length;
+    }
+    const double ax = (dx + dy) * h;  // back along the segment and to one side
+    const double ay = (dy - dx) * h;
+    const double bx = (dx - dy) * h;  // back along it and to the other side
+    const double by = (dy + dx) * h;
+    const QPointF corners[4] = {
+        QPointF(from.x() - ax, from.y() - ay),
+        QPointF(to.x() + bx, to.y() + by),
+        QPointF(to.x() + ax, to.y() + ay),
+        QPointF(from.x() - bx, from.y() - by),
+    };
+    painter.drawConvexPolygon(corners, 4);
+}
+
+void use_series_colour(QPainter& painter, const TLineSeries& series) {
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(to_qcolor(series.Color()));
 }
 
 // Columns a segment end's pen reaches beyond its own pixel, with one to spare.
@@ -130,10 +163,9 @@ void ChartWidget::paintEvent(QPaintEvent* event) {
     for (const QRect& r : event->region()) painter.drawImage(r, picture_, r);
 }
 
-void ChartWidget::resizeEvent(QResizeEvent* event) {
-    stale_ = true;
-    QWidget::resizeEvent(event);
-}
+// A resize needs no mark of its own: the picture's size no longer matches.
+// (Qt also resends the pending resize of a hidden widget on every grab.)
+void ChartWidget::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
 
 TRect ChartWidget::plot_area() {
     update_picture();
@@ -153,7 +185,7 @@ QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index) const 
 void ChartWidget::draw_all() {
     if (picture_.size() != size()) picture_ = QImage(size(), QImage::Format_RGB32);
     compute_layout();
-    {
+    if (!picture_.isNull()) {
         QPainter painter(&picture_);
         draw_surroundings(painter);
         draw_legend(painter);
@@ -214,10 +246,15 @@ void ChartWidget::compute_layout() {
     xMap_ = AxisMap(shown_x(), dataRect_.left(), dataRect_.right());
     yMap_ = AxisMap(ys, dataRect_.bottom(), dataRect_.top());
 
+    // The bottom labels' width depends on their step and the step on their
+    // width: a guess from the range's ends, then once more with the texts.
     const AxisRange xs = shown_x();
-    const int widest = std::max(fm.horizontalAdvance(QString::fromStdString(label_text(xs.lo, 1))),
-                                fm.horizontalAdvance(QString::fromStdString(label_text(xs.hi, 1))));
-    xStep_ = label_step(xs, dataRect_.width(), widest + kLabelGap, bottomIncrement_);
+    auto widest_at = [&](double step) {
+        return std::max(fm.horizontalAdvance(QString::fromStdString(label_text(xs.lo, step))),
+                        fm.horizontalAdvance(QString::fromStdString(label_text(xs.hi, step))));
+    };
+    xStep_ = label_step(xs, dataRect_.width(), widest_at(1) + kLabelGap, bottomIncrement_);
+    xStep_ = std::max(xStep_, label_step(xs, dataRect_.width(), widest_at(xStep_) + kLabelGap, bottomIncrement_));
     xLabels_ = label_values(xs, xStep_);
 }
 
@@ -268,9 +305,11 @@ void ChartWidget::draw_legend(QPainter& painter) {
         const TLineSeries& series = *chart_.Series(i);
         const int top = legendRect_.top() + 4 + static_cast<int>(i) * (line + 2);
         const int mid = top + line / 2;
-        painter.setPen(series_pen(series));
-        painter.drawLine(legendRect_.left() + 6, mid, legendRect_.left() + 6 + kSwatch - 1, mid);
+        use_series_colour(painter, series);
+        fill_segment(painter, QPoint(legendRect_.left() + 6, mid), QPoint(legendRect_.left() + 6 + kSwatch - 1, mid),
+                     pen_width(series));
         painter.setPen(Qt::black);
+        painter.setBrush(Qt::NoBrush);
         const QRect text(legendRect_.left() + 6 + kSwatch + 6, top, legendRect_.width(), line);
         painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(series.Title()));
     }
@@ -281,7 +320,7 @@ void ChartWidget::draw_legend(QPainter& painter) {
 // series in order, so a strip looks exactly as that part of a full drawing.
 void ChartWidget::draw_plot_strip(const QRect& strip) {
     const QRect area = strip & plotRect_;
-    if (area.isEmpty()) return;
+    if (area.isEmpty() || picture_.isNull()) return;
     QPainter painter(&picture_);
     painter.setClipRect(area);
     painter.fillRect(area, Qt::white);
@@ -361,6 +400,7 @@ void ChartWidget::draw_series(QPainter& painter, const TLineSeries& series, int 
     // The segment that leaves the columns to the right, or crosses them all.
     if (i < n && joined(i)) lines_.emplace_back(pixel_of(points, i - 1), pixel_of(points, i));
     if (lines_.empty()) return;
-    painter.setPen(series_pen(series));
-    painter.drawLines(lines_.data(), static_cast<int>(lines_.size()));
+    use_series_colour(painter, series);
+    const int width = pen_width(series);
+    for (const QLine& l : lines_) fill_segment(painter, l.p1(), l.p2(), width);
 }

@@ -1,0 +1,190 @@
+#include "toolkit/chart_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+TEST(ChartScale, NiceNumbers) {
+    struct Row {
+        double v;
+        double base;
+        double expected;
+    };
+    const Row rows[] = {
+        {1, 0, 1},       {1.01, 0, 2},     {2, 0, 2},          {2.5, 0, 5},     {7, 0, 10},
+        {0.3, 0, 0.5},   {0.03, 0, 0.05},  {1000, 0, 1000},    {1001, 0, 2000}, {0, 0, 1},
+        {-5, 0, 1},      {1, 4, 4},        {4, 4, 4},          {5, 4, 8},       {9, 4, 20},
+        {21, 4, 40},     {0.5, 4, 4},      {4000000, 4, 4000000}, {4000001, 4, 8000000},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE("v " + std::to_string(row.v) + " base " + std::to_string(row.base));
+        EXPECT_DOUBLE_EQ(row.expected, nice_at_least(row.v, row.base));
+    }
+}
+
+TEST(ChartScale, XRangeGrowsInNiceStepsAndOnlyWhenExceeded) {
+    struct Row {
+        const char* name;
+        std::optional<AxisRange> current;
+        double lo, hi, base;
+        AxisRange expected;
+    };
+    const Row rows[] = {
+        {"first point", std::nullopt, 0, 0, 4, {0, 4}},
+        {"kept while it shows all", AxisRange{0, 40}, 0, 40, 4, {0, 40}},
+        {"exceeded: next nice span", AxisRange{0, 40}, 0, 44, 4, {0, 80}},
+        {"exceeded again", AxisRange{0, 80}, 0, 84, 4, {0, 200}},
+        {"a point alone away from zero", std::nullopt, 1000, 1000, 4, {1000, 1004}},
+        {"negative start", std::nullopt, -3, 10, 4, {-20, 20}},
+        {"earlier point below the range", AxisRange{0, 40}, -4, 40, 4, {-80, 80}},
+        {"no increment", std::nullopt, 0, 7, 0, {0, 10}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const AxisRange r = grow_x_range(row.current, row.lo, row.hi, row.base);
+        EXPECT_DOUBLE_EQ(row.expected.lo, r.lo);
+        EXPECT_DOUBLE_EQ(row.expected.hi, r.hi);
+    }
+}
+
+TEST(ChartScale, XRangeOfAGrowingSeriesIsRedrawnRarely) {
+    // A speed-mode run: +4 ms per pass, a million passes.
+    std::optional<AxisRange> range;
+    int changes = 0;
+    for (int pass = 0; pass < 1000000; ++pass) {
+        const AxisRange next = grow_x_range(range, 0, 4.0 * pass, 4);
+        if (next != range) ++changes;
+        range = next;
+        ASSERT_TRUE(range->contains(0, 4.0 * pass));
+    }
+    EXPECT_LE(changes, 20);
+}
+
+TEST(ChartScale, YRangeHoldsTheDataWithRoomToSpare) {
+    struct Row {
+        const char* name;
+        std::optional<AxisRange> current;
+        double lo, hi;
+    };
+    const Row rows[] = {
+        {"first span", std::nullopt, 0, 248},
+        {"all equal", std::nullopt, 80, 80},
+        {"all zero", std::nullopt, 0, 0},
+        {"negative", std::nullopt, -327, -3},
+        {"grows at the top", AxisRange{-50, 300}, -20, 350},
+        {"grows at the bottom", AxisRange{-50, 300}, -400, 10},
+        {"huge values", std::nullopt, 1e14, 1e14 + 1},
+        {"tiny values", std::nullopt, 1e-9, 3e-9},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const AxisRange r = grow_y_range(row.current, row.lo, row.hi);
+        EXPECT_TRUE(r.contains(row.lo, row.hi)) << r.lo << " .. " << r.hi;
+        EXPECT_LT(r.lo, r.hi);
+        if (row.current) {
+            // The side that did not overflow stays where it was.
+            if (row.lo >= row.current->lo) {
+                EXPECT_EQ(row.current->lo, r.lo);
+            }
+            if (row.hi <= row.current->hi) {
+                EXPECT_EQ(row.current->hi, r.hi);
+            }
+            // The side that did gets room for a good part of the span.
+            if (row.hi > row.current->hi) {
+                EXPECT_GE(r.hi - row.hi, 0.4 * (row.hi - row.lo));
+            }
+            if (row.lo < row.current->lo) {
+                EXPECT_GE(row.lo - r.lo, 0.4 * (row.hi - row.lo));
+            }
+        }
+    }
+    const AxisRange kept{-50, 300};
+    EXPECT_EQ(kept, grow_y_range(kept, -50, 300));
+}
+
+TEST(ChartScale, YRangeOfADriftingSeriesIsRedrawnRarely) {
+    std::optional<AxisRange> range;
+    int changes = 0;
+    for (int pass = 0; pass < 100000; ++pass) {
+        const double y = 3.0 * pass;  // a position that keeps rising
+        const AxisRange next = grow_y_range(range, 0, y);
+        if (next != range) ++changes;
+        range = next;
+    }
+    EXPECT_LE(changes, 40);
+}
+
+TEST(ChartScale, LabelsAreMultiplesOfTheStepInsideTheRange) {
+    struct Row {
+        AxisRange range;
+        int pixels;
+        int spacing;
+        double base;
+        double step;
+        std::size_t count;
+    };
+    const Row rows[] = {
+        {{0, 80}, 500, 50, 4, 8, 11},
+        {{0, 4000000}, 500, 70, 4, 800000, 6},
+        {{-50, 300}, 250, 30, 0, 50, 8},
+        {{-0.1, 0.1}, 250, 30, 0, 0.05, 5},
+        {{0, 4}, 500, 50, 4, 4, 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.range.lo) + " .. " + std::to_string(row.range.hi));
+        const double step = label_step(row.range, row.pixels, row.spacing, row.base);
+        EXPECT_DOUBLE_EQ(row.step, step);
+        EXPECT_GE(row.pixels * step / (row.range.hi - row.range.lo), row.spacing);
+        const auto values = label_values(row.range, step);
+        EXPECT_EQ(row.count, values.size());
+        for (double v : values) {
+            EXPECT_GE(v, row.range.lo - 1e-12);
+            EXPECT_LE(v, row.range.hi + 1e-12);
+            EXPECT_NEAR(0, std::remainder(v, step), step * 1e-9);
+            if (row.base > 0) {
+                EXPECT_NEAR(0, std::remainder(v, row.base), 1e-9);
+            }
+        }
+    }
+    EXPECT_TRUE(label_values({0, 1}, 0).empty());
+    EXPECT_TRUE(label_values({0, 1e9}, 1).empty());  // far too many: none
+}
+
+TEST(ChartScale, LabelTexts) {
+    struct Row {
+        double value;
+        double step;
+        const char* text;
+    };
+    const Row rows[] = {
+        {800000, 200000, "800000"}, {-50, 50, "-50"},   {0.06, 0.02, "0.06"},
+        {-1e-17, 0.02, "0.00"},     {0, 1, "0"},        {2.5, 0.5, "2.5"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        EXPECT_EQ(row.text, label_text(row.value, row.step));
+    }
+}
+
+TEST(ChartScale, AxisMapPutsTheEndsOnTheirPixelsAndRounds) {
+    const AxisMap x(AxisRange{0, 100}, 10, 110);
+    const AxisMap y(AxisRange{-50, 50}, 300, 100);  // upwards
+    struct Row {
+        const AxisMap* map;
+        double value;
+        int pixel;
+    };
+    const Row rows[] = {
+        {&x, 0, 10},    {&x, 100, 110}, {&x, 50, 60},   {&x, 50.49, 60}, {&x, 50.5, 61},
+        {&x, -10, 0},   {&y, -50, 300}, {&y, 50, 100},  {&y, 0, 200},    {&y, 0.25, 200},
+        {&x, std::numeric_limits<double>::quiet_NaN(), AxisMap::kPixelLimit},
+        {&x, 1e300, AxisMap::kPixelLimit},
+        {&x, -1e300, -AxisMap::kPixelLimit},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.value));
+        EXPECT_EQ(row.pixel, row.map->pixel(row.value));
+    }
+}
