@@ -17,7 +17,7 @@ int apply_switch(ArcState& s) {
     const bool mainX = s.mainAxis == ArcAxis::X;
     if (s.dx > 0 && s.dy > 0 && mainX && x == 0) {
         s.dy = -1;
-        s.d = wrap16(x * x + (y - 1) * y - s.r2);  // top: seed afresh
+        s.d = wrap16(std::int64_t{x} * x + std::int64_t{y - 1} * y - s.r2);  // top: seed afresh
         return 1;
     }
     if (s.dx > 0 && s.dy < 0 && mainX && x >= y) {
@@ -37,7 +37,7 @@ int apply_switch(ArcState& s) {
     }
     if (s.dx < 0 && s.dy < 0 && mainX && x == 0) {
         s.dy = 1;
-        s.d = wrap16(x * x + (y + 1) * y - s.r2);  // bottom: seed afresh
+        s.d = wrap16(std::int64_t{x} * x + std::int64_t{y + 1} * y - s.r2);  // bottom: seed afresh
         return 5;
     }
     if (s.dx < 0 && s.dy > 0 && mainX && x <= y) {
@@ -82,13 +82,14 @@ ArcState arc_begin(std::int16_t cx, std::int16_t cy, std::int16_t sx, std::int16
     ArcState s{};
     s.cx = cx;
     s.cy = cy;
-    const std::int32_t ex0 = ex - cx;
-    const std::int32_t ey0 = ey - cy;
-    s.r2 = wrap16(ex0 * ex0 + ey0 * ey0);  // above 32767 this wraps, as intended
     s.x = wrap16(sx - cx);
     s.y = wrap16(sy - cy);
-    s.xe = wrap16(ex0);
-    s.ye = wrap16(ey0);
+    s.xe = wrap16(ex - cx);
+    s.ye = wrap16(ey - cy);
+    // Only the low 16 bits are kept, which the wrapped offsets give alike;
+    // above 32767 this wraps, as intended. The sum of two squares of 16-bit
+    // values can reach 2^31, hence 64 bits before the cut.
+    s.r2 = wrap16(std::int64_t{s.xe} * s.xe + std::int64_t{s.ye} * s.ye);
     s.dx = 1;
     s.dy = 1;
     s.mainAxis = ArcAxis::X;

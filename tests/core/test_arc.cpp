@@ -171,13 +171,21 @@ TEST(arc, start_equal_to_end_makes_no_pass) {
 
 TEST(arc, squared_radius_wraps_in_16_bits) {
     struct Row {
-        std::int16_t ex, ey;
+        std::int16_t cx, cy, ex, ey;
         std::int16_t r2;
     };
-    const Row rows[] = {{181, 0, 32761}, {182, 0, wrap16(33124)}, {0, -200, wrap16(40000)}, {256, 0, 0}};
+    const Row rows[] = {
+        {0, 0, 181, 0, 32761},
+        {0, 0, 182, 0, wrap16(33124)},
+        {0, 0, 0, -200, wrap16(40000)},
+        {0, 0, 256, 0, 0},
+        // Offsets beyond 16 bits wrap to (1536, -1536); the squares keep their low bits.
+        {32000, -32000, -32000, 32000, wrap16(2LL * 64000 * 64000)},
+        {-32768, -32768, 0, 0, 0},  // both squares 2^30: their sum needs more than 31 bits
+    };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.ex);
-        EXPECT_EQ(row.r2, arc_begin(0, 0, 0, 50, row.ex, row.ey).r2);
+        SCOPED_TRACE(testing::Message() << row.ex << "," << row.ey);
+        EXPECT_EQ(row.r2, arc_begin(row.cx, row.cy, row.cx, wrap16(row.cy + 50), row.ex, row.ey).r2);
     }
 }
 
