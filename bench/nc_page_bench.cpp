@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ int main() {
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const QByteArray dir = (QDir::tempPath() + "/vantrel-bench-runtime").toUtf8();
         QDir().mkpath(QString::fromUtf8(dir));
+        QFile::setPermissions(QString::fromUtf8(dir), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
     Application->Initialize();
