@@ -61,6 +61,11 @@ void TApplication::Initialize() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
+void TApplication::InitializeOffscreen() {
+    if (!QCoreApplication::instance()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    Initialize();
+}
+
 void TApplication::Run() {
     if (!mainForm_) return;
     // Run ends when the main form is closed, not when some window closes.

@@ -20,6 +20,9 @@ public:
     // Makes the toolkit ready for windows. Throws Exception when there is no
     // display to open them on.
     void Initialize();
+    // The same without a screen: windows are laid out and drawn off screen
+    // (the command-line front end renders the page's image this way).
+    void InitializeOffscreen();
 
     // The main window carries its task-bar button itself (always so here).
     bool MainFormOnTaskBar = false;

@@ -4,7 +4,9 @@
 
 #include <QProxyStyle>
 #include <QRect>
+#include <QSize>
 #include <QStyleOption>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace {
@@ -25,6 +27,14 @@ public:
         }
         return QProxyStyle::subElementRect(element, option, widget);
     }
+
+    // Tabs no taller than the designed strip, whatever the font asks for.
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& contents,
+                           const QWidget* widget) const override {
+        QSize size = QProxyStyle::sizeFromContents(type, option, contents, widget);
+        if (type == CT_TabBarTab) size.setHeight(std::min(size.height(), TabsHeight - 1));
+        return size;
+    }
 };
 
 QTabWidget* make_tabs(QWidget* parent) {
@@ -32,6 +42,7 @@ QTabWidget* make_tabs(QWidget* parent) {
     auto* style = new DesignedPageArea;
     style->setParent(tabs);
     tabs->setStyle(style);
+    tabs->tabBar()->setStyle(style);
     return tabs;
 }
 

@@ -149,3 +149,13 @@ TEST_F(MainWindow, CheckBoxEnablesTheEditsOfItsMode) {
         EXPECT_EQ("80", Form1->edW->Text());  // enabling leaves the texts alone
     }
 }
+
+TEST_F(MainWindow, PagesGiveTheChartAndTheImageTheirDesignedSizes) {
+    QApplication::processEvents();
+    EXPECT_EQ(QSize(660, 380), Form1->Image1->Widget()->size());
+    EXPECT_EQ(QSize(668, 19), Form1->StatusBar1->Widget()->size());
+    show_regulation_page();
+    QApplication::processEvents();
+    EXPECT_EQ(QSize(660, 421), Form1->TabSheet1->Widget()->size());
+    EXPECT_EQ(QSize(660, 309), Form1->Chart1->Widget()->size());
+}
