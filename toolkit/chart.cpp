@@ -2,6 +2,7 @@
 
 #include "toolkit/chart_widget.h"
 #include "toolkit/exception.h"
+#include "toolkit/popup_menu.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -61,6 +62,8 @@ TChart::TChart(QWidget* parent) : widget_(new ChartWidget(*this, parent)) {}
 TChart::~TChart() { delete widget_; }
 
 QWidget* TChart::Widget() const { return widget_; }
+
+void TChart::SetPopupMenu(TPopupMenu* menu) { menu->AttachTo(widget_); }
 
 void TChart::SetTitle(const std::string& title) {
     if (widget_) widget_->set_title(title);

@@ -13,6 +13,7 @@
 class QWidget;
 class TChart;
 class ChartWidget;
+class TPopupMenu;
 
 class TLineSeries {
 public:
@@ -60,6 +61,8 @@ public:
     TChart& operator=(const TChart&) = delete;
 
     QWidget* Widget() const;
+    // Shows `menu` on a right-click; the menu must outlive the chart.
+    void SetPopupMenu(TPopupMenu* menu);
 
     void SetTitle(const std::string& title);
     void SetBottomAxisTitle(const std::string& title);

@@ -1,5 +1,7 @@
 #include "toolkit/image.h"
 
+#include "toolkit/popup_menu.h"
+
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
@@ -60,6 +62,8 @@ TImage::~TImage() {
 }
 
 QWidget* TImage::Widget() const { return link_->widget; }
+
+void TImage::SetPopupMenu(TPopupMenu* menu) { menu->AttachTo(link_->widget); }
 
 bool TImage::HasCanvas() const { return canvas_ != nullptr; }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 class QWidget;
+class TPopupMenu;
 
 class TImage {
 public:
@@ -14,6 +15,8 @@ public:
     TImage& operator=(const TImage&) = delete;
 
     QWidget* Widget() const;
+    // Shows `menu` on a right-click; the menu must outlive the image.
+    void SetPopupMenu(TPopupMenu* menu);
     // The bitmap is made at the first call, with the control's size then,
     // and keeps that size; drawing beyond it is clipped.
     TCanvas* Canvas();
