@@ -12,8 +12,10 @@
 namespace {
 
 void quiet_known_noise(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    // The offscreen platform says this whenever a message box shows.
-    if (message.contains(QLatin1String("propagateSizeHints"))) return;
+    // The offscreen platform says these whenever a message box or a menu shows.
+    for (const char* noise : {"propagateSizeHints", "does not support raise()", "does not support grabbing"}) {
+        if (message.contains(QLatin1String(noise))) return;
+    }
     if (type == QtFatalMsg) std::abort();
     fprintf(stderr, "%s\n", qPrintable(message));
 }

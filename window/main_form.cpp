@@ -113,6 +113,12 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     btDrawNCPath->OnClick = Bind(this, &TForm1::btDrawNCPathClick);
     Button3->OnClick = Bind(this, &TForm1::Button3Click);
 
+    ChartPopupMenu.AddItem("Export data as CSV...", Bind(this, &TForm1::ChartExportCsvClick));
+    ChartPopupMenu.AddItem("Save chart as PNG...", Bind(this, &TForm1::ChartSavePngClick));
+    Chart1->SetPopupMenu(&ChartPopupMenu);
+    ImagePopupMenu.AddItem("Save image as PNG...", Bind(this, &TForm1::ImageSavePngClick));
+    Image1->SetPopupMenu(&ImagePopupMenu);
+
     update_mode_controls();
 }
 

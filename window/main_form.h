@@ -5,6 +5,7 @@
 #include "toolkit/controls.h"
 #include "toolkit/form.h"
 #include "toolkit/image.h"
+#include "toolkit/popup_menu.h"
 
 class TForm1 : public TForm {
 public:
@@ -42,6 +43,13 @@ public:
     void Button3Click(TObject* Sender);
 
     void update_mode_controls();
+
+    // Keeping what the pages show: right-click menus of the chart and the image.
+    TPopupMenu ChartPopupMenu;
+    TPopupMenu ImagePopupMenu;
+    void ChartExportCsvClick(TObject* Sender);
+    void ChartSavePngClick(TObject* Sender);
+    void ImageSavePngClick(TObject* Sender);
 };
 
 extern TForm1* Form1;

@@ -1,0 +1,60 @@
+#include "tests/toolkit/toolkit_test_support.h"
+#include "toolkit/exception.h"
+#include "toolkit/popup_menu.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Right-clicks `widget`, and chooses item `choose` of the menu that opens.
+QStringList right_click_and_choose(QWidget& widget, int choose) {
+    QStringList captions;
+    QTimer::singleShot(0, [&captions, choose] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        ASSERT_NE(menu, nullptr);
+        for (QAction* action : menu->actions()) captions << action->text();
+        menu->setActiveAction(menu->actions().at(choose));
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), widget.mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(&widget, &event);
+    return captions;
+}
+
+TEST(PopupMenu, RightClickShowsTheItemsAndRunsTheChosenOne) {
+    QWidget widget;
+    widget.resize(100, 100);
+    widget.show();
+    std::vector<int> chosen;
+    TPopupMenu menu;
+    menu.AddItem("First...", [&chosen](TObject*) { chosen.push_back(1); });
+    menu.AddItem("Second...", [&chosen](TObject*) { chosen.push_back(2); });
+    menu.AttachTo(&widget);
+
+    EXPECT_EQ(right_click_and_choose(widget, 1), QStringList({"First...", "Second..."}));
+    EXPECT_EQ(chosen, std::vector<int>{2});
+    menu.Click(0);
+    EXPECT_EQ(chosen, (std::vector<int>{2, 1}));
+}
+
+TEST(PopupMenu, AnErrorInAnItemShowsInTheErrorBox) {
+    ErrorBoxCapture errors;
+    QWidget widget;
+    widget.resize(100, 100);
+    widget.show();
+    TPopupMenu menu;
+    menu.AddItem("Fail", [](TObject*) { throw Exception("Cannot save x: disk full"); });
+    menu.AttachTo(&widget);
+    right_click_and_choose(widget, 0);
+    ASSERT_EQ(errors.shown.size(), 1u);
+    EXPECT_EQ(errors.shown[0].message, "Cannot save x: disk full");
+}
+
+}  // namespace
