@@ -32,16 +32,16 @@ int ParseIntDefault(std::string_view text, int fallback) {
 
 namespace {
 
-// One %d conversion spec: flags, width and precision, no length modifiers.
-bool valid_int_spec(std::string_view spec) {
+// One %d conversion: flags, width and precision, no length modifiers.
+bool valid_int_conversion(std::string_view conversion) {
     std::size_t i = 0;
-    while (i < spec.size() && std::string_view("-+ 0#").find(spec[i]) != std::string_view::npos) ++i;
-    while (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i]))) ++i;
-    if (i < spec.size() && spec[i] == '.') {
+    while (i < conversion.size() && std::string_view("-+ 0#").find(conversion[i]) != std::string_view::npos) ++i;
+    while (i < conversion.size() && std::isdigit(static_cast<unsigned char>(conversion[i]))) ++i;
+    if (i < conversion.size() && conversion[i] == '.') {
         ++i;
-        while (i < spec.size() && std::isdigit(static_cast<unsigned char>(spec[i]))) ++i;
+        while (i < conversion.size() && std::isdigit(static_cast<unsigned char>(conversion[i]))) ++i;
     }
-    return i + 1 == spec.size() && spec[i] == 'd';
+    return i + 1 == conversion.size() && conversion[i] == 'd';
 }
 
 }  // namespace
@@ -62,10 +62,10 @@ std::string FormatText(std::string_view format, int a, int b, int c) {
         }
         const std::size_t end = format.find('d', i);
         if (end == std::string_view::npos || used == 3) throw Exception("Format '" + std::string(format) + "' invalid");
-        const std::string spec(format.substr(i, end - i + 1));
-        if (!valid_int_spec(std::string_view(spec).substr(1))) throw Exception("Format '" + std::string(format) + "' invalid");
+        const std::string conversion(format.substr(i, end - i + 1));
+        if (!valid_int_conversion(std::string_view(conversion).substr(1))) throw Exception("Format '" + std::string(format) + "' invalid");
         char buffer[64];
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), args[used++]);
+        std::snprintf(buffer, sizeof buffer, conversion.c_str(), args[used++]);
         out += buffer;
         i = end;
     }
