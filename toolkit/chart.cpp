@@ -103,3 +103,21 @@ ChartPixel TChart::PointPixel(const TLineSeries& series, std::size_t index) {
 }
 
 std::size_t TChart::FullRedraws() const { return widget_ ? widget_->full_redraws() : 0; }
+
+ChartView TChart::View() {
+    if (!widget_) return ChartView{};
+    widget_->update_picture();
+    const AxisRange x = widget_->shown_x();
+    const AxisRange y = widget_->shown_y();
+    return ChartView{x.lo, x.hi, y.lo, y.hi};
+}
+
+bool TChart::UserView() const { return widget_ && widget_->in_user_view(); }
+
+bool TChart::SetView(const ChartView& view) {
+    return widget_ && widget_->set_view(AxisRange{view.XMin, view.XMax}, AxisRange{view.YMin, view.YMax});
+}
+
+void TChart::ShowAll() {
+    if (widget_) widget_->show_all();
+}

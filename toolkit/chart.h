@@ -53,6 +53,19 @@ struct ChartPixel {
     int Y = 0;
 };
 
+// What the axes show, in data units.
+struct ChartView {
+    double XMin = 0;
+    double XMax = 1;
+    double YMin = 0;
+    double YMax = 1;
+    friend bool operator==(const ChartView&, const ChartView&) = default;
+};
+
+// The mouse zooms and pans the chart: the wheel zooms around the cursor
+// (both axes; Shift: X only; Ctrl: Y only), a left-button drag pans, a left
+// double-click shows everything again. A zoomed or panned view stays while
+// points arrive, until the double-click or a series' Clear.
 class TChart {
 public:
     explicit TChart(QWidget* parent);
@@ -83,6 +96,18 @@ public:
     ChartPixel PointPixel(const TLineSeries& series, std::size_t index);
     // How often the whole picture was drawn anew (size, range or title change).
     std::size_t FullRedraws() const;
+
+    // The view from code, as the mouse sets it, for tests and the benchmark.
+    // The ranges shown now, brought up to date first as a repaint would.
+    ChartView View();
+    // True while a zoom or pan of the user holds the axes.
+    bool UserView() const;
+    // Shows `view` as the user's view; false, and nothing changes, when it
+    // cannot be shown (inverted, not finite, beyond +-1e16, or narrower than
+    // a millionth or a billionth of its magnitude).
+    bool SetView(const ChartView& view);
+    // Back to the automatic ranges, as the double-click.
+    void ShowAll();
 
 private:
     friend class TLineSeries;

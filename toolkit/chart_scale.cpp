@@ -93,3 +93,54 @@ int AxisMap::pixel(double value) const {
     t = std::clamp(t, -double{kPixelLimit}, double{kPixelLimit});
     return static_cast<int>(std::floor(t + 0.5));
 }
+
+AxisRange anchored_range(double span, double value, double pixel, int pixelLo, int pixelHi) {
+    if (pixelHi == pixelLo) return AxisRange{value - span / 2, value + span / 2};
+    const double lo = value - (pixel - pixelLo) / double(pixelHi - pixelLo) * span;
+    return AxisRange{lo, lo + span};
+}
+
+bool viewable_range(const AxisRange& range) {
+    if (!std::isfinite(range.lo) || !std::isfinite(range.hi)) return false;
+    if (std::fabs(range.lo) > kViewLimit || std::fabs(range.hi) > kViewLimit) return false;
+    // A millionth keeps the scale of any axis below 1e10 pixels per unit, so
+    // a point at kPlotLimit lands at about 1e25 at most; a billionth of the
+    // magnitude leaves some 10^6 distinct doubles per pixel.
+    const double magnitude = std::max(std::fabs(range.lo), std::fabs(range.hi));
+    return range.hi - range.lo >= std::max(1e-6, magnitude * 1e-9);
+}
+
+bool clip_segment(PixelSegment& s, double left, double top, double right, double bottom) {
+    // Liang-Barsky: the segment is s0 + t * d for t in [0, 1]; every box edge
+    // narrows the interval of t.
+    const double dx = s.x1 - s.x0;
+    const double dy = s.y1 - s.y0;
+    double t0 = 0;
+    double t1 = 1;
+    auto narrow = [&](double p, double q) {  // inside where p * t <= q
+        if (p == 0) return q >= 0;
+        const double t = q / p;
+        if (p < 0) {
+            if (t > t1) return false;
+            t0 = std::max(t0, t);
+        } else {
+            if (t < t0) return false;
+            t1 = std::min(t1, t);
+        }
+        return true;
+    };
+    if (!narrow(-dx, s.x0 - left) || !narrow(dx, right - s.x0) || !narrow(-dy, s.y0 - top) ||
+        !narrow(dy, bottom - s.y0)) {
+        return false;
+    }
+    const PixelSegment from = s;
+    if (t0 > 0) {
+        s.x0 = from.x0 + t0 * dx;
+        s.y0 = from.y0 + t0 * dy;
+    }
+    if (t1 < 1) {
+        s.x1 = from.x0 + t1 * dx;
+        s.y1 = from.y0 + t1 * dy;
+    }
+    return true;
+}

@@ -47,6 +47,10 @@ public:
     AxisMap() = default;
     AxisMap(const AxisRange& range, int pixelLo, int pixelHi);
     int pixel(double value) const;
+    // Where `value` lands before rounding, without the pixel limit.
+    double position(double value) const { return origin_ + (value - range_.lo) * scale_; }
+    // The value that lands on `pixel`: position's inverse.
+    double value(double pixel) const { return scale_ != 0 ? range_.lo + (pixel - origin_) / scale_ : range_.lo; }
     const AxisRange& range() const { return range_; }
 
     static constexpr int kPixelLimit = 1 << 24;
@@ -56,3 +60,25 @@ private:
     double origin_ = 0;
     double scale_ = 0;
 };
+
+// Zoom and pan: the range `span` wide in which `value` lands on `pixel`, on
+// an axis that maps its range onto pixelLo ... pixelHi. Used with the value
+// under the cursor, it keeps that value under the cursor.
+AxisRange anchored_range(double span, double value, double pixel, int pixelLo, int pixelHi);
+
+// Whether a range the user zoomed or panned to can be shown: finite, inside
+// +-kViewLimit, and wide enough that positions of the farthest plottable
+// points stay finite and neighbouring pixels stay apart in doubles.
+inline constexpr double kViewLimit = 1e16;
+bool viewable_range(const AxisRange& range);
+
+// A line between two positions in pixels, not yet rounded.
+struct PixelSegment {
+    double x0 = 0;
+    double y0 = 0;
+    double x1 = 0;
+    double y1 = 0;
+};
+// Cuts `s` to its part inside [left, right] x [top, bottom]; false when no
+// part of it is inside. Ends that are inside stay exactly as they are.
+bool clip_segment(PixelSegment& s, double left, double top, double right, double bottom);
