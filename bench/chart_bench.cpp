@@ -1,7 +1,11 @@
 // Cost of one regulation pass with the chart attached, apart from its 20 ms
 // pause: plant and loops, four AddXY, the immediate Repaint and the message
-// pump, with N points already in each of the four series, the whole series
-// on screen, pens 3, 3, 5, 4, on a 660 x 309 chart.
+// pump, with N points already in each of the four series, pens 3, 3, 5, 4,
+// on a 660 x 309 chart. The view is the automatic one (the whole series on
+// screen) or a user's zoomed view: the middle tenth of the data (new points
+// arrive off screen), or the newest tenth with room for the points to come.
+// At 10^6 points it also times zooming (a wheel notch and its redraw) and
+// panning (a drag step and its redraw).
 #include "core/cascade.h"
 #include "core/int16.h"
 #include "core/regulation.h"
@@ -10,9 +14,11 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QMouseEvent>
 #include <QObject>
 #include <QPixmap>
 #include <QString>
+#include <QWheelEvent>
 #include <QWidget>
 
 #include <algorithm>
@@ -125,7 +131,97 @@ void add_pass(std::vector<TLineSeries*>& series, Feed& feed) {
 // With a directory given, each run leaves its final picture there.
 const char* gSaveDir = nullptr;
 
-void measure(const char* name, std::function<Feed*()> make_feed, std::size_t prefill, int passes) {
+enum class ViewKind { automatic, middle, newest };
+
+const char* view_name(ViewKind kind) {
+    switch (kind) {
+        case ViewKind::automatic: return "all";
+        case ViewKind::middle: return "middle";
+        case ViewKind::newest: return "newest";
+    }
+    return "";
+}
+
+// A user's view of the data so far, for `passes` more points at 4 ms each.
+ChartView zoomed_view(TChart& chart, ViewKind kind, double lastX, int passes) {
+    ChartView view = chart.View();
+    const double tenth = lastX / 10;
+    if (kind == ViewKind::middle) {
+        view.XMin = lastX / 2 - tenth / 2;
+        view.XMax = lastX / 2 + tenth / 2;
+    } else {
+        view.XMin = lastX - tenth;
+        view.XMax = lastX + 4.0 * passes * 1.05;
+    }
+    return view;
+}
+
+struct Timing {
+    double median;
+    double p99;
+    std::size_t fullRedraws;
+};
+
+Timing timing_of(const std::vector<double>& times, std::size_t fullRedraws) {
+    return Timing{percentile(times, 0.5), percentile(times, 0.99), fullRedraws};
+}
+
+void send_wheel(QWidget* widget, QPointF at, int notches) {
+    QWheelEvent event(at, widget->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(widget, &event);
+}
+
+void send_mouse(QWidget* widget, QEvent::Type type, QPointF at, Qt::MouseButtons held) {
+    QMouseEvent event(type, at, widget->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                      held, Qt::NoModifier);
+    QApplication::sendEvent(widget, &event);
+}
+
+// Wheel notches in and out at cursor places across the plot, each followed
+// by the repaint that draws the new view.
+Timing time_zooms(TChart& chart) {
+    QWidget* widget = chart.Widget();
+    const TRect plot = chart.PlotArea();
+    chart.ShowAll();
+    chart.Repaint();
+    std::vector<double> times;
+    const std::size_t before = chart.FullRedraws();
+    for (int round = 0; round < 5; ++round) {
+        const QPointF at(plot.Left + (plot.Right - plot.Left) * (round + 1) / 6.0, (plot.Top + plot.Bottom) / 2.0);
+        for (int notch = 0; notch < 20; ++notch) {
+            const auto start = Clock::now();
+            send_wheel(widget, at, notch < 10 ? 1 : -1);
+            chart.Repaint();
+            times.push_back(ms(Clock::now() - start));
+        }
+    }
+    return timing_of(times, chart.FullRedraws() - before);
+}
+
+// A drag across the plot and back in 4-pixel steps over a zoomed view.
+Timing time_pans(TChart& chart, const ChartView& view) {
+    QWidget* widget = chart.Widget();
+    chart.SetView(view);
+    chart.Repaint();
+    const TRect plot = chart.PlotArea();
+    const double y = (plot.Top + plot.Bottom) / 2.0;
+    QPointF at(plot.Left + 20, y);
+    send_mouse(widget, QEvent::MouseButtonPress, at, Qt::LeftButton);
+    std::vector<double> times;
+    const std::size_t before = chart.FullRedraws();
+    for (int step = 0; step < 200; ++step) {
+        at += QPointF(step < 100 ? 4 : -4, step % 2 == 0 ? 1 : -1);
+        const auto start = Clock::now();
+        send_mouse(widget, QEvent::MouseMove, at, Qt::LeftButton);
+        chart.Repaint();
+        times.push_back(ms(Clock::now() - start));
+    }
+    send_mouse(widget, QEvent::MouseButtonRelease, at, Qt::NoButton);
+    return timing_of(times, chart.FullRedraws() - before);
+}
+
+void measure(const char* name, std::function<Feed*()> make_feed, std::size_t prefill, int passes, ViewKind kind) {
     TChart chart(nullptr);
     chart.SetTitle("TChart");
     chart.SetBottomAxisTitle("[ms]");
@@ -147,6 +243,12 @@ void measure(const char* name, std::function<Feed*()> make_feed, std::size_t pre
     chart.Repaint();
     const double full = ms(Clock::now() - fullStart);
     QCoreApplication::processEvents();
+    const double lastX = feed->time() - 4;
+    if (kind != ViewKind::automatic) {
+        chart.SetView(zoomed_view(chart, kind, lastX, passes));
+        chart.Repaint();
+    }
+    const ChartView viewBefore = chart.View();
 
     PaintCounter counter;
     widget->installEventFilter(&counter);
@@ -163,7 +265,10 @@ void measure(const char* name, std::function<Feed*()> make_feed, std::size_t pre
         feed->advance();
     }
     widget->removeEventFilter(&counter);
-    if (gSaveDir) widget->grab().save(QString("%1/%2-%3.png").arg(gSaveDir).arg(name).arg(prefill));
+    if (gSaveDir) {
+        widget->grab().save(QString("%1/%2-%3-%4.png").arg(gSaveDir).arg(name).arg(prefill).arg(view_name(kind)));
+    }
+    const bool viewHeld = kind == ViewKind::automatic || chart.View() == viewBefore;
 
     std::size_t bytes = 0;
     std::size_t points = 0;
@@ -171,11 +276,19 @@ void measure(const char* name, std::function<Feed*()> make_feed, std::size_t pre
         bytes += s->StorageBytes();
         points += s->Count();
     }
-    std::printf("%-8s pass N=%-7zu: median %.3f ms, p99 %.3f ms, max %.2f ms; first full redraw %.2f ms; "
-                "%zu full redraws in %d passes; %.2f paints per pass; %.1f bytes per stored point\n",
-                name, prefill, percentile(times, 0.5), percentile(times, 0.99),
+    std::printf("%-8s %-6s pass N=%-7zu: median %.3f ms, p99 %.3f ms, max %.2f ms; first full redraw %.2f ms; "
+                "%zu full redraws in %d passes; %.2f paints per pass; %.1f bytes per stored point%s\n",
+                name, view_name(kind), prefill, percentile(times, 0.5), percentile(times, 0.99),
                 *std::max_element(times.begin(), times.end()), full, chart.FullRedraws() - redrawsBefore, passes,
-                static_cast<double>(counter.paints) / passes, static_cast<double>(bytes) / static_cast<double>(points));
+                static_cast<double>(counter.paints) / passes, static_cast<double>(bytes) / static_cast<double>(points),
+                viewHeld ? "" : "; THE USER'S VIEW MOVED");
+    if (kind == ViewKind::middle && prefill >= 1000000) {
+        const Timing zoom = time_zooms(chart);
+        const Timing pan = time_pans(chart, zoomed_view(chart, ViewKind::middle, lastX, 0));
+        std::printf("%-8s N=%-7zu: zoom (wheel notch + redraw) median %.2f ms, p99 %.2f ms, %zu full redraws in 100 notches; "
+                    "pan (drag step + redraw) median %.2f ms, p99 %.2f ms, %zu full redraws in 200 steps\n",
+                    name, prefill, zoom.median, zoom.p99, zoom.fullRedraws, pan.median, pan.p99, pan.fullRedraws);
+    }
     std::fflush(stdout);
 }
 
@@ -188,8 +301,17 @@ int main(int argc, char** argv) {
     regulationRunning = true;
     const std::size_t sizes[] = {1000, 100000, 1000000};
     const int passes = 2000;
-    for (std::size_t n : sizes) measure("speed", [] { return new SpeedFeed; }, n, passes);
-    for (std::size_t n : sizes) measure("position", [] { return new PositionFeed; }, n, passes);
-    for (std::size_t n : sizes) measure("noise", [] { return new NoiseFeed; }, n, passes);
+    struct Kind {
+        const char* name;
+        std::function<Feed*()> make;
+    };
+    const Kind feeds[] = {{"speed", [] { return new SpeedFeed; }},
+                          {"position", [] { return new PositionFeed; }},
+                          {"noise", [] { return new NoiseFeed; }}};
+    for (const Kind& feed : feeds) {
+        for (std::size_t n : sizes) measure(feed.name, feed.make, n, passes, ViewKind::automatic);
+        measure(feed.name, feed.make, 1000000, passes, ViewKind::middle);
+        measure(feed.name, feed.make, 1000000, passes, ViewKind::newest);
+    }
     return 0;
 }

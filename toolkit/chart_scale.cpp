@@ -112,35 +112,41 @@ bool viewable_range(const AxisRange& range) {
 
 bool clip_segment(PixelSegment& s, double left, double top, double right, double bottom) {
     // Liang-Barsky: the segment is s0 + t * d for t in [0, 1]; every box edge
-    // narrows the interval of t.
+    // narrows the interval of t. A cut end is put on its edge exactly and
+    // only its other coordinate interpolated, so an upright or level line
+    // from far away keeps its place however large its ends.
     const double dx = s.x1 - s.x0;
     const double dy = s.y1 - s.y0;
-    double t0 = 0;
-    double t1 = 1;
-    auto narrow = [&](double p, double q) {  // inside where p * t <= q
+    struct Cut {
+        double t;
+        bool onX = false;  // false: on a top or bottom edge
+        double edge = 0;
+        bool cut = false;
+    };
+    Cut start{0};
+    Cut end{1};
+    auto narrow = [&](double p, double q, bool onX, double edge) {  // inside where p * t <= q
         if (p == 0) return q >= 0;
         const double t = q / p;
         if (p < 0) {
-            if (t > t1) return false;
-            t0 = std::max(t0, t);
+            if (t > end.t) return false;
+            if (t > start.t) start = Cut{t, onX, edge, true};
         } else {
-            if (t < t0) return false;
-            t1 = std::min(t1, t);
+            if (t < start.t) return false;
+            if (t < end.t) end = Cut{t, onX, edge, true};
         }
         return true;
     };
-    if (!narrow(-dx, s.x0 - left) || !narrow(dx, right - s.x0) || !narrow(-dy, s.y0 - top) ||
-        !narrow(dy, bottom - s.y0)) {
+    if (!narrow(-dx, s.x0 - left, true, left) || !narrow(dx, right - s.x0, true, right) ||
+        !narrow(-dy, s.y0 - top, false, top) || !narrow(dy, bottom - s.y0, false, bottom)) {
         return false;
     }
     const PixelSegment from = s;
-    if (t0 > 0) {
-        s.x0 = from.x0 + t0 * dx;
-        s.y0 = from.y0 + t0 * dy;
-    }
-    if (t1 < 1) {
-        s.x1 = from.x0 + t1 * dx;
-        s.y1 = from.y0 + t1 * dy;
-    }
+    auto place = [&](const Cut& c, double& x, double& y) {
+        x = c.onX ? c.edge : std::clamp(from.x0 + c.t * dx, left, right);
+        y = c.onX ? std::clamp(from.y0 + c.t * dy, top, bottom) : c.edge;
+    };
+    if (start.cut) place(start, s.x0, s.y0);
+    if (end.cut) place(end, s.x1, s.y1);
     return true;
 }

@@ -188,3 +188,62 @@ TEST(ChartScale, AxisMapPutsTheEndsOnTheirPixelsAndRounds) {
         EXPECT_EQ(row.pixel, row.map->pixel(row.value));
     }
 }
+
+TEST(ChartScale, AnchoredRangePutsTheValueOnThePixel) {
+    struct Row {
+        const char* name;
+        double span, value, pixel;
+        int pixelLo, pixelHi;
+    };
+    const Row rows[] = {
+        {"X axis, inside", 40, 1234.5, 200.25, 50, 600},
+        {"Y axis, upwards", 0.002, -3.5, 120, 280, 20},
+        {"anchor left of the axis", 10, 0, 10, 50, 600},
+        {"anchor at the far end", 1e6, 5e6, 600, 50, 600},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const AxisRange r = anchored_range(row.span, row.value, row.pixel, row.pixelLo, row.pixelHi);
+        EXPECT_NEAR(row.span, r.hi - r.lo, row.span * 1e-12);
+        EXPECT_NEAR(row.pixel, AxisMap(r, row.pixelLo, row.pixelHi).position(row.value), 1e-6);
+        EXPECT_NEAR(row.value, AxisMap(r, row.pixelLo, row.pixelHi).value(row.pixel), row.span * 1e-12);
+    }
+    // An axis one pixel long centres the value.
+    const AxisRange r = anchored_range(4, 10, 7, 7, 7);
+    EXPECT_DOUBLE_EQ(8, r.lo);
+    EXPECT_DOUBLE_EQ(12, r.hi);
+}
+
+TEST(ChartScale, ClipSegmentKeepsThePartInsideTheBox) {
+    // The box is [0, 100] x [0, 50].
+    struct Row {
+        const char* name;
+        PixelSegment in;
+        bool kept;
+        PixelSegment out;
+    };
+    const Row rows[] = {
+        {"inside: untouched", {10.25, 5, 90, 45.5}, true, {10.25, 5, 90, 45.5}},
+        {"a dot inside", {30, 30, 30, 30}, true, {30, 30, 30, 30}},
+        {"a dot outside", {130, 30, 130, 30}, false, {}},
+        {"leaves on the right", {50, 10, 150, 30}, true, {50, 10, 100, 20}},
+        {"comes in from the left, backwards", {60, 40, -40, 0}, true, {60, 40, 0, 16}},
+        {"crosses the box", {-100, 25, 200, 25}, true, {0, 25, 100, 25}},
+        {"passes above", {-10, -5, 110, -1}, false, {}},
+        {"upright, left of the box", {-1, -100, -1, 100}, false, {}},
+        {"upright, through it", {40, -1e25, 40, 1e25}, true, {40, 0, 40, 50}},
+        {"far ends, in on the left, out at the bottom", {-1e12, -5e11 + 25, 1e12, 5e11 + 25}, true, {0, 25, 50, 50}},
+        {"level, from far away", {1e25, 20, -1e25, 20}, true, {100, 20, 0, 20}},
+        {"misses a corner", {90, -20, 120, 10}, false, {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PixelSegment s = row.in;
+        ASSERT_EQ(row.kept, clip_segment(s, 0, 0, 100, 50));
+        if (!row.kept) continue;
+        EXPECT_NEAR(row.out.x0, s.x0, 1e-3);
+        EXPECT_NEAR(row.out.y0, s.y0, 1e-3);
+        EXPECT_NEAR(row.out.x1, s.x1, 1e-3);
+        EXPECT_NEAR(row.out.y1, s.y1, 1e-3);
+    }
+}
