@@ -16,13 +16,18 @@ namespace {
 // Right-clicks `widget`, and chooses item `choose` of the menu that opens.
 QStringList right_click_and_choose(QWidget& widget, int choose) {
     QStringList captions;
-    QTimer::singleShot(0, [&captions, choose] {
+    // Poll until the menu is up: it opens inside the event below and blocks
+    // there until an item is chosen.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&captions, &poll, choose] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        ASSERT_NE(menu, nullptr);
+        if (menu == nullptr || !menu->isVisible()) return;
+        poll.stop();
         for (QAction* action : menu->actions()) captions << action->text();
         menu->setActiveAction(menu->actions().at(choose));
         QTest::keyClick(menu, Qt::Key_Return);
     });
+    poll.start(5);
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), widget.mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(&widget, &event);
     return captions;
