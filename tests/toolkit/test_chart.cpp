@@ -1,3 +1,4 @@
+#include "tests/toolkit/chart_test_support.h"
 #include "toolkit/chart.h"
 #include "toolkit/exception.h"
 
@@ -33,12 +34,6 @@ struct WindowChart {
 };
 
 QImage picture(const TChart& chart) { return chart.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
-QRgb rgb_of(TColor c) { return qRgb(color_red(c), color_green(c), color_blue(c)); }
-
-bool has_color(const QImage& image, int x, int y, TColor c) {
-    return image.rect().contains(x, y) && (image.pixel(x, y) & 0xFFFFFF) == (rgb_of(c) & 0xFFFFFF);
-}
 
 int count_color(const QImage& image, const TRect& area, TColor c) {
     int n = 0;
@@ -289,16 +284,7 @@ TEST(Chart, ColumnSummaryLooksLikeTheRawPolyline) {
             painter.setPen(QPen(QColor(rgb_of(clNavy)), row.width, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
             painter.drawLines(segments.data(), static_cast<int>(segments.size()));
         }
-        int inRaw = 0;
-        int differing = 0;
-        for (int y = plot.Top; y < plot.Bottom; ++y) {
-            for (int x = plot.Left; x < plot.Right; ++x) {
-                const bool a = has_color(drawn, x, y, clNavy);
-                const bool b = has_color(raw, x, y, clNavy);
-                inRaw += b ? 1 : 0;
-                differing += a != b ? 1 : 0;
-            }
-        }
+        const auto [inRaw, differing] = compare_color(drawn, raw, plot, clNavy);
         ASSERT_GT(inRaw, 100);
         EXPECT_LE(differing, inRaw / 100) << differing << " of " << inRaw;
     }

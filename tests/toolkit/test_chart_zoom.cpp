@@ -1,3 +1,4 @@
+#include "tests/toolkit/chart_test_support.h"
 #include "toolkit/chart.h"
 #include "toolkit/popup_menu.h"
 
@@ -51,11 +52,6 @@ struct ShownChart {
 };
 
 QImage picture(const TChart& chart) { return chart.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
-
-bool has_color(const QImage& image, int x, int y, TColor c) {
-    const QRgb rgb = qRgb(color_red(c), color_green(c), color_blue(c));
-    return image.rect().contains(x, y) && (image.pixel(x, y) & 0xFFFFFF) == (rgb & 0xFFFFFF);
-}
 
 QPoint at(ChartPixel p) { return QPoint(p.X, p.Y); }
 
@@ -237,16 +233,7 @@ TEST(ChartZoom, ZoomedPictureLooksLikeTheRawPolyline) {
         painter.setPen(QPen(QColor(0, 0, 0x80), 3, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
         for (std::size_t i = 17990; i < 22010; ++i) painter.drawLine(at(chart.PointPixel(*s, i)), at(chart.PointPixel(*s, i + 1)));
     }
-    int inRaw = 0;
-    int differing = 0;
-    for (int y = plot.Top; y < plot.Bottom; ++y) {
-        for (int x = plot.Left; x < plot.Right; ++x) {
-            const bool a = has_color(drawn, x, y, clNavy);
-            const bool b = has_color(raw, x, y, clNavy);
-            inRaw += b ? 1 : 0;
-            differing += a != b ? 1 : 0;
-        }
-    }
+    const auto [inRaw, differing] = compare_color(drawn, raw, plot, clNavy);
     ASSERT_GT(inRaw, 1000);
     EXPECT_LE(differing, inRaw / 100) << differing << " of " << inRaw;
 }
