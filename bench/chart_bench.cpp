@@ -9,7 +9,7 @@
 #include "core/cascade.h"
 #include "core/int16.h"
 #include "core/regulation.h"
-#include "toolkit/chart.h"
+#include "toolkit/chart/chart.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
 // Timing of the "NC Tests" page with real pauses, offscreen: the NC path
 // plot and the circle test against the sum of their pauses, and the cost of
 // one image repaint. Prints plain lines.
-#include "toolkit/application.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/app/application.h"
+#include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
 #include <QByteArray>

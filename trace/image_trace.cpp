@@ -1,8 +1,8 @@
 #include "trace/image_trace.h"
 
-#include "toolkit/application.h"
-#include "toolkit/files.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/app/application.h"
+#include "toolkit/sys/files.h"
+#include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
 bool write_page_image(PageImage which, const std::string& path, std::string& error) {

@@ -1,7 +1,7 @@
 #include "core/csv.h"
 #include "core/int16.h"
 #include "core/regulation.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/sys/sysutils.h"
 #include "trace/traces.h"
 
 #include <array>

@@ -2,8 +2,8 @@
 #include "window/exports.h"
 
 #include "core/csv.h"
-#include "toolkit/dialogs.h"
-#include "toolkit/files.h"
+#include "toolkit/sys/dialogs.h"
+#include "toolkit/sys/files.h"
 #include "window/main_form.h"
 
 #include <vector>

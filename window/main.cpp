@@ -1,7 +1,7 @@
 // The program entry: start the toolkit, create the window, run the message
 // loop. A start-up failure is shown in the error box and ends the program
 // with status 1.
-#include "toolkit/application.h"
+#include "toolkit/app/application.h"
 #include "window/main_form.h"
 
 int main() {

@@ -1,11 +1,11 @@
 #pragma once
 // The bench's one window: its controls, click handlers and mode enabling.
-#include "toolkit/application.h"
-#include "toolkit/chart.h"
-#include "toolkit/controls.h"
-#include "toolkit/form.h"
-#include "toolkit/image.h"
-#include "toolkit/popup_menu.h"
+#include "toolkit/app/application.h"
+#include "toolkit/chart/chart.h"
+#include "toolkit/controls/controls.h"
+#include "toolkit/app/form.h"
+#include "toolkit/paint/image.h"
+#include "toolkit/controls/popup_menu.h"
 
 class TForm1 : public TForm {
 public:

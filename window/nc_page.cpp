@@ -4,7 +4,7 @@
 #include "core/arc.h"
 #include "core/circle.h"
 #include "core/nc.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/sys/sysutils.h"
 #include "window/drawing.h"
 #include "window/main_form.h"
 

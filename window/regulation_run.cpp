@@ -2,7 +2,7 @@
 
 #include "core/int16.h"
 #include "core/regulation.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #pragma once
 // Pixel checks shared by the chart tests.
-#include "toolkit/chart.h"
+#include "toolkit/chart/chart.h"
 
 #include <QImage>
 

@@ -1,8 +1,8 @@
 // Creating forms, the message pump and the ownership of what forms hold.
 #include "tests/toolkit/toolkit_test_support.h"
-#include "toolkit/application.h"
-#include "toolkit/controls.h"
-#include "toolkit/form.h"
+#include "toolkit/app/application.h"
+#include "toolkit/controls/controls.h"
+#include "toolkit/app/form.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,5 +1,5 @@
-#include "toolkit/canvas.h"
-#include "toolkit/image.h"
+#include "toolkit/paint/canvas.h"
+#include "toolkit/paint/image.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,6 +1,6 @@
 #include "tests/toolkit/chart_test_support.h"
-#include "toolkit/chart.h"
-#include "toolkit/exception.h"
+#include "toolkit/chart/chart.h"
+#include "toolkit/app/exception.h"
 
 #include <QEvent>
 #include <QImage>

@@ -1,4 +1,4 @@
-#include "toolkit/chart_data.h"
+#include "toolkit/chart/chart_data.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "toolkit/chart_scale.h"
+#include "toolkit/chart/chart_scale.h"
 
 #include <gtest/gtest.h>
 

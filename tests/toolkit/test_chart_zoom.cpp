@@ -1,6 +1,6 @@
 #include "tests/toolkit/chart_test_support.h"
-#include "toolkit/chart.h"
-#include "toolkit/popup_menu.h"
+#include "toolkit/chart/chart.h"
+#include "toolkit/controls/popup_menu.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // The controls' own behaviour: check box hits, labelled edits, alignment,
 // tab order, pages and status panels.
-#include "toolkit/controls.h"
-#include "toolkit/form.h"
+#include "toolkit/controls/controls.h"
+#include "toolkit/app/form.h"
 
 #include <QApplication>
 #include <QLabel>

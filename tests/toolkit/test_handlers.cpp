@@ -1,9 +1,9 @@
 // Click handlers as the message loop runs them: nesting, exceptions shown in
 // the error box, and a window close held back while a handler runs.
 #include "tests/toolkit/toolkit_test_support.h"
-#include "toolkit/application.h"
-#include "toolkit/controls.h"
-#include "toolkit/form.h"
+#include "toolkit/app/application.h"
+#include "toolkit/controls/controls.h"
+#include "toolkit/app/form.h"
 
 #include <QTest>
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "tests/toolkit/toolkit_test_support.h"
-#include "toolkit/exception.h"
-#include "toolkit/popup_menu.h"
+#include "toolkit/app/exception.h"
+#include "toolkit/controls/popup_menu.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>

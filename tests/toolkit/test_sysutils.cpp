@@ -1,5 +1,5 @@
-#include "toolkit/exception.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/app/exception.h"
+#include "toolkit/sys/sysutils.h"
 
 #include <gtest/gtest.h>
 

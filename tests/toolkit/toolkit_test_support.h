@@ -1,7 +1,7 @@
 #pragma once
 // Helpers of the toolkit and window tests: captured error boxes, queued
 // actions (they run inside the next ProcessMessages, as a user's click would).
-#include "toolkit/application.h"
+#include "toolkit/app/application.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

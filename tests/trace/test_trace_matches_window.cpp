@@ -1,7 +1,7 @@
 // The command-line trace against the window's own run, and the window's
 // exports from its right-click menus.
 #include "tests/window/window_fixture.h"
-#include "toolkit/dialogs.h"
+#include "toolkit/sys/dialogs.h"
 
 #include <QImage>
 

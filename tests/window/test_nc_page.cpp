@@ -1,7 +1,7 @@
 #include "core/nc.h"
 #include "tests/window/window_fixture.h"
-#include "toolkit/application.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/app/application.h"
+#include "toolkit/sys/sysutils.h"
 #include "window/drawing.h"
 #include "window/main_form.h"
 

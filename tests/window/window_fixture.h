@@ -3,7 +3,7 @@
 // with the pause replaced so runs go fast and the tests can act in a pass.
 #include "core/nc.h"
 #include "tests/toolkit/toolkit_test_support.h"
-#include "toolkit/sysutils.h"
+#include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
 #include <QTest>

@@ -1,0 +1,127 @@
+#include "toolkit/app/application.h"
+
+#include "toolkit/app/form.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+
+#include <cstdio>
+
+namespace {
+
+TApplication theApplication;
+
+ExceptionReporter& exception_reporter() {
+    static ExceptionReporter reporter;
+    return reporter;
+}
+
+MessagePumpHook& message_pump_hook() {
+    static MessagePumpHook hook;
+    return hook;
+}
+
+bool display_configured() {
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+std::string one_line(std::string text) {
+    for (char& ch : text) {
+        if (ch == '\n' || ch == '\r') ch = ' ';
+    }
+    return text;
+}
+
+}  // namespace
+
+TApplication* Application = &theApplication;
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() {
+    // Qt's own globals are gone by now; a toolkit that Shutdown did not end
+    // is left to the operating system rather than destroyed too late.
+    (void)toolkit_.release();
+}
+
+void TApplication::Initialize() {
+    if (QCoreApplication::instance()) return;
+    // Without a display Qt would abort the program; say so in one line.
+    if (!display_configured()) {
+        throw Exception("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                        "run it under a virtual display: xvfb-run -a build/vantrel");
+    }
+    // The program takes no arguments; Qt wants a name and a lifetime-long argv.
+    static int argc = 1;
+    static char name[] = "vantrel";
+    static char* argv[] = {name, nullptr};
+    toolkit_ = std::make_unique<QApplication>(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+void TApplication::InitializeOffscreen() {
+    if (!QCoreApplication::instance()) qputenv("QT_QPA_PLATFORM", "offscreen");
+    Initialize();
+}
+
+void TApplication::Run() {
+    if (!mainForm_) return;
+    // Run ends when the main form is closed, not when some window closes.
+    QApplication::setQuitOnLastWindowClosed(false);
+    mainForm_->Show();
+    if (!terminated_) QApplication::exec();
+}
+
+void TApplication::ProcessMessages() {
+    if (const MessagePumpHook& hook = message_pump_hook()) hook();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TApplication::ShowException(const Exception& e) {
+    if (const ExceptionReporter& reporter = exception_reporter()) {
+        reporter(Title, e.Message());
+        return;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        std::fprintf(stderr, "%s: %s\n", Title.c_str(), one_line(e.Message()).c_str());
+        return;
+    }
+    QWidget* parent = QApplication::activeWindow();
+    if (!parent && mainForm_) parent = mainForm_->Widget();
+    QMessageBox box(QMessageBox::Critical, QString::fromStdString(Title), QString::fromStdString(e.Message()),
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void TApplication::Terminate() {
+    terminated_ = true;
+    QCoreApplication::exit(0);
+}
+
+void TApplication::Shutdown() {
+    DestroyComponents();
+    toolkit_.reset();
+}
+
+void TApplication::set_main_form(TForm* form) {
+    mainForm_ = form;
+    terminated_ = false;
+}
+
+void TApplication::ComponentRemoved(TComponent* component) {
+    if (component == mainForm_) mainForm_ = nullptr;
+}
+
+ExceptionReporter SetExceptionReporter(ExceptionReporter reporter) {
+    ExceptionReporter previous = std::move(exception_reporter());
+    exception_reporter() = std::move(reporter);
+    return previous;
+}
+
+MessagePumpHook SetMessagePumpHook(MessagePumpHook hook) {
+    MessagePumpHook previous = std::move(message_pump_hook());
+    message_pump_hook() = std::move(hook);
+    return previous;
+}

@@ -1,0 +1,117 @@
+#pragma once
+// Line chart with line series, drawn by the layer itself so that a repaint
+// per pass stays cheap however many points the series hold.
+#include "toolkit/paint/canvas.h"
+#include "toolkit/chart/chart_data.h"
+#include "toolkit/paint/colors.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QWidget;
+class TChart;
+class ChartWidget;
+class TPopupMenu;
+
+class TLineSeries {
+public:
+    void Clear();
+    // Appends a point; X values arrive in ascending order (one that does not
+    // goes to its sorted place). `color` is clDefaultColor for the series'
+    // own colour; the line is drawn in the series' colour whatever is passed,
+    // since the program passes nothing else. Returns the point's index.
+    int AddXY(double x, double y, const std::string& label = "", TColor color = clDefaultColor);
+    void SetTitle(const std::string& title);
+    const std::string& Title() const;
+    int Width() const;
+    TColor Color() const;  // the colour the line is drawn in
+    std::size_t Count() const;
+    double XValue(std::size_t index) const;
+    double YValue(std::size_t index) const;
+    // Bytes held for the points and their drawing summary.
+    std::size_t StorageBytes() const;
+
+private:
+    friend class TChart;
+    friend class ChartWidget;
+    TLineSeries(TChart& chart, std::string title, int width, TColor color);
+    void Changed(std::size_t index);
+    TChart& chart_;
+    std::string title_;
+    int width_;
+    TColor color_;
+    SeriesData points_;
+    // First point the chart has not drawn yet; Count() when all are drawn.
+    std::size_t undrawnFrom_ = 0;
+};
+
+// Where a point lands on the chart, in widget pixels.
+struct ChartPixel {
+    int X = 0;
+    int Y = 0;
+};
+
+// What the axes show, in data units.
+struct ChartView {
+    double XMin = 0;
+    double XMax = 1;
+    double YMin = 0;
+    double YMax = 1;
+    friend bool operator==(const ChartView&, const ChartView&) = default;
+};
+
+// The mouse zooms and pans the chart: the wheel zooms around the cursor
+// (both axes; Shift: X only; Ctrl: Y only), a left-button drag pans, a left
+// double-click shows everything again. A zoomed or panned view stays while
+// points arrive, until the double-click or a series' Clear.
+class TChart {
+public:
+    explicit TChart(QWidget* parent);
+    ~TChart();
+    TChart(const TChart&) = delete;
+    TChart& operator=(const TChart&) = delete;
+
+    QWidget* Widget() const;
+    // Shows `menu` on a right-click; the menu must outlive the chart.
+    void SetPopupMenu(TPopupMenu* menu);
+
+    void SetTitle(const std::string& title);
+    void SetBottomAxisTitle(const std::string& title);
+    // Labels of the bottom axis fall on multiples of this step.
+    void SetBottomAxisIncrement(double step);
+    // A new series, drawn `width` pixels wide; clDefaultColor picks the
+    // chart's next default colour.
+    TLineSeries* AddSeries(const std::string& title, int width, TColor color = clDefaultColor);
+    std::size_t SeriesCount() const;
+    TLineSeries* Series(std::size_t index) const;
+
+    // Redraws at once, inside the call, with every point added so far.
+    void Repaint();
+
+    // Inspection, for tests and the benchmark. Both bring the picture up to
+    // date first, as a repaint would.
+    TRect PlotArea();  // where the points can land (Right, Bottom exclusive)
+    ChartPixel PointPixel(const TLineSeries& series, std::size_t index);
+    // How often the whole picture was drawn anew (size, range or title change).
+    std::size_t FullRedraws() const;
+
+    // The view from code, as the mouse sets it, for tests and the benchmark.
+    // The ranges shown now, brought up to date first as a repaint would.
+    ChartView View();
+    // True while a zoom or pan of the user holds the axes.
+    bool UserView() const;
+    // Shows `view` as the user's view; false, and nothing changes, when it
+    // cannot be shown (inverted, not finite, beyond +-1e16, or narrower than
+    // a millionth or a billionth of its magnitude).
+    bool SetView(const ChartView& view);
+    // Back to the automatic ranges, as the double-click.
+    void ShowAll();
+
+private:
+    friend class TLineSeries;
+    friend class ChartWidget;
+    ChartWidget* widget_;  // null once Qt has deleted the widget with its parent
+    std::vector<std::unique_ptr<TLineSeries>> series_;
+};

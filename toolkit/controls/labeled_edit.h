@@ -1,0 +1,34 @@
+#pragma once
+// One-line edit with its label on the left, 3 pixels away and centred
+// vertically. The label follows the edit's position and enabling.
+#include "toolkit/app/control.h"
+
+#include <memory>
+#include <string>
+
+class TLabeledEdit : public TControl {
+public:
+    TLabeledEdit(TComponent* owner, TWinControl* parent);
+    ~TLabeledEdit() override;
+
+    void SetBounds(int left, int top, int width, int height) override;
+    void SetEnabled(bool enabled) override;
+
+    std::string Text() const;
+    // Any text, as a program may set it; NumbersOnly limits only typing.
+    void SetText(const std::string& text);
+    void SetLabelCaption(const std::string& caption);
+    std::string LabelCaption() const;
+    // Only digits can be typed.
+    void SetNumbersOnly(bool numbersOnly);
+
+    QWidget* LabelWidget() const;
+    QWidget* FocusWidget() const override { return Widget(); }
+
+    static constexpr int LabelSpacing = 3;
+
+private:
+    void place_label();
+    class Label;
+    std::unique_ptr<Label> label_;
+};

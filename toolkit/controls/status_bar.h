@@ -1,0 +1,34 @@
+#pragma once
+// Status bar with fixed-width text panels, left to right.
+#include "toolkit/app/control.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class QLabel;
+
+class TStatusPanel {
+public:
+    explicit TStatusPanel(QLabel* label);
+    void SetText(const std::string& text);
+    std::string Text() const;
+    int Width() const;
+    QWidget* Widget() const;
+
+private:
+    QLabel* label_;  // owned by the status bar's widget
+};
+
+class TStatusBar : public TControl {
+public:
+    TStatusBar(TComponent* owner, TWinControl* parent);
+    ~TStatusBar() override;
+
+    TStatusPanel* AddPanel(int width);
+    TStatusPanel* Panels(int index) const;
+    int PanelCount() const;
+
+private:
+    std::vector<std::unique_ptr<TStatusPanel>> panels_;
+};

@@ -1,0 +1,153 @@
+#include "toolkit/paint/canvas.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPen>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+
+namespace {
+
+// TColor is 0x00BBGGRR; the top byte carries no colour and is dropped.
+QRgb to_qrgb(TColor c) { return qRgb(color_red(c), color_green(c), color_blue(c)); }
+TColor from_qrgb(QRgb p) { return color_from_rgb(qRed(p), qGreen(p), qBlue(p)); }
+
+QColor to_qcolor(TColor c) { return QColor(color_red(c), color_green(c), color_blue(c)); }
+
+}  // namespace
+
+TCanvas::TCanvas(int width, int height)
+    : bitmap_(std::make_unique<QImage>(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32)) {
+    bitmap_->fill(Qt::white);
+}
+
+TCanvas::~TCanvas() = default;
+
+int TCanvas::Width() const { return bitmap_->width(); }
+int TCanvas::Height() const { return bitmap_->height(); }
+const QImage& TCanvas::Bitmap() const { return *bitmap_; }
+
+TRect TCanvas::ClipRect() const { return {0, 0, Width(), Height()}; }
+
+// Rectangles are formed in 64 bits: points far outside the bitmap must not
+// overflow on their way to being clipped.
+void TCanvas::changed(long long left, long long top, long long right, long long bottom) {
+    left = std::max(left, 0LL);
+    top = std::max(top, 0LL);
+    right = std::min(right, static_cast<long long>(Width()));
+    bottom = std::min(bottom, static_cast<long long>(Height()));
+    if (left >= right || top >= bottom || !OnChange) return;
+    OnChange(TRect{static_cast<int>(left), static_cast<int>(top), static_cast<int>(right), static_cast<int>(bottom)});
+}
+
+void TCanvas::Pixels(int x, int y, TColor color) {
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
+    reinterpret_cast<QRgb*>(bitmap_->scanLine(y))[x] = to_qrgb(color);
+    changed(x, y, x + 1, y + 1);
+}
+
+TColor TCanvas::Pixel(int x, int y) const {
+    if (x < 0 || y < 0 || x >= Width() || y >= Height()) return NoPixel;
+    return from_qrgb(reinterpret_cast<const QRgb*>(bitmap_->constScanLine(y))[x]);
+}
+
+void TCanvas::MoveTo(int x, int y) {
+    penX_ = x;
+    penY_ = y;
+}
+
+void TCanvas::LineTo(int x, int y) {
+    if (Pen.Width <= 1) {
+        thinLine(penX_, penY_, x, y);
+    } else if (x == penX_ && y == penY_) {
+        dot(x, y);
+    } else {
+        wideLine(penX_, penY_, x, y);
+    }
+    penX_ = x;
+    penY_ = y;
+}
+
+// Bresenham's pixels from (x0, y0) towards (x1, y1), the start included and
+// the end left out, so that a polyline sets each joint once. On a tie the
+// minor axis steps at once (so A->B and B->A may differ there). Qt's own thin
+// lines treat coordinates as pixel corners and keep both ends: not usable.
+void TCanvas::thinLine(int x0, int y0, int x1, int y1) {
+    if (std::max(x0, x1) < 0 || std::max(y0, y1) < 0 || std::min(x0, x1) >= Width() ||
+        std::min(y0, y1) >= Height())
+        return;  // wholly outside: nothing to walk
+    if (x0 == x1 && y0 == y1) return;
+    const std::int64_t dx = std::llabs(std::int64_t{x1} - x0);
+    const std::int64_t dy = -std::llabs(std::int64_t{y1} - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    const QRgb color = to_qrgb(Pen.Color);
+    const int w = Width();
+    const int h = Height();
+    std::int64_t err = dx + dy;
+    std::int64_t x = x0;
+    std::int64_t y = y0;
+    bool entered = false;
+    while (x != x1 || y != y1) {
+        if (x >= 0 && y >= 0 && x < w && y < h) {
+            reinterpret_cast<QRgb*>(bitmap_->scanLine(static_cast<int>(y)))[x] = color;
+            entered = true;
+        } else if (entered) {
+            break;  // a straight line does not come back into the rectangle
+        }
+        const std::int64_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+    changed(std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 1LL, std::max(y0, y1) + 1LL);
+}
+
+// A zero-length line with a wide pen: a square as wide as the pen, centred
+// (an even width leans up and left, as Qt's square cap does).
+void TCanvas::dot(int x, int y) {
+    const long long w = Pen.Width;
+    const long long left = x - w / 2;
+    const long long top = y - w / 2;
+    const QRgb color = to_qrgb(Pen.Color);
+    const long long x0 = std::max(left, 0LL);
+    const long long x1 = std::min(left + w, static_cast<long long>(Width()));
+    const long long y0 = std::max(top, 0LL);
+    const long long y1 = std::min(top + w, static_cast<long long>(Height()));
+    for (int row = static_cast<int>(y0); row < y1 && x0 < x1; ++row) {
+        QRgb* line = reinterpret_cast<QRgb*>(bitmap_->scanLine(row));
+        std::fill(line + x0, line + x1, color);
+    }
+    changed(left, top, left + w, top + w);
+}
+
+void TCanvas::wideLine(int x0, int y0, int x1, int y1) {
+    QPainter painter(bitmap_.get());
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setPen(QPen(to_qcolor(Pen.Color), Pen.Width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawLine(x0, y0, x1, y1);
+    const long long reach = Pen.Width / 2 + 1;
+    changed(std::min(x0, x1) - reach, std::min(y0, y1) - reach, std::max(x0, x1) + reach + 1,
+            std::max(y0, y1) + reach + 1);
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+    const int x0 = std::max(rect.Left, 0);
+    const int x1 = std::min(rect.Right, Width());
+    const int y0 = std::max(rect.Top, 0);
+    const int y1 = std::min(rect.Bottom, Height());
+    if (x0 >= x1 || y0 >= y1) return;
+    const QRgb white = to_qrgb(clWhite);
+    for (int row = y0; row < y1; ++row) {
+        QRgb* line = reinterpret_cast<QRgb*>(bitmap_->scanLine(row));
+        std::fill(line + x0, line + x1, white);
+    }
+    changed(x0, y0, x1, y1);
+}

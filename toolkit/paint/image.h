@@ -1,0 +1,33 @@
+#pragma once
+// Image control: shows its canvas' bitmap at its top-left corner.
+#include "toolkit/paint/canvas.h"
+
+#include <memory>
+
+class QWidget;
+class TPopupMenu;
+
+class TImage {
+public:
+    explicit TImage(QWidget* parent);
+    ~TImage();
+    TImage(const TImage&) = delete;
+    TImage& operator=(const TImage&) = delete;
+
+    QWidget* Widget() const;
+    // Shows `menu` on a right-click; the menu must outlive the image.
+    void SetPopupMenu(TPopupMenu* menu);
+    // The bitmap is made at the first call, with the control's size then,
+    // and keeps that size; drawing beyond it is clipped.
+    TCanvas* Canvas();
+    bool HasCanvas() const;
+    // Shows the bitmap at once: paints every part changed since the last
+    // paint. Drawing otherwise shows at the next message pump (the canvas
+    // schedules a paint of the part it changed).
+    void Repaint();
+
+private:
+    struct Link;                  // a guarded pointer to the widget, which its Qt parent owns
+    std::unique_ptr<Link> link_;
+    std::unique_ptr<TCanvas> canvas_;
+};
