@@ -50,6 +50,19 @@ public:
     void ChartExportCsvClick(TObject* Sender);
     void ChartSavePngClick(TObject* Sender);
     void ImageSavePngClick(TObject* Sender);
+
+    // Own NC programs: loading a file, back to the built-in demo, and
+    // following "Draw NC Path" point by point.
+    TButton* btLoadNCProgram;
+    TCheckBox* cbStep;
+    TButton* btNextPoint;
+    void btLoadNCProgramClick(TObject* Sender);
+    void BuiltInProgramClick(TObject* Sender);
+    void cbStepClick(TObject* Sender);
+    void btNextPointClick(TObject* Sender);
+    // The chosen program's name in the status bar's second panel; empty for
+    // the demo.
+    void show_program_name();
 };
 
 extern TForm1* Form1;

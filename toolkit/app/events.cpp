@@ -64,3 +64,5 @@ bool DeferCloseWhileHandlersRun(QWidget* window) {
     closesHeldBack.emplace_back(window);
     return true;
 }
+
+bool CloseHeldBack() { return !closesHeldBack.empty(); }
