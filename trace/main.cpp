@@ -2,6 +2,7 @@
 // without a window.
 #include "trace/image_trace.h"
 #include "trace/traces.h"
+#include "window/nc_program_file.h"
 
 #include <cstdio>
 #include <functional>
@@ -14,6 +15,7 @@ namespace {
 struct Command {
     const char* name;
     std::vector<std::string> options;
+    std::vector<std::string> flags;
     const char* usage;
     std::function<void(const ParsedOptions&, TraceOutput&)> run;
 };
@@ -22,34 +24,41 @@ const char kUsage[] =
     "usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n"
     "commands:\n"
     "  regulation   one regulation run: time,series1,series2,series3,series4\n"
-    "  nc           the demo NC program stepped from a fresh load: call,result,X,Y,Z\n"
+    "  nc           the NC program stepped from a fresh load: call,result,X,Y,Z\n"
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image as PNG: image nc|circle --out FILE.png\n"
-    "Each command takes --help. CSV goes to standard output unless --out FILE is given.\n";
+    "Each command takes --help. CSV goes to standard output unless --out FILE is given.\n"
+    "Commands that run the NC program take --program FILE to run that file instead of the demo.\n";
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"regulation",
-         {"mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
+         {"mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         {},
          "usage: vantrel-trace regulation [--mode speed|position] [--passes N] [--kp T] [--ki T] [--kd T]\n"
-         "                                [--kv T] [--w T] [--out FILE]\n"
+         "                                [--kv T] [--w T] [--program FILE] [--out FILE]\n"
          "One regulation run as the window makes it with these edit texts (defaults: position mode,\n"
          "250, 60, 0, 30, 80), without pauses. Speed mode needs --passes N and ends after pass N;\n"
-         "position mode runs until the NC program ends, --passes caps it.\n",
+         "position mode runs until the NC program (the demo, or FILE) ends, --passes caps it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
         {"nc",
-         {"out"},
-         "usage: vantrel-trace nc [--out FILE]\n"
-         "One row per nc_step call of the demo program, up to the first non-zero result.\n",
+         {"program", "out"},
+         {"print-demo"},
+         "usage: vantrel-trace nc [--program FILE] [--out FILE]\n"
+         "       vantrel-trace nc --print-demo [--out FILE]\n"
+         "One row per nc_step call of the demo program (or FILE), up to the first non-zero result.\n"
+         "--print-demo writes the demo program as a program file instead.\n",
          trace_nc},
         {"circle",
          {"cx", "cy", "r", "out"},
+         {},
          "usage: vantrel-trace circle [--cx N] [--cy N] [--r N] [--out FILE]\n"
          "The logical points the midpoint circle plots, in drawing order (defaults 100, 100, 80).\n",
          trace_circle},
         {"arc",
          {"cx", "cy", "sx", "sy", "ex", "ey", "out"},
+         {},
          "usage: vantrel-trace arc [--cx N] [--cy N] [--sx N] [--sy N] [--ex N] [--ey N] [--out FILE]\n"
          "The start point, then one row per pass of the arc trace (defaults: the circle test's\n"
          "100, 100, 100, 180, 180, 100).\n",
@@ -63,10 +72,22 @@ int usage_error(const std::string& message, const char* usage) {
     return 2;
 }
 
+// --program FILE: the file becomes the program the run loads. False (with
+// the message written) when it does not load.
+bool choose_program_option(const ParsedOptions& options) {
+    const auto path = options.text("program");
+    if (!path) return true;
+    std::string error;
+    if (choose_nc_program_file(*path, error)) return true;
+    std::cerr << "vantrel-trace: " << error << "\n";
+    return false;
+}
+
 int run_image(const std::vector<std::string>& args) {
     const char* usage =
-        "usage: vantrel-trace image nc|circle --out FILE.png\n"
-        "The NC Tests page's image as \"Draw NC Path\" or \"Circle test\" leaves it, without pauses.\n";
+        "usage: vantrel-trace image nc|circle [--program FILE] --out FILE.png\n"
+        "The NC Tests page's image as \"Draw NC Path\" (of the demo, or FILE) or \"Circle test\" leaves\n"
+        "it, without pauses.\n";
     std::vector<std::string> rest;
     std::string which;
     for (const std::string& arg : args) {
@@ -75,7 +96,7 @@ int run_image(const std::vector<std::string>& args) {
     }
     ParsedOptions options;
     try {
-        options = parse_options(rest, {"out"});
+        options = parse_options(rest, {"program", "out"});
     } catch (const UsageError& e) {
         return usage_error(e.message, usage);
     }
@@ -86,6 +107,7 @@ int run_image(const std::vector<std::string>& args) {
     if (which != "nc" && which != "circle") return usage_error("image needs 'nc' or 'circle'", usage);
     const auto out = options.text("out");
     if (!out || out->empty()) return usage_error("image needs --out FILE.png", usage);
+    if (!choose_program_option(options)) return 1;
     std::string error;
     if (!write_page_image(which == "nc" ? PageImage::NcPath : PageImage::CircleTest, *out, error)) {
         std::cerr << "vantrel-trace: " << error << "\n";
@@ -108,11 +130,12 @@ int main(int argc, char** argv) {
         if (args[0] != command.name) continue;
         ParsedOptions options;
         try {
-            options = parse_options({args.begin() + 1, args.end()}, command.options);
+            options = parse_options({args.begin() + 1, args.end()}, command.options, command.flags);
             if (options.help) {
                 std::cout << command.usage;
                 return 0;
             }
+            if (!choose_program_option(options)) return 1;
             TraceOutput out(options.text("out").value_or(""));
             std::string error;
             if (!out.open(error)) {

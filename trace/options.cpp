@@ -10,7 +10,8 @@ std::optional<std::string> ParsedOptions::text(const std::string& name) const {
     return it->second;
 }
 
-ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names) {
+ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names,
+                            const std::vector<std::string>& flagNames) {
     ParsedOptions parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -24,6 +25,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
         if (const auto eq = name.find('='); eq != std::string::npos) {
             value = name.substr(eq + 1);
             name.resize(eq);
+        }
+        if (std::find(flagNames.begin(), flagNames.end(), name) != flagNames.end()) {
+            if (value) throw UsageError{"option --" + name + " takes no value"};
+            parsed.flags.insert(name);
+            continue;
         }
         if (std::find(names.begin(), names.end(), name) == names.end()) throw UsageError{"unknown option --" + name};
         if (!value) {

@@ -123,7 +123,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     btLoadNCProgram->OnClick = Bind(this, &TForm1::btLoadNCProgramClick);
     cbStep->OnClick = Bind(this, &TForm1::cbStepClick);
     btNextPoint->OnClick = Bind(this, &TForm1::btNextPointClick);
-    AddShortcut("Right", Bind(this, &TForm1::btNextPointClick));
+    TabSheet2->AddShortcut("Right", Bind(this, &TForm1::btNextPointClick));
 
     ChartPopupMenu.AddItem("Export data as CSV...", Bind(this, &TForm1::ChartExportCsvClick));
     ChartPopupMenu.AddItem("Save chart as PNG...", Bind(this, &TForm1::ChartSavePngClick));
@@ -132,6 +132,9 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ImagePopupMenu.AddItem("Load NC program\u2026", Bind(this, &TForm1::btLoadNCProgramClick));
     ImagePopupMenu.AddItem("Built-in program", Bind(this, &TForm1::BuiltInProgramClick));
     Image1->SetPopupMenu(&ImagePopupMenu);
+
+    Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
+                                                           edKd, edKv, edW, edPos, cbSpeedRegulation});
 
     update_mode_controls();
 }

@@ -1,8 +1,10 @@
 #include "toolkit/app/control.h"
 
 #include <QEvent>
+#include <QKeySequence>
 #include <QObject>
 #include <QPointer>
+#include <QShortcut>
 #include <QWidget>
 
 #include <algorithm>
@@ -45,9 +47,16 @@ public:
             e.widget->setGeometry(area.left(), bottom - height, area.width(), height);
             bottom -= e.widget->height();
         }
+        int right = area.left() + area.width();  // exclusive
+        for (const Entry& e : entries_) {
+            if (!e.widget || e.align != alRight || e.widget->isHidden()) continue;
+            const int width = e.widget->width();
+            e.widget->setGeometry(right - width, top, width, std::max(0, bottom - top));
+            right -= e.widget->width();
+        }
         for (const Entry& e : entries_) {
             if (!e.widget || e.align != alClient) continue;
-            e.widget->setGeometry(area.left(), top, area.width(), std::max(0, bottom - top));
+            e.widget->setGeometry(area.left(), top, std::max(0, right - area.left()), std::max(0, bottom - top));
         }
     }
 
@@ -158,4 +167,11 @@ void TWinControl::update_focus_chain() {
     std::vector<QWidget*> chain;
     collect_focus_widgets(*this, chain);
     for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void TWinControl::AddShortcut(const std::string& key, TNotifyEvent handler) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromStdString(key)), Widget());
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, shortcut,
+                     [this, handler = std::move(handler)] { FireEvent(handler, this); });
 }

@@ -5,9 +5,7 @@
 
 #include <QCloseEvent>
 #include <QFont>
-#include <QKeySequence>
 #include <QPalette>
-#include <QShortcut>
 #include <QWidget>
 
 class TForm::Window : public QWidget {
@@ -63,13 +61,6 @@ void TForm::SetFont(const std::string& name, int height) {
 
 void TForm::Show() {
     Widget()->show();
-}
-
-void TForm::AddShortcut(const std::string& key, TNotifyEvent handler) {
-    auto* shortcut = new QShortcut(QKeySequence(QString::fromStdString(key)), Widget());
-    shortcut->setContext(Qt::WindowShortcut);
-    QObject::connect(shortcut, &QShortcut::activated, shortcut,
-                     [this, handler = std::move(handler)] { FireEvent(handler, this); });
 }
 
 void TForm::Close() { Widget()->close(); }

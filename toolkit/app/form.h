@@ -3,7 +3,6 @@
 // button-face colour and the form's font. A close request while a click
 // handler runs is held back until the handler has returned.
 #include "toolkit/app/control.h"
-#include "toolkit/app/events.h"
 
 #include <string>
 
@@ -24,11 +23,6 @@ public:
     // Asks the window to close, as its close button does.
     void Close();
     bool Visible() const;
-
-    // Runs `handler` as a click handler when `key` ("Right", "Ctrl+O") is
-    // pressed anywhere in the window, unless the focused control uses that
-    // key itself (an edit keeps its arrow keys).
-    void AddShortcut(const std::string& key, TNotifyEvent handler);
 
 private:
     class Window;
