@@ -39,6 +39,27 @@ void show_position(const NcPoint& point) {
     Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", point.X, point.Y, point.Z));
 }
 
+// The window's side of a pass: the check box, the position text, the pause
+// with its message pump, and the chart.
+class WindowPass final : public RegulationPassHost {
+public:
+    bool speed_mode() override { return ::speed_mode(); }
+    void controlled(const RegulationRun& run, bool speedMode) override {
+        if (!speedMode) show_position(run.commandedPoint);
+    }
+    void pause_and_pump() override {
+        Sleep(kPassPauseMs);
+        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints& points) override {
+        const auto series = all_series();
+        for (int i = 0; i < points.count; ++i) {
+            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
+        }
+        Form1->Chart1->Repaint();
+    }
+};
+
 }  // namespace
 
 void run_regulation() {
@@ -53,20 +74,8 @@ void run_regulation() {
     Form1->Series2->SetTitle("v (IST)");
     regulation_start(run, speedMode, read_gains(speedMode));
 
+    WindowPass host;
     while (regulationRunning) {
-        const bool speedModeForControl = speed_mode();
-        if (!regulation_control(run, speedModeForControl)) return;  // the NC program has ended
-        if (!speedModeForControl) show_position(run.commandedPoint);
-
-        Sleep(kPassPauseMs);
-        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
-
-        const RegulationPoints points = regulation_chart_points(run, speed_mode());
-        const auto series = all_series();
-        for (int i = 0; i < points.count; ++i) {
-            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
-        }
-        Form1->Chart1->Repaint();
-        regulation_advance_clock(run, speed_mode());
+        if (!regulation_pass(run, host)) return;  // the NC program has ended
     }
 }
