@@ -135,6 +135,9 @@ int main(int argc, char** argv) {
                 std::cout << command.usage;
                 return 0;
             }
+            if (options.flag("print-demo") && options.text("program")) {
+                throw UsageError{"--print-demo prints the demo; it takes no --program"};
+            }
             if (!choose_program_option(options)) return 1;
             TraceOutput out(options.text("out").value_or(""));
             std::string error;

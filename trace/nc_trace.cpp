@@ -7,7 +7,6 @@
 
 void trace_nc(const ParsedOptions& options, TraceOutput& out) {
     if (options.flag("print-demo")) {
-        if (options.text("program")) throw UsageError{"--print-demo prints the demo; it takes no --program"};
         out.write(nc_demo_program_text());
         return;
     }

@@ -113,11 +113,12 @@ TEST_F(TraceCli, ProgramFileRunsInsteadOfTheDemo) {
     std::ofstream(file) << "G0 X-5 Y6\nG1 X2\n";
     Result r = run("nc --program " + file.string());
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "call,result,X,Y,Z\n1,0,0,0,0\n2,0,-5,6,0\n3,0,-4,6,0\n4,0,-3,6,0\n5,1,-3,6,0\n");
+    EXPECT_EQ(r.out, "call,result,X,Y,Z\n1,0,0,0,0\n2,0,-5,6,0\n3,0,-3,6,0\n4,1,-3,6,0\n");
     r = run("regulation --program " + file.string());
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(line_count(r.out), 1 + 1 + 3);  // header, start points, one row per pass before the end
     EXPECT_NE(r.out.find("\n12,"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.rfind(',') + 1), "-3\n");  // the commanded X at the end
     const auto png = dir_ / "jump.png";
     r = run("image nc --program " + file.string() + " --out " + png.string());
     EXPECT_EQ(r.status, 0) << r.err;

@@ -148,6 +148,23 @@ TEST_F(NcProgramPage, ExamplesStayInsideTheImage) {
     EXPECT_EQ(nc_demo_program_text(), demo.readAll().toStdString());
 }
 
+TEST_F(NcProgramPage, PositionModeRunFollowsTheLoadedProgramAndNestsWithThePlot) {
+    load(write_file("jump.nc", "G0 X-5 Y6\nG1 X2\n"));
+    show_regulation_page();
+    click(Form1->Button1);
+    EXPECT_EQ((std::vector<double>{0, 0, -5, -3}), ys(Form1->Series4));  // start point, then one per pass
+
+    // "Draw NC Path" inside pass 2 runs the program to its end under the run,
+    // which ends at its next step.
+    pauses.clear();
+    onPause = [](int pass) {
+        if (pass == 2) Form1->btDrawNCPathClick(nullptr);
+    };
+    click(Form1->Button1);
+    EXPECT_EQ((std::vector<double>{0, 0, -5}), ys(Form1->Series4));
+    EXPECT_EQ("X-0003 Y0006 Z0000", Form1->StatusBar1->Panels(0)->Text());
+}
+
 TEST_F(NcProgramPage, StepWaitsForNextPointAfterEachPoint) {
     load(write_file("steps.nc", "G1 X20\n"));  // 10 points
     Form1->cbStep->SetChecked(true);
