@@ -52,6 +52,14 @@ struct Word {
 
 enum class Motion { None, Position, Linear };
 
+// The words of one line that make its blocks.
+struct LineWords {
+    std::optional<Word> axis[3];  // X, Y, Z
+    std::optional<Word> motion;   // G0 or G1
+    std::optional<Word> feed;     // F60
+    std::optional<Word> end;      // M2 or M30
+};
+
 class Parser {
 public:
     explicit Parser(std::string_view text) : text_(text) {}
@@ -79,9 +87,7 @@ private:
             return;
         }
 
-        std::optional<Word> axis[3];  // X, Y, Z
-        std::optional<Word> motionWord, feedWord, endWord;
-        Motion lineMotion = Motion::None;
+        LineWords words;
         std::size_t i = 0;
         while (i < line.size()) {
             const char c = line[i];
@@ -98,17 +104,17 @@ private:
             } else if (is_letter(c)) {
                 const Word word = read_word(line, i);
                 i += 1 + word.text.size();
-                take_word(word, axis, motionWord, feedWord, endWord, lineMotion);
+                take_word(word, words);
             } else {
                 refuse(lineNumber_, i + 1, "unexpected " + byte_text(c) + ": a block is made of words like G1 or X-20");
             }
         }
 
         // A feed word acts before the motion of its line.
-        if (feedWord) add_blocks({NC_FEED_RESET, {0, 0, 0}}, 1, *feedWord);
-        const bool hasAxis = axis[0] || axis[1] || axis[2];
-        if (lineMotion != Motion::None) modal_ = lineMotion;
-        if (hasAxis) {
+        if (words.feed) add_blocks({NC_FEED_RESET, {0, 0, 0}}, 1, *words.feed);
+        const auto& axis = words.axis;
+        if (words.motion) modal_ = words.motion->value == 0 ? Motion::Position : Motion::Linear;
+        if (axis[0] || axis[1] || axis[2]) {
             const Word& firstAxis = *(axis[0] ? axis[0] : axis[1] ? axis[1] : axis[2]);
             if (modal_ == Motion::None) {
                 refuse(lineNumber_, firstAxis.column,
@@ -118,14 +124,14 @@ private:
                 return axis[k] ? static_cast<std::int16_t>(axis[k]->value) : std::int16_t{0};
             };
             const NcPoint offset{value(0), value(1), value(2)};
-            const Word& at = motionWord ? *motionWord : firstAxis;
+            const Word& at = words.motion ? *words.motion : firstAxis;
             if (modal_ == Motion::Linear) {
                 add_blocks({NC_LINEAR, offset}, nc_linear_pieces(offset.X, offset.Y, offset.Z), at);
             } else {
                 add_blocks({NC_POSITION, offset}, 1, at);
             }
         }
-        if (endWord) ended_ = true;
+        if (words.end) ended_ = true;
     }
 
     Word read_word(std::string_view line, std::size_t at) const {
@@ -159,14 +165,13 @@ private:
         return {letter, negative ? -value : value, text, column};
     }
 
-    void take_word(const Word& word, std::optional<Word> (&axis)[3], std::optional<Word>& motionWord,
-                   std::optional<Word>& feedWord, std::optional<Word>& endWord, Motion& lineMotion) {
+    void take_word(const Word& word, LineWords& words) const {
         const std::string name = std::string(1, word.letter) + shown(word.text);
         switch (word.letter) {
             case 'X':
             case 'Y':
             case 'Z': {
-                std::optional<Word>& slot = axis[word.letter - 'X'];
+                std::optional<Word>& slot = words.axis[word.letter - 'X'];
                 if (slot) refuse(lineNumber_, word.column, std::string(1, word.letter) + " is given twice on this line");
                 if (word.value < INT16_MIN || word.value > INT16_MAX) {
                     refuse(lineNumber_, word.column,
@@ -178,10 +183,8 @@ private:
             }
             case 'G':
                 if (word.value == 0 || word.value == 1) {
-                    const Motion motion = word.value == 0 ? Motion::Position : Motion::Linear;
-                    if (motionWord) refuse(lineNumber_, word.column, "only one of G0 and G1 may stand on a line");
-                    motionWord = word;
-                    lineMotion = motion;
+                    if (words.motion) refuse(lineNumber_, word.column, "only one of G0 and G1 may stand on a line");
+                    words.motion = word;
                     return;
                 }
                 if (word.value == 91) return;
@@ -196,12 +199,12 @@ private:
                     refuse(lineNumber_, word.column,
                            name + " is not supported: the interpreter has one feed only, F60 (which resets it)");
                 }
-                if (feedWord) refuse(lineNumber_, word.column, "F is given twice on this line");
-                feedWord = word;
+                if (words.feed) refuse(lineNumber_, word.column, "F is given twice on this line");
+                words.feed = word;
                 return;
             case 'M':
                 if (word.value == 2 || word.value == 30) {
-                    endWord = word;
+                    words.end = word;
                     return;
                 }
                 refuse(lineNumber_, word.column, name + " is not supported: M2 and M30 end the program, no other M");
