@@ -45,24 +45,6 @@ TEST(image_view, zoom_keeps_the_pixel_under_the_cursor_and_stays_on_the_bitmap) 
     }
 }
 
-TEST(image_view, pan_moves_by_screen_pixels_within_the_bitmap) {
-    struct Case {
-        ImageView from;
-        int dx, dy;
-        ImageView to;
-    };
-    const Case cases[] = {
-        {{}, 40, -30, {1, 0, 0}},             // nothing to pan at scale 1
-        {{2, -100, -50}, 30, -20, {2, -70, -70}},
-        {{2, -100, -50}, 500, 500, {2, 0, 0}},
-        {{2, -100, -50}, -5000, -5000, {2, -660, -380}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
-        EXPECT_EQ(c.to, pan_image_view(c.from, c.dx, c.dy, kSizes));
-    }
-}
-
 TEST(image_zoom, shows_exact_pixel_squares_and_leaves_the_bitmap_alone) {
     QWidget top;
     top.resize(660, 380);
