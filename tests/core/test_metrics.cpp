@@ -163,10 +163,11 @@ TEST(Metrics, WholeRunsWithTheInitialGains) {
     const RegulationGains gains{250, 60, 0, 30, 80};
     const RunMetrics speed = measure_regulation_run(true, gains, 5);  // speeds 0, 24, 33, 36, 40
     EXPECT_EQ(metrics_csv_row(gains, speed), "speed,250,60,0,30,80,5,,0,40,20,,40,,,,,1068,0\n");
-    const RunMetrics position = measure_regulation_run(false, gains, 1000000);
-    EXPECT_EQ(position.passes, 195);  // the demo program's complete passes
+    const RunMetrics position = measure_regulation_run(false, gains, METRICS_NO_PASS_LIMIT);
+    EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,195,,,,,,,-17,520,8.599344041769578,-11,5928,0\n");
     EXPECT_EQ(measure_regulation_run(false, gains, 10).passes, 10);
-    const RunMetrics again = measure_regulation_run(false, gains, 1000000);
+    EXPECT_EQ(measure_regulation_run(true, gains, 0).passes, 0);
+    const RunMetrics again = measure_regulation_run(false, gains, METRICS_NO_PASS_LIMIT);
     EXPECT_EQ(metrics_csv_row(gains, again), metrics_csv_row(gains, position));  // nothing carried over
 }
 

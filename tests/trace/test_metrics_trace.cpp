@@ -106,6 +106,9 @@ TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
         const std::string row = got.out.substr(got.out.find("\n", got.out.find("mode,kp")) + 1);
         EXPECT_EQ(row.rfind(c.rowStart, 0), 0u) << row;
     }
+    // Regulation takes the same file the same way.
+    EXPECT_EQ(trace("regulation --gains " + file + " --passes 1").out,
+              trace("regulation --mode speed --kp 100 --ki 20 --kd 3 --kv 40 --w -50 --passes 1").out);
 
     std::ofstream(dir.filePath("bad.ini").toStdString()) << "[gains]\nkp=1e3\n";
     const Result bad = trace("metrics --gains " + dir.filePath("bad.ini").toStdString());
