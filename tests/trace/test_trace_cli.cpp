@@ -119,6 +119,9 @@ TEST_F(TraceCli, ProgramFileRunsInsteadOfTheDemo) {
     EXPECT_EQ(line_count(r.out), 1 + 1 + 3);  // header, start points, one row per pass before the end
     EXPECT_NE(r.out.find("\n12,"), std::string::npos);
     EXPECT_EQ(r.out.substr(r.out.rfind(',') + 1), "-3\n");  // the commanded X at the end
+    r = run("metrics --program " + file.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out, run("metrics").out);  // measured over the file's run, not the demo's
     const auto png = dir_ / "jump.png";
     r = run("image nc --program " + file.string() + " --out " + png.string());
     EXPECT_EQ(r.status, 0) << r.err;
@@ -128,7 +131,7 @@ TEST_F(TraceCli, ProgramFileRunsInsteadOfTheDemo) {
 TEST_F(TraceCli, ProgramThatDoesNotLoadExitsOneWithItsFirstError) {
     const auto file = dir_ / "bad.nc";
     std::ofstream(file) << "G1 X1\nG1 Y40000\n";
-    for (const std::string command : {"nc", "regulation", "image nc --out x.png"}) {
+    for (const std::string command : {"nc", "regulation", "metrics", "image nc --out x.png"}) {
         SCOPED_TRACE(command);
         const Result r = run(command + " --program " + file.string());
         EXPECT_EQ(r.status, 1);
@@ -149,6 +152,8 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "regulation --mode speed",
         "regulation --passes 0",
         "regulation --passes x",
+        "metrics --format xml",
+        "metrics --mode speed",
         "circle --r",
         "image",
         "image square --out x.png",
@@ -168,7 +173,7 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
-    for (const char* args : {"--help", "regulation --help", "nc --help", "circle --help", "arc --help", "image --help"}) {
+    for (const char* args : {"--help", "regulation --help", "metrics --help", "nc --help", "circle --help", "arc --help", "image --help"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);
