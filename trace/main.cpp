@@ -127,6 +127,9 @@ int main(int argc, char** argv) {
             return 0;
         } catch (const UsageError& e) {
             return usage_error(e.message, command.usage);
+        } catch (const TraceOutputError& e) {
+            std::cerr << "vantrel-trace: " << e.message << "\n";
+            return 1;
         }
     }
     return usage_error("unknown command '" + args[0] + "'", kUsage);

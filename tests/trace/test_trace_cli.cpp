@@ -1,8 +1,15 @@
 // The command-line front end as a user runs it: output, errors, exit status.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -146,13 +153,70 @@ TEST_F(TraceCli, OutFileIsWrittenWholeOrNotAtAll) {
     r = run("nc --out " + missing.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(line_count(r.err), 1);
-    EXPECT_NE(r.err.find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(r.err, "vantrel-trace: Cannot save " + missing.string() + ": No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
 
     // A usage error after --out leaves nothing behind either.
     const auto unused = dir_ / "unused.csv";
     EXPECT_EQ(run("regulation --mode speed --out " + unused.string()).status, 2);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 3);  // stdout, stderr, trace.csv
+}
+
+TEST_F(TraceCli, ADashIsStandardOutput) {
+    const Result r = run("nc --out -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, run("nc").out);
+}
+
+TEST_F(TraceCli, TheFirstFailedWriteEndsTheRun) {
+    const auto full = dir_ / "full";
+    if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod needs privileges";
+    // Three hundred million passes take most of a minute; stopping at the
+    // first write takes a moment.
+    for (const std::string& target : {"--out " + full.string(), "> " + full.string()}) {
+        SCOPED_TRACE(target);
+        const std::string err = (dir_ / "stderr").string();
+        const std::string command = std::string(VANTREL_TRACE_PATH) +
+                                    " regulation --mode speed --passes 300000000 " + target + " 2> " + err;
+        const auto start = std::chrono::steady_clock::now();
+        const int raw = std::system(command.c_str());
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(WEXITSTATUS(raw), 1);
+        const std::string name = target[0] == '>' ? "standard output" : full.string();
+        EXPECT_EQ(read_file(err), "vantrel-trace: Cannot save " + name + ": No space left on device\n");
+        EXPECT_LT(took, std::chrono::seconds(10));
+    }
+}
+
+TEST_F(TraceCli, ASignalRemovesTheTemporaryFileAndLeavesTheTarget) {
+    const auto target = dir_ / "trace.csv";
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        std::ofstream(target) << "before\n";
+        const std::string path = VANTREL_TRACE_PATH;
+        const std::string out = target.string();
+        std::vector<std::string> args = {path, "regulation", "--mode", "speed", "--passes", "900000000", "--out", out};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        // Wait until the temporary file holds data, then interrupt.
+        auto temporary_size = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+                if (entry.path().filename().string().rfind(".vantrel-", 0) == 0) return entry.file_size();
+            }
+            return std::uintmax_t{0};
+        };
+        for (int i = 0; i < 1000 && temporary_size() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_GT(temporary_size(), 0u);
+        ::kill(pid, sig);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
+        EXPECT_EQ(read_file(target), "before\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    }
 }
 
 }  // namespace
