@@ -73,7 +73,7 @@ private:
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     bool running_ = false;  // inside Run's message loop
-}; 
+};
 
 extern TApplication* Application;
 
