@@ -119,6 +119,9 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ImagePopupMenu.AddItem("Save image as PNG...", Bind(this, &TForm1::ImageSavePngClick));
     Image1->SetPopupMenu(&ImagePopupMenu);
 
+    Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
+                                                           edKd, edKv, edW, edPos, cbSpeedRegulation});
+
     // A close during a regulation run ends the run as "Regelung aus" would
     // (a speed-mode run has no end of its own); the window then closes once
     // the handlers have returned. The NC page's loops end by themselves.
