@@ -18,7 +18,7 @@ std::int16_t edit_value(const ParsedOptions& options, const std::string& name, c
     const int value = ParseIntDefault(text, 0);
     const std::int16_t kept = wrap16(value);
     if (value == 0 && ParseIntDefault(text, 1) == 1) {
-        warnings << "vantrel-trace: warning: --" << name << " '" << text << "' is not a number; using 0\n";
+        warnings << "vantrel-trace: warning: --" << name << " " << quoted(text) << " is not a number; using 0\n";
     } else if (kept != value) {
         warnings << "vantrel-trace: warning: --" << name << " " << value << " wraps to " << kept << " in 16 bits\n";
     }
@@ -66,7 +66,7 @@ private:
 void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
     const std::string mode = options.text("mode").value_or("position");
     if (mode != "speed" && mode != "position") {
-        throw UsageError{"option --mode needs 'speed' or 'position', not '" + mode + "'"};
+        throw UsageError{"option --mode needs 'speed' or 'position', not " + quoted(mode)};
     }
     const bool speedMode = mode == "speed";
     if (speedMode && !options.text("passes")) throw UsageError{"speed mode needs --passes N"};
@@ -79,7 +79,12 @@ void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostre
     gains.ki = edit_value(options, "ki", "60", warnings);
     gains.kd = edit_value(options, "kd", "0", warnings);
     gains.kv = edit_value(options, "kv", "30", warnings);
-    gains.w = edit_value(options, "w", "80", warnings);
+    if (speedMode) {
+        gains.w = edit_value(options, "w", "80", warnings);
+    } else if (options.text("w")) {
+        // The window leaves its w edit disabled in position mode.
+        warnings << "vantrel-trace: warning: --w is the speed to regulate; position mode ignores it\n";
+    }
 
     TracePass host{speedMode, passes, out};
     host.write_header_and_start_points();

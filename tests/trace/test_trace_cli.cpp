@@ -40,11 +40,12 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    Result run(const std::string& args) {
+    // `prefix` runs before the program (e.g. "env" and its options).
+    Result run(const std::string& args, const std::string& prefix = "") {
         const auto out = dir_ / "stdout";
         const auto err = dir_ / "stderr";
-        const std::string command =
-            std::string(VANTREL_TRACE_PATH) + " " + args + " > " + out.string() + " 2> " + err.string();
+        const std::string command = (prefix.empty() ? "" : prefix + " ") + std::string(VANTREL_TRACE_PATH) + " " +
+                                    args + " > " + out.string() + " 2> " + err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
     }
@@ -122,6 +123,10 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "image",
         "image square --out x.png",
         "image nc",
+        "image --out x.png",
+        "image nc circle --out x.png",
+        "image nc --out x.unknownformat",
+        "help bogus",
     };
     for (const char* args : cases) {
         SCOPED_TRACE(args);
@@ -134,7 +139,8 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
-    for (const char* args : {"--help", "regulation --help", "nc --help", "circle --help", "arc --help", "image --help"}) {
+    for (const char* args : {"--help", "regulation --help", "nc --help", "circle --help", "arc --help", "image --help",
+                             "help", "help arc", "help image", "image --help nc"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);
@@ -216,6 +222,61 @@ TEST_F(TraceCli, ASignalRemovesTheTemporaryFileAndLeavesTheTarget) {
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
         EXPECT_EQ(read_file(target), "before\n");
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    }
+}
+
+TEST_F(TraceCli, EchoedArgumentsAreQuotedEscapedAndCut) {
+    const struct {
+        std::string args;
+        std::string echo;  // what the first line shows of the argument
+    } cases[] = {
+        {"regulation --mode \"$(printf 'pos\\nition\\033[31m')\"", "not 'pos\\nition\\x1b[31m'\n"},
+        {"regulation --passes 1 --kp \"$(printf '%*s' 100000 '' | tr ' ' a)\"",
+         "--kp '" + std::string(60, 'a') + "...' is not a number"},
+        {"\"$(printf 'bo\\tgus')\"", "unknown command 'bo\\tgus'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args);
+        const std::string first = first_lines(r.err, 1);
+        EXPECT_NE(first.find(c.echo), std::string::npos) << first;
+        EXPECT_LT(first.size(), 200u);
+        EXPECT_EQ(r.err.find('\033'), std::string::npos);
+    }
+}
+
+TEST_F(TraceCli, FailuresAndIgnoredOptionsAreSaid) {
+    // An end point the arc never meets: the whole trace, a reason, status 3.
+    Result r = run("arc --ex 100 --ey 100");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(line_count(r.out), 978);
+    EXPECT_EQ(r.err,
+              "vantrel-trace: the end point (100, 100) was never met; the trace stopped at (915, 393) after 976 "
+              "passes\n");
+    EXPECT_EQ(run("arc").status, 0);
+
+    r = run("regulation --passes 1 --w 5");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "vantrel-trace: warning: --w is the speed to regulate; position mode ignores it\n");
+}
+
+TEST_F(TraceCli, ImageOptionsInAnyOrderAndTheFormatFromTheName) {
+    const struct {
+        std::string args;
+        std::string file;
+        std::string magic;
+    } cases[] = {
+        {"image --out " + (dir_ / "a.png").string() + " nc", "a.png", "\x89PNG"},
+        {"image circle --out=" + (dir_ / "b.jpg").string(), "b.jpg", "\xff\xd8\xff"},
+        {"image --out " + (dir_ / "c").string() + " circle", "c", "\x89PNG"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        // Without a runtime directory Qt would complain on standard error.
+        const Result r = run(c.args, "env -u XDG_RUNTIME_DIR");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_file(dir_ / c.file).substr(0, c.magic.size()), c.magic);
     }
 }
 
