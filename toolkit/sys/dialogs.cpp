@@ -1,6 +1,6 @@
 #include "toolkit/sys/dialogs.h"
 
-#include <QAbstractFileIconProvider>
+#include <QFileIconProvider>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -17,9 +17,9 @@ SaveFilePrompt& save_file_prompt() {
 // provider asks the MIME database, which reads a file whose name says
 // nothing of its kind: in /proc that read can block for ever (kmsg), and
 // no prompt should read what it lists anyway.
-class EntryOnlyIconProvider : public QAbstractFileIconProvider {
+class EntryOnlyIconProvider : public QFileIconProvider {
 public:
-    using QAbstractFileIconProvider::icon;
+    using QFileIconProvider::icon;
     QIcon icon(const QFileInfo& info) const override { return icon(info.isDir() ? Folder : File); }
     QString type(const QFileInfo& info) const override {
         if (info.isDir()) return QStringLiteral("Folder");
