@@ -10,6 +10,14 @@ std::optional<std::string> ParsedOptions::text(const std::string& name) const {
     return it->second;
 }
 
+bool ParsedOptions::given_after(const std::string& name, const std::string& other) const {
+    const auto it = order.find(name);
+    if (it == order.end()) return false;
+    const auto before = order.find(other);
+    return before == order.end() || it->second > before->second;
+}
+
+
 namespace {
 
 constexpr std::size_t kEchoLimit = 60;
@@ -76,6 +84,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
             value = args[++i];
         }
         parsed.values[name] = *value;
+        parsed.order[name] = i;
     }
     return parsed;
 }

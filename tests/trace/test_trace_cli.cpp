@@ -119,6 +119,8 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "regulation --mode speed",
         "regulation --passes 0",
         "regulation --passes x",
+        "metrics --format xml",
+        "metrics --mode speed",
         "circle --r",
         "image",
         "image square --out x.png",
@@ -139,8 +141,8 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
-    for (const char* args : {"--help", "regulation --help", "nc --help", "circle --help", "arc --help", "image --help",
-                             "help", "help arc", "help image", "image --help nc"}) {
+    for (const char* args : {"--help", "regulation --help", "metrics --help", "nc --help", "circle --help", "arc --help",
+                             "image --help", "help", "help arc", "help metrics", "image --help nc"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);
