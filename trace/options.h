@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct UsageError {
@@ -29,6 +30,12 @@ struct ParsedOptions {
 // a value given to a flag.
 ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names,
                             const std::vector<std::string>& flagNames = {});
+
+// A command-line argument as messages echo it: in single quotes, control
+// characters escaped (\n, \x1b), cut to 60 characters with "..." after.
+std::string quoted(std::string_view text);
+// The same escaping without quotes or cut, for a whole message line.
+std::string printable(std::string_view text);
 
 // An integer option within [low, high]; throws UsageError otherwise.
 long integer_option(const ParsedOptions& options, const std::string& name, long fallback, long low, long high);

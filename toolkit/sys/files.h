@@ -1,7 +1,7 @@
 #pragma once
-// Reading the files a user opens, and saving what the bench shows. Each file appears whole or not at all: it is
-// written beside its final name and moved there once complete. A failure
-// throws Exception with the reason.
+// Reading the files a user opens, and saving what the bench shows through
+// OutputFile: each saved file appears whole or not at all. A failure throws
+// Exception ("Cannot save PATH: reason", "Cannot read PATH: reason").
 #include <cstddef>
 #include <string>
 
@@ -13,8 +13,13 @@ void SaveTextFile(const std::string& path, const std::string& text);
 void SavePngFile(const TCanvas& canvas, const std::string& path);
 // The chart as it shows on screen, as PNG.
 void SavePngFile(const TChart& chart, const std::string& path);
+// The canvas' bitmap in `format`, one of the names ImageFormatForPath gives.
+void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format);
+
+// The picture format a file name asks for by its extension ("png" without
+// one); empty when Qt cannot write that format.
+std::string ImageFormatForPath(const std::string& path);
 
 // The file's bytes, at most maxBytes + 1 of them: a caller that gets more
 // than maxBytes knows the file is too long without it being read whole.
-// A failure throws Exception with the reason.
 std::string ReadTextFile(const std::string& path, std::size_t maxBytes);
