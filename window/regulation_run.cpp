@@ -74,6 +74,7 @@ struct RunEndNotice {
 }  // namespace
 
 void run_regulation() {
+    Form1->RegulationFeed.publish_starting();
     regulationRunning = true;
     RegulationRun run;  // runTime starts at 0
 
@@ -106,8 +107,8 @@ void run_regulation() {
         for (int i = 0; i < points.count; ++i) {
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
-        Form1->Chart1->Repaint();
         feed.publish_pass(pass_info(run, speed_mode()));
+        Form1->Chart1->Repaint();
         regulation_advance_clock(run, speed_mode());
     }
 }

@@ -57,6 +57,47 @@ double TLineSeries::YValue(std::size_t index) const {
 
 std::size_t TLineSeries::StorageBytes() const { return points_.storage_bytes(); }
 
+void TLineSeries::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    if (chart_.widget_) chart_.widget_->invalidate();
+}
+
+TChartOverlay::TChartOverlay(TChart& chart, const TOverlayStyle& style) : chart_(chart), style_(style) {}
+
+void TChartOverlay::Clear() {
+    if (points_.size() == 0) return;
+    points_.clear();
+    undrawnFrom_ = 0;
+    if (chart_.widget_) chart_.widget_->invalidate();
+}
+
+void TChartOverlay::AddXY(double x, double y) {
+    const std::size_t index = points_.add(x, y);
+    undrawnFrom_ = std::min(undrawnFrom_, index);
+}
+
+double TChartOverlay::XValue(std::size_t index) const {
+    if (index >= points_.size()) throw Exception("Chart point index out of range");
+    return points_.x(index);
+}
+
+double TChartOverlay::YValue(std::size_t index) const {
+    if (index >= points_.size()) throw Exception("Chart point index out of range");
+    return points_.y(index);
+}
+
+void TChartOverlay::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    if (chart_.widget_) chart_.widget_->invalidate();
+}
+
+void TChartOverlay::SetStyle(const TOverlayStyle& style) {
+    style_ = style;
+    if (chart_.widget_) chart_.widget_->invalidate();
+}
+
 TChart::TChart(QWidget* parent) : widget_(new ChartWidget(*this, parent)) {}
 
 TChart::~TChart() { delete widget_; }
@@ -121,3 +162,50 @@ bool TChart::SetView(const ChartView& view) {
 void TChart::ShowAll() {
     if (widget_) widget_->show_all();
 }
+
+void TChart::FitToData() {
+    if (widget_) widget_->fit_to_data();
+}
+
+TChartOverlay* TChart::AddOverlay(const TOverlayStyle& style) {
+    overlays_.push_back(std::unique_ptr<TChartOverlay>(new TChartOverlay(*this, style)));
+    if (widget_) widget_->invalidate();
+    return overlays_.back().get();
+}
+
+void TChart::RemoveOverlay(TChartOverlay* overlay) {
+    const auto found = std::find_if(overlays_.begin(), overlays_.end(),
+                                    [overlay](const std::unique_ptr<TChartOverlay>& o) { return o.get() == overlay; });
+    if (found == overlays_.end()) return;
+    overlays_.erase(found);
+    if (widget_) widget_->invalidate();
+}
+
+TChartOverlay* TChart::Overlay(std::size_t index) const {
+    if (index >= overlays_.size()) throw Exception("Chart overlay index out of range");
+    return overlays_[index].get();
+}
+
+void TChart::SetRightAxis(bool on) {
+    if (widget_) widget_->set_right_axis(on);
+}
+
+bool TChart::RightAxis() const { return widget_ && widget_->right_axis(); }
+
+ChartView TChart::RightView() {
+    if (!widget_) return ChartView{};
+    widget_->update_picture();
+    const AxisRange x = widget_->shown_x();
+    const AxisRange y = widget_->shown_right();
+    return ChartView{x.lo, x.hi, y.lo, y.hi};
+}
+
+void TChart::SetCursor(int which, std::optional<double> x) {
+    if (widget_) widget_->set_cursor(which, x);
+}
+
+std::optional<double> TChart::Cursor(int which) const {
+    return widget_ ? widget_->cursor(which) : std::nullopt;
+}
+
+double TChart::XAtPixel(int x) { return widget_ ? widget_->x_at(x) : 0; }

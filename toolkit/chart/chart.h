@@ -6,7 +6,9 @@
 #include "toolkit/paint/colors.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,10 @@ public:
     double YValue(std::size_t index) const;
     // Bytes held for the points and their drawing summary.
     std::size_t StorageBytes() const;
+    // A hidden series is neither drawn nor counted in the ranges; its legend
+    // entry shows dimmed. A click on the entry switches it.
+    void SetVisible(bool visible);
+    bool Visible() const { return visible_; }
 
 private:
     friend class TChart;
@@ -45,6 +51,45 @@ private:
     SeriesData points_;
     // First point the chart has not drawn yet; Count() when all are drawn.
     std::size_t undrawnFrom_ = 0;
+    bool visible_ = true;
+};
+
+// How an overlay line is drawn.
+struct TOverlayStyle {
+    TColor Color = 0;
+    int Width = 1;       // pixels
+    int Alpha = 255;     // 0 (invisible) ... 255 (opaque)
+    bool Dashed = false;
+    // The Y axis it is drawn against: that of this series (index), so that
+    // it follows the series to the right-hand axis; -1 for the left axis.
+    int AxisOf = -1;
+};
+
+// A line on the chart that is not one of its series: a kept run, a
+// reference line, a comparison. It has no legend entry, is drawn under the
+// series, joins the ranges, zoom and pan, and a series' Clear leaves it.
+class TChartOverlay {
+public:
+    void Clear();
+    // As TLineSeries::AddXY: X ascending; appending redraws only its strip.
+    void AddXY(double x, double y);
+    std::size_t Count() const { return points_.size(); }
+    double XValue(std::size_t index) const;
+    double YValue(std::size_t index) const;
+    void SetVisible(bool visible);
+    bool Visible() const { return visible_; }
+    void SetStyle(const TOverlayStyle& style);
+    const TOverlayStyle& Style() const { return style_; }
+
+private:
+    friend class TChart;
+    friend class ChartWidget;
+    TChartOverlay(TChart& chart, const TOverlayStyle& style);
+    TChart& chart_;
+    TOverlayStyle style_;
+    SeriesData points_;
+    std::size_t undrawnFrom_ = 0;
+    bool visible_ = true;
 };
 
 // Where a point lands on the chart, in widget pixels.
@@ -64,8 +109,10 @@ struct ChartView {
 
 // The mouse zooms and pans the chart: the wheel zooms around the cursor
 // (both axes; Shift: X only; Ctrl: Y only), a left-button drag pans, a left
-// double-click shows everything again. A zoomed or panned view stays while
-// points arrive, until the double-click or a series' Clear.
+// double-click fits the axes to the data. A zoomed or panned view stays
+// while points arrive, until the double-click or a series' Clear. A click on
+// a legend entry hides or shows its series; cursors A and B are dragged by
+// their lines.
 class TChart {
 public:
     explicit TChart(QWidget* parent);
@@ -106,12 +153,40 @@ public:
     // cannot be shown (inverted, not finite, beyond +-1e16, or narrower than
     // a millionth or a billionth of its magnitude).
     bool SetView(const ChartView& view);
-    // Back to the automatic ranges, as the double-click.
+    // Back to the automatic ranges.
     void ShowAll();
+    // The axes fit the visible data with a small margin (the double-click).
+    void FitToData();
+
+    // Overlays, owned by the chart; RemoveOverlay deletes one.
+    TChartOverlay* AddOverlay(const TOverlayStyle& style);
+    void RemoveOverlay(TChartOverlay* overlay);
+    std::size_t OverlayCount() const { return overlays_.size(); }
+    TChartOverlay* Overlay(std::size_t index) const;
+
+    // A right-hand axis with its own ticks for the first two series (and
+    // overlays drawn against them).
+    void SetRightAxis(bool on);
+    bool RightAxis() const;
+    // The right-hand axis' range shown now (meaningful while it is on).
+    ChartView RightView();
+
+    // Cursors A (0) and B (1): vertical lines at a time, or none.
+    void SetCursor(int which, std::optional<double> x);
+    std::optional<double> Cursor(int which) const;
+    // The time under a widget column in the view shown now.
+    double XAtPixel(int x);
+
+    // Told after the shown ranges changed: zoom, pan, fit, growth, Clear.
+    std::function<void()> OnViewChange;
+    // Told when a cursor was placed, moved or taken away.
+    std::function<void()> OnCursorMove;
 
 private:
     friend class TLineSeries;
+    friend class TChartOverlay;
     friend class ChartWidget;
     ChartWidget* widget_;  // null once Qt has deleted the widget with its parent
     std::vector<std::unique_ptr<TLineSeries>> series_;
+    std::vector<std::unique_ptr<TChartOverlay>> overlays_;
 };
