@@ -79,3 +79,7 @@ void run_regulation() {
         if (!regulation_pass(run, host)) return;  // the NC program has ended
     }
 }
+
+void TForm1::Button1Click(TObject*) { run_regulation(); }
+
+void TForm1::Button2Click(TObject*) { stop_regulation(); }
