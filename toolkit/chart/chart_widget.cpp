@@ -119,12 +119,44 @@ double span_of(const AxisRange& r) { return r.hi - r.lo; }
 
 }  // namespace
 
-ChartWidget::ChartWidget(TChart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {
+ChartWidget::ChartWidget(ChartModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    model_.set_listener(this);
 }
 
 ChartWidget::~ChartWidget() {
-    if (chart_.widget_ == this) chart_.widget_ = nullptr;
+    if (model_.listener() == this) model_.set_listener(nullptr);
+}
+
+void ChartWidget::series_changed() { invalidate(); }
+
+void ChartWidget::point_added(std::size_t series, std::size_t index) {
+    std::size_t& from = undrawn_from(series);
+    from = std::min(from, index);
+}
+
+void ChartWidget::series_cleared(std::size_t series) {
+    undrawn_from(series) = 0;
+    reset_ranges();
+}
+
+// Overlays come and go: any change but an added point draws everything anew.
+void ChartWidget::overlays_changed() { invalidate(); }
+
+void ChartWidget::overlay_point_added(std::size_t overlay, std::size_t index) {
+    std::size_t& from = overlay_undrawn_from(overlay);
+    from = std::min(from, index);
+}
+
+std::size_t& ChartWidget::undrawn_from(std::size_t series) {
+    // A series added since the last drawing has nothing drawn yet.
+    if (series >= undrawnFrom_.size()) undrawnFrom_.resize(series + 1, 0);
+    return undrawnFrom_[series];
+}
+
+std::size_t& ChartWidget::overlay_undrawn_from(std::size_t overlay) {
+    if (overlay >= overlayUndrawnFrom_.size()) overlayUndrawnFrom_.resize(overlay + 1, 0);
+    return overlayUndrawnFrom_[overlay];
 }
 
 void ChartWidget::set_title(const std::string& title) {
@@ -193,17 +225,19 @@ void ChartWidget::show_all() {
 
 std::vector<ChartWidget::Line> ChartWidget::lines() const {
     std::vector<Line> out;
-    for (const auto& o : chart_.overlays_) {
-        if (!o->visible_) continue;
-        const TOverlayStyle& s = o->style_;
-        out.push_back(Line{&o->points_, &o->undrawnFrom_, std::max(1, s.Width), faded(s.Color, s.Alpha), s.Dashed,
-                           on_right(s.AxisOf)});
+    auto* self = const_cast<ChartWidget*>(this);  // the undrawn marks are the widget's own bookkeeping
+    for (std::size_t i = 0; i < model_.OverlayCount(); ++i) {
+        const TChartOverlay& o = *model_.Overlay(i);
+        if (!o.Visible()) continue;
+        const TOverlayStyle& s = o.Style();
+        out.push_back(Line{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width), faded(s.Color, s.Alpha),
+                           s.Dashed, on_right(s.AxisOf)});
     }
-    for (std::size_t i = 0; i < chart_.series_.size(); ++i) {
-        TLineSeries& series = *chart_.series_[i];
-        if (!series.visible_) continue;
-        out.push_back(Line{&series.points_, &series.undrawnFrom_, pen_width(series), to_qcolor(series.Color()), false,
-                           on_right(static_cast<int>(i))});
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        const TLineSeries& series = *model_.Series(i);
+        if (!series.Visible()) continue;
+        out.push_back(Line{&series.Points(), &self->undrawn_from(i), pen_width(series), to_qcolor(series.Color()),
+                           false, on_right(static_cast<int>(i))});
     }
     return out;
 }
@@ -293,7 +327,7 @@ void ChartWidget::set_cursor(int which, std::optional<double> x) {
     cursors_[which] = x;
     stale_ = true;
     update();
-    if (chart_.OnCursorMove) chart_.OnCursorMove();
+    if (cursor_moved) cursor_moved();
 }
 
 std::optional<double> ChartWidget::cursor(int which) const {
@@ -309,7 +343,7 @@ void ChartWidget::notify_view_change() {
     const View now{shown_x(), shown_y(), shown_right()};
     if (lastView_ && lastView_->x == now.x && lastView_->y == now.y && lastView_->right == now.right) return;
     lastView_ = now;
-    if (chart_.OnViewChange) chart_.OnViewChange();
+    if (view_changed) view_changed();
 }
 
 QRect ChartWidget::update_picture() {
@@ -406,7 +440,7 @@ int ChartWidget::legend_entry_at(QPointF at) const {
     if (legend.isNull() || !legend.contains(at.toPoint())) return -1;
     const int line = QFontMetrics(font()).height();
     const int entry = (static_cast<int>(at.y()) - legend.top() - 4) / (line + 2);
-    return entry >= 0 && static_cast<std::size_t>(entry) < chart_.SeriesCount() ? entry : -1;
+    return entry >= 0 && static_cast<std::size_t>(entry) < model_.SeriesCount() ? entry : -1;
 }
 
 int ChartWidget::cursor_at(QPointF at) const {
@@ -424,7 +458,7 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
     }
     update_picture();
     if (const int entry = legend_entry_at(event->position()); entry >= 0) {
-        TLineSeries& series = *chart_.Series(static_cast<std::size_t>(entry));
+        TLineSeries& series = *model_.Series(static_cast<std::size_t>(entry));
         series.SetVisible(!series.Visible());
         update();
         event->accept();
@@ -493,14 +527,21 @@ TRect ChartWidget::plot_area() {
     return TRect{d.left(), d.top(), d.right() + 1, d.bottom() + 1};
 }
 
-ChartPixel ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
+QPoint ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
     update_picture();
     bool right = false;
-    for (std::size_t i = 0; i < chart_.series_.size(); ++i) {
-        if (chart_.series_[i].get() == &series) right = on_right(static_cast<int>(i));
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        if (model_.Series(i) == &series) right = on_right(static_cast<int>(i));
     }
-    const QPoint p = pixel_of(series.points_, index, right);
-    return ChartPixel{p.x(), p.y()};
+    return pixel_of(series.Points(), index, right);
+}
+
+QRect ChartWidget::legend_entry(std::size_t index) {
+    update_picture();
+    const QRect& legend = layout_.legend;
+    const int line = QFontMetrics(font()).height();
+    if (legend.isNull() || index >= model_.SeriesCount()) return QRect();
+    return QRect(legend.left() + 1, legend.top() + 4 + static_cast<int>(index) * (line + 2), legend.width() - 2, line);
 }
 
 QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index, bool right) const {
@@ -516,8 +557,9 @@ void ChartWidget::draw_all() {
         draw_legend(painter);
     }
     draw_plot_strip(layout_.plot);
-    for (const auto& series : chart_.series_) series->undrawnFrom_ = series->points_.size();
-    for (const auto& overlay : chart_.overlays_) overlay->undrawnFrom_ = overlay->points_.size();
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) undrawn_from(i) = model_.Series(i)->Count();
+    overlayUndrawnFrom_.assign(model_.OverlayCount(), 0);
+    for (std::size_t i = 0; i < model_.OverlayCount(); ++i) overlayUndrawnFrom_[i] = model_.Overlay(i)->Count();
     stale_ = false;
     ++fullRedraws_;
     notify_view_change();
@@ -534,13 +576,13 @@ ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys, co
     }
 
     int right = width() - 1 - kMargin;
-    if (chart_.SeriesCount() > 0) {
+    if (model_.SeriesCount() > 0) {
         int textWidth = 0;
-        for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-            textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromStdString(chart_.Series(i)->Title())));
+        for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+            textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromStdString(model_.Series(i)->Title())));
         }
         const int w = 6 + kSwatch + 6 + textWidth + 6;
-        const int h = 4 + static_cast<int>(chart_.SeriesCount()) * (line + 2) + 4;
+        const int h = 4 + static_cast<int>(model_.SeriesCount()) * (line + 2) + 4;
         out.legend = QRect(right - w + 1, top, w, h);
         right = out.legend.left() - 1 - kMargin;
     }
@@ -568,7 +610,7 @@ ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys, co
     out.plot = QRect(QPoint(left, top + 1), QPoint(std::max(left, right - 1), std::max(top + 1, bottom)));
     // Room for the series' pens only: an overlay's wider pen is cut at the plot's edge.
     int pad = 1;
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) pad = std::max(pad, (pen_width(*chart_.Series(i)) + 1) / 2);
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) pad = std::max(pad, (pen_width(*model_.Series(i)) + 1) / 2);
     out.data = out.plot.adjusted(pad, pad, -pad, -pad);
     if (out.data.width() < 1 || out.data.height() < 1) out.data = QRect(out.plot.center(), QSize(1, 1));
 
@@ -649,8 +691,8 @@ void ChartWidget::draw_legend(QPainter& painter) {
     const int line = fm.height();
     painter.save();
     painter.setClipRect(legend.adjusted(1, 1, -1, -1));
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-        const TLineSeries& series = *chart_.Series(i);
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        const TLineSeries& series = *model_.Series(i);
         const int top = legend.top() + 4 + static_cast<int>(i) * (line + 2);
         const int mid = top + line / 2;
         // A hidden series' entry is dimmed.

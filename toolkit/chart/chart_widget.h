@@ -21,7 +21,8 @@
 // plot's white by their alpha; a dashed one is drawn only in every other
 // run of kDashColumns pixel columns, so that a strip looks as the same part
 // of a full drawing.
-#include "toolkit/chart/chart.h"
+#include "toolkit/chart/chart_model.h"
+#include "toolkit/paint/canvas.h"
 #include "toolkit/chart/chart_scale.h"
 
 #include <QImage>
@@ -31,6 +32,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,10 +58,15 @@ struct ChartLayout {
     std::vector<double> rightLabels;
 };
 
-class ChartWidget : public QWidget {
+// Listens to the model it draws for as long as it lives.
+class ChartWidget : public QWidget, private ChartModelListener {
 public:
-    ChartWidget(TChart& chart, QWidget* parent);
+    ChartWidget(ChartModel& model, QWidget* parent);
     ~ChartWidget() override;
+
+    // Told after the shown ranges changed, and after a cursor moved.
+    std::function<void()> view_changed;
+    std::function<void()> cursor_moved;
 
     void set_title(const std::string& title);
     void set_bottom_title(const std::string& title);
@@ -95,7 +102,8 @@ public:
     double x_at(int x);
 
     TRect plot_area();
-    ChartPixel point_pixel(const TLineSeries& series, std::size_t index);
+    QPoint point_pixel(const TLineSeries& series, std::size_t index);
+    QRect legend_entry(std::size_t index);
     std::size_t full_redraws() const { return fullRedraws_; }
 
 protected:
@@ -113,6 +121,16 @@ private:
         AxisRange y;
         AxisRange right;
     };
+
+    void series_changed() override;
+    void point_added(std::size_t series, std::size_t index) override;
+    void series_cleared(std::size_t series) override;
+    void overlays_changed() override;
+    void overlay_point_added(std::size_t overlay, std::size_t index) override;
+    // First point of each series (by its place) not drawn yet; the series'
+    // count when all are drawn. The same for the overlays.
+    std::size_t& undrawn_from(std::size_t series);
+    std::size_t& overlay_undrawn_from(std::size_t overlay);
     // A line as drawn: a visible series or overlay.
     struct Line {
         const SeriesData* points;
@@ -156,7 +174,9 @@ private:
     void draw_line(QPainter& painter, const Line& line, int firstColumn, int lastColumn);
     QPoint pixel_of(const SeriesData& points, std::size_t index, bool right) const;
 
-    TChart& chart_;
+    ChartModel& model_;
+    std::vector<std::size_t> undrawnFrom_;
+    std::vector<std::size_t> overlayUndrawnFrom_;
     std::string title_;
     std::string bottomTitle_;
     double bottomIncrement_ = 0;
