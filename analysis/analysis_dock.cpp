@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_panel.h"
 #include "analysis/cursor_section.h"
+#include "analysis/gain_file_section.h"
 #include "analysis/kept_runs_section.h"
 #include "analysis/metrics_section.h"
 #include "analysis/run_control_section.h"
@@ -92,6 +93,7 @@ void AnalysisDock::build_panel() {
     panel_->addSection("Kept runs", keptRuns_);
     cursors_ = new CursorSection(*host_.feed, *host_.chart);
     panel_->addSection("Cursors", cursors_);
+    panel_->addSection("Gain files", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-QStringList csv_cells(const std::string& line) { return QString::fromStdString(line).split(','); }
+QStringList csv_cells(const std::string& line) { return QString::fromStdString(line).trimmed().split(','); }
 
 }  // namespace
 
@@ -37,7 +37,7 @@ MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* 
     grid->addWidget(copy, rows, 0, 1, 4, Qt::AlignLeft);
     connect(copy, &QPushButton::clicked, this, [this] {
         if (!record_.known()) return;
-        QGuiApplication::clipboard()->setText(QString::fromStdString(csv_row()) + "\n");
+        QGuiApplication::clipboard()->setText(QString::fromStdString(csv_row()));
     });
 
     RunFeed::Listener listener;

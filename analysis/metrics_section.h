@@ -15,7 +15,7 @@ public:
     MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* parent = nullptr);
     ~MetricsSection() override;
 
-    // The row "Copy metrics" copies: empty before the first run.
+    // The row "Copy metrics" copies, with its line end: empty before the first run.
     std::string csv_row() const;
     void refresh();
 

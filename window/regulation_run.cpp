@@ -75,6 +75,7 @@ struct RunEndNotice {
 // with its message pump, and the chart.
 class WindowPass final : public RegulationPassHost {
 public:
+    explicit WindowPass(RunFeed& feed) : feed_(feed) {}
     bool speed_mode() override { return ::speed_mode(); }
     void controlled(const RegulationRun& run, bool speedMode) override {
         if (!speedMode) show_position(run.commandedPoint);
@@ -88,9 +89,13 @@ public:
         for (int i = 0; i < points.count; ++i) {
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
-        Form1->RegulationFeed.publish_pass(pass_info(run, ::speed_mode()));
+        // Before the repaint, so that lines the panels add for this pass show with it.
+        feed_.publish_pass(pass_info(run, ::speed_mode()));
         Form1->Chart1->Repaint();
     }
+
+private:
+    RunFeed& feed_;
 };
 
 }  // namespace
@@ -113,7 +118,7 @@ void run_regulation() {
     feed.publish_start(RunStartInfo{speedMode, gains});
     const RunEndNotice endNotice{feed};
 
-    WindowPass host;
+    WindowPass host{feed};
     while (regulationRunning) {
         wait_while_held(feed);
         if (!regulationRunning) break;

@@ -141,11 +141,24 @@ void ChartWidget::series_cleared(std::size_t series) {
 }
 
 // Overlays come and go: any change but an added point draws everything anew.
-void ChartWidget::overlays_changed() { invalidate(); }
+void ChartWidget::overlays_changed() {
+    overlayLayers_.clear();
+    invalidate();
+}
 
+// A settled overlay that grows after all leaves the background: once, the
+// picture is drawn anew with it among the growing lines.
 void ChartWidget::overlay_point_added(std::size_t overlay, std::size_t index) {
     std::size_t& from = overlay_undrawn_from(overlay);
     from = std::min(from, index);
+    if (overlay_layer(overlay) == kSettled) {
+        overlayLayers_[overlay] = kGrowing;
+        invalidate();
+    }
+}
+
+ChartWidget::OverlayLayer ChartWidget::overlay_layer(std::size_t overlay) const {
+    return overlay < overlayLayers_.size() ? overlayLayers_[overlay] : kNew;
 }
 
 std::size_t& ChartWidget::undrawn_from(std::size_t series) {
@@ -226,18 +239,21 @@ void ChartWidget::show_all() {
 std::vector<ChartWidget::Line> ChartWidget::lines() const {
     std::vector<Line> out;
     auto* self = const_cast<ChartWidget*>(this);  // the undrawn marks are the widget's own bookkeeping
-    for (std::size_t i = 0; i < model_.OverlayCount(); ++i) {
-        const TChartOverlay& o = *model_.Overlay(i);
-        if (!o.Visible()) continue;
-        const TOverlayStyle& s = o.Style();
-        out.push_back(Line{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width), faded(s.Color, s.Alpha),
-                           s.Dashed, on_right(s.AxisOf)});
+    // Settled overlays first: they lie in the background, under the rest.
+    for (bool settled : {true, false}) {
+        for (std::size_t i = 0; i < model_.OverlayCount(); ++i) {
+            const TChartOverlay& o = *model_.Overlay(i);
+            if (!o.Visible() || (overlay_layer(i) == kSettled) != settled) continue;
+            const TOverlayStyle& s = o.Style();
+            out.push_back(Line{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width),
+                               faded(s.Color, s.Alpha), s.Dashed, on_right(s.AxisOf), settled});
+        }
     }
     for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
         const TLineSeries& series = *model_.Series(i);
         if (!series.Visible()) continue;
         out.push_back(Line{&series.Points(), &self->undrawn_from(i), pen_width(series), to_qcolor(series.Color()),
-                           false, on_right(static_cast<int>(i))});
+                           false, on_right(static_cast<int>(i)), false});
     }
     return out;
 }
@@ -551,11 +567,17 @@ QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index, bool r
 void ChartWidget::draw_all() {
     if (picture_.size() != size()) picture_ = QImage(size(), QImage::Format_RGB32);
     layout_ = layout_now();
+    // Overlays drawn for the first time settle into the background.
+    overlayLayers_.resize(model_.OverlayCount(), kNew);
+    for (OverlayLayer& layer : overlayLayers_) {
+        if (layer == kNew) layer = kSettled;
+    }
     if (!picture_.isNull()) {
         QPainter painter(&picture_);
         draw_surroundings(painter);
         draw_legend(painter);
     }
+    draw_background();
     draw_plot_strip(layout_.plot);
     for (std::size_t i = 0; i < model_.SeriesCount(); ++i) undrawn_from(i) = model_.Series(i)->Count();
     overlayUndrawnFrom_.assign(model_.OverlayCount(), 0);
@@ -709,11 +731,15 @@ void ChartWidget::draw_legend(QPainter& painter) {
 
 // Draws the plot area within `strip` from scratch: white, grid, then every
 // series in order, so a strip looks exactly as that part of a full drawing.
-void ChartWidget::draw_plot_strip(const QRect& strip) {
+// The plot's still part: white, grid and the settled overlays (kept runs do
+// not change while a run grows, and a strip copies them instead of drawing
+// their many points again).
+void ChartWidget::draw_background() {
     const ChartLayout& l = layout_;
-    const QRect area = strip & l.plot;
+    const QRect area = l.plot;
     if (area.isEmpty() || picture_.isNull()) return;
-    QPainter painter(&picture_);
+    if (background_.size() != picture_.size()) background_ = QImage(picture_.size(), QImage::Format_RGB32);
+    QPainter painter(&background_);
     painter.setClipRect(area);
     painter.fillRect(area, Qt::white);
     for (double v : l.xLabels) {
@@ -725,10 +751,27 @@ void ChartWidget::draw_plot_strip(const QRect& strip) {
         if (y >= area.top() && y <= area.bottom()) painter.fillRect(QRect(area.left(), y, area.width(), 1), kGrid);
     }
     for (const Line& line : lines()) {
-        const int reach = pen_reach(line.width);
-        if (line.dashed) painter.setClipRegion(dash_region(area));
-        draw_line(painter, line, area.left() - reach, area.right() + reach);
-        if (line.dashed) painter.setClipRect(area);
+        if (line.settled) draw_clipped_line(painter, line, area);
+    }
+}
+
+void ChartWidget::draw_clipped_line(QPainter& painter, const Line& line, const QRect& area) {
+    const int reach = pen_reach(line.width);
+    if (line.dashed) painter.setClipRegion(dash_region(area));
+    draw_line(painter, line, area.left() - reach, area.right() + reach);
+    if (line.dashed) painter.setClipRect(area);
+}
+
+// Draws the plot area within `strip` from the background, then every growing
+// line in order, so a strip looks exactly as that part of a full drawing.
+void ChartWidget::draw_plot_strip(const QRect& strip) {
+    const QRect area = strip & layout_.plot;
+    if (area.isEmpty() || picture_.isNull()) return;
+    QPainter painter(&picture_);
+    painter.setClipRect(area);
+    painter.drawImage(area, background_, area);
+    for (const Line& line : lines()) {
+        if (!line.settled) draw_clipped_line(painter, line, area);
     }
     draw_cursors(painter, area);
 }

@@ -138,8 +138,16 @@ private:
         int width;
         QColor color;
         bool dashed;
-        bool right;  // against the right-hand axis
+        bool right;    // against the right-hand axis
+        bool settled;  // an overlay drawn in the background
     };
+    // Where an overlay is drawn: not yet (new), in the background with the
+    // grid (settled: it had all its points at a full drawing), or with the
+    // series in every strip (growing: points came after it settled).
+    enum OverlayLayer : char { kNew, kSettled, kGrowing };
+    OverlayLayer overlay_layer(std::size_t overlay) const;
+    void draw_background();
+    void draw_clipped_line(QPainter& painter, const Line& line, const QRect& area);
     std::vector<Line> lines() const;
     bool on_right(int seriesIndex) const { return rightAxis_ && (seriesIndex == 0 || seriesIndex == 1); }
     const AxisMap& y_map(bool right) const { return right ? layout_.rightMap : layout_.yMap; }
@@ -177,6 +185,8 @@ private:
     ChartModel& model_;
     std::vector<std::size_t> undrawnFrom_;
     std::vector<std::size_t> overlayUndrawnFrom_;
+    std::vector<OverlayLayer> overlayLayers_;  // by the overlay's place
+    QImage background_;  // the plot's white, grid and settled overlays
     std::string title_;
     std::string bottomTitle_;
     double bottomIncrement_ = 0;
