@@ -88,11 +88,11 @@ void AnalysisDock::build_panel() {
     panel_->hide();
     metrics_ = new MetricsSection(*host_.feed, record_);
     panel_->addSection("Metrics of the run on the chart", metrics_);
-    panel_->addSection("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
     keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
     panel_->addSection("Kept runs", keptRuns_);
     cursors_ = new CursorSection(*host_.feed, *host_.chart);
     panel_->addSection("Cursors", cursors_);
+    panel_->addSection("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
     panel_->addSection("Gain files", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);

@@ -18,6 +18,8 @@ std::string number(double v) {
 
 std::string cell(const std::optional<double>& v) { return v ? number(*v) : "-"; }
 
+constexpr const char* kNoCursor = "No cursor: right-click the chart, \"Cursor A here\".";
+
 }  // namespace
 
 std::optional<double> value_at_or_before(const TLineSeries& series, double x) {
@@ -40,9 +42,6 @@ CursorSection::CursorSection(RunFeed& feed, TChart& chart, QWidget* parent)
     : QWidget(parent), feed_(feed), chart_(chart) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
-    auto* hint = new QLabel("Right-click the chart: \"Cursor A here\", \"Cursor B here\"; drag a handle to move it.", this);
-    hint->setWordWrap(true);
-    column->addWidget(hint);
     text_ = new QLabel(this);
     text_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(text_);
@@ -62,7 +61,7 @@ CursorSection::~CursorSection() {
 std::string CursorSection::readout() const {
     const std::optional<double> a = chart_.Cursor(0);
     const std::optional<double> b = chart_.Cursor(1);
-    if (!a && !b) return "No cursor placed.";
+    if (!a && !b) return kNoCursor;
     std::optional<double> dt;
     if (a && b) dt = *b - *a;
     std::string out = "t  A " + cell(a) + "  B " + cell(b) + "  \u0394t " + cell(dt);
@@ -86,7 +85,7 @@ void CursorSection::showEvent(QShowEvent* event) {
 void CursorSection::refresh() {
     if (!isVisible()) return;
     if (!chart_.Cursor(0) && !chart_.Cursor(1)) {
-        if (text_->text() != "No cursor placed.") text_->setText("No cursor placed.");
+        if (text_->text() != kNoCursor) text_->setText(kNoCursor);
         return;
     }
     text_->setText(QString::fromStdString(readout()));

@@ -28,17 +28,18 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
     : QWidget(parent), feed_(feed), record_(record), chart_(chart) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
+    auto* row = new QHBoxLayout;
     keep_ = new QCheckBox("Keep runs", this);
     keep_->setChecked(true);
-    column->addWidget(keep_);
-    list_ = new QListWidget(this);
-    list_->setFixedHeight(list_->fontMetrics().height() * 5 + 8);
-    column->addWidget(list_);
-    auto* remove = new QPushButton("Remove", this);
-    auto* row = new QHBoxLayout;
-    row->addWidget(remove);
+    row->addWidget(keep_);
     row->addStretch(1);
+    auto* remove = new QPushButton("Remove", this);
+    row->addWidget(remove);
     column->addLayout(row);
+    list_ = new QListWidget(this);
+    list_->setFixedHeight(list_->fontMetrics().height() * 3 + 8);
+    list_->setToolTip("Tick to show, untick to hide; Remove takes the selected run away.");
+    column->addWidget(list_);
 
     connect(list_, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
         if (filling_) return;

@@ -23,18 +23,25 @@ MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* 
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setHorizontalSpacing(8);
     grid->setVerticalSpacing(0);
-    // Two columns of name and value pairs, in the header's order.
+    // Two columns of name and value pairs, in the header's order, from the
+    // first metric on (the mode and gains before it are the run's own).
     const QStringList names = csv_cells(metrics_csv_header());
-    const int rows = static_cast<int>((names.size() + 1) / 2);
-    for (int i = 0; i < names.size(); ++i) {
+    firstShown_ = static_cast<int>(names.indexOf("passes"));
+    const int shown = static_cast<int>(names.size()) - firstShown_;
+    const int rows = (shown + 1) / 2;
+    for (int i = 0; i < shown; ++i) {
         auto* value = new QLabel(this);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        grid->addWidget(new QLabel(names[i], this), i % rows, 2 * (i / rows));
+        grid->addWidget(new QLabel(names[firstShown_ + i], this), i % rows, 2 * (i / rows));
         grid->addWidget(value, i % rows, 2 * (i / rows) + 1);
         values_.push_back(value);
     }
     auto* copy = new QPushButton("Copy metrics", this);
-    grid->addWidget(copy, rows, 0, 1, 4, Qt::AlignLeft);
+    if (shown % 2 == 1) {
+        grid->addWidget(copy, rows - 1, 2, 1, 2, Qt::AlignLeft);  // in the free cell
+    } else {
+        grid->addWidget(copy, rows, 0, 1, 4, Qt::AlignLeft);
+    }
     connect(copy, &QPushButton::clicked, this, [this] {
         if (!record_.known()) return;
         QGuiApplication::clipboard()->setText(QString::fromStdString(csv_row()));
@@ -61,7 +68,7 @@ void MetricsSection::refresh() {
     if (!isVisible()) return;
     const QStringList cells = csv_cells(csv_row());
     for (std::size_t i = 0; i < values_.size(); ++i) {
-        const int at = static_cast<int>(i);
+        const int at = firstShown_ + static_cast<int>(i);
         values_[i]->setText(record_.known() && at < cells.size() && !cells[at].isEmpty() ? cells[at] : "-");
     }
 }

@@ -26,5 +26,6 @@ private:
     RunFeed& feed_;
     const RunRecord& record_;
     int subscription_;
-    std::vector<QLabel*> values_;  // one per column of the header
+    int firstShown_ = 0;           // the header's column of the first value shown
+    std::vector<QLabel*> values_;  // one per column shown
 };
