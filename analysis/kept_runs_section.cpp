@@ -97,13 +97,21 @@ void KeptRunsSection::keep_chart_run() {
     list_changed();
 }
 
+// Called from the list's own item signal too: the item's tick is only set,
+// never the list rebuilt, while Qt still holds the item.
 void KeptRunsSection::set_shown(std::size_t index, bool shown) {
     if (index >= kept_.size()) return;
     for (TChartOverlay* line : kept_[index].lines) {
         if (line) line->SetVisible(shown);
     }
     chart_.Repaint();
-    list_changed();
+    QListWidgetItem* item = list_->item(static_cast<int>(index));
+    const Qt::CheckState state = shown ? Qt::Checked : Qt::Unchecked;
+    if (item && item->checkState() != state) {
+        filling_ = true;
+        item->setCheckState(state);
+        filling_ = false;
+    }
 }
 
 void KeptRunsSection::remove(std::size_t index) {

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QListWidget>
 #include <QPushButton>
 
 #include <unistd.h>
@@ -85,7 +86,13 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     EXPECT_EQ("#3 speed Kp 250 Ki 60 Kd 0 w 80", kept.kept().front().label);
 
     const std::size_t overlays = Form1->Chart1->OverlayCount();
+    QListWidget* list = Form1->Analysis->panel()->findChild<QListWidget*>();
+    ASSERT_EQ(8, list->count());
+    list->item(1)->setCheckState(Qt::Unchecked);  // as the user's tick
+    EXPECT_FALSE(kept.kept()[1].lines[0]->Visible());
+    EXPECT_TRUE(kept.kept()[0].lines[0]->Visible());
     kept.set_shown(0, false);
+    EXPECT_EQ(Qt::Unchecked, list->item(0)->checkState());
     EXPECT_FALSE(kept.kept()[0].lines[0]->Visible());
     kept.remove(0);
     EXPECT_EQ(KeptRunsSection::kMaxKept - 1, kept.kept().size());
