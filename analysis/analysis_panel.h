@@ -14,7 +14,7 @@ public:
     void addSection(const QString& title, QWidget* content);
 
     // The panel's width in pixels; the window widens by it.
-    static constexpr int kWidth = 330;
+    static constexpr int kWidth = 380;
 
 private:
     QVBoxLayout* sections_;

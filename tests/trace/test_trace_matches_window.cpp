@@ -39,9 +39,9 @@ protected:
         MainWindow::TearDown();
     }
 
-    std::string trace(const std::string& args) {
+    std::string trace(const std::string& args, const std::string& what = "regulation") {
         const auto out = dir_ / "trace.csv";
-        const std::string command = std::string(VANTREL_TRACE_PATH) + " regulation " + args + " --out " +
+        const std::string command = std::string(VANTREL_TRACE_PATH) + " " + what + " " + args + " --out " +
                                     out.string() + " 2> /dev/null";
         const int status = std::system(command.c_str());
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << command;
@@ -88,6 +88,9 @@ TEST_F(WindowExports, TraceRowsAreTheWindowsChartRows) {
         Form1->ChartPopupMenu.Click(0);
         ASSERT_TRUE(std::filesystem::exists(answer));
         EXPECT_EQ(read_file(answer), trace(c.args));
+        // The panel's metrics are the trace's row.
+        const std::string metrics = trace(c.args, "metrics");
+        EXPECT_EQ(metrics.substr(metrics.find('\n') + 1), Form1->Analysis->record().csv_row());
     }
     EXPECT_TRUE(errors.shown.empty());
 }

@@ -13,6 +13,11 @@ SaveFilePrompt& save_file_prompt() {
     return prompt;
 }
 
+OpenFilePrompt& open_file_prompt() {
+    static OpenFilePrompt prompt;
+    return prompt;
+}
+
 // Icons and type names from what a file's directory entry says. Qt's own
 // provider asks the MIME database, which reads a file whose name says
 // nothing of its kind: in /proc that read can block for ever (kmsg), and
@@ -51,20 +56,17 @@ SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {
     return previous;
 }
 
-namespace {
-
-OpenFilePrompt& open_file_prompt() {
-    static OpenFilePrompt prompt;
-    return prompt;
-}
-
-}  // namespace
-
 std::string PromptOpenFileName(const std::string& title, const std::string& filter) {
     if (const OpenFilePrompt& prompt = open_file_prompt()) return prompt(title, filter);
-    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(title),
-                                                      QDir::currentPath(), QString::fromStdString(filter));
-    return path.toStdString();
+    static EntryOnlyIconProvider iconProvider;
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QDir::currentPath(),
+                       QString::fromStdString(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&iconProvider);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 OpenFilePrompt SetOpenFilePrompt(OpenFilePrompt prompt) {

@@ -1,0 +1,200 @@
+// The analysis panel's sections on the window: metrics, kept runs, the
+// setpoint line, cursors and gain files.
+#include "analysis/analysis_panel.h"
+#include "analysis/cursor_section.h"
+#include "analysis/kept_runs_section.h"
+#include "analysis/metrics_section.h"
+#include "tests/window/window_fixture.h"
+#include "toolkit/sys/dialogs.h"
+#include "window/exports.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace {
+
+QPushButton* panel_button(const QString& caption) {
+    for (QPushButton* b : Form1->Analysis->panel()->findChildren<QPushButton*>()) {
+        if (b->text() == caption) return b;
+    }
+    ADD_FAILURE() << "no button " << caption.toStdString();
+    return nullptr;
+}
+
+class PanelSections : public MainWindow {
+protected:
+    void SetUp() override {
+        MainWindow::SetUp();
+        show_regulation_page();
+        Form1->Analysis->open();
+    }
+    // A speed-mode run ended by "Regelung aus" in its pass `passes`.
+    void speed_run(int passes, const char* kp = "250") {
+        if (!Form1->cbSpeedRegulation->Checked()) click(Form1->cbSpeedRegulation);
+        Form1->edKp->SetText(kp);
+        onPause = [passes, this](int n) {
+            if (n == passesBefore_ + passes) click_later(Form1->Button2);
+        };
+        passesBefore_ = static_cast<int>(pauses.size());
+        click(Form1->Button1);
+    }
+
+private:
+    int passesBefore_ = 0;
+};
+
+}  // namespace
+
+TEST_F(PanelSections, CopyMetricsCopiesTheRowTheTraceWouldPrint) {
+    speed_run(30);
+    const std::string row = Form1->Analysis->metrics()->csv_row();
+    EXPECT_EQ(Form1->Analysis->record().csv_row(), row);
+    EXPECT_EQ(0u, row.rfind("speed,250,60,0,", 0));
+    QTest::mouseClick(panel_button("Copy metrics"), Qt::LeftButton);
+    EXPECT_EQ(row, QGuiApplication::clipboard()->text().toStdString());
+}
+
+TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
+    KeptRunsSection& kept = *Form1->Analysis->kept_runs();
+    speed_run(5);
+    EXPECT_TRUE(kept.kept().empty());
+    speed_run(3, "120");
+    ASSERT_EQ(1u, kept.kept().size());
+    const KeptRunsSection::KeptRun& first = kept.kept()[0];
+    EXPECT_EQ("#1 speed Kp 250 Ki 60 Kd 0 w 80", first.label);
+    ASSERT_NE(nullptr, first.lines[1]);
+    EXPECT_EQ(nullptr, first.lines[2]);  // speed mode leaves the position series at their start point
+    EXPECT_EQ(6u, first.lines[1]->Count());
+    EXPECT_EQ(24, first.lines[1]->YValue(2));  // the window's second speed value
+    EXPECT_EQ(4u, Form1->Series2->Count());  // the new run's own points
+
+    // The export offers the kept run's columns after the chart's own.
+    const std::string csv = chart_csv();
+    EXPECT_EQ("time,series1,series2,series3,series4,kept1_series1,kept1_series2", csv.substr(0, csv.find('\n')));
+
+    for (int run = 0; run < 9; ++run) speed_run(2);
+    ASSERT_EQ(KeptRunsSection::kMaxKept, kept.kept().size());
+    EXPECT_EQ(3, kept.kept().front().number);
+    EXPECT_EQ("#3 speed Kp 250 Ki 60 Kd 0 w 80", kept.kept().front().label);
+
+    const std::size_t overlays = Form1->Chart1->OverlayCount();
+    QListWidget* list = Form1->Analysis->panel()->findChild<QListWidget*>();
+    ASSERT_EQ(8, list->count());
+    list->item(1)->setCheckState(Qt::Unchecked);  // as the user's tick
+    EXPECT_FALSE(kept.kept()[1].lines[0]->Visible());
+    EXPECT_TRUE(kept.kept()[0].lines[0]->Visible());
+    kept.set_shown(0, false);
+    EXPECT_EQ(Qt::Unchecked, list->item(0)->checkState());
+    EXPECT_FALSE(kept.kept()[0].lines[0]->Visible());
+    kept.remove(0);
+    EXPECT_EQ(KeptRunsSection::kMaxKept - 1, kept.kept().size());
+    EXPECT_EQ(overlays - 2, Form1->Chart1->OverlayCount());
+    EXPECT_TRUE(errors.shown.empty());
+}
+
+TEST_F(PanelSections, SpeedModeDrawsTheSetpointAsADashedLine) {
+    Form1->edW->SetText("-60");
+    speed_run(7);
+    const TChartOverlay* setpoint = nullptr;
+    for (std::size_t i = 0; i < Form1->Chart1->OverlayCount(); ++i) {
+        if (Form1->Chart1->Overlay(i)->Style().Dashed) setpoint = Form1->Chart1->Overlay(i);
+    }
+    ASSERT_NE(nullptr, setpoint);
+    ASSERT_EQ(Form1->Series2->Count(), setpoint->Count());
+    for (std::size_t i = 0; i < setpoint->Count(); ++i) {
+        EXPECT_EQ(Form1->Series2->XValue(i), setpoint->XValue(i));
+        EXPECT_EQ(-60, setpoint->YValue(i));
+    }
+}
+
+TEST_F(PanelSections, CursorsFromTheMenuReadTheLastPointAtOrBefore) {
+    speed_run(10);
+    struct Row {
+        double x;
+        double expectedPwm;  // Series1 at or before x
+    };
+    const Row rows[] = {{-1, 0}, {0, 0}, {5, 248}, {8, 221}, {11.9, 221}, {1000, Form1->Series1->YValue(10)}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.x);
+        const auto y = value_at_or_before(*Form1->Series1, r.x);
+        if (r.x < 0) {
+            EXPECT_FALSE(y);
+        } else {
+            EXPECT_EQ(r.expectedPwm, y.value_or(-9999));
+        }
+    }
+    const TRect plot = Form1->Chart1->PlotArea();
+    for (const char* caption : {AnalysisDock::kCursorACaption, AnalysisDock::kCursorBCaption}) {
+        const int x = caption == AnalysisDock::kCursorACaption ? plot.Left + 40 : plot.Left + 200;
+        Form1->ChartPopupMenu.SetPopupPoint(x, (plot.Top + plot.Bottom) / 2);
+        const auto& items = Form1->ChartPopupMenu.Items();
+        for (std::size_t i = 0; i < items.size(); ++i) {
+            if (items[i].caption == caption) Form1->ChartPopupMenu.Click(i);
+        }
+    }
+    const auto a = Form1->Chart1->Cursor(0);
+    const auto b = Form1->Chart1->Cursor(1);
+    ASSERT_TRUE(a && b);
+    EXPECT_LT(*a, *b);
+    const std::string readout = Form1->Analysis->cursors()->readout();
+    EXPECT_NE(std::string::npos, readout.find("y (PWM)  A ")) << readout;
+    EXPECT_NE(std::string::npos, readout.find("v (IST)  A ")) << readout;
+}
+
+TEST_F(PanelSections, GainFilesLoadWholeOrNotAtAll) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vantrel-gains-test-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::string answer;
+    const OpenFilePrompt previousOpen = SetOpenFilePrompt([&](const std::string&, const std::string&) { return answer; });
+    const SaveFilePrompt previousSave =
+        SetSaveFilePrompt([&](const std::string&, const std::string&, const std::string&) { return answer; });
+
+    // Save what the window holds, change everything, load it back.
+    Form1->edKd->SetText("7");
+    answer = (dir / "saved.ini").string();
+    QTest::mouseClick(panel_button("Save gains\u2026"), Qt::LeftButton);
+    for (TLabeledEdit* e : {Form1->edKp, Form1->edKi, Form1->edKd, Form1->edKv, Form1->edW, Form1->edPos}) e->SetText("1");
+    click(Form1->cbSpeedRegulation);
+    QTest::mouseClick(panel_button("Load gains\u2026"), Qt::LeftButton);
+    EXPECT_TRUE(errors.shown.empty());
+    EXPECT_EQ("250", Form1->edKp->Text());
+    EXPECT_EQ("7", Form1->edKd->Text());
+    EXPECT_EQ("30", Form1->edKv->Text());
+    EXPECT_FALSE(Form1->cbSpeedRegulation->Checked());
+    EXPECT_TRUE(Form1->edKv->Enabled());  // the check box's handler ran
+
+    struct Bad {
+        const char* name;
+        const char* text;
+        const char* named;  // what the message names besides the file
+    };
+    const Bad bad[] = {
+        {"missing key", "[gains]\nkp=1\nki=2\nkd=3\nkv=4\nw=5\nspeed_mode=true\n", "pos"},
+        {"not an integer", "[gains]\nkp=1.5\nki=2\nkd=3\nkv=4\nw=5\npos=6\nspeed_mode=true\n", "1.5"},
+        {"out of range", "[gains]\nkp=1\nki=40000\nkd=3\nkv=4\nw=5\npos=6\nspeed_mode=true\n", "40000"},
+    };
+    for (const Bad& b : bad) {
+        SCOPED_TRACE(b.name);
+        answer = (dir / "bad.ini").string();
+        std::ofstream(answer) << b.text;
+        errors.shown.clear();
+        QTest::mouseClick(panel_button("Load gains\u2026"), Qt::LeftButton);
+        ASSERT_EQ(1u, errors.shown.size());
+        EXPECT_NE(std::string::npos, errors.shown[0].message.find(answer)) << errors.shown[0].message;
+        EXPECT_NE(std::string::npos, errors.shown[0].message.find(b.named)) << errors.shown[0].message;
+        EXPECT_EQ("250", Form1->edKp->Text());
+        EXPECT_EQ("60", Form1->edKi->Text());
+        EXPECT_FALSE(Form1->cbSpeedRegulation->Checked());
+    }
+    SetOpenFilePrompt(previousOpen);
+    SetSaveFilePrompt(previousSave);
+    std::filesystem::remove_all(dir);
+}
