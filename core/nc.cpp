@@ -74,7 +74,8 @@ void nc_load_demo() {
     ncCurrentBlock = ncProgramHead;
 }
 
-void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
+bool nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
+    if (ncCurrentBlock == nullptr) return false;
     // The segment length comes from a 16-bit square root, so one block may
     // only carry a move shorter than 256. A longer move becomes the fewest
     // consecutive blocks that each stay below that, with exact end points.
@@ -88,6 +89,7 @@ void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
         block->offset = {piece(x, k, pieces), piece(y, k, pieces), piece(z, k, pieces)};
         append_block(block);
     }
+    return true;
 }
 
 std::uint16_t nc_tick() {
