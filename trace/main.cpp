@@ -26,7 +26,8 @@ const char kUsage[] =
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image as PNG: image nc|circle --out FILE.png\n"
-    "Each command takes --help. CSV goes to standard output unless --out FILE is given.\n";
+    "Each command takes --help. CSV goes to standard output unless --out FILE is given.\n"
+    "vantrel-trace --version prints the version.\n";
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
@@ -101,6 +102,10 @@ int main(int argc, char** argv) {
     if (args.empty()) return usage_error("missing command", kUsage);
     if (args[0] == "--help" || args[0] == "-h") {
         std::cout << kUsage;
+        return 0;
+    }
+    if (args[0] == "--version") {
+        std::cout << "vantrel-trace " << VANTREL_VERSION << "\n";
         return 0;
     }
     if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
