@@ -1,5 +1,7 @@
 #include "window/regulation_run.h"
 
+#include "analysis/run_feed.h"
+#include "core/cascade.h"
 #include "core/int16.h"
 #include "core/regulation.h"
 #include "toolkit/sys/sysutils.h"
@@ -39,10 +41,41 @@ void show_position(const NcPoint& point) {
     Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", point.X, point.Y, point.Z));
 }
 
+// The pass just plotted, for the panels that follow the run.
+RunPassInfo pass_info(const RegulationRun& run, bool speedMode) {
+    RunPassInfo pass;
+    pass.runTime = run.runTime;
+    pass.speedMode = speedMode;
+    pass.command = speedMode ? speedController.w : run.commandedPoint.X;
+    pass.response = speedMode ? actualSpeed : actualPosition;
+    pass.speedY = speedController.y;
+    pass.positionY = positionController.y;
+    pass.actualSpeed = actualSpeed;
+    pass.actualPosition = actualPosition;
+    return pass;
+}
+
+// A panel's pause holds the run here, between two passes, with the window
+// alive: "Regelung aus" still ends the run and "Regelung an" still starts a
+// nested one.
+void wait_while_held(RunFeed& feed) {
+    while (regulationRunning && feed.holding()) {
+        Sleep(kPassPauseMs);
+        Application->ProcessMessages();
+    }
+}
+
+// Tells the feed that the run has returned, however it returns.
+struct RunEndNotice {
+    RunFeed& feed;
+    ~RunEndNotice() { feed.publish_end(); }
+};
+
 // The window's side of a pass: the check box, the position text, the pause
 // with its message pump, and the chart.
 class WindowPass final : public RegulationPassHost {
 public:
+    explicit WindowPass(RunFeed& feed) : feed_(feed) {}
     bool speed_mode() override { return ::speed_mode(); }
     void controlled(const RegulationRun& run, bool speedMode) override {
         if (!speedMode) show_position(run.commandedPoint);
@@ -57,7 +90,11 @@ public:
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
         Form1->Chart1->Repaint();
+        feed_.publish_pass(pass_info(run, ::speed_mode()));
     }
+
+private:
+    RunFeed& feed_;
 };
 
 }  // namespace
@@ -72,10 +109,18 @@ void run_regulation() {
     const bool speedMode = speed_mode();
     Form1->Series1->SetTitle(speedMode ? "y (PWM)" : "y (V Soll)");
     Form1->Series2->SetTitle("v (IST)");
-    regulation_start(run, speedMode, read_gains(speedMode));
+    const RegulationGains gains = read_gains(speedMode);
+    regulation_start(run, speedMode, gains);
 
-    WindowPass host;
+    RunFeed& feed = Form1->RegulationFeed;
+    feed.publish_start(RunStartInfo{speedMode, gains});
+    const RunEndNotice endNotice{feed};
+
+    WindowPass host{feed};
     while (regulationRunning) {
+        wait_while_held(feed);
+        if (!regulationRunning) break;
+        feed.pass_begins();
         if (!regulation_pass(run, host)) return;  // the NC program has ended
     }
 }
