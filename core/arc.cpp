@@ -9,8 +9,64 @@ namespace {
 
 std::int32_t taxicab(std::int16_t a, std::int16_t b) { return std::abs(std::int32_t{a}) + std::abs(std::int32_t{b}); }
 
-// The octant and quadrant switches, checked in order; the first row whose
-// directions, axis and condition all hold is applied. Returns its number.
+// How the trace works.
+//
+// The trace walks the circle clockwise from its top, one pixel per pass, in
+// offsets (x, y) from the centre, y pointing up. In every octant one axis,
+// the main axis, changes on every pass by its direction (dx or dy); the other,
+// the side axis, changes only on some passes. The side step is decided by d:
+//
+//   d is the circle's equation  x*x + y*y - r2  taken at the midpoint between
+//   the two pixels the next pass chooses from (one main step ahead, half a
+//   side step over), in integers: the half steps become products such as
+//   y * (y - 1), and a small constant offset rides along. d < 0: that
+//   midpoint lies inside the circle; d > 0: outside.
+//
+// After the main step, t says whether d is non-zero with the sign of dx * dy.
+// With x as the main axis t means "stay on this row" (only the main step);
+// with y as the main axis it means "step sideways too". Either way d is then
+// moved on to the next midpoint by the change of the squares there
+// (2 * dx * x + 1 for an x step, with the new x; likewise for y), so no
+// square is formed inside the loop.
+//
+// Eight switches, tried in order before each pass's steps, turn the
+// directions and the main axis where the circle's slope passes through +-1
+// or its tangent becomes upright or level:
+//
+//                          1  top: x = 0 while heading right and up:
+//                 8  . ' ' ' .  2   dy turns down, d is seeded afresh
+//                 .     |     .
+//     7  y = 0:  .      |      .  3  y = 0: dx turns left
+//     dx turns   .------c------.
+//     right      .      |      .
+//                 .     |     .
+//                 6  ' . . . '  4
+//                          5  bottom: x = 0 while heading left and down:
+//                                      dy turns up, d is seeded afresh
+//
+//   1  dx>0 dy>0 main x, x = 0     top: dy = -1, seed d from the point
+//   2  dx>0 dy<0 main x, x >= y    past 45 degrees: main axis becomes y
+//   3  dx>0 dy<0 main y, y = 0     rightmost: dx = -1
+//   4  dx<0 dy<0 main y, x <= -y   past 45 degrees: main axis becomes x
+//   5  dx<0 dy<0 main x, x = 0     bottom: dy = +1, seed d from the point
+//   6  dx<0 dy>0 main x, x <= y    past 45 degrees: main axis becomes y
+//   7  dx<0 dy>0 main y, y = 0     leftmost: dx = +1
+//   8  dx>0 dy>0 main y, -x <= y   past 45 degrees: main axis becomes x
+//
+// The switches in 2, 3, 4, 6, 7 and 8 carry d over to the new midpoint by an
+// update of the same kind as a step's, which shifts its constant offset by a
+// unit or two each time. At the top and the bottom, where x is 0, d is
+// computed afresh from the point itself, so those offsets never pile up from
+// one half turn to the next; the top's seed is also what gives the first
+// pass a true term, as arc_begin leaves d at 0.
+//
+// Everything is 16-bit and wraps, by design: with r2 above 32767 the term is
+// no longer the circle's, and the trace wanders until the repeat check or the
+// pass limit ends it.
+
+// The octant and quadrant switches above, checked in order; the first one
+// whose directions, axis and condition all hold is applied. Returns its
+// number (1 to 8), or 0 when none applies.
 int apply_switch(ArcState& s) {
     const std::int32_t x = s.x;
     const std::int32_t y = s.y;

@@ -31,8 +31,8 @@ struct ArcState {
     std::int8_t dx;   // +1 or -1: direction of a step along x
     std::int8_t dy;   // +1 or -1: direction of a step along y
     ArcAxis mainAxis;  // stepped on every pass
-    std::int16_t d;    // decision term; 0 until the switch at the top seeds it
-    int row;           // switch row (1..8) that fired on the last pass, 0 if none
+    std::int16_t d;    // decision term (see arc.cpp); 0 until the switch at the top seeds it
+    int row;           // switch (1 to 8, see arc.cpp) applied on the last pass, 0 if none
     std::int32_t passes;
     // Passes allowed before the trace gives up on meeting the end point:
     // well over one full turn of the larger of the start and end radius.

@@ -78,13 +78,19 @@ void nc_load_demo() {
     ncCurrentBlock = ncProgramHead;
 }
 
-void nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z) {
+bool nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z) {
+    if (ncCurrentBlock == nullptr) return false;
     NcBlock* block = new_block(NC_POSITION);
     block->positionOffset = {x, y, z};
     append_block(block);
+    return true;
 }
 
-void nc_append_feed_reset() { append_block(new_block(NC_FEED_RESET)); }
+bool nc_append_feed_reset() {
+    if (ncCurrentBlock == nullptr) return false;
+    append_block(new_block(NC_FEED_RESET));
+    return true;
+}
 
 std::int32_t nc_linear_pieces(std::int16_t x, std::int16_t y, std::int16_t z) {
     // The segment length comes from a 16-bit square root, so one block may
@@ -97,13 +103,15 @@ std::int32_t nc_linear_pieces(std::int16_t x, std::int16_t y, std::int16_t z) {
     }
 }
 
-void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
+bool nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
+    if (ncCurrentBlock == nullptr) return false;
     const std::int32_t pieces = nc_linear_pieces(x, y, z);
     for (std::int32_t k = 1; k <= pieces; ++k) {
         NcBlock* block = new_block(NC_LINEAR);
         block->offset = {piece(x, k, pieces), piece(y, k, pieces), piece(z, k, pieces)};
         append_block(block);
     }
+    return true;
 }
 
 std::uint16_t nc_tick() {

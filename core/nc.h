@@ -1,6 +1,12 @@
 #pragma once
 // Minimal NC interpreter: a doubly linked block program, a linear
 // interpolator and a 16-bit clock. One module-level instance.
+//
+// Units: lengths and points are in position units (the units of
+// actualPosition and of the test drawing). Time is in clock units: the clock
+// and the step counter both advance 4 per call, and a regulation run charts
+// one clock unit as 1 ms, so a pass (one nc_step, one nc_tick) is 4 ms of
+// chart time.
 #include <cstdint>
 
 struct NcPoint {
@@ -30,13 +36,16 @@ inline constexpr std::int16_t NC_ENDED = 1;
 inline constexpr std::int16_t NC_INVALID = -1;
 
 extern NcBlock* ncProgramHead;
-extern NcBlock* ncCurrentBlock;      // also: append point while building
-extern NcPoint ncSegmentStart;
-extern std::uint16_t ncStep;             // progress in the segment, +4 per step
-extern std::uint16_t ncSegmentLength;    // integer length of the linear move
-extern std::uint16_t ncSegmentDuration;  // in the units of ncStep
-extern std::uint16_t ncFeed;             // 60 is the only value ever assigned
-extern std::uint16_t ncClock;            // +4 per nc_tick, wraps
+extern NcBlock* ncCurrentBlock;      // also: append point while building; null at the end
+extern NcPoint ncSegmentStart;       // position units: where the current block's move starts
+extern std::uint16_t ncStep;             // clock units into the segment, +4 per step
+extern std::uint16_t ncSegmentLength;    // position units: the linear move's length, rounded down
+extern std::uint16_t ncSegmentDuration;  // clock units the linear move takes: length * 225 / (2 * feed)
+// Path speed: at feed F a move takes 225 / (2 F) clock units per position
+// unit, so the only value ever assigned, 60, moves 8 position units in 15
+// clock units (about 2.1 per step).
+extern std::uint16_t ncFeed;
+extern std::uint16_t ncClock;            // clock units, +4 per nc_tick, wraps
 
 // Longest linear move one block may carry: its squared length must stay
 // below 65536 for the 16-bit square root.
@@ -51,17 +60,21 @@ void nc_load_demo();
 void nc_begin_program();
 // Append a position jump or a feed reset after ncCurrentBlock and make it
 // current.
-void nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z);
-void nc_append_feed_reset();
+bool nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z);
+bool nc_append_feed_reset();
 // Appends a linear move after ncCurrentBlock and makes it current. A move too
 // long for one block is split into consecutive blocks whose offsets add up
-// exactly to (x, y, z).
-void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z);
+// exactly to (x, y, z). Without an append point (no program loaded, or one
+// run to its end) there is nothing to append to: it returns false and
+// changes nothing; so do the other two appends.
+bool nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z);
 // Number of blocks nc_append_linear makes of the move (x, y, z).
 std::int32_t nc_linear_pieces(std::int16_t x, std::int16_t y, std::int16_t z);
 // Advances the clock by 4 and returns it.
 std::uint16_t nc_tick();
-// Executes one time step; writes the commanded point where the table says.
+// Executes one time step (4 clock units). Writes the commanded point when
+// the step reaches one: every step of a linear move, the end of a move, a
+// position jump; the start block and a feed block leave it as it was.
 // NC_STEPPED, NC_ENDED (no current block) or NC_INVALID (invalid kind).
 std::int16_t nc_step(NcPoint& point);
 

@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool python3
+  desktop-file-utils
 )
 
 ensure_packages() {
@@ -26,10 +27,15 @@ ensure_packages() {
 }
 
 # build_tree DIR [extra cmake arguments...]
+# VANTREL_CMAKE_ARGS (space-separated) are added to every tree's arguments;
+# CI sets -DVANTREL_WERROR=ON there. With arguments the tree is configured
+# again, which is quick and keeps an existing tree in step with them.
 build_tree() {
   local dir="$1"; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$ROOT" -B "$dir" -G Ninja "$@"
+  local extra=()
+  read -r -a extra <<< "${VANTREL_CMAKE_ARGS:-}"
+  if [ ! -f "$dir/build.ninja" ] || [ $# -gt 0 ] || [ ${#extra[@]} -gt 0 ]; then
+    cmake -S "$ROOT" -B "$dir" -G Ninja "$@" "${extra[@]}"
   fi
   cmake --build "$dir" --parallel "$(nproc)"
 }

@@ -37,7 +37,8 @@ const char kUsage[] =
     "Commands that run the NC program take --program FILE to run that file instead of the demo.\n"
     "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
     "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
-    "on stderr).\n";
+    "on stderr).\n"
+    "vantrel-trace --version prints the version.\n";
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
@@ -165,6 +166,10 @@ int run(const std::vector<std::string>& args) {
     if (args[0] == "help") {
         if (args.size() > 2) return usage_error("help takes one command", kUsage);
         return run({args[1], "--help"});
+    }
+    if (args[0] == "--version") {
+        std::cout << "vantrel-trace " << VANTREL_VERSION << "\n";
+        return 0;
     }
     if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
     for (const Command& command : commands()) {

@@ -33,7 +33,8 @@ TCanvas* canvas() { return Form1->Image1->Canvas(); }
 // Test drawing space to pixels; 32-bit with a wrap, never signed overflow.
 std::int32_t wrap32(std::int64_t value) { return static_cast<std::int32_t>(value); }
 
-// Steps 2 and 3 of plot_point, with the pen width already read.
+// Plots one point with a pen `width` pixels wide, read by the caller: a
+// single pixel for width 1, else a dot as wide as the pen.
 void plot_with_width(int width, int x, int y) {
     TCanvas* c = canvas();
     if (width == 1) {

@@ -106,7 +106,7 @@ TEST(arc, circle_test_decision_at_passes_9_and_58) {
     EXPECT_EQ(0, t.d[7]);
     EXPECT_EQ((PlotPoint{109, 179}), t.points[9]);
     EXPECT_EQ(-139, t.d[8]);
-    // Pass 58: row 2 turns the main axis to y.
+    // Pass 58: switch 2 turns the main axis to y.
     EXPECT_EQ(43, t.d[56]);
     EXPECT_EQ(2, t.rows[57]);
     EXPECT_EQ((PlotPoint{158, 155}), t.points[58]);

@@ -55,6 +55,31 @@ TEST_F(NcTest, NothingLoadedEndsAtOnce) {
     EXPECT_EQ(nc_tick(), 4);
 }
 
+TEST_F(NcTest, AppendingWithoutAnAppendPointChangesNothing) {
+    struct Case {
+        const char* name;
+        void (*prepare)();
+    };
+    const Case cases[] = {
+        {"nothing loaded", [] { nc_release_program(); }},
+        {"program run to its end",
+         [] {
+             load_program({linear(3, 0)});
+             NcPoint point{};
+             while (nc_step(point) == NC_STEPPED) {
+             }
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        NcBlock* const head = ncProgramHead;
+        EXPECT_FALSE(nc_append_linear(300, 0, 0));  // would also be split
+        EXPECT_EQ(head, ncProgramHead);
+        EXPECT_EQ(nullptr, ncCurrentBlock);
+    }
+}
+
 TEST_F(NcTest, ClockCountsInFoursAndWraps) {
     nc_load_demo();
     EXPECT_EQ(nc_tick(), 4);

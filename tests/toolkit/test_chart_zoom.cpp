@@ -1,4 +1,5 @@
 #include "tests/toolkit/chart_test_support.h"
+#include "tests/toolkit/menu_watchdog.h"
 #include "toolkit/chart/chart.h"
 #include "toolkit/controls/popup_menu.h"
 
@@ -341,10 +342,12 @@ TEST(ChartZoom, RightButtonOpensTheMenuAndDoesNotPan) {
         }
     });
     closer.start(5);
+    MenuWatchdog watchdog;
     const ChartView before = w.chart.View();
     drag_in_window(w.widget(), Qt::RightButton, QPoint(300, 150), QPoint(150, 80));
     w.chart.Repaint();
     closer.stop();
+    EXPECT_FALSE(watchdog.fired()) << "the menu did not close within the watchdog's time";
     EXPECT_EQ(1, requests);
     EXPECT_EQ(1, menusShown);
     EXPECT_FALSE(w.chart.UserView());

@@ -1,3 +1,4 @@
+#include "tests/toolkit/menu_watchdog.h"
 #include "tests/toolkit/toolkit_test_support.h"
 #include "toolkit/app/exception.h"
 #include "toolkit/controls/popup_menu.h"
@@ -28,8 +29,10 @@ QStringList right_click_and_choose(QWidget& widget, int choose) {
         QTest::keyClick(menu, Qt::Key_Return);
     });
     poll.start(5);
+    MenuWatchdog watchdog;
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), widget.mapToGlobal(QPoint(10, 10)));
     QApplication::sendEvent(&widget, &event);
+    EXPECT_FALSE(watchdog.fired()) << "the menu did not close within the watchdog's time";
     return captions;
 }
 
@@ -47,6 +50,21 @@ TEST(PopupMenu, RightClickShowsTheItemsAndRunsTheChosenOne) {
     EXPECT_EQ(chosen, std::vector<int>{2});
     menu.Click(0);
     EXPECT_EQ(chosen, (std::vector<int>{2, 1}));
+}
+
+TEST(PopupMenu, WatchdogClosesAMenuThatNobodyCloses) {
+    QWidget widget;
+    widget.resize(100, 100);
+    widget.show();
+    TPopupMenu menu;
+    bool chosen = false;
+    menu.AddItem("Never chosen", [&chosen](TObject*) { chosen = true; });
+    menu.AttachTo(&widget);
+    MenuWatchdog watchdog(50);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(10, 10), widget.mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(&widget, &event);  // returns only once the menu is closed
+    EXPECT_TRUE(watchdog.fired());
+    EXPECT_FALSE(chosen);
 }
 
 TEST(PopupMenu, AnErrorInAnItemShowsInTheErrorBox) {

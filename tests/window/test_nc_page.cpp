@@ -33,7 +33,9 @@ struct Recorder {
 
     Recorder() {
         previousSleep = SetSleepHandler([this](unsigned ms) {
-            log.push_back("S" + std::to_string(ms));
+            std::string entry = "S";  // not "S" + ...: GCC 12 at -O3 warns a false -Wrestrict on that
+            entry += std::to_string(ms);
+            log.push_back(entry);
             if (onSleep) onSleep(ms);
         });
         previousPump = SetMessagePumpHook([this] {

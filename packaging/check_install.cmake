@@ -1,0 +1,26 @@
+# cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -P check_install.cmake
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+                RESULT_VARIABLE status OUTPUT_QUIET)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed: ${status}")
+endif()
+foreach(path bin/vantrel bin/vantrel-trace share/applications/vantrel.desktop
+             share/icons/hicolor/scalable/apps/vantrel.svg share/doc/vantrel/README.md)
+  if(NOT EXISTS ${PREFIX}/${path})
+    message(FATAL_ERROR "not installed: ${path}")
+  endif()
+endforeach()
+find_program(VALIDATE desktop-file-validate REQUIRED)
+execute_process(COMMAND ${VALIDATE} ${PREFIX}/share/applications/vantrel.desktop
+                RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+if(NOT status EQUAL 0 OR NOT out STREQUAL "")
+  message(FATAL_ERROR "desktop entry not valid: ${out}")
+endif()
+foreach(program vantrel vantrel-trace)
+  execute_process(COMMAND ${PREFIX}/bin/${program} --version RESULT_VARIABLE status OUTPUT_VARIABLE out)
+  if(NOT status EQUAL 0 OR NOT out STREQUAL "${program} ${VERSION}\n")
+    message(FATAL_ERROR "${program} --version: status ${status}, '${out}'")
+  endif()
+endforeach()
+file(REMOVE_RECURSE ${PREFIX})

@@ -1,0 +1,64 @@
+// The program entry: exit statuses, the version and the no-display message.
+#include "tests/toolkit/toolkit_test_support.h"
+#include "toolkit/app/exception.h"
+#include "window/program.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+#include <string>
+
+namespace {
+
+TEST(Program, StartUpFailuresShowTheirErrorAndEndWithStatusOne) {
+    struct Case {
+        const char* name;
+        std::function<void()> start;
+        int status;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        {"window closed", [] {}, 0, {}},
+        {"toolkit error", [] { throw Exception("Cannot create the window"); }, 1, {"Cannot create the window"}},
+        {"anything else", [] { throw 42; }, 1, {""}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ErrorBoxCapture errors;
+        EXPECT_EQ(c.status, run_guarded(c.start));
+        std::vector<std::string> shown;
+        for (const ShownError& e : errors.shown) shown.push_back(e.message);
+        EXPECT_EQ(c.shown, shown);
+    }
+}
+
+TEST(Program, VersionIsPrintedWithoutStartingTheWindow) {
+    std::ostringstream out;
+    char name[] = "vantrel";
+    char version[] = "--version";
+    char* argv[] = {name, version, nullptr};
+    EXPECT_EQ(0, run_program(2, argv, out));
+    EXPECT_EQ(std::string("vantrel ") + program_version() + "\n", out.str());
+}
+
+// The real program, started without any display configured.
+TEST(Program, WithoutADisplayTheProgramSaysSoAndEndsWithStatusOne) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(VANTREL_PROGRAM_PATH, {});
+    ASSERT_TRUE(program.waitForFinished(30000));
+    EXPECT_EQ(QProcess::NormalExit, program.exitStatus());
+    EXPECT_EQ(1, program.exitCode());
+    EXPECT_EQ("vantrel: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+              "run it under a virtual display: xvfb-run -a build/vantrel\n",
+              program.readAllStandardError().toStdString());
+    EXPECT_EQ("", program.readAllStandardOutput().toStdString());
+}
+
+}  // namespace
