@@ -1,0 +1,136 @@
+#include "analysis/event_lanes.h"
+
+#include "toolkit/chart/chart.h"
+
+#include <QHelpEvent>
+#include <QPainter>
+#include <QToolTip>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Apart from the series' red, navy, gold and purple: greens for the speed
+// loop, pinks and browns for the position loop, greys for the limits.
+constexpr QRgb kLaneColors[kRegulationEventCount] = {
+    0x00A080, 0x00C0C0, 0x60B000, 0x006040,  // speed.*
+    0xFF60B0, 0xA05020, 0xE08060, 0x600030,  // position.*
+    0x404040, 0x909090, 0x000000,            // pwm_limit, setpoint_limit, position_wrap
+};
+
+QString number(std::int64_t v) { return QString::number(static_cast<qlonglong>(v)); }
+
+}  // namespace
+
+EventLanes::EventLanes(TChart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+}
+
+QColor EventLanes::lane_color(int event) { return QColor::fromRgb(kLaneColors[event]); }
+
+void EventLanes::clear() {
+    for (auto& lane : lanes_) lane.clear();
+    update();
+}
+
+void EventLanes::add_pass(std::int64_t pass, double time, const PassEvents& events) {
+    if (events.raised == 0) return;
+    for (int event = 0; event < kRegulationEventCount; ++event) {
+        if (events.has(event)) lanes_[event].push_back({time, pass, events.values[static_cast<std::size_t>(event)]});
+    }
+    update();
+}
+
+EventLanes::Span EventLanes::span() {
+    const ChartView view = chart_.View();
+    const TRect plot = chart_.PlotArea();
+    // The strip sits under the chart; both start at the same left edge of
+    // their parent, so the chart's columns are the strip's shifted by that.
+    const int shift = chart_.Widget()->x() - x();
+    return {plot.Left + shift, plot.Right - 1 + shift, view.XMin, view.XMax};
+}
+
+int EventLanes::lane_at(int y) const {
+    if (y < lane_top(0)) return -1;
+    const int lane = (y - lane_top(0)) / kLaneHeight;
+    return lane < kRegulationEventCount ? lane : -1;
+}
+
+std::optional<LaneTick> EventLanes::tick_at(int lane, int x) {
+    if (lane < 0 || lane >= kRegulationEventCount) return std::nullopt;
+    const Span s = span();
+    if (x < s.left || x > s.right || s.right <= s.left) return std::nullopt;
+    const double perPixel = (s.xMax - s.xMin) / (s.right - s.left);
+    // Ticks are drawn one pixel wide at their rounded column: take the first
+    // one whose column is x, or the nearest one beside it.
+    const double lo = s.xMin + (x - s.left - 1.5) * perPixel;
+    const double hi = s.xMin + (x - s.left + 1.5) * perPixel;
+    const auto& ticks = lanes_[lane];
+    const auto first = std::lower_bound(ticks.begin(), ticks.end(), lo,
+                                        [](const LaneTick& t, double v) { return t.time < v; });
+    std::optional<LaneTick> best;
+    double bestDistance = 0;
+    for (auto it = first; it != ticks.end() && it->time <= hi; ++it) {
+        const double d = std::fabs(it->time - (s.xMin + (x - s.left) * perPixel));
+        if (!best || d < bestDistance) {
+            best = *it;
+            bestDistance = d;
+        }
+    }
+    return best;
+}
+
+QString EventLanes::hover_text(QPoint at) {
+    const int lane = lane_at(at.y());
+    if (lane < 0) return {};
+    const QString name = QString::fromLatin1(regulation_event_name(lane));
+    const std::optional<LaneTick> tick = tick_at(lane, at.x());
+    if (!tick) return name;
+    return QString("%1 at pass %2, %3 ms: %4 became %5")
+        .arg(name, number(tick->pass), QString::number(tick->time), number(tick->values.before),
+             number(tick->values.after));
+}
+
+bool EventLanes::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QString text = hover_text(help->pos());
+        if (text.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), text, this);
+        }
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+void EventLanes::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::white);
+    const Span s = span();
+    painter.setPen(QColor(0xE8, 0xE8, 0xE8));
+    for (int lane = 0; lane <= kRegulationEventCount; lane += 4) {
+        painter.drawLine(s.left, lane_top(lane) - 1, s.right, lane_top(lane) - 1);
+    }
+    if (s.right <= s.left || !(s.xMax > s.xMin)) return;
+    const double perPixel = (s.xMax - s.xMin) / (s.right - s.left);
+    for (int lane = 0; lane < kRegulationEventCount; ++lane) {
+        const auto& ticks = lanes_[lane];
+        const QColor color = lane_color(lane);
+        const int top = lane_top(lane);
+        // One look-up per drawn column, so a lane of a million ticks costs
+        // no more than the strip's width.
+        auto it = std::lower_bound(ticks.begin(), ticks.end(), s.xMin - perPixel / 2,
+                                   [](const LaneTick& t, double v) { return t.time < v; });
+        while (it != ticks.end() && it->time <= s.xMax + perPixel / 2) {
+            const int column = s.left + static_cast<int>(std::lround((it->time - s.xMin) / perPixel));
+            painter.fillRect(column, top, 1, kLaneHeight - 1, color);
+            const double nextColumnStart = s.xMin + (column - s.left + 0.5) * perPixel;
+            it = std::lower_bound(it + 1, ticks.end(), nextColumnStart,
+                                  [](const LaneTick& t, double v) { return t.time < v; });
+        }
+    }
+}
