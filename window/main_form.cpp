@@ -120,7 +120,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     Image1->SetPopupMenu(&ImagePopupMenu);
 
     Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
-                                                           edKd, edKv, edW, edPos, cbSpeedRegulation});
+                                                           edKd, edKv, edW, edPos, cbSpeedRegulation, TabSheet1});
 
     update_mode_controls();
 }
