@@ -50,14 +50,8 @@ void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains&
 }
 
 bool regulation_control(RegulationRun& run, bool speedMode) {
-    actualSpeed = plant_step(wrap16(std::int32_t{pwmDirection} * pwmDuty));
-    if (!speedMode) {
-        actualPosition = wrap16(std::int32_t{actualPosition} + actualSpeed);
-        if (nc_step(run.commandedPoint) != NC_STEPPED) return false;
-        regulate_position(run.commandedPoint.X);
-    }
-    regulate_speed();
-    return true;
+    NoPassObserver none;
+    return regulation_control(run, speedMode, none);
 }
 
 RegulationPoints regulation_chart_points(const RegulationRun& run, bool speedMode) {
@@ -72,3 +66,11 @@ void regulation_advance_clock(RegulationRun& run, bool speedMode) {
 }
 
 void stop_regulation() { regulationRunning = false; }
+
+void RegulationPassHost::controlled(const RegulationRun&, bool) {}
+void RegulationPassHost::pause_and_pump() {}
+void RegulationPassHost::chart_points(const RegulationRun&, const RegulationPoints&) {}
+
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host) {
+    return regulation_pass(run, host, [](RegulationRun& r, bool speedMode) { return regulation_control(r, speedMode); });
+}

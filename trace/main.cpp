@@ -22,6 +22,7 @@ const char kUsage[] =
     "usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n"
     "commands:\n"
     "  regulation   one regulation run: time,series1,series2,series3,series4\n"
+    "  insight      a regulation run beside its real-valued twin, with wraps and limits per pass\n"
     "  nc           the demo NC program stepped from a fresh load: call,result,X,Y,Z\n"
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
@@ -38,6 +39,14 @@ const std::vector<Command>& commands() {
          "250, 60, 0, 30, 80), without pauses. Speed mode needs --passes N and ends after pass N;\n"
          "position mode runs until the NC program ends, --passes caps it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
+        {"insight",
+         {"mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
+         "usage: vantrel-trace insight [same options as regulation]\n"
+         "One row per pass: pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"
+         "y, speed, position and command are the integer run's chart values; the shadow_ columns are\n"
+         "those of a real-valued twin of the cascade (no wrap, no truncation, the same limits);\n"
+         "events names the wraps and limits of the pass, joined by '|'.\n",
+         [](const ParsedOptions& o, TraceOutput& out) { trace_insight(o, out, std::cerr); }},
         {"nc",
          {"out"},
          "usage: vantrel-trace nc [--out FILE]\n"

@@ -4,6 +4,7 @@
 #include "core/cascade.h"
 #include "core/int16.h"
 #include "core/regulation.h"
+#include "core/regulation_insight.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
@@ -42,7 +43,7 @@ void show_position(const NcPoint& point) {
 }
 
 // The pass just plotted, for the panels that follow the run.
-RunPassInfo pass_info(const RegulationRun& run, bool speedMode) {
+RunPassInfo pass_info(const RegulationRun& run, bool speedMode, const RegulationInsight& insight) {
     RunPassInfo pass;
     pass.runTime = run.runTime;
     pass.speedMode = speedMode;
@@ -52,6 +53,10 @@ RunPassInfo pass_info(const RegulationRun& run, bool speedMode) {
     pass.positionY = positionController.y;
     pass.actualSpeed = actualSpeed;
     pass.actualPosition = actualPosition;
+    pass.events = insight.events;
+    pass.shadowY = twin_chart_y(insight.twin, speedMode);
+    pass.shadowSpeed = insight.twin.speed;
+    pass.shadowPosition = insight.twin.position;
     return pass;
 }
 
@@ -69,6 +74,33 @@ void wait_while_held(RunFeed& feed) {
 struct RunEndNotice {
     RunFeed& feed;
     ~RunEndNotice() { feed.publish_end(); }
+};
+
+// The window's side of a pass: the check box, the position text, the pause
+// with its message pump, the chart, and the feed of the panels.
+class WindowPass final : public RegulationPassHost {
+public:
+    WindowPass(RunFeed& feed, const RegulationInsight& insight) : feed_(feed), insight_(insight) {}
+    bool speed_mode() override { return ::speed_mode(); }
+    void controlled(const RegulationRun& run, bool speedMode) override {
+        if (!speedMode) show_position(run.commandedPoint);
+    }
+    void pause_and_pump() override {
+        Sleep(kPassPauseMs);
+        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints& points) override {
+        const auto series = all_series();
+        for (int i = 0; i < points.count; ++i) {
+            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
+        }
+        Form1->Chart1->Repaint();
+        feed_.publish_pass(pass_info(run, ::speed_mode(), insight_));
+    }
+
+private:
+    RunFeed& feed_;
+    const RegulationInsight& insight_;
 };
 
 }  // namespace
@@ -90,24 +122,15 @@ void run_regulation() {
     feed.publish_start(RunStartInfo{speedMode, gains});
     const RunEndNotice endNotice{feed};
 
+    RegulationInsight insight;
+    insight_start(insight, speedMode, gains);
+    WindowPass host{feed, insight};
     while (regulationRunning) {
         wait_while_held(feed);
         if (!regulationRunning) break;
         feed.pass_begins();
-        const bool speedModeForControl = speed_mode();
-        if (!regulation_control(run, speedModeForControl)) return;  // the NC program has ended
-        if (!speedModeForControl) show_position(run.commandedPoint);
-
-        Sleep(kPassPauseMs);
-        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
-
-        const RegulationPoints points = regulation_chart_points(run, speed_mode());
-        const auto series = all_series();
-        for (int i = 0; i < points.count; ++i) {
-            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
-        }
-        Form1->Chart1->Repaint();
-        feed.publish_pass(pass_info(run, speed_mode()));
-        regulation_advance_clock(run, speed_mode());
+        // The observed pass: the same steps, with the wraps and limits they
+        // meet and the real-valued twin beside them, for the panels.
+        if (!regulation_pass(run, host, insight)) return;  // the NC program has ended
     }
 }

@@ -1,4 +1,5 @@
 #include "core/regulation_events.h"
+#include "core/regulation_insight.h"
 
 #include <gtest/gtest.h>
 
@@ -142,6 +143,33 @@ TEST(RegulationEvents, HeadroomKeepsTheLargestMagnitudes) {
     EXPECT_DOUBLE_EQ(headroom.speed_sum_share(), 1.0);
     EXPECT_EQ(headroom.counts[SPEED_OUT_WRAP], 1u);
     EXPECT_EQ(headroom.positionWeightedMax, 0);  // the position loop never ran
+}
+
+}  // namespace
+
+namespace {
+
+// With the initial gains in speed mode the PWM jumps from 325 to -327 near
+// 328 ms: the weighted sum of the speed loop has wrapped there, and only there
+// for the first time.
+TEST(RegulationEvents, InitialGainsSpeedRunWrapsWhereThePwmJumps) {
+    RegulationRun run;
+    RegulationInsight insight;
+    const RegulationGains gains{250, 60, 0, 30, 80};
+    regulation_start(run, true, gains);
+    insight_start(insight, true, gains);
+    std::int16_t previousY = 0;
+    for (int pass = 1; pass <= 82; ++pass) {
+        SCOPED_TRACE(pass);
+        ASSERT_TRUE(insight_control(insight, run, true));
+        const bool jumped = previousY - speedController.y > 255;
+        EXPECT_EQ(insight.events.has(SPEED_OUT_WRAP), jumped);
+        EXPECT_EQ(jumped, pass == 82);
+        previousY = speedController.y;
+        regulation_advance_clock(run, true);
+    }
+    EXPECT_EQ(run.runTime, 332);  // the jump was plotted at 328 ms
+    EXPECT_EQ(speedController.y, -327);
 }
 
 }  // namespace
