@@ -111,9 +111,21 @@ void EventLanes::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::white);
     const Span s = span();
-    painter.setPen(QColor(0xE8, 0xE8, 0xE8));
-    for (int lane = 0; lane <= kRegulationEventCount; lane += 4) {
-        painter.drawLine(s.left, lane_top(lane) - 1, s.right, lane_top(lane) - 1);
+    // Three groups, named in the margin left of the plot: the speed loop's
+    // four lanes, the position loop's four, the three limits.
+    const struct {
+        int first, count;
+        const char* name;
+    } groups[] = {{SPEED_E_WRAP, 4, "speed"}, {POSITION_E_WRAP, 4, "position"}, {PWM_LIMIT, 3, "limits"}};
+    QFont font = painter.font();
+    font.setPixelSize(9);
+    painter.setFont(font);
+    for (const auto& group : groups) {
+        const QRect label(0, lane_top(group.first), std::max(0, s.left - 4), group.count * kLaneHeight);
+        painter.setPen(QColor(0x60, 0x60, 0x60));
+        painter.drawText(label, Qt::AlignRight | Qt::AlignVCenter, group.name);
+        painter.setPen(QColor(0xE8, 0xE8, 0xE8));
+        painter.drawLine(s.left, lane_top(group.first) - 1, s.right, lane_top(group.first) - 1);
     }
     if (s.right <= s.left || !(s.xMax > s.xMin)) return;
     const double perPixel = (s.xMax - s.xMin) / (s.right - s.left);

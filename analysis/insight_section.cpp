@@ -11,6 +11,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QStringList>
 #include <QVBoxLayout>
 
 namespace {
@@ -48,9 +49,23 @@ InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
     connect(overlayBox_, &QCheckBox::toggled, this, [this](bool on) { set_overlay_shown(on); });
     connect(differenceBox_, &QCheckBox::toggled, this, [this](bool on) { set_difference_shown(on); });
 
-    headroomLabel_ = new QLabel(this);
-    headroomLabel_->setToolTip("Largest |P + I + D| of the run against 32767, largest |eSum| against 255");
-    column->addWidget(headroomLabel_);
+    // Headroom: the largest share of its 16-bit range each loop's weighted
+    // sum has needed, and of its clamp the error sum.
+    auto* headroom = new QGridLayout;
+    headroom->setHorizontalSpacing(10);
+    headroom->setVerticalSpacing(0);
+    headroom->addWidget(new QLabel("Headroom", this), 0, 0);
+    headroom->addWidget(new QLabel("|P+I+D| / 32767", this), 0, 1, Qt::AlignRight);
+    headroom->addWidget(new QLabel("|eSum| / 255", this), 0, 2, Qt::AlignRight);
+    for (int loop = 0; loop < 2; ++loop) {
+        headroom->addWidget(new QLabel(loop == 0 ? "speed loop" : "position loop", this), loop + 1, 0);
+        for (int figure = 0; figure < 2; ++figure) {
+            QLabel*& label = headroomLabels_[static_cast<std::size_t>(loop * 2 + figure)];
+            label = new QLabel(this);
+            headroom->addWidget(label, loop + 1, figure + 1, Qt::AlignRight);
+        }
+    }
+    column->addLayout(headroom);
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
@@ -132,13 +147,15 @@ void InsightSection::set_difference_shown(bool shown) {
 }
 
 QString InsightSection::headroom_text() const {
-    return QString("Headroom  speed: P+I+D %1, eSum %2\n          position: P+I+D %3, eSum %4")
-        .arg(percent(headroom_.speed_weighted_share()), percent(headroom_.speed_sum_share()),
-             percent(headroom_.position_weighted_share()), percent(headroom_.position_sum_share()));
+    QStringList shares;
+    for (const QLabel* label : headroomLabels_) shares << label->text();
+    return shares.join(' ');
 }
 
 void InsightSection::show_headroom() {
-    headroomLabel_->setText(headroom_text());
+    const double shares[] = {headroom_.speed_weighted_share(), headroom_.speed_sum_share(),
+                             headroom_.position_weighted_share(), headroom_.position_sum_share()};
+    for (std::size_t i = 0; i < headroomLabels_.size(); ++i) headroomLabels_[i]->setText(percent(shares[i]));
     for (int event = 0; event < kRegulationEventCount; ++event) {
         counts_[static_cast<std::size_t>(event)]->setText(
             QString::number(static_cast<qulonglong>(headroom_.counts[static_cast<std::size_t>(event)])));

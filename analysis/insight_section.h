@@ -34,6 +34,7 @@ public:
     EventLanes* lanes() const { return lanes_; }
     ReferenceOverlay* overlay() const { return overlay_.get(); }
     const RunHeadroom& headroom() const { return headroom_; }
+    // The four shares as shown: speed |P+I+D|, |eSum|, position |P+I+D|, |eSum|.
     QString headroom_text() const;
 
     static constexpr const char* kTitle = "Integer arithmetic";
@@ -48,7 +49,7 @@ private:
     QCheckBox* lanesBox_;
     QCheckBox* overlayBox_;
     QCheckBox* differenceBox_;
-    QLabel* headroomLabel_;
+    std::array<QLabel*, 4> headroomLabels_{};  // speed |P+I+D|, |eSum|, then position
     std::array<QLabel*, kRegulationEventCount> counts_{};
     QPointer<EventLanes> lanes_;
     std::unique_ptr<ReferenceOverlay> overlay_;
