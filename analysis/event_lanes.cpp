@@ -3,6 +3,8 @@
 #include "toolkit/chart/chart.h"
 
 #include <QHelpEvent>
+#include <QMetaObject>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -26,6 +28,22 @@ QString number(std::int64_t v) { return QString::number(static_cast<qlonglong>(v
 EventLanes::EventLanes(TChart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
+    // The strip is no child of the chart: it hears of zoom, pan and range
+    // changes by watching the chart paint.
+    chart_.Widget()->installEventFilter(this);
+}
+
+bool EventLanes::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == chart_.Widget() && event->type() == QEvent::Paint && isVisible() && !followPending_) {
+        followPending_ = true;
+        QMetaObject::invokeMethod(this, [this] { follow_chart(); }, Qt::QueuedConnection);
+    }
+    return false;
+}
+
+void EventLanes::follow_chart() {
+    followPending_ = false;
+    if (isVisible() && !(span() == drawn_)) update();
 }
 
 QColor EventLanes::lane_color(int event) { return QColor::fromRgb(kLaneColors[event]); }
@@ -40,7 +58,15 @@ void EventLanes::add_pass(std::int64_t pass, double time, const PassEvents& even
     for (int event = 0; event < kRegulationEventCount; ++event) {
         if (events.has(event)) lanes_[event].push_back({time, pass, events.values[static_cast<std::size_t>(event)]});
     }
-    update();
+    if (!isVisible()) return;
+    // Only the new tick's column; a view that moves repaints the whole strip.
+    const Span& s = drawn_;
+    if (s.right > s.left && s.xMax > s.xMin && time >= s.xMin && time <= s.xMax) {
+        const int column = s.left + static_cast<int>(std::lround((time - s.xMin) / (s.xMax - s.xMin) * (s.right - s.left)));
+        update(column - 1, 0, 3, height());
+    } else {
+        update();
+    }
 }
 
 EventLanes::Span EventLanes::span() {
@@ -107,10 +133,12 @@ bool EventLanes::event(QEvent* event) {
     return QWidget::event(event);
 }
 
-void EventLanes::paintEvent(QPaintEvent*) {
+void EventLanes::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::white);
+    const QRect area = event->rect();
+    painter.fillRect(area, Qt::white);
     const Span s = span();
+    drawn_ = s;
     // Three groups, named in the margin left of the plot: the speed loop's
     // four lanes, the position loop's four, the three limits.
     const struct {
@@ -129,15 +157,18 @@ void EventLanes::paintEvent(QPaintEvent*) {
     }
     if (s.right <= s.left || !(s.xMax > s.xMin)) return;
     const double perPixel = (s.xMax - s.xMin) / (s.right - s.left);
+    // Only the columns asked for: a pass repaints one.
+    const double from = std::max(s.xMin, s.xMin + (area.left() - s.left) * perPixel) - perPixel / 2;
+    const double to = std::min(s.xMax, s.xMin + (area.right() - s.left) * perPixel) + perPixel / 2;
     for (int lane = 0; lane < kRegulationEventCount; ++lane) {
         const auto& ticks = lanes_[lane];
         const QColor color = lane_color(lane);
         const int top = lane_top(lane);
         // One look-up per drawn column, so a lane of a million ticks costs
         // no more than the strip's width.
-        auto it = std::lower_bound(ticks.begin(), ticks.end(), s.xMin - perPixel / 2,
+        auto it = std::lower_bound(ticks.begin(), ticks.end(), from,
                                    [](const LaneTick& t, double v) { return t.time < v; });
-        while (it != ticks.end() && it->time <= s.xMax + perPixel / 2) {
+        while (it != ticks.end() && it->time <= to) {
             const int column = s.left + static_cast<int>(std::lround((it->time - s.xMin) / perPixel));
             painter.fillRect(column, top, 1, kLaneHeight - 1, color);
             const double nextColumnStart = s.xMin + (column - s.left + 0.5) * perPixel;

@@ -43,6 +43,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct Span {
@@ -50,10 +51,15 @@ private:
         int right = 0;
         double xMin = 0;
         double xMax = 1;
+        bool operator==(const Span&) const = default;
     };
     Span span();
+    // After the chart has painted: the whole strip again if its view moved.
+    void follow_chart();
     int lane_top(int lane) const { return 2 + lane * kLaneHeight; }
 
     TChart& chart_;
+    Span drawn_;  // the span of the last paint
+    bool followPending_ = false;
     std::vector<LaneTick> lanes_[kRegulationEventCount];  // each in time order
 };

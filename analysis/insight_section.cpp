@@ -32,6 +32,7 @@ QLabel* swatch(QColor color, QWidget* parent) {
 
 InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
     : QWidget(parent), host_(host), tints_(new EditTints(this)) {
+    setObjectName(kObjectName);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(4);

@@ -38,6 +38,7 @@ public:
     QString headroom_text() const;
 
     static constexpr const char* kTitle = "Integer arithmetic";
+    static constexpr const char* kObjectName = "insightSection";
 
 private:
     void on_start(const RunStartInfo& start);

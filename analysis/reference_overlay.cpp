@@ -5,11 +5,13 @@
 #include "toolkit/chart/chart_scale.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -34,6 +36,12 @@ public:
         setGeometry(chart->rect());
         chart->installEventFilter(this);
     }
+    // The column strip where a pass at `time` lands, if the view shows it.
+    std::optional<QRect> column_of(double time) const {
+        if (plot_.Right - plot_.Left < 2 || time < view_.XMin || time > view_.XMax) return std::nullopt;
+        const AxisMap x({view_.XMin, view_.XMax}, plot_.Left, plot_.Right - 1);
+        return QRect(x.pixel(time) - 1, plot_.Top, 3, plot_.Bottom - plot_.Top);
+    }
     bool twins = false;
     bool difference = false;
     void forget() { summarized_ = 0; }
@@ -44,7 +52,7 @@ protected:
         return false;
     }
 
-    void paintEvent(QPaintEvent*) override {
+    void paintEvent(QPaintEvent* event) override {
         const ChartView view = owner_.chart_.View();
         const TRect plot = owner_.chart_.PlotArea();
         if (plot.Right - plot.Left < 2 || plot.Bottom - plot.Top < 2) return;
@@ -55,6 +63,10 @@ protected:
             for (auto& line : columns_) line.assign(static_cast<std::size_t>(plot.Right - plot.Left), Column{});
         }
         summarize();
+        // Only the columns asked for, with one on each side for the joins: a
+        // pass repaints a few.
+        const int first = std::max(0, event->rect().left() - 1 - plot.Left);
+        const int last = std::min(plot.Right - plot.Left - 1, event->rect().right() + 1 - plot.Left);
         QPainter painter(this);
         painter.setClipRect(QRect(QPoint(plot.Left, plot.Top), QPoint(plot.Right - 1, plot.Bottom - 1)));
         const AxisMap y({view.YMin, view.YMax}, plot.Bottom - 1, plot.Top);
@@ -63,7 +75,7 @@ protected:
             const TColor color = owner_.chart_.Series(static_cast<std::size_t>(line == 3 ? 1 : line))->Color();
             QPen pen(qt_color(color), 1, line == 3 ? Qt::DashDotLine : Qt::DashLine);
             painter.setPen(pen);
-            draw_line(painter, columns_[static_cast<std::size_t>(line)], y);
+            draw_line(painter, columns_[static_cast<std::size_t>(line)], y, first, last);
         }
     }
 
@@ -91,10 +103,9 @@ private:
         summarized_ = n;
     }
 
-    void draw_line(QPainter& painter, const std::vector<Column>& columns, const AxisMap& y) {
+    void draw_line(QPainter& painter, const std::vector<Column>& columns, const AxisMap& y, int first, int last) {
         QPolygon points;
-        points.reserve(static_cast<int>(columns.size()) * 2);
-        for (std::size_t i = 0; i < columns.size(); ++i) {
+        for (std::size_t i = static_cast<std::size_t>(first); i <= static_cast<std::size_t>(std::max(first, last)) && i < columns.size(); ++i) {
             const Column& c = columns[i];
             if (!c.any) continue;
             const int px = plot_.Left + static_cast<int>(i);
@@ -132,7 +143,10 @@ void ReferenceOverlay::add_pass(const RunPassInfo& pass) {
     values_[1].push_back(static_cast<float>(pass.shadowSpeed));
     values_[2].push_back(pass.speedMode ? none : static_cast<float>(pass.shadowPosition));
     values_[3].push_back(static_cast<float>(pass.actualSpeed - pass.shadowSpeed));
-    if (layer_ && layer_->isVisible()) layer_->update();
+    if (layer_ && layer_->isVisible()) {
+        const std::optional<QRect> column = layer_->column_of(pass.runTime);
+        column ? layer_->update(*column) : layer_->update();
+    }
 }
 
 void ReferenceOverlay::set_shown(bool twins, bool difference) {
