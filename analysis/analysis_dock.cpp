@@ -1,8 +1,12 @@
 #include "analysis/analysis_dock.h"
 
 #include "analysis/analysis_panel.h"
+#include "analysis/cursor_section.h"
 #include "analysis/insight_section.h"
+#include "analysis/kept_runs_section.h"
+#include "analysis/metrics_section.h"
 #include "analysis/run_control_section.h"
+#include "analysis/setpoint_line.h"
 #include "toolkit/chart/chart.h"
 #include "toolkit/app/form.h"
 #include "toolkit/controls/popup_menu.h"
@@ -11,16 +15,37 @@
 #include <QShortcut>
 #include <QWidget>
 
-AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host) {
+AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*host.feed) {
     shortcut_ = new QShortcut(QKeySequence(Qt::Key_F9), host_.form->Widget());
     shortcut_->setContext(Qt::WindowShortcut);
     QObject::connect(shortcut_, &QShortcut::activated, shortcut_, [this] { toggle(); });
-    host_.chartMenu->AddItem(kMenuCaption, [this](TObject*) { toggle(); });
+    TPopupMenu& menu = *host_.chartMenu;
+    menu.AddItem(kMenuCaption, [this](TObject*) { toggle(); });
+    menu.AddItem(kCursorACaption, [this](TObject*) { place_cursor(0); });
+    menu.AddItem(kCursorBCaption, [this](TObject*) { place_cursor(1); });
+    menu.AddItem(kFitCaption, [this](TObject*) { host_.chart->FitToData(); });
+    menu.AddItem(kRightAxisCaption, [this](TObject*) { host_.chart->SetRightAxis(!host_.chart->RightAxis()); });
+
+    // A run's end fits the axes to what it drew (an inner run's end leaves
+    // the outer run's growing axes alone).
+    RunFeed::Listener listener;
+    listener.onEnd = [this] {
+        if (host_.feed->runs_going() == 0) host_.chart->FitToData();
+    };
+    subscription_ = host_.feed->subscribe(std::move(listener));
 }
 
 AnalysisDock::~AnalysisDock() {
+    host_.feed->unsubscribe(subscription_);
     delete panel_;
+    setpoint_.reset();
     delete shortcut_;
+}
+
+// At the place the chart's menu was opened; the readout is in the panel.
+void AnalysisDock::place_cursor(int which) {
+    host_.chart->SetCursor(which, host_.chart->XAtPixel(host_.chartMenu->PopupX()));
+    open();
 }
 
 bool AnalysisDock::is_open() const { return panel_ && !panel_->isHidden(); }
@@ -54,9 +79,21 @@ void AnalysisDock::build_panel() {
     QWidget* window = host_.form->Widget();
     panel_ = new AnalysisPanel(window);
     // Should the window go first, the panel goes with it.
-    QObject::connect(panel_, &QObject::destroyed, shortcut_, [this] { panel_ = nullptr; });
+    QObject::connect(panel_, &QObject::destroyed, shortcut_, [this] {
+        panel_ = nullptr;
+        metrics_ = nullptr;
+        keptRuns_ = nullptr;
+        cursors_ = nullptr;
+    });
     panel_->hide();
+    metrics_ = new MetricsSection(*host_.feed, record_);
+    panel_->addSection("Metrics of the run on the chart", metrics_);
     panel_->addSection("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
+    keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
+    panel_->addSection("Kept runs", keptRuns_);
+    cursors_ = new CursorSection(*host_.feed, *host_.chart);
+    panel_->addSection("Cursors", cursors_);
+    setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
     panel_->addSection(InsightSection::kTitle, new InsightSection(host_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

@@ -4,10 +4,15 @@
 // then the window is exactly as it was. Opening widens the window by the
 // panel's width, closing narrows it back.
 #include "analysis/run_feed.h"
+#include "analysis/run_record.h"
 
 #include <memory>
 
 class AnalysisPanel;
+class CursorSection;
+class KeptRunsSection;
+class MetricsSection;
+class SetpointLine;
 class TCheckBox;
 class TChart;
 class TForm;
@@ -46,13 +51,31 @@ public:
     bool is_open() const;
     // Null until the panel is first opened.
     AnalysisPanel* panel() const { return panel_; }
+    const RunRecord& record() const { return record_; }
+    // The panel's sections: null until it is first opened.
+    MetricsSection* metrics() const { return metrics_; }
+    KeptRunsSection* kept_runs() const { return keptRuns_; }
+    CursorSection* cursors() const { return cursors_; }
+
+    // Chart menu items, after the window's own.
+    static constexpr const char* kCursorACaption = "Cursor A here";
+    static constexpr const char* kCursorBCaption = "Cursor B here";
+    static constexpr const char* kFitCaption = "Fit to data";
+    static constexpr const char* kRightAxisCaption = "Right-hand axis for y and v";
 
     static constexpr const char* kMenuCaption = "Analysis panel (F9)";
 
 private:
     void build_panel();
+    void place_cursor(int which);
 
     AnalysisHost host_;
+    RunRecord record_;
+    MetricsSection* metrics_ = nullptr;  // the panel's sections, once it is made
+    KeptRunsSection* keptRuns_ = nullptr;
+    CursorSection* cursors_ = nullptr;
+    std::unique_ptr<SetpointLine> setpoint_;  // from the panel's first opening on
+    int subscription_ = 0;
     AnalysisPanel* panel_ = nullptr;  // a child of the window's widget
     QShortcut* shortcut_ = nullptr;
 };

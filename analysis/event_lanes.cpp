@@ -5,6 +5,7 @@
 #include <QHelpEvent>
 #include <QMetaObject>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QPainter>
 #include <QToolTip>
 
@@ -29,12 +30,18 @@ EventLanes::EventLanes(TChart& chart, QWidget* parent) : QWidget(parent), chart_
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     // The strip is no child of the chart: it hears of zoom, pan and range
-    // changes by watching the chart paint.
+    // changes through the chart's notice (passed on to whoever listened
+    // before), and of the plot's new size through the chart's resizes.
+    QPointer<EventLanes> self(this);
+    chart_.OnViewChange = [self, previous = std::move(chart_.OnViewChange)] {
+        if (previous) previous();
+        if (self && self->isVisible()) self->update();
+    };
     chart_.Widget()->installEventFilter(this);
 }
 
 bool EventLanes::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == chart_.Widget() && event->type() == QEvent::Paint && isVisible() && !followPending_) {
+    if (watched == chart_.Widget() && event->type() == QEvent::Resize && isVisible() && !followPending_) {
         followPending_ = true;
         QMetaObject::invokeMethod(this, [this] { follow_chart(); }, Qt::QueuedConnection);
     }

@@ -54,7 +54,7 @@ private:
         bool operator==(const Span&) const = default;
     };
     Span span();
-    // After the chart has painted: the whole strip again if its view moved.
+    // After the chart was resized: the whole strip again if its plot moved.
     void follow_chart();
     int lane_top(int lane) const { return 2 + lane * kLaneHeight; }
 

@@ -1,18 +1,15 @@
 #pragma once
-// The real-valued twin drawn over the chart: its counterparts of the shown
-// series as thin dashed lines in the series' colours, and optionally the
-// integer speed minus the twin's. The lines follow the chart's zoom and pan
-// but do not widen its ranges: a value beyond them is cut at the plot's edge.
-// The overlay keeps every pass from the run's start, shown or not, so that
-// turning it on during a run shows the whole run.
-#include <QPointer>
-#include <QWidget>
-
+// The real-valued twin drawn over the chart as chart overlays: its
+// counterparts of the shown series as thin dashed lines in the series'
+// colours, and optionally the integer speed minus the twin's. They join the
+// chart's ranges, zoom and pan. The passes of a run are kept from its start,
+// shown or not, so that turning the lines on during a run shows the whole run.
 #include <array>
 #include <cstddef>
 #include <vector>
 
 class TChart;
+class TChartOverlay;
 struct RunPassInfo;
 
 class ReferenceOverlay {
@@ -30,13 +27,19 @@ public:
 
     // The lines: the twin of Series1, Series2, Series3, then v - twin v.
     static constexpr int kLines = 4;
-    std::size_t count() const { return times_.size(); }
-    double value(int line, std::size_t index) const { return values_[static_cast<std::size_t>(line)][index]; }
+    std::size_t count() const { return passes_; }
+    // Null until first shown.
+    TChartOverlay* line(int index) const { return lines_[static_cast<std::size_t>(index)]; }
 
 private:
-    class Layer;
+    struct Pending {
+        double time;
+        double values[kLines];  // NaN where a line has no point
+    };
+    void add(const Pending& pass);
+
     TChart& chart_;
-    QPointer<Layer> layer_;
-    std::vector<double> times_;
-    std::array<std::vector<float>, kLines> values_;  // NaN where a line has no point
+    std::array<TChartOverlay*, kLines> lines_{};
+    std::vector<Pending> pending_;  // passes kept until the lines first show
+    std::size_t passes_ = 0;
 };

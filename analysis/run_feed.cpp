@@ -14,6 +14,13 @@ void RunFeed::unsubscribe(int id) {
 
 // Listeners are called from a copy: one may subscribe or unsubscribe while
 // it is told.
+void RunFeed::publish_starting() {
+    const auto listeners = listeners_;
+    for (const Entry& e : listeners) {
+        if (e.listener.onStarting) e.listener.onStarting();
+    }
+}
+
 void RunFeed::publish_start(const RunStartInfo& start) {
     ++runsGoing_;
     if (paused_) {

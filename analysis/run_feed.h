@@ -37,9 +37,11 @@ struct RunPassInfo {
 class RunFeed {
 public:
     struct Listener {
-        std::function<void(const RunStartInfo&)> onStart;
+        std::function<void(const RunStartInfo&)> onStart;  // the chart has been cleared for the run
         std::function<void(const RunPassInfo&)> onPass;
         std::function<void()> onEnd;  // the run returned (stopped, or its program ended)
+        // A run is about to clear the chart: what it shows is still there.
+        std::function<void()> onStarting;
     };
 
     // Returns an id for unsubscribe.
@@ -48,6 +50,7 @@ public:
 
     // A new run starts going: any hold ends, so that a run started while
     // another is held (nested in its pause) runs.
+    void publish_starting();
     void publish_start(const RunStartInfo& start);
     void publish_pass(const RunPassInfo& pass);
     void publish_end();

@@ -1,6 +1,6 @@
 // What the event lanes and the reference overlay add to a regulation pass
 // with the chart attached, apart from its 20 ms pause: the watched pass,
-// four AddXY, the immediate Repaint, the lanes' and the overlay's share and
+// four AddXY, the lanes' and the overlay's points, the immediate Repaint and
 // the message pump, with N points already in each series (speed mode, the
 // window's initial gains, so that three lanes tick nearly every pass). The
 // same passes are timed with lanes and overlay off and on, in wall time and
@@ -72,7 +72,6 @@ struct Bench {
         series[1]->AddXY(t, actualSpeed);
         series[2]->AddXY(t, position);
         series[3]->AddXY(t, speedController.w);
-        chart.Repaint();
         RunPassInfo info;
         info.runTime = run.runTime;
         info.speedMode = true;
@@ -82,6 +81,7 @@ struct Bench {
         info.shadowSpeed = insight.twin.speed;
         lanes->add_pass(++passes, t, insight.events);
         overlay.add_pass(info);
+        chart.Repaint();
         regulation_advance_clock(run, true);
     }
 };

@@ -1,8 +1,5 @@
 #include "window/main_form.h"
 
-#include "core/regulation.h"
-#include "window/regulation_run.h"
-
 TForm1* Form1 = nullptr;
 
 namespace {
@@ -124,10 +121,6 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
 
     update_mode_controls();
 }
-
-void TForm1::Button1Click(TObject*) { run_regulation(); }
-
-void TForm1::Button2Click(TObject*) { stop_regulation(); }
 
 void TForm1::cbSpeedRegulationClick(TObject*) { update_mode_controls(); }
 

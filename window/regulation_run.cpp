@@ -94,8 +94,8 @@ public:
         for (int i = 0; i < points.count; ++i) {
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
-        Form1->Chart1->Repaint();
         feed_.publish_pass(pass_info(run, ::speed_mode(), insight_));
+        Form1->Chart1->Repaint();
     }
 
 private:
@@ -106,6 +106,7 @@ private:
 }  // namespace
 
 void run_regulation() {
+    Form1->RegulationFeed.publish_starting();
     regulationRunning = true;
     RegulationRun run;  // runTime starts at 0
 
@@ -134,3 +135,7 @@ void run_regulation() {
         if (!regulation_pass(run, host, insight)) return;  // the NC program has ended
     }
 }
+
+void TForm1::Button1Click(TObject*) { run_regulation(); }
+
+void TForm1::Button2Click(TObject*) { stop_regulation(); }

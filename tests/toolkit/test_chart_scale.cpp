@@ -35,9 +35,9 @@ TEST(ChartScale, XRangeGrowsInNiceStepsAndOnlyWhenExceeded) {
         {"first point", std::nullopt, 0, 0, 4, {0, 4}},
         {"kept while it shows all", AxisRange{0, 40}, 0, 40, 4, {0, 40}},
         {"exceeded: next nice span", AxisRange{0, 40}, 0, 44, 4, {0, 80}},
-        {"exceeded again", AxisRange{0, 80}, 0, 84, 4, {0, 200}},
+        {"exceeded again", AxisRange{0, 80}, 0, 84, 4, {0, 160}},
         {"a point alone away from zero", std::nullopt, 1000, 1000, 4, {1000, 1004}},
-        {"negative start", std::nullopt, -3, 10, 4, {-20, 20}},
+        {"negative start", std::nullopt, -3, 10, 4, {-16, 16}},
         {"earlier point below the range", AxisRange{0, 40}, -4, 40, 4, {-80, 80}},
         {"no increment", std::nullopt, 0, 7, 0, {0, 10}},
     };
@@ -58,8 +58,9 @@ TEST(ChartScale, XRangeOfAGrowingSeriesIsRedrawnRarely) {
         if (next != range) ++changes;
         range = next;
         ASSERT_TRUE(range->contains(0, 4.0 * pass));
+        ASSERT_GE(4.0 * pass, 0.5 * (range->hi - range->lo) - 4) << pass;
     }
-    EXPECT_LE(changes, 20);
+    EXPECT_LE(changes, 25);  // four spans a decade, so the points fill at least half the axis
 }
 
 TEST(ChartScale, YRangeHoldsTheDataWithRoomToSpare) {

@@ -159,7 +159,7 @@ TEST(ChartZoom, DragPansByTheDraggedDistance) {
     }
 }
 
-TEST(ChartZoom, DoubleClickShowsWhatAChartNeverZoomedShows) {
+TEST(ChartZoom, DoubleClickShowsWhatAChartFittedToItsDataShows) {
     ShownChart zoomed;
     ShownChart plain;
     wheel(zoomed.widget(), QPoint(300, 150), 4);
@@ -167,6 +167,7 @@ TEST(ChartZoom, DoubleClickShowsWhatAChartNeverZoomedShows) {
     // Points beyond the automatic ranges arrive in the user's view.
     zoomed.add_passes(1500);
     plain.add_passes(1500);
+    plain.chart.FitToData();
     EXPECT_TRUE(zoomed.chart.UserView());
     QTest::mouseDClick(zoomed.widget(), Qt::LeftButton, Qt::NoModifier, QPoint(250, 120));
     zoomed.chart.Repaint();

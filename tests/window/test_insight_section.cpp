@@ -8,6 +8,7 @@
 #include "analysis/insight_section.h"
 #include "analysis/reference_overlay.h"
 #include "tests/window/window_fixture.h"
+#include "toolkit/chart/chart.h"
 
 #include <QApplication>
 #include <QImage>
@@ -102,6 +103,9 @@ TEST_F(MainWindow, LanesAndReferenceTurnedOnDuringARunShowItFromItsStart) {
     EXPECT_EQ(designedChart.adjusted(0, 0, 0, -EventLanes::kHeight), Form1->Chart1->Widget()->geometry());
     EXPECT_EQ(90u, section->overlay()->count());
     EXPECT_TRUE(section->overlay()->shown());
+    ASSERT_EQ(90u, section->overlay()->line(0)->Count());  // all passes, also those before turning on
+    EXPECT_EQ(248.0, section->overlay()->line(0)->YValue(0));
+    EXPECT_EQ(0u, section->overlay()->line(2)->Count());  // no position in speed mode
 
     // The PWM's jump at 328 ms: the first wrap of the speed loop's weighted sum.
     const auto& wraps = lanes->ticks(SPEED_OUT_WRAP);

@@ -8,6 +8,12 @@
 
 TChart::TChart(QWidget* parent) : widget_(new ChartWidget(model_, parent)) {
     QObject::connect(widget_, &QObject::destroyed, [this] { widget_ = nullptr; });
+    widget_->view_changed = [this] {
+        if (OnViewChange) OnViewChange();
+    };
+    widget_->cursor_moved = [this] {
+        if (OnCursorMove) OnCursorMove();
+    };
 }
 
 TChart::~TChart() { delete widget_; }
@@ -67,4 +73,44 @@ bool TChart::SetView(const ChartView& view) {
 
 void TChart::ShowAll() {
     if (widget_) widget_->show_all();
+}
+
+void TChart::FitToData() {
+    if (widget_) widget_->fit_to_data();
+}
+
+TChartOverlay* TChart::AddOverlay(const TOverlayStyle& style) { return model_.AddOverlay(style); }
+
+void TChart::RemoveOverlay(TChartOverlay* overlay) { model_.RemoveOverlay(overlay); }
+
+std::size_t TChart::OverlayCount() const { return model_.OverlayCount(); }
+
+TChartOverlay* TChart::Overlay(std::size_t index) const { return model_.Overlay(index); }
+
+void TChart::SetRightAxis(bool on) {
+    if (widget_) widget_->set_right_axis(on);
+}
+
+bool TChart::RightAxis() const { return widget_ && widget_->right_axis(); }
+
+ChartView TChart::RightView() {
+    if (!widget_) return ChartView{};
+    widget_->update_picture();
+    const AxisRange x = widget_->shown_x();
+    const AxisRange y = widget_->shown_right();
+    return ChartView{x.lo, x.hi, y.lo, y.hi};
+}
+
+void TChart::SetCursor(int which, std::optional<double> x) {
+    if (widget_) widget_->set_cursor(which, x);
+}
+
+std::optional<double> TChart::Cursor(int which) const { return widget_ ? widget_->cursor(which) : std::nullopt; }
+
+double TChart::XAtPixel(int x) { return widget_ ? widget_->x_at(x) : 0; }
+
+TRect TChart::LegendEntry(std::size_t index) {
+    if (!widget_) return TRect{};
+    const QRect r = widget_->legend_entry(index);
+    return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
 }

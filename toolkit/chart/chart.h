@@ -8,6 +8,8 @@
 #include "toolkit/paint/colors.h"
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 
 class QWidget;
@@ -31,8 +33,10 @@ struct ChartView {
 
 // The mouse zooms and pans the chart: the wheel zooms around the cursor
 // (both axes; Shift: X only; Ctrl: Y only), a left-button drag pans, a left
-// double-click shows everything again. A zoomed or panned view stays while
-// points arrive, until the double-click or a series' Clear.
+// double-click fits the axes to the data. A zoomed or panned view stays
+// while points arrive, until the double-click or a series' Clear. A click on
+// a legend entry hides or shows its series; cursors A and B are dragged by
+// their lines.
 class TChart {
 public:
     explicit TChart(QWidget* parent);
@@ -73,8 +77,37 @@ public:
     // cannot be shown (inverted, not finite, beyond +-1e16, or narrower than
     // a millionth or a billionth of its magnitude).
     bool SetView(const ChartView& view);
-    // Back to the automatic ranges, as the double-click.
+    // Back to the automatic ranges.
     void ShowAll();
+    // The axes fit the visible data with a small margin (the double-click).
+    void FitToData();
+
+    // Overlays: lines that are not series (see TChartOverlay), owned by the
+    // chart; RemoveOverlay deletes one.
+    TChartOverlay* AddOverlay(const TOverlayStyle& style);
+    void RemoveOverlay(TChartOverlay* overlay);
+    std::size_t OverlayCount() const;
+    TChartOverlay* Overlay(std::size_t index) const;
+
+    // A right-hand axis with its own ticks for the first two series (and
+    // the overlays drawn against them).
+    void SetRightAxis(bool on);
+    bool RightAxis() const;
+    // The right-hand axis' range shown now, as View's Y (while it is on).
+    ChartView RightView();
+
+    // Cursors A (0) and B (1): vertical lines at a time, or none.
+    void SetCursor(int which, std::optional<double> x);
+    std::optional<double> Cursor(int which) const;
+    // The time under a widget column in the view shown now.
+    double XAtPixel(int x);
+    // Where a series' legend entry lies, in widget pixels (for tests).
+    TRect LegendEntry(std::size_t index);
+
+    // Told after the shown ranges changed: zoom, pan, fit, growth, Clear.
+    std::function<void()> OnViewChange;
+    // Told when a cursor was placed, moved or taken away.
+    std::function<void()> OnCursorMove;
 
 private:
     ChartModel model_;

@@ -54,6 +54,46 @@ double TLineSeries::YValue(std::size_t index) const {
 
 std::size_t TLineSeries::StorageBytes() const { return points_.storage_bytes(); }
 
+void TLineSeries::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    if (ChartModelListener* listener = model_.listener()) listener->series_changed();
+}
+
+TChartOverlay::TChartOverlay(ChartModel& model, const TOverlayStyle& style) : model_(model), style_(style) {}
+
+void TChartOverlay::Clear() {
+    if (points_.size() == 0) return;
+    points_.clear();
+    model_.overlays_changed();
+}
+
+void TChartOverlay::AddXY(double x, double y) {
+    const std::size_t index = points_.add(x, y);
+    model_.overlay_point_added(*this, index);
+}
+
+double TChartOverlay::XValue(std::size_t index) const {
+    if (index >= points_.size()) throw Exception("Chart point index out of range");
+    return points_.x(index);
+}
+
+double TChartOverlay::YValue(std::size_t index) const {
+    if (index >= points_.size()) throw Exception("Chart point index out of range");
+    return points_.y(index);
+}
+
+void TChartOverlay::SetVisible(bool visible) {
+    if (visible == visible_) return;
+    visible_ = visible;
+    model_.overlays_changed();
+}
+
+void TChartOverlay::SetStyle(const TOverlayStyle& style) {
+    style_ = style;
+    model_.overlays_changed();
+}
+
 TLineSeries* ChartModel::AddSeries(const std::string& title, int width, TColor color) {
     if (color == clDefaultColor) color = kDefaultColors[series_.size() % std::size(kDefaultColors)];
     series_.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(*this, series_.size(), title, width, color)));
@@ -64,4 +104,34 @@ TLineSeries* ChartModel::AddSeries(const std::string& title, int width, TColor c
 TLineSeries* ChartModel::Series(std::size_t index) const {
     if (index >= series_.size()) throw Exception("Chart series index out of range");
     return series_[index].get();
+}
+
+TChartOverlay* ChartModel::AddOverlay(const TOverlayStyle& style) {
+    overlays_.push_back(std::unique_ptr<TChartOverlay>(new TChartOverlay(*this, style)));
+    overlays_changed();
+    return overlays_.back().get();
+}
+
+void ChartModel::RemoveOverlay(TChartOverlay* overlay) {
+    const auto found = std::find_if(overlays_.begin(), overlays_.end(),
+                                    [overlay](const std::unique_ptr<TChartOverlay>& o) { return o.get() == overlay; });
+    if (found == overlays_.end()) return;
+    overlays_.erase(found);
+    overlays_changed();
+}
+
+TChartOverlay* ChartModel::Overlay(std::size_t index) const {
+    if (index >= overlays_.size()) throw Exception("Chart overlay index out of range");
+    return overlays_[index].get();
+}
+
+void ChartModel::overlays_changed() {
+    if (listener_) listener_->overlays_changed();
+}
+
+void ChartModel::overlay_point_added(const TChartOverlay& overlay, std::size_t index) {
+    if (!listener_) return;
+    for (std::size_t i = 0; i < overlays_.size(); ++i) {
+        if (overlays_[i].get() == &overlay) listener_->overlay_point_added(i, index);
+    }
 }

@@ -16,9 +16,12 @@ class ChartModel;
 // place in the model, `index` a point's index in its series.
 class ChartModelListener {
 public:
-    virtual void series_changed() = 0;  // a series was added or retitled
+    virtual void series_changed() = 0;  // a series was added, retitled, hidden or shown
     virtual void point_added(std::size_t series, std::size_t index) = 0;
     virtual void series_cleared(std::size_t series) = 0;
+    // An overlay was added, removed, cleared, restyled, hidden or shown.
+    virtual void overlays_changed() = 0;
+    virtual void overlay_point_added(std::size_t overlay, std::size_t index) = 0;
 
 protected:
     ~ChartModelListener() = default;
@@ -46,6 +49,10 @@ public:
     std::size_t StorageBytes() const;
     // The points with their per-column summary, for drawing.
     const SeriesData& Points() const { return points_; }
+    // A hidden series is neither drawn nor counted in the ranges; its legend
+    // entry shows dimmed. A click on the entry switches it.
+    void SetVisible(bool visible);
+    bool Visible() const { return visible_; }
 
 private:
     friend class ChartModel;
@@ -56,6 +63,47 @@ private:
     int width_;
     TColor color_;
     SeriesData points_;
+    bool visible_ = true;
+};
+
+// How an overlay line is drawn.
+struct TOverlayStyle {
+    TColor Color = 0;
+    int Width = 1;       // pixels
+    int Alpha = 255;     // 0 (invisible) ... 255 (opaque): fades the colour toward the plot's white
+    bool Dashed = false;
+    // The Y axis it is drawn against: that of this series (index), so that
+    // it follows the series to the right-hand axis; -1 for the left axis.
+    int AxisOf = -1;
+};
+
+// A line on the chart that is not one of its series: a kept run, a
+// reference line, a comparison. It has no legend entry, is drawn under the
+// series, joins the ranges, zoom and pan, and a series' Clear leaves it.
+class TChartOverlay {
+public:
+    TChartOverlay(const TChartOverlay&) = delete;
+    TChartOverlay& operator=(const TChartOverlay&) = delete;
+
+    void Clear();
+    // As TLineSeries::AddXY: X ascending; appending redraws only its strip.
+    void AddXY(double x, double y);
+    std::size_t Count() const { return points_.size(); }
+    double XValue(std::size_t index) const;
+    double YValue(std::size_t index) const;
+    void SetVisible(bool visible);
+    bool Visible() const { return visible_; }
+    void SetStyle(const TOverlayStyle& style);
+    const TOverlayStyle& Style() const { return style_; }
+    const SeriesData& Points() const { return points_; }
+
+private:
+    friend class ChartModel;
+    TChartOverlay(ChartModel& model, const TOverlayStyle& style);
+    ChartModel& model_;
+    TOverlayStyle style_;
+    SeriesData points_;
+    bool visible_ = true;
 };
 
 class ChartModel {
@@ -71,11 +119,23 @@ public:
     // Throws Exception when there is no such series.
     TLineSeries* Series(std::size_t index) const;
 
+    // Overlays, owned by the model; RemoveOverlay deletes one.
+    TChartOverlay* AddOverlay(const TOverlayStyle& style);
+    void RemoveOverlay(TChartOverlay* overlay);
+    std::size_t OverlayCount() const { return overlays_.size(); }
+    // Throws Exception when there is no such overlay.
+    TChartOverlay* Overlay(std::size_t index) const;
+
     // One listener at a time; null for none.
     void set_listener(ChartModelListener* listener) { listener_ = listener; }
     ChartModelListener* listener() const { return listener_; }
 
 private:
+    friend class TChartOverlay;
+    void overlays_changed();
+    void overlay_point_added(const TChartOverlay& overlay, std::size_t index);
+
     std::vector<std::unique_ptr<TLineSeries>> series_;
+    std::vector<std::unique_ptr<TChartOverlay>> overlays_;
     ChartModelListener* listener_ = nullptr;
 };

@@ -19,6 +19,19 @@ double nice_at_least(double v, double base) {
 
 namespace {
 
+// As nice_at_least, in steps of {1, 2, 4, 5}: none more than twice the one before.
+double axis_span_at_least(double v, double base) {
+    const double unit = base > 0 ? base : 1.0;
+    if (!(v > 0) || !std::isfinite(v)) return unit;
+    const double r = v / unit;
+    if (base > 0 && r <= 1) return unit;
+    const double decade = std::pow(10.0, std::floor(std::log10(r)));
+    for (double m : {1.0, 2.0, 4.0, 5.0, 10.0}) {
+        if (m * decade >= r * (1 - 1e-12)) return m * decade * unit;
+    }
+    return 10 * decade * unit;
+}
+
 // Rounds [a, b] out to multiples of step, and never cuts into [a, b] when
 // the rounding itself is imprecise (huge values, tiny steps).
 AxisRange round_out(double a, double b, double step) {
@@ -33,8 +46,17 @@ AxisRange round_out(double a, double b, double step) {
 
 AxisRange grow_x_range(const std::optional<AxisRange>& current, double dataLo, double dataHi, double base) {
     if (current && current->contains(dataLo, dataHi)) return *current;
-    const double span = nice_at_least(dataHi - dataLo, base);
+    const double span = axis_span_at_least(dataHi - dataLo, base);
     return round_out(dataLo, dataHi, span);
+}
+
+AxisRange fit_range(double lo, double hi, double margin) {
+    if (!(hi > lo)) {
+        const double room = std::max(std::fabs(lo) * 0.1, 1.0);
+        return AxisRange{lo - room, lo + room};
+    }
+    const double room = (hi - lo) * margin;
+    return AxisRange{lo - room, hi + room};
 }
 
 AxisRange grow_y_range(const std::optional<AxisRange>& current, double dataLo, double dataHi) {

@@ -20,9 +20,10 @@ struct AxisRange {
 double nice_at_least(double v, double base);
 
 // The range of an X axis that must show [dataLo, dataHi]: the current one
-// while it does, otherwise one nice span (a multiple of base, see above)
-// wide at least, starting at a multiple of that span. A series that grows to
-// the right therefore sees the span double or go to the next nice number.
+// while it does, otherwise one span of base * {1, 2, 4, 5} * 10^k (k >= 0;
+// with base <= 0 the unit is 1 and k any integer) wide at least, starting at
+// a multiple of that span. A series that grows to the right from 0 sees the
+// span at most double, so its points always fill at least half the axis.
 AxisRange grow_x_range(const std::optional<AxisRange>& current, double dataLo, double dataHi, double base);
 
 // The range of a Y axis that must show [dataLo, dataHi]: the current one
@@ -30,6 +31,10 @@ AxisRange grow_x_range(const std::optional<AxisRange>& current, double dataLo, d
 // a side that overflowed gets half the data span of room, the other side
 // stays. Bounds are rounded out to a tenth of the span, in nice numbers.
 AxisRange grow_y_range(const std::optional<AxisRange>& current, double dataLo, double dataHi);
+
+// [lo, hi] widened by `margin` of its span on each side; a single value gets
+// a tenth of its magnitude (at least 1) on each side.
+AxisRange fit_range(double lo, double hi, double margin);
 
 // Distance of labels: the smallest nice number (see nice_at_least) that
 // keeps them at least `minSpacing` pixels apart on an axis `pixels` long.

@@ -6,6 +6,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPen>
+#include <QRegion>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -18,11 +19,24 @@ constexpr int kTick = 4;         // axis tick length
 constexpr int kSwatch = 24;      // legend line sample length
 constexpr int kLabelGap = 12;    // least free space between two bottom labels
 constexpr double kZoomStep = 1.25;  // span shown after one wheel notch back; forward is its inverse
+constexpr int kDashColumns = 6;    // length of a dash and of the gap after it
+constexpr int kCursorGrip = 4;     // pixels either side of a cursor's line that grip it
+constexpr int kHandle = 11;        // width of a cursor's handle at the top of the plot
+const QColor kCursorColors[2] = {QColor(0, 90, 200), QColor(200, 90, 0)};
+const QColor kHiddenText(160, 160, 160);
 const QColor kSurround(240, 240, 240);
 const QColor kFrame(128, 128, 128);
 const QColor kGrid(224, 224, 224);
 
 QColor to_qcolor(TColor c) { return QColor(color_red(c), color_green(c), color_blue(c)); }
+
+// The colour faded toward white by `alpha` (255 keeps it): what it would be
+// drawn over the white plot, without blending overlapping segments twice.
+QColor faded(TColor c, int alpha) {
+    const int a = std::clamp(alpha, 0, 255);
+    auto mix = [a](int v) { return (v * a + 255 * (255 - a) + 127) / 255; };
+    return QColor(mix(color_red(c)), mix(color_green(c)), mix(color_blue(c)));
+}
 
 int pen_width(const TLineSeries& series) { return std::max(1, series.Width()); }
 
@@ -71,13 +85,32 @@ void fill_segment(QPainter& painter, QPoint from, QPoint to, int width) {
     painter.drawConvexPolygon(corners, 4);
 }
 
-void use_series_colour(QPainter& painter, const TLineSeries& series) {
+void use_colour(QPainter& painter, const QColor& colour) {
     painter.setPen(Qt::NoPen);
-    painter.setBrush(to_qcolor(series.Color()));
+    painter.setBrush(colour);
 }
 
 // Columns a segment end's pen reaches beyond its own pixel, with one to spare.
-int pen_reach(const TLineSeries& series) { return pen_width(series) / 2 + 2; }
+int pen_reach(int width) { return width / 2 + 2; }
+
+// Where dashes are drawn within `area`: every other run of kDashColumns
+// columns, counted from the widget's left edge.
+QRegion dash_region(const QRect& area) {
+    QRegion region;
+    const int first = area.left() - area.left() % (2 * kDashColumns);
+    for (int x = first; x <= area.right(); x += 2 * kDashColumns) {
+        region += QRect(x, area.top(), kDashColumns, area.height()) & area;
+    }
+    return region;
+}
+
+// The range `right` moves and scales with its partner as `from` became `to`.
+AxisRange follow_range(const AxisRange& from, const AxisRange& to, const AxisRange& right) {
+    const double span = from.hi - from.lo;
+    if (!(span > 0)) return right;
+    const double scale = (right.hi - right.lo) / span;
+    return AxisRange{right.lo + (to.lo - from.lo) * scale, right.lo + (to.hi - from.lo) * scale};
+}
 
 // A position rounded to its pixel, as AxisMap::pixel rounds.
 int round_pixel(double t) { return static_cast<int>(std::floor(t + 0.5)); }
@@ -107,10 +140,23 @@ void ChartWidget::series_cleared(std::size_t series) {
     reset_ranges();
 }
 
+// Overlays come and go: any change but an added point draws everything anew.
+void ChartWidget::overlays_changed() { invalidate(); }
+
+void ChartWidget::overlay_point_added(std::size_t overlay, std::size_t index) {
+    std::size_t& from = overlay_undrawn_from(overlay);
+    from = std::min(from, index);
+}
+
 std::size_t& ChartWidget::undrawn_from(std::size_t series) {
     // A series added since the last drawing has nothing drawn yet.
     if (series >= undrawnFrom_.size()) undrawnFrom_.resize(series + 1, 0);
     return undrawnFrom_[series];
+}
+
+std::size_t& ChartWidget::overlay_undrawn_from(std::size_t overlay) {
+    if (overlay >= overlayUndrawnFrom_.size()) overlayUndrawnFrom_.resize(overlay + 1, 0);
+    return overlayUndrawnFrom_[overlay];
 }
 
 void ChartWidget::set_title(const std::string& title) {
@@ -139,6 +185,7 @@ void ChartWidget::invalidate() { stale_ = true; }
 void ChartWidget::reset_ranges() {
     xRange_.reset();
     yRange_.reset();
+    rightRange_.reset();
     userView_.reset();
     stale_ = true;
 }
@@ -154,10 +201,17 @@ AxisRange ChartWidget::shown_y() const {
     return yRange_.value_or(AxisRange{0, 100});
 }
 
+AxisRange ChartWidget::shown_right() const {
+    if (userView_) return userView_->right;
+    return rightRange_.value_or(AxisRange{0, 100});
+}
+
+// The right-hand axis follows the left one: zoomed and panned alike.
 bool ChartWidget::set_view(const AxisRange& x, const AxisRange& y) {
-    if (!viewable_range(x) || !viewable_range(y)) return false;
+    const AxisRange right = follow_range(shown_y(), y, shown_right());
+    if (!viewable_range(x) || !viewable_range(y) || (rightAxis_ && !viewable_range(right))) return false;
     if (!userView_ || userView_->x != x || userView_->y != y) stale_ = true;
-    userView_ = View{x, y};
+    userView_ = View{x, y, right};
     update();
     return true;
 }
@@ -169,22 +223,127 @@ void ChartWidget::show_all() {
     update();
 }
 
-void ChartWidget::grow_ranges() {
-    ValueSpan xs;
-    ValueSpan ys;
-    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
-        xs.add(model_.Series(i)->Points().x_extent());
-        ys.add(model_.Series(i)->Points().y_extent());
+std::vector<ChartWidget::Line> ChartWidget::lines() const {
+    std::vector<Line> out;
+    auto* self = const_cast<ChartWidget*>(this);  // the undrawn marks are the widget's own bookkeeping
+    for (std::size_t i = 0; i < model_.OverlayCount(); ++i) {
+        const TChartOverlay& o = *model_.Overlay(i);
+        if (!o.Visible()) continue;
+        const TOverlayStyle& s = o.Style();
+        out.push_back(Line{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width), faded(s.Color, s.Alpha),
+                           s.Dashed, on_right(s.AxisOf)});
     }
-    if (xs.empty()) return;
-    const AxisRange x = grow_x_range(xRange_, xs.lo, xs.hi, bottomIncrement_);
-    const AxisRange y = grow_y_range(yRange_, ys.lo, ys.hi);
-    if (x != xRange_ || y != yRange_) {
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        const TLineSeries& series = *model_.Series(i);
+        if (!series.Visible()) continue;
+        out.push_back(Line{&series.Points(), &self->undrawn_from(i), pen_width(series), to_qcolor(series.Color()),
+                           false, on_right(static_cast<int>(i))});
+    }
+    return out;
+}
+
+namespace {
+
+struct Extents {
+    ValueSpan x;
+    ValueSpan left;
+    ValueSpan right;
+};
+
+// A range that has just grown and would leave the data less than half of
+// it starts afresh, fitted to the data as a first range is.
+template <class Fresh>
+AxisRange keep_half(const AxisRange& grown, const ValueSpan& data, Fresh fresh) {
+    const double dataSpan = data.hi - data.lo;
+    if (dataSpan > 0 && dataSpan < 0.5 * (grown.hi - grown.lo)) return fresh(data.lo, data.hi);
+    return grown;
+}
+
+}  // namespace
+
+void ChartWidget::grow_ranges() {
+    Extents e;
+    for (const Line& line : lines()) {
+        e.x.add(line.points->x_extent());
+        (line.right ? e.right : e.left).add(line.points->y_extent());
+    }
+    if (e.x.empty()) return;
+    const double base = bottomIncrement_;
+    AxisRange x = grow_x_range(xRange_, e.x.lo, e.x.hi, base);
+    if (x != xRange_) {
+        x = keep_half(x, e.x, [base](double lo, double hi) { return grow_x_range(std::nullopt, lo, hi, base); });
+    }
+    auto grow_y = [](const std::optional<AxisRange>& current, const ValueSpan& data) -> std::optional<AxisRange> {
+        if (data.empty()) return current;
+        const AxisRange grown = grow_y_range(current, data.lo, data.hi);
+        if (grown == current) return grown;
+        return keep_half(grown, data, [](double lo, double hi) { return grow_y_range(std::nullopt, lo, hi); });
+    };
+    const std::optional<AxisRange> y = grow_y(yRange_, e.left);
+    const std::optional<AxisRange> right = grow_y(rightRange_, e.right);
+    if (x != xRange_ || y != yRange_ || right != rightRange_) {
         xRange_ = x;
         yRange_ = y;
+        rightRange_ = right;
         // The user's view keeps its axes while the automatic ranges grow.
         if (!userView_) stale_ = true;
     }
+}
+
+void ChartWidget::fit_to_data() {
+    Extents e;
+    for (const Line& line : lines()) {
+        e.x.add(line.points->x_extent());
+        (line.right ? e.right : e.left).add(line.points->y_extent());
+    }
+    userView_.reset();
+    drag_.reset();
+    if (e.x.empty()) {
+        reset_ranges();
+    } else {
+        xRange_ = fit_range(e.x.lo, e.x.hi, 0.02);
+        yRange_ = e.left.empty() ? std::nullopt : std::optional<AxisRange>(fit_range(e.left.lo, e.left.hi, 0.05));
+        rightRange_ = e.right.empty() ? std::nullopt : std::optional<AxisRange>(fit_range(e.right.lo, e.right.hi, 0.05));
+    }
+    stale_ = true;
+    update();
+}
+
+void ChartWidget::set_right_axis(bool on) {
+    if (on == rightAxis_) return;
+    rightAxis_ = on;
+    // Each axis now holds other lines: their ranges fit them afresh.
+    yRange_.reset();
+    rightRange_.reset();
+    userView_.reset();
+    stale_ = true;
+    update();
+}
+
+void ChartWidget::set_cursor(int which, std::optional<double> x) {
+    if (which < 0 || which > 1) return;
+    if (x && !std::isfinite(*x)) return;
+    if (cursors_[which] == x) return;
+    cursors_[which] = x;
+    stale_ = true;
+    update();
+    if (cursor_moved) cursor_moved();
+}
+
+std::optional<double> ChartWidget::cursor(int which) const {
+    return which >= 0 && which <= 1 ? cursors_[which] : std::nullopt;
+}
+
+double ChartWidget::x_at(int x) {
+    grow_ranges();
+    return layout_now().xMap.value(x);
+}
+
+void ChartWidget::notify_view_change() {
+    const View now{shown_x(), shown_y(), shown_right()};
+    if (lastView_ && lastView_->x == now.x && lastView_->y == now.y && lastView_->right == now.right) return;
+    lastView_ = now;
+    if (view_changed) view_changed();
 }
 
 QRect ChartWidget::update_picture() {
@@ -197,18 +356,16 @@ QRect ChartWidget::update_picture() {
         changed = rect();
     } else {
         const QRect& plot = layout_.plot;
-        for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
-            const TLineSeries& series = *model_.Series(i);
-            const std::size_t count = series.Count();
-            std::size_t& undrawnFrom = undrawn_from(i);
-            if (undrawnFrom >= count) continue;
+        for (const Line& line : lines()) {
+            const std::size_t count = line.points->size();
+            if (*line.undrawnFrom >= count) continue;
             // From the last point already drawn (its segment end changes) to
             // the last one.
-            const std::size_t first = undrawnFrom > 0 ? undrawnFrom - 1 : 0;
-            undrawnFrom = count;
-            const int reach = pen_reach(series);
-            const int c0 = layout_.xMap.pixel(series.Points().x(first));
-            const int c1 = layout_.xMap.pixel(series.Points().x(count - 1));
+            const std::size_t first = *line.undrawnFrom > 0 ? *line.undrawnFrom - 1 : 0;
+            *line.undrawnFrom = count;
+            const int reach = pen_reach(line.width);
+            const int c0 = layout_.xMap.pixel(line.points->x(first));
+            const int c1 = layout_.xMap.pixel(line.points->x(count - 1));
             // X ascends, so new points all beyond one side of a zoomed view
             // change nothing on screen.
             if (c1 < plot.left() - reach || c0 > plot.right() + reach) continue;
@@ -243,7 +400,7 @@ void ChartWidget::paintEvent(QPaintEvent* event) {
 void ChartWidget::resizeEvent(QResizeEvent* event) { QWidget::resizeEvent(event); }
 
 QPointF ChartWidget::value_at(QPointF at) const {
-    const ChartLayout now = layout_for(shown_x(), shown_y());
+    const ChartLayout now = layout_now();
     return QPointF(now.xMap.value(at.x()), now.yMap.value(at.y()));
 }
 
@@ -256,9 +413,9 @@ bool ChartWidget::place_view(double xSpan, double ySpan, QPointF value, QPointF 
     // The plot's top and bottom do not depend on the ranges; its left edge
     // follows the width of the Y labels, so X is placed in the layout the
     // new Y range gives.
-    const ChartLayout now = layout_for(shown_x(), shown_y());
+    const ChartLayout now = layout_now();
     const AxisRange y = anchored_range(ySpan, value.y(), at.y(), now.data.bottom(), now.data.top());
-    const ChartLayout then = layout_for(shown_x(), y);
+    const ChartLayout then = layout_for(shown_x(), y, follow_range(shown_y(), y, shown_right()));
     const AxisRange x = anchored_range(xSpan, value.x(), at.x(), then.data.left(), then.data.right());
     return set_view(x, y);
 }
@@ -278,17 +435,51 @@ void ChartWidget::wheelEvent(QWheelEvent* event) {
     event->accept();
 }
 
+int ChartWidget::legend_entry_at(QPointF at) const {
+    const QRect& legend = layout_.legend;
+    if (legend.isNull() || !legend.contains(at.toPoint())) return -1;
+    const int line = QFontMetrics(font()).height();
+    const int entry = (static_cast<int>(at.y()) - legend.top() - 4) / (line + 2);
+    return entry >= 0 && static_cast<std::size_t>(entry) < model_.SeriesCount() ? entry : -1;
+}
+
+int ChartWidget::cursor_at(QPointF at) const {
+    if (!layout_.plot.adjusted(-kCursorGrip, 0, kCursorGrip, 0).contains(at.toPoint())) return -1;
+    for (int which : {1, 0}) {
+        if (cursors_[which] && std::abs(layout_.xMap.pixel(*cursors_[which]) - at.x()) <= kCursorGrip) return which;
+    }
+    return -1;
+}
+
 void ChartWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         event->ignore();
         return;
     }
-    grow_ranges();
+    update_picture();
+    if (const int entry = legend_entry_at(event->position()); entry >= 0) {
+        TLineSeries& series = *model_.Series(static_cast<std::size_t>(entry));
+        series.SetVisible(!series.Visible());
+        update();
+        event->accept();
+        return;
+    }
+    if (const int which = cursor_at(event->position()); which >= 0) {
+        cursorDrag_ = which;
+        setCursor(Qt::SizeHorCursor);
+        event->accept();
+        return;
+    }
     drag_ = Drag{event->position(), value_at(event->position()), span_of(shown_x()), span_of(shown_y()), false};
     event->accept();
 }
 
 void ChartWidget::mouseMoveEvent(QMouseEvent* event) {
+    if (cursorDrag_ >= 0 && event->buttons().testFlag(Qt::LeftButton)) {
+        set_cursor(cursorDrag_, value_at(event->position()).x());
+        event->accept();
+        return;
+    }
     if (!drag_ || !event->buttons().testFlag(Qt::LeftButton)) {
         event->ignore();
         return;
@@ -309,8 +500,9 @@ void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    if (drag_ && drag_->panning) unsetCursor();
+    if ((drag_ && drag_->panning) || cursorDrag_ >= 0) unsetCursor();
     drag_.reset();
+    cursorDrag_ = -1;
     event->accept();
 }
 
@@ -320,7 +512,12 @@ void ChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     drag_.reset();
-    show_all();
+    if (legend_entry_at(event->position()) >= 0) {
+        // The second click of a quick pair on the legend switches again.
+        mousePressEvent(event);
+        return;
+    }
+    fit_to_data();
     event->accept();
 }
 
@@ -332,16 +529,28 @@ TRect ChartWidget::plot_area() {
 
 QPoint ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
     update_picture();
-    return pixel_of(series.Points(), index);
+    bool right = false;
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        if (model_.Series(i) == &series) right = on_right(static_cast<int>(i));
+    }
+    return pixel_of(series.Points(), index, right);
 }
 
-QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index) const {
-    return QPoint(layout_.xMap.pixel(points.x(index)), layout_.yMap.pixel(points.y(index)));
+QRect ChartWidget::legend_entry(std::size_t index) {
+    update_picture();
+    const QRect& legend = layout_.legend;
+    const int line = QFontMetrics(font()).height();
+    if (legend.isNull() || index >= model_.SeriesCount()) return QRect();
+    return QRect(legend.left() + 1, legend.top() + 4 + static_cast<int>(index) * (line + 2), legend.width() - 2, line);
+}
+
+QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index, bool right) const {
+    return QPoint(layout_.xMap.pixel(points.x(index)), y_map(right).pixel(points.y(index)));
 }
 
 void ChartWidget::draw_all() {
     if (picture_.size() != size()) picture_ = QImage(size(), QImage::Format_RGB32);
-    layout_ = layout_for(shown_x(), shown_y());
+    layout_ = layout_now();
     if (!picture_.isNull()) {
         QPainter painter(&picture_);
         draw_surroundings(painter);
@@ -349,11 +558,14 @@ void ChartWidget::draw_all() {
     }
     draw_plot_strip(layout_.plot);
     for (std::size_t i = 0; i < model_.SeriesCount(); ++i) undrawn_from(i) = model_.Series(i)->Count();
+    overlayUndrawnFrom_.assign(model_.OverlayCount(), 0);
+    for (std::size_t i = 0; i < model_.OverlayCount(); ++i) overlayUndrawnFrom_[i] = model_.Overlay(i)->Count();
     stale_ = false;
     ++fullRedraws_;
+    notify_view_change();
 }
 
-ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys) const {
+ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys, const AxisRange& rs) const {
     ChartLayout out;
     const QFontMetrics fm(font());
     const int line = fm.height();
@@ -378,18 +590,25 @@ ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys) co
     int bottom = height() - 1 - kMargin - line - kTick - 2;
     if (!bottomTitle_.empty()) bottom -= line + 2;
 
-    // The left labels' width depends on their step, which depends on the
+    // The side labels' width depends on their step, which depends on the
     // plot's height only.
     const int plotHeight = std::max(1, bottom - top + 1);
+    auto labels_width = [&](const std::vector<double>& values, double step) {
+        int widest = 0;
+        for (double v : values) widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(label_text(v, step))));
+        return widest;
+    };
     out.yStep = label_step(ys, plotHeight, 2 * line, 0);
     out.yLabels = label_values(ys, out.yStep);
-    int labelWidth = 0;
-    for (double v : out.yLabels) {
-        labelWidth = std::max(labelWidth, fm.horizontalAdvance(QString::fromStdString(label_text(v, out.yStep))));
+    const int left = kMargin + labels_width(out.yLabels, out.yStep) + 2 + kTick + 1;
+    if (rightAxis_) {
+        out.rightStep = label_step(rs, plotHeight, 2 * line, 0);
+        out.rightLabels = label_values(rs, out.rightStep);
+        right -= kTick + 2 + labels_width(out.rightLabels, out.rightStep) + 2;
     }
-    const int left = kMargin + labelWidth + 2 + kTick + 1;
 
     out.plot = QRect(QPoint(left, top + 1), QPoint(std::max(left, right - 1), std::max(top + 1, bottom)));
+    // Room for the series' pens only: an overlay's wider pen is cut at the plot's edge.
     int pad = 1;
     for (std::size_t i = 0; i < model_.SeriesCount(); ++i) pad = std::max(pad, (pen_width(*model_.Series(i)) + 1) / 2);
     out.data = out.plot.adjusted(pad, pad, -pad, -pad);
@@ -397,6 +616,7 @@ ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys) co
 
     out.xMap = AxisMap(xs, out.data.left(), out.data.right());
     out.yMap = AxisMap(ys, out.data.bottom(), out.data.top());
+    if (rightAxis_) out.rightMap = AxisMap(rs, out.data.bottom(), out.data.top());
 
     // The bottom labels' width depends on their step and the step on their
     // width: a guess from the range's ends, then once more with the texts.
@@ -438,6 +658,14 @@ void ChartWidget::draw_surroundings(QPainter& painter) {
         const QRect box(0, y - line / 2, l.plot.left() - 2 - kTick - 2, line);
         painter.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::fromStdString(label_text(v, l.yStep)));
     }
+    for (double v : l.rightLabels) {
+        const int y = l.rightMap.pixel(v);
+        painter.setPen(kFrame);
+        painter.drawLine(l.plot.right() + 1, y, l.plot.right() + kTick, y);
+        painter.setPen(Qt::black);
+        const QRect box(l.plot.right() + kTick + 3, y - line / 2, 200, line);
+        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(label_text(v, l.rightStep)));
+    }
     const int tickTop = l.plot.bottom() + 1;
     for (double v : l.xLabels) {
         const int x = l.xMap.pixel(v);
@@ -467,10 +695,11 @@ void ChartWidget::draw_legend(QPainter& painter) {
         const TLineSeries& series = *model_.Series(i);
         const int top = legend.top() + 4 + static_cast<int>(i) * (line + 2);
         const int mid = top + line / 2;
-        use_series_colour(painter, series);
+        // A hidden series' entry is dimmed.
+        use_colour(painter, series.Visible() ? to_qcolor(series.Color()) : faded(series.Color(), 60));
         fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid),
                      pen_width(series));
-        painter.setPen(Qt::black);
+        painter.setPen(series.Visible() ? QColor(Qt::black) : kHiddenText);
         painter.setBrush(Qt::NoBrush);
         const QRect text(legend.left() + 6 + kSwatch + 6, top, legend.width(), line);
         painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(series.Title()));
@@ -495,10 +724,30 @@ void ChartWidget::draw_plot_strip(const QRect& strip) {
         const int y = l.yMap.pixel(v);
         if (y >= area.top() && y <= area.bottom()) painter.fillRect(QRect(area.left(), y, area.width(), 1), kGrid);
     }
-    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
-        const TLineSeries& series = *model_.Series(i);
-        const int reach = pen_reach(series);
-        draw_series(painter, series, area.left() - reach, area.right() + reach);
+    for (const Line& line : lines()) {
+        const int reach = pen_reach(line.width);
+        if (line.dashed) painter.setClipRegion(dash_region(area));
+        draw_line(painter, line, area.left() - reach, area.right() + reach);
+        if (line.dashed) painter.setClipRect(area);
+    }
+    draw_cursors(painter, area);
+}
+
+// A cursor: a line across the plot and a lettered handle at its top.
+void ChartWidget::draw_cursors(QPainter& painter, const QRect& area) {
+    const QRect& plot = layout_.plot;
+    for (int which : {0, 1}) {
+        if (!cursors_[which]) continue;
+        const int x = layout_.xMap.pixel(*cursors_[which]);
+        if (x < plot.left() || x > plot.right()) continue;
+        if (x + kHandle / 2 < area.left() || x - kHandle / 2 > area.right()) continue;
+        const QColor& colour = kCursorColors[which];
+        painter.fillRect(QRect(x, plot.top(), 1, plot.height()), colour);
+        const QRect handle(x - kHandle / 2, plot.top(), kHandle, kHandle + 2);
+        painter.fillRect(handle, colour);
+        painter.setPen(Qt::white);
+        painter.setFont(font());
+        painter.drawText(handle, Qt::AlignCenter, which == 0 ? "A" : "B");
     }
 }
 
@@ -542,15 +791,15 @@ std::size_t first_right_of(std::size_t first, std::size_t last, int column, Colu
 // zoomed in, a neighbour can lie millions of pixels away, and rounding it to
 // the pixel limit would bend the line. Within the box nothing changes, so a
 // picture without far points is as it would be without the cut.
-void ChartWidget::draw_series(QPainter& painter, const TLineSeries& series, int firstColumn, int lastColumn) {
-    const SeriesData& points = series.Points();
+void ChartWidget::draw_line(QPainter& painter, const Line& line, int firstColumn, int lastColumn) {
+    const SeriesData& points = *line.points;
     const std::size_t n = points.size();
     if (n == 0) return;
     const AxisMap& xMap = layout_.xMap;
-    const AxisMap& yMap = layout_.yMap;
+    const AxisMap& yMap = y_map(line.right);
     auto column_of = [&](std::size_t i) { return xMap.pixel(points.x(i)); };
     auto joined = [&](std::size_t i) { return i > 0 && points.plottable(i - 1) && points.plottable(i); };
-    const int width = pen_width(series);
+    const int width = line.width;
     const QRect box = layout_.plot.adjusted(-width - 8, -width - 8, width + 8, width + 8);
     auto add = [&](PixelSegment s) {
         if (!clip_segment(s, box.left(), box.top(), box.right(), box.bottom())) return;
@@ -579,6 +828,6 @@ void ChartWidget::draw_series(QPainter& painter, const TLineSeries& series, int 
     // The segment that leaves the columns to the right, or crosses them all.
     if (i < n && joined(i)) segment(i - 1, i);
     if (lines_.empty()) return;
-    use_series_colour(painter, series);
+    use_colour(painter, line.color);
     for (const QLine& l : lines_) fill_segment(painter, l.p1(), l.p2(), width);
 }

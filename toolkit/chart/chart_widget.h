@@ -9,11 +9,18 @@
 //   wheel               zooms both axes around the cursor (forward = in),
 //   Shift + wheel       zooms the X axis only, Ctrl + wheel the Y axis only,
 //   left-button drag    pans: the data under the cursor follows it,
-//   left double-click   shows everything again, on the automatic ranges.
+//   left double-click   fits the axes to the data, with a small margin.
+// A left click on a legend entry hides or shows its series; a left drag that
+// starts on a cursor's line moves the cursor.
 // The right button is the popup menu's and does nothing here. A zoom or pan
 // puts the chart in the user's view: its axes stay where the user put them
 // while points go on arriving (the automatic ranges still grow behind it),
 // until the double-click, or a series' Clear, which starts a new run.
+//
+// Overlays are drawn like series, under them, in a colour faded toward the
+// plot's white by their alpha; a dashed one is drawn only in every other
+// run of kDashColumns pixel columns, so that a strip looks as the same part
+// of a full drawing.
 #include "toolkit/chart/chart_model.h"
 #include "toolkit/paint/canvas.h"
 #include "toolkit/chart/chart_scale.h"
@@ -25,6 +32,7 @@
 #include <QRect>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,10 +49,13 @@ struct ChartLayout {
     QRect data;  // where points land: the plot area less room for half a pen
     AxisMap xMap;
     AxisMap yMap;
+    AxisMap rightMap;  // the right-hand axis, while it is on
     double xStep = 1;
     double yStep = 1;
+    double rightStep = 1;
     std::vector<double> xLabels;
     std::vector<double> yLabels;
+    std::vector<double> rightLabels;
 };
 
 // Listens to the model it draws for as long as it lives.
@@ -52,6 +63,10 @@ class ChartWidget : public QWidget, private ChartModelListener {
 public:
     ChartWidget(ChartModel& model, QWidget* parent);
     ~ChartWidget() override;
+
+    // Told after the shown ranges changed, and after a cursor moved.
+    std::function<void()> view_changed;
+    std::function<void()> cursor_moved;
 
     void set_title(const std::string& title);
     void set_bottom_title(const std::string& title);
@@ -76,9 +91,19 @@ public:
     bool set_view(const AxisRange& x, const AxisRange& y);
     // Back to the automatic ranges.
     void show_all();
+    void fit_to_data();
+
+    void set_right_axis(bool on);
+    bool right_axis() const { return rightAxis_; }
+    AxisRange shown_right() const;
+
+    void set_cursor(int which, std::optional<double> x);
+    std::optional<double> cursor(int which) const;
+    double x_at(int x);
 
     TRect plot_area();
     QPoint point_pixel(const TLineSeries& series, std::size_t index);
+    QRect legend_entry(std::size_t index);
     std::size_t full_redraws() const { return fullRedraws_; }
 
 protected:
@@ -94,7 +119,36 @@ private:
     struct View {
         AxisRange x;
         AxisRange y;
+        AxisRange right;
     };
+
+    void series_changed() override;
+    void point_added(std::size_t series, std::size_t index) override;
+    void series_cleared(std::size_t series) override;
+    void overlays_changed() override;
+    void overlay_point_added(std::size_t overlay, std::size_t index) override;
+    // First point of each series (by its place) not drawn yet; the series'
+    // count when all are drawn. The same for the overlays.
+    std::size_t& undrawn_from(std::size_t series);
+    std::size_t& overlay_undrawn_from(std::size_t overlay);
+    // A line as drawn: a visible series or overlay.
+    struct Line {
+        const SeriesData* points;
+        std::size_t* undrawnFrom;
+        int width;
+        QColor color;
+        bool dashed;
+        bool right;  // against the right-hand axis
+    };
+    std::vector<Line> lines() const;
+    bool on_right(int seriesIndex) const { return rightAxis_ && (seriesIndex == 0 || seriesIndex == 1); }
+    const AxisMap& y_map(bool right) const { return right ? layout_.rightMap : layout_.yMap; }
+    // The legend entry under `at`, or -1.
+    int legend_entry_at(QPointF at) const;
+    // The cursor whose line is under `at`, or -1.
+    int cursor_at(QPointF at) const;
+    void notify_view_change();
+    void draw_cursors(QPainter& painter, const QRect& area);
     // A left-button drag, from its press on.
     struct Drag {
         QPointF from;    // where the button went down, in widget pixels
@@ -104,15 +158,9 @@ private:
         bool panning;    // moved far enough to be a pan, not a click
     };
 
-    void series_changed() override;
-    void point_added(std::size_t series, std::size_t index) override;
-    void series_cleared(std::size_t series) override;
-    // First point of each series (by its place) not drawn yet; the series'
-    // count when all are drawn.
-    std::size_t& undrawn_from(std::size_t series);
-
     void grow_ranges();
-    ChartLayout layout_for(const AxisRange& xs, const AxisRange& ys) const;
+    ChartLayout layout_for(const AxisRange& xs, const AxisRange& ys, const AxisRange& rs) const;
+    ChartLayout layout_now() const { return layout_for(shown_x(), shown_y(), shown_right()); }
     // The data under `at` in the view shown now.
     QPointF value_at(QPointF at) const;
     void zoom_at(QPointF at, double xFactor, double yFactor);
@@ -123,11 +171,12 @@ private:
     void draw_surroundings(QPainter& painter);
     void draw_legend(QPainter& painter);
     void draw_plot_strip(const QRect& strip);
-    void draw_series(QPainter& painter, const TLineSeries& series, int firstColumn, int lastColumn);
-    QPoint pixel_of(const SeriesData& points, std::size_t index) const;
+    void draw_line(QPainter& painter, const Line& line, int firstColumn, int lastColumn);
+    QPoint pixel_of(const SeriesData& points, std::size_t index, bool right) const;
 
     ChartModel& model_;
     std::vector<std::size_t> undrawnFrom_;
+    std::vector<std::size_t> overlayUndrawnFrom_;
     std::string title_;
     std::string bottomTitle_;
     double bottomIncrement_ = 0;
@@ -141,10 +190,15 @@ private:
     // after Clear. They grow with the data in a user's view too.
     std::optional<AxisRange> xRange_;
     std::optional<AxisRange> yRange_;
+    std::optional<AxisRange> rightRange_;
     std::optional<View> userView_;
     std::optional<Drag> drag_;
+    bool rightAxis_ = false;
+    std::optional<double> cursors_[2];
+    int cursorDrag_ = -1;  // the cursor being dragged
+    std::optional<View> lastView_;  // the ranges last told to OnViewChange
 
     ChartLayout layout_;  // of the last full drawing
 
-    std::vector<QLine> lines_;  // reused by draw_series
+    std::vector<QLine> lines_;  // reused by draw_line
 };

@@ -1,0 +1,67 @@
+#include "analysis/metrics_section.h"
+
+#include "analysis/run_record.h"
+#include "core/metrics.h"
+
+#include <QClipboard>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QString>
+#include <QStringList>
+
+namespace {
+
+QStringList csv_cells(const std::string& line) { return QString::fromStdString(line).split(','); }
+
+}  // namespace
+
+MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* parent)
+    : QWidget(parent), feed_(feed), record_(record) {
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(8);
+    grid->setVerticalSpacing(0);
+    // Two columns of name and value pairs, in the header's order.
+    const QStringList names = csv_cells(metrics_csv_header());
+    const int rows = static_cast<int>((names.size() + 1) / 2);
+    for (int i = 0; i < names.size(); ++i) {
+        auto* value = new QLabel(this);
+        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        grid->addWidget(new QLabel(names[i], this), i % rows, 2 * (i / rows));
+        grid->addWidget(value, i % rows, 2 * (i / rows) + 1);
+        values_.push_back(value);
+    }
+    auto* copy = new QPushButton("Copy metrics", this);
+    grid->addWidget(copy, rows, 0, 1, 4, Qt::AlignLeft);
+    connect(copy, &QPushButton::clicked, this, [this] {
+        if (!record_.known()) return;
+        QGuiApplication::clipboard()->setText(QString::fromStdString(csv_row()) + "\n");
+    });
+
+    RunFeed::Listener listener;
+    listener.onStart = [this](const RunStartInfo&) { refresh(); };
+    listener.onPass = [this](const RunPassInfo&) { refresh(); };
+    subscription_ = feed_.subscribe(std::move(listener));
+    refresh();
+}
+
+MetricsSection::~MetricsSection() { feed_.unsubscribe(subscription_); }
+
+std::string MetricsSection::csv_row() const { return record_.known() ? record_.csv_row() : std::string(); }
+
+void MetricsSection::showEvent(QShowEvent* event) {
+    refresh();
+    QWidget::showEvent(event);
+}
+
+// Labels change only while they can be seen: a hidden panel costs the run nothing.
+void MetricsSection::refresh() {
+    if (!isVisible()) return;
+    const QStringList cells = csv_cells(csv_row());
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        const int at = static_cast<int>(i);
+        values_[i]->setText(record_.known() && at < cells.size() && !cells[at].isEmpty() ? cells[at] : "-");
+    }
+}

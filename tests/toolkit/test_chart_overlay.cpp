@@ -1,0 +1,193 @@
+// Overlay lines, fitting, the legend's switch, the right-hand axis and the
+// cursors of the chart.
+#include "tests/toolkit/chart_test_support.h"
+#include "toolkit/chart/chart.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTest>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// The window's chart, shown, with a speed-like run on its first two series.
+struct OverlayChart {
+    OverlayChart() : chart(nullptr) {
+        chart.SetTitle("TChart");
+        chart.SetBottomAxisIncrement(4);
+        series = {chart.AddSeries("y (PWM)", 3), chart.AddSeries("x (Speed)", 3, clNavy),
+                  chart.AddSeries("x (Pos)", 5), chart.AddSeries("x (SollPos)", 4)};
+        chart.Widget()->resize(660, 309);
+        chart.Widget()->show();
+    }
+    void add_passes(int passes, TChartOverlay* overlay = nullptr) {
+        for (int i = 0; i < passes; ++i, ++pass) {
+            series[0]->AddXY(4.0 * pass, 200 * std::sin(pass * 0.03));
+            series[1]->AddXY(4.0 * pass, 40 + 30 * std::cos(pass * 0.05));
+            if (overlay) overlay->AddXY(4.0 * pass, 150 * std::cos(pass * 0.02));
+            chart.Repaint();
+        }
+    }
+    QImage picture() { return chart.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+    QImage redrawn() {
+        chart.SetTitle("TChart");  // draws everything anew
+        chart.Repaint();
+        return picture();
+    }
+
+    TChart chart;
+    std::vector<TLineSeries*> series;
+    int pass = 0;
+};
+
+int pixels_of(const QImage& image, const TRect& area, TColor c) {
+    int count = 0;
+    for (int y = area.Top; y < area.Bottom; ++y) {
+        for (int x = area.Left; x < area.Right; ++x) count += has_color(image, x, y, c) ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
+    struct Row {
+        const char* name;
+        TOverlayStyle style;
+    };
+    const Row rows[] = {
+        {"opaque", {0x008000, 1, 255, false, -1}},
+        {"faded", {0x008000, 1, 80, false, -1}},
+        {"dashed", {0x404040, 1, 255, true, 1}},
+        {"wide", {0xC00080, 3, 160, false, 0}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        OverlayChart c;
+        TChartOverlay* overlay = c.chart.AddOverlay(row.style);
+        c.add_passes(700, overlay);
+        const QImage strips = c.picture();
+        EXPECT_EQ(c.redrawn(), strips);
+        EXPECT_GT(c.chart.FullRedraws(), 1u);
+    }
+}
+
+TEST(ChartOverlay, OverlaysJoinTheRangesSurviveClearAndCanBeHiddenOrRemoved) {
+    OverlayChart c;
+    c.add_passes(100);
+    TChartOverlay* kept = c.chart.AddOverlay({0x008000, 1, 80, false, -1});
+    for (int i = 0; i <= 500; ++i) kept->AddXY(8.0 * i, -400 + i);
+    const ChartView view = c.chart.View();
+    EXPECT_LE(view.XMin, 0);
+    EXPECT_GE(view.XMax, 4000);
+    EXPECT_LE(view.YMin, -400);
+
+    for (TLineSeries* s : c.series) s->Clear();
+    EXPECT_EQ(501u, kept->Count());
+    EXPECT_GE(c.chart.View().XMax, 4000);
+    c.chart.Repaint();
+    const TRect plot = c.chart.PlotArea();
+    const QImage shown = c.picture();
+    kept->SetVisible(false);
+    c.chart.Repaint();
+    EXPECT_NE(shown, c.picture());
+    kept->SetVisible(true);
+    c.chart.Repaint();
+    EXPECT_EQ(shown, c.picture());
+    c.chart.RemoveOverlay(kept);
+    EXPECT_EQ(0u, c.chart.OverlayCount());
+    c.chart.Repaint();
+    EXPECT_EQ(0, pixels_of(c.picture(), plot, 0x000000));
+}
+
+TEST(ChartOverlay, LegendClickHidesAndShowsItsSeries) {
+    OverlayChart c;
+    c.add_passes(300);
+    const TRect plot = c.chart.PlotArea();
+    const int navy = pixels_of(c.picture(), plot, clNavy);
+    ASSERT_GT(navy, 100);
+    const TRect entry = c.chart.LegendEntry(1);
+    const QPoint at((entry.Left + entry.Right) / 2, (entry.Top + entry.Bottom) / 2);
+    const int expected[] = {0, navy};
+    for (int visible = 0; visible < 2; ++visible) {
+        SCOPED_TRACE(visible);
+        QTest::mouseClick(c.chart.Widget(), Qt::LeftButton, Qt::NoModifier, at);
+        c.chart.Repaint();
+        EXPECT_EQ(visible == 1, c.series[1]->Visible());
+        EXPECT_EQ(expected[visible], pixels_of(c.picture(), plot, clNavy));
+        EXPECT_FALSE(c.chart.UserView());  // a legend click is no pan
+    }
+}
+
+TEST(ChartOverlay, FitToDataLeavesASmallMarginAndGrowingDataKeepHalfTheAxes) {
+    OverlayChart c;
+    for (int passes : {2, 10, 100, 215, 1000}) {
+        SCOPED_TRACE(passes);
+        c.add_passes(passes);
+        const ChartView grown = c.chart.View();
+        const double xData = 4.0 * (c.pass - 1);
+        EXPECT_GE(xData, 0.5 * (grown.XMax - grown.XMin) - 4);
+        c.chart.FitToData();
+        const ChartView fit = c.chart.View();
+        EXPECT_NEAR(-0.02 * xData, fit.XMin, 1e-9);
+        EXPECT_NEAR(1.02 * xData, fit.XMax, 1e-9);
+        EXPECT_FALSE(c.chart.UserView());
+    }
+}
+
+TEST(ChartOverlay, RightAxisGivesTheFirstTwoSeriesTheirOwnRange) {
+    OverlayChart c;
+    c.add_passes(200);
+    for (int i = 0; i < 200; ++i) c.series[2]->AddXY(4.0 * i, 5000 + i);
+    c.chart.SetRightAxis(true);
+    EXPECT_TRUE(c.chart.RightAxis());
+    const ChartView left = c.chart.View();
+    const ChartView right = c.chart.RightView();
+    EXPECT_GE(left.YMin, 4000);  // positions only
+    EXPECT_LE(right.YMin, -200);
+    EXPECT_LE(right.YMax, 1000);
+    // The peak of the controller output sits near the top of the plot.
+    std::size_t peak = 0;
+    for (std::size_t i = 0; i < c.series[0]->Count(); ++i) {
+        if (c.series[0]->YValue(i) > c.series[0]->YValue(peak)) peak = i;
+    }
+    const TRect plot = c.chart.PlotArea();
+    EXPECT_LT(c.chart.PointPixel(*c.series[0], peak).Y, plot.Top + (plot.Bottom - plot.Top) / 4);
+}
+
+TEST(ChartOverlay, CursorsArePlacedDraggedAndToldAndTheViewChangeIsTold) {
+    OverlayChart c;
+    c.add_passes(250);
+    int cursorNotices = 0;
+    int viewNotices = 0;
+    c.chart.OnCursorMove = [&] { ++cursorNotices; };
+    c.chart.OnViewChange = [&] { ++viewNotices; };
+    const TRect plot = c.chart.PlotArea();
+    const int from = plot.Left + 100;
+    const int to = plot.Left + 300;
+    c.chart.SetCursor(0, c.chart.XAtPixel(from));
+    c.chart.SetCursor(1, c.chart.XAtPixel(plot.Left + 400));
+    EXPECT_EQ(2, cursorNotices);
+    QWidget* w = c.chart.Widget();
+    const int y = (plot.Top + plot.Bottom) / 2;
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(from, y));
+    QTest::mouseMove(w, QPoint((from + to) / 2, y));
+    QTest::mouseMove(w, QPoint(to, y));
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
+    ASSERT_TRUE(c.chart.Cursor(0));
+    EXPECT_NEAR(c.chart.XAtPixel(to), *c.chart.Cursor(0), 1e-9);
+    EXPECT_FALSE(c.chart.UserView());  // the drag moved the cursor, not the view
+    EXPECT_GE(cursorNotices, 3);
+    c.chart.SetCursor(1, std::nullopt);
+    EXPECT_FALSE(c.chart.Cursor(1));
+
+    c.chart.Repaint();
+    const int before = viewNotices;
+    c.chart.SetView(ChartView{0, 400, -100, 100});
+    c.chart.Repaint();
+    EXPECT_EQ(before + 1, viewNotices);
+}
