@@ -40,10 +40,10 @@ InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
     auto* toggles = new QHBoxLayout;
     lanesBox_ = new QCheckBox("Event lanes", this);
     overlayBox_ = new QCheckBox("Reference", this);
-    differenceBox_ = new QCheckBox("v - reference", this);
+    differenceBox_ = new QCheckBox("v - ref.", this);
     lanesBox_->setToolTip("A strip under the plot: a tick at each pass that wrapped or hit a limit");
     overlayBox_->setToolTip("The real-valued twin of the run: no wrap, no truncation, same limits");
-    differenceBox_->setToolTip("The integer speed minus the twin's speed");
+    differenceBox_->setToolTip("The integer speed minus the twin's speed, a faded solid line");
     for (QCheckBox* box : {lanesBox_, overlayBox_, differenceBox_}) toggles->addWidget(box);
     column->addLayout(toggles);
     connect(lanesBox_, &QCheckBox::toggled, this, [this](bool on) { set_lanes_shown(on); });
@@ -55,9 +55,12 @@ InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
     auto* headroom = new QGridLayout;
     headroom->setHorizontalSpacing(10);
     headroom->setVerticalSpacing(0);
-    headroom->addWidget(new QLabel("Headroom", this), 0, 0);
-    headroom->addWidget(new QLabel("|P+I+D| / 32767", this), 0, 1, Qt::AlignRight);
-    headroom->addWidget(new QLabel("|eSum| / 255", this), 0, 2, Qt::AlignRight);
+    auto* title = new QLabel("Headroom", this);
+    title->setToolTip("Per loop, the run's largest |P + I + D| against 32767 (beyond 100 % it wrapped) "
+                      "and its largest |eSum| against the clamp at 255");
+    headroom->addWidget(title, 0, 0);
+    headroom->addWidget(new QLabel("P+I+D", this), 0, 1, Qt::AlignRight);
+    headroom->addWidget(new QLabel("eSum", this), 0, 2, Qt::AlignRight);
     for (int loop = 0; loop < 2; ++loop) {
         headroom->addWidget(new QLabel(loop == 0 ? "speed loop" : "position loop", this), loop + 1, 0);
         for (int figure = 0; figure < 2; ++figure) {
@@ -68,6 +71,9 @@ InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
     }
     column->addLayout(headroom);
 
+    // The counts in a smaller type, so that both columns fit the panel.
+    QFont small = font();
+    small.setPointSizeF(small.pointSizeF() * 0.85);
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(0);
@@ -77,8 +83,11 @@ InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
         const int row = event < 8 ? event % 4 : 4 + (event - 8) % 2;
         const int col = event < 8 ? (event / 4) * 3 : ((event - 8) / 2) * 3;
         grid->addWidget(swatch(EventLanes::lane_color(event), this), row, col);
-        grid->addWidget(new QLabel(regulation_event_name(event), this), row, col + 1);
+        auto* name = new QLabel(regulation_event_name(event), this);
+        name->setFont(small);
+        grid->addWidget(name, row, col + 1);
         counts_[static_cast<std::size_t>(event)] = new QLabel("0", this);
+        counts_[static_cast<std::size_t>(event)]->setFont(small);
         counts_[static_cast<std::size_t>(event)]->setAlignment(Qt::AlignRight);
         grid->addWidget(counts_[static_cast<std::size_t>(event)], row, col + 2);
     }
