@@ -24,7 +24,7 @@ const char* regulation_event_name(int event) {
 void append_event_names(std::string& out, std::uint16_t mask) {
     bool first = true;
     for (int event = 0; event < kRegulationEventCount; ++event) {
-        if (!((mask >> event) & 1u)) continue;
+        if (!((unsigned{mask} >> event) & 1u)) continue;
         if (!first) out += '|';
         out += kEventNames[event];
         first = false;

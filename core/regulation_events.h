@@ -49,7 +49,7 @@ struct PassEvents {
         raised = 0;
         positionStepped = false;
     }
-    bool has(int event) const { return (raised >> event) & 1u; }
+    bool has(int event) const { return ((unsigned{raised} >> event) & 1u) != 0; }
 
     void position_sum(std::int32_t exact, std::int16_t kept);
     void position_step(const PidController& c, const PidStepDetail& d);
