@@ -113,17 +113,15 @@ InsightSection::~InsightSection() {
 
 void InsightSection::on_start(const RunStartInfo&) {
     headroom_.reset();
-    passes_ = 0;
     if (lanes_) lanes_->clear();
     if (overlay_) overlay_->clear();
     show_headroom();
 }
 
 void InsightSection::on_pass(const RunPassInfo& pass) {
-    ++passes_;
     headroom_.add(pass.events);
     if (!lanes_) lanes_ = new EventLanes(*host_.chart, host_.chartPage ? host_.chartPage->Widget() : nullptr);
-    lanes_->add_pass(passes_, pass.runTime, pass.events);
+    lanes_->add_pass(pass.pass, pass.runTime, pass.events);
     if (!overlay_) overlay_ = std::make_unique<ReferenceOverlay>(*host_.chart);
     overlay_->add_pass(pass);
     show_headroom();

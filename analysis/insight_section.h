@@ -56,5 +56,4 @@ private:
     std::unique_ptr<ReferenceOverlay> overlay_;
     EditTints* tints_;
     RunHeadroom headroom_;
-    std::int64_t passes_ = 0;
 };

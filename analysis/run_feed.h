@@ -18,6 +18,7 @@ struct RunStartInfo {
 
 // One completed pass, as its chart points show it.
 struct RunPassInfo {
+    std::int64_t pass = 0;          // 1 for the run's first pass
     std::int32_t runTime = 0;       // ms, the X of the pass's chart points
     bool speedMode = false;         // the mode the pass's points followed
     std::int16_t command = 0;       // speed mode: the setpoint w; position mode: the commanded X

@@ -1,5 +1,5 @@
 // Wall time, CPU time and peak memory of long speed-mode traces written to
-// /dev/null: the plain regulation run and the same run with its insight.
+// /dev/null: the plain regulation run, its metrics and the run with its insight.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <fcntl.h>
@@ -40,4 +40,5 @@ bool measure(const char* command) {
 
 }  // namespace
 
-int main() { return measure("regulation") && measure("insight") ? 0 : 1; }
+int main() { return measure("regulation") && measure("metrics") && measure("insight") ? 0 : 1; }
+

@@ -16,11 +16,12 @@ constexpr std::int32_t kPwmLimit = 255;
 // this many and at least half of it, so each is moved O(1) times on average.
 constexpr std::size_t kTailCompactAt = 1024;
 
+// The run, the speed-mode step response, the position-mode following, both.
 constexpr std::array<std::string_view, 19> kColumns = {
-    "mode",         "kp",          "ki",         "kd",           "kv",
-    "w",            "passes",      "rise_ms",    "overshoot_pct", "peak",
-    "peak_ms",      "settling_ms", "steady_error", "max_following_error", "max_following_ms",
-    "rms_following_error", "final_error", "iae", "pwm_limit_passes",
+    "mode", "kp", "ki", "kd", "kv", "w", "passes",
+    "rise_ms", "overshoot_pct", "peak", "peak_ms", "settling_ms", "steady_error",
+    "max_following_error", "max_following_ms", "rms_following_error", "final_error",
+    "iae", "pwm_limit_passes",
 };
 
 template <typename T>
@@ -54,6 +55,29 @@ std::array<std::optional<double>, kColumns.size() - 1> cells(const RegulationGai
 const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "position"; }
 
 RunMetricsAccumulator runAccumulator;  // reused by measure_regulation_run, so its tail keeps its memory
+
+// A headless run's side of a pass: a fixed mode, no pause, "Regelung aus"
+// after the last pass wanted, and each completed pass into the metrics.
+class MeasuringPass final : public RegulationPassHost {
+public:
+    MeasuringPass(bool speedMode, std::int16_t w, std::int64_t passLimit)
+        : speedMode_(speedMode), w_(w), passLimit_(passLimit) {}
+
+    bool speed_mode() override { return speedMode_; }
+    void pause_and_pump() override {
+        if (++pass_ == passLimit_) stop_regulation();
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints&) override {
+        if (speedMode_) runAccumulator.add_pass(w_, actualSpeed, speedController.y);
+        else runAccumulator.add_pass(run.commandedPoint.X, actualPosition, speedController.y);
+    }
+
+private:
+    bool speedMode_;
+    std::int16_t w_;
+    std::int64_t passLimit_;
+    std::int64_t pass_ = 0;
+};
 
 }  // namespace
 
@@ -105,8 +129,12 @@ void RunMetricsAccumulator::keep_for_steady_error(std::int16_t response) {
     tail_.push_back(response);
     tailSum_ += response;
     ++tailCount_;
-    const std::int64_t window = std::max<std::int64_t>(1, passes_ / 10);
-    if (tailCount_ > window) {
+    // max(1, n / 10) kept by counting, without a division per pass.
+    if (++sinceWindowGrew_ == 10) {
+        sinceWindowGrew_ = 0;
+        if (passes_ >= 20) ++window_;
+    }
+    if (tailCount_ > window_) {
         tailSum_ -= tail_[tailHead_++];
         --tailCount_;
     }
@@ -175,14 +203,13 @@ std::string metrics_json(const RegulationGains& gains, const RunMetrics& metrics
 }
 
 RunMetrics measure_regulation_run(bool speedMode, const RegulationGains& gains, std::int64_t passLimit) {
-    RegulationRun run;
-    regulation_start(run, speedMode, gains);
     runAccumulator.reset(speedMode, gains.w);
-    for (std::int64_t pass = 1; pass <= passLimit; ++pass) {
-        if (!regulation_control(run, speedMode)) break;  // the NC program has ended
-        if (speedMode) runAccumulator.add_pass(gains.w, actualSpeed, speedController.y);
-        else runAccumulator.add_pass(run.commandedPoint.X, actualPosition, speedController.y);
-        regulation_advance_clock(run, speedMode);
+    if (passLimit < 1) return runAccumulator.result();
+    MeasuringPass host{speedMode, gains.w, passLimit};
+    RegulationRun run;
+    regulationRunning = true;
+    regulation_start(run, speedMode, gains);
+    while (regulationRunning && regulation_pass(run, host)) {
     }
     return runAccumulator.result();
 }

@@ -5,6 +5,7 @@
 #include "trace/regulation_setup.h"
 #include "trace/traces.h"
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -15,7 +16,7 @@ namespace {
 class InsightPass final : public RegulationPassHost {
 public:
     InsightPass(const RegulationSetup& setup, const RegulationInsight& insight, TraceOutput& out)
-        : speedMode_(setup.speedMode), passes_(setup.passes), insight_(insight), out_(out) {
+        : speedMode_(setup.speedMode), passes_(setup.passLimit), insight_(insight), out_(out) {
         text_.reserve(256);
     }
 
@@ -46,8 +47,8 @@ public:
 
 private:
     bool speedMode_;
-    long passes_;
-    long pass_ = 0;
+    std::int64_t passes_;
+    std::int64_t pass_ = 0;
     const RegulationInsight& insight_;
     TraceOutput& out_;
     std::string text_;
@@ -56,7 +57,7 @@ private:
 }  // namespace
 
 void trace_insight(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
-    const RegulationSetup setup = regulation_setup(options, warnings);
+    const RegulationSetup setup = read_regulation_setup(options, warnings);
     out.write(std::string("pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"));
 
     RegulationRun run;

@@ -1,17 +1,20 @@
 #pragma once
-// What the regulation traces read from their options: the mode, the pass
-// cap and the gains as the window would read those edit texts.
+// What a regulation run of the command-line front end starts from: the mode,
+// the pass limit and the gains, from a gain file (--gains) and the options
+// that stand in for the window's edit texts. An option given after --gains
+// overrides the file's value; the file overrides options given before it.
 #include "core/regulation.h"
 #include "trace/options.h"
 
+#include <cstdint>
 #include <iosfwd>
 
 struct RegulationSetup {
     bool speedMode = false;
-    long passes = 0;  // the run stops after this pass ("Regelung aus")
+    std::int64_t passLimit = 0;  // speed mode: the passes to make; position mode: at most this many
     RegulationGains gains{};
 };
 
-// --mode, --passes, --kp, --ki, --kd, --kv, --w; a text the run reads as
-// another number than written earns a warning line. Throws UsageError.
-RegulationSetup regulation_setup(const ParsedOptions& options, std::ostream& warnings);
+// Throws UsageError for bad options and Exception for a gain file that cannot
+// be read; edit texts that are no number or wrap earn a warning line.
+RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings);

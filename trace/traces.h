@@ -7,10 +7,19 @@
 #include <iosfwd>
 #include <string>
 
+// Thrown once a trace has written all it could but did not end as asked
+// (the arc never met its end point): the output is kept, the message goes
+// to standard error and the exit status is 3.
+struct TraceIncomplete {
+    std::string message;
+};
+
 // Each writes its CSV into `out`; warnings go to `warnings`. Throw UsageError
 // for option values that make no sense.
 void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);
 void trace_insight(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);
+// The metrics of one regulation run: a CSV header and row, or one JSON object.
+void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);
 void trace_nc(const ParsedOptions& options, TraceOutput& out);
 void trace_circle(const ParsedOptions& options, TraceOutput& out);
 void trace_arc(const ParsedOptions& options, TraceOutput& out);

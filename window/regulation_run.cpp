@@ -94,13 +94,16 @@ public:
         for (int i = 0; i < points.count; ++i) {
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
-        feed_.publish_pass(pass_info(run, ::speed_mode(), insight_));
+        RunPassInfo pass = pass_info(run, ::speed_mode(), insight_);
+        pass.pass = ++passes_;
+        feed_.publish_pass(pass);
         Form1->Chart1->Repaint();
     }
 
 private:
     RunFeed& feed_;
     const RegulationInsight& insight_;
+    std::int64_t passes_ = 0;
 };
 
 }  // namespace
