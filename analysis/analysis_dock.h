@@ -18,6 +18,7 @@ class TChart;
 class TForm;
 class TLabeledEdit;
 class TPopupMenu;
+class TWinControl;
 class QShortcut;
 
 // What the window hands the panels: they read and fill these, and never
@@ -34,6 +35,7 @@ struct AnalysisHost {
     TLabeledEdit* w = nullptr;
     TLabeledEdit* pos = nullptr;
     TCheckBox* speedMode = nullptr;
+    TWinControl* chartPage = nullptr;  // holds the chart; strips go under it
 };
 
 class AnalysisDock {

@@ -5,6 +5,7 @@
 // hold a panel puts on the run (pause, single pass), which the run loop
 // obeys between passes.
 #include "core/regulation.h"
+#include "core/regulation_events.h"
 
 #include <cstdint>
 #include <functional>
@@ -17,6 +18,7 @@ struct RunStartInfo {
 
 // One completed pass, as its chart points show it.
 struct RunPassInfo {
+    std::int64_t pass = 0;          // 1 for the run's first pass
     std::int32_t runTime = 0;       // ms, the X of the pass's chart points
     bool speedMode = false;         // the mode the pass's points followed
     std::int16_t command = 0;       // speed mode: the setpoint w; position mode: the commanded X
@@ -25,6 +27,12 @@ struct RunPassInfo {
     std::int16_t positionY = 0;     // positionController.y, before its limit
     std::int16_t actualSpeed = 0;
     std::int16_t actualPosition = 0;
+    // The pass's wraps and limits, in the order the pass met them, and the
+    // real-valued twin's counterparts of the chart's first three series.
+    PassEvents events{};
+    double shadowY = 0.0;  // speed mode: its speed loop's y; position mode: its position loop's y
+    double shadowSpeed = 0.0;
+    double shadowPosition = 0.0;
 };
 
 class RunFeed {

@@ -3,6 +3,8 @@
 #include "core/isqrt.h"
 #include "core/nc.h"
 #include "core/plant.h"
+#include "core/reference_twin.h"
+#include "core/regulation_events.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,6 +48,32 @@ void BM_regulation_pass_position_mode(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_regulation_pass_position_mode);
+
+// The same pass watched: every wrap and limit recorded, the real-valued twin
+// stepped beside it.
+void BM_regulation_pass_with_events_and_twin(benchmark::State& state) {
+    plant_reset();
+    speedController = PidController{0, 0, 0, 1, 0, 0, 0, 250, 60, 0};
+    positionController = PidController{0, 0, 0, 1, 0, 0, 0, 30, 0, 0};
+    actualSpeed = actualPosition = 0;
+    PassEvents events;
+    ReferenceTwin twin;
+    twin_start(twin, false, RegulationGains{250, 60, 0, 30, 0});
+    std::int16_t setpoint = 0;
+    for (auto _ : state) {
+        events.begin_pass();
+        actualSpeed = plant_step(static_cast<std::int16_t>(pwmDirection * pwmDuty));
+        sum_position(events);
+        regulate_position(setpoint, events);
+        regulate_speed(events);
+        twin_pass(twin, false, setpoint);
+        setpoint = static_cast<std::int16_t>((setpoint + 1) & 0x7F);
+        benchmark::DoNotOptimize(pwmDuty);
+        benchmark::DoNotOptimize(events);
+        benchmark::DoNotOptimize(twin);
+    }
+}
+BENCHMARK(BM_regulation_pass_with_events_and_twin);
 
 void BM_isqrt16_all_operands(benchmark::State& state) {
     for (auto _ : state) {

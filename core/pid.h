@@ -1,5 +1,7 @@
 #pragma once
 // Discrete PID controller in signed 16-bit arithmetic.
+#include "core/int16.h"
+
 #include <cstdint>
 
 struct PidController {
@@ -17,3 +19,47 @@ struct PidController {
 
 // One controller step on `c` with the measured value `actual`. Always true.
 bool pid_update(PidController& c, std::int16_t actual);
+
+// The exact intermediate values of one step, before their 16-bit stores:
+// comparing them with what the record kept shows every wrap and the clamp.
+struct PidStepDetail {
+    std::int32_t error;       // w - x; e keeps its low 16 bits
+    std::int32_t sum;         // eSum + e; the sum keeps its low 16 bits ...
+    std::int16_t wrappedSum;  // ... this, which the clamp then holds to +-255
+    std::int64_t weighted;    // P + I + D; only its low 16 bits are divided by 100
+};
+
+constexpr std::int16_t kPidErrorSumLimit = 255;
+
+// The step itself, written once: `observe(detail)` is called at its end.
+// The plain pid_update passes an empty observer, which compiles away.
+template <class Observer>
+bool pid_update(PidController& c, std::int16_t actual, Observer&& observe) {
+    c.x = actual;
+    const std::int32_t error = std::int32_t{c.w} - c.x;
+    c.e = wrap16(error);
+
+    // The sum wraps first and is clamped afterwards: a sum that wrapped past
+    // +32767 lands on the negative limit.
+    const std::int32_t sum = std::int32_t{c.eSum} + c.e;
+    const std::int16_t wrappedSum = wrap16(sum);
+    c.eSum = wrappedSum;
+    if (c.eSum < -kPidErrorSumLimit) c.eSum = -kPidErrorSumLimit;
+    if (c.eSum > kPidErrorSumLimit) c.eSum = kPidErrorSumLimit;
+
+    // The derivative term is exact in 32 bits and divided before it joins the
+    // sum; P and I only need their low 16 bits, but are formed in 64 bits so
+    // nothing overflows on the way.
+    const std::int32_t derivative = (std::int32_t{c.e} - c.ePrev) * c.kd / c.ta;
+    const std::int64_t proportional = std::int64_t{c.kp} * c.e;
+    const std::int64_t integral = std::int64_t{c.ki} * c.ta * c.eSum;
+
+    // Only the low 16 bits of the weighted sum survive, before the scaling by
+    // 1/100: a large sum can come out with the opposite sign.
+    const std::int64_t weighted = proportional + integral + derivative;
+    c.y = wrap16(wrap16(weighted) / 100);
+
+    c.ePrev = c.e;
+    observe(PidStepDetail{error, sum, wrappedSum, weighted});
+    return true;
+}

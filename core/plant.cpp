@@ -9,13 +9,16 @@ void plant_reset() {
     plant.integral = 0.0;
 }
 
-std::int16_t plant_step(std::int16_t u) {
+double plant_advance(Plant& p, double u) {
     // Both increments come from the state before the step.
-    const double integralIncrement = plant.dt * plant.speed;
-    const double speedIncrement =
-        plant.dt * ((plant.inputGain * static_cast<double>(u) - plant.integral) - plant.damping * plant.speed);
-    plant.integral = plant.integral + integralIncrement;
-    plant.speed = plant.speed + speedIncrement;
+    const double integralIncrement = p.dt * p.speed;
+    const double speedIncrement = p.dt * ((p.inputGain * u - p.integral) - p.damping * p.speed);
+    p.integral = p.integral + integralIncrement;
+    p.speed = p.speed + speedIncrement;
+    return p.speed;
+}
+
+std::int16_t plant_step(std::int16_t u) {
     // The conversion truncates toward zero: -25.5 gives -25.
-    return wrap16(static_cast<std::int64_t>(plant.speed));
+    return wrap16(static_cast<std::int64_t>(plant_advance(plant, static_cast<double>(u))));
 }

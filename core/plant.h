@@ -17,3 +17,6 @@ void plant_reset();
 // Advances the model under the signed PWM input `u` and returns the new
 // speed, truncated toward zero and kept to 16 bits.
 std::int16_t plant_step(std::int16_t u);
+// The same model step on any state `p` under a real input `u`; returns the
+// new speed untruncated. plant_step is this on `plant`.
+double plant_advance(Plant& p, double u);

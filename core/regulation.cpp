@@ -51,14 +51,8 @@ void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains&
 }
 
 bool regulation_control(RegulationRun& run, bool speedMode) {
-    actualSpeed = plant_step(wrap16(std::int32_t{pwmDirection} * pwmDuty));
-    if (!speedMode) {
-        actualPosition = wrap16(std::int32_t{actualPosition} + actualSpeed);
-        if (nc_step(run.commandedPoint) != NC_STEPPED) return false;
-        regulate_position(run.commandedPoint.X);
-    }
-    regulate_speed();
-    return true;
+    NoPassObserver none;
+    return regulation_control(run, speedMode, none);
 }
 
 RegulationPoints regulation_chart_points(const RegulationRun& run, bool speedMode) {
@@ -79,11 +73,5 @@ void RegulationPassHost::pause_and_pump() {}
 void RegulationPassHost::chart_points(const RegulationRun&, const RegulationPoints&) {}
 
 bool regulation_pass(RegulationRun& run, RegulationPassHost& host) {
-    const bool speedModeForControl = host.speed_mode();
-    if (!regulation_control(run, speedModeForControl)) return false;
-    host.controlled(run, speedModeForControl);
-    host.pause_and_pump();
-    host.chart_points(run, regulation_chart_points(run, host.speed_mode()));
-    regulation_advance_clock(run, host.speed_mode());
-    return true;
+    return regulation_pass(run, host, [](RegulationRun& r, bool speedMode) { return regulation_control(r, speedMode); });
 }

@@ -5,6 +5,8 @@
 // A front end fills in its side of a pass (reading the mode, the pause and
 // message pump, the chart, the position text) through RegulationPassHost.
 #include "core/cascade.h"
+#include "core/int16.h"
+#include "core/plant.h"
 #include "core/nc.h"
 
 #include <cstdint>
@@ -35,6 +37,10 @@ void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains&
 // the end of the program or an invalid block: the run ends at once, and the
 // rest of the pass is skipped.
 bool regulation_control(RegulationRun& run, bool speedMode);
+// The same, showing `observer` every wrap and limit as it happens (see
+// NoPassObserver); regulation_control is this with the empty observer.
+template <class Observer>
+bool regulation_control(RegulationRun& run, bool speedMode, Observer& observer);
 
 // The chart points of a pass in the current mode: speed mode fills the first
 // two values, position mode all four.
@@ -75,3 +81,32 @@ protected:
 // during the control part: the run is over and nothing else of the pass runs.
 // Whether another pass follows is regulationRunning's business.
 bool regulation_pass(RegulationRun& run, RegulationPassHost& host);
+// The same order with another control part, `control(run, speedMode)`, which
+// must run regulation_control (an observed one, say) and return its result.
+template <class Control>
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host, Control&& control);
+
+// ---- the templates' bodies ----
+
+template <class Observer>
+bool regulation_control(RegulationRun& run, bool speedMode, Observer& observer) {
+    actualSpeed = plant_step(wrap16(std::int32_t{pwmDirection} * pwmDuty));
+    if (!speedMode) {
+        sum_position(observer);
+        if (nc_step(run.commandedPoint) != NC_STEPPED) return false;
+        regulate_position(run.commandedPoint.X, observer);
+    }
+    regulate_speed(observer);
+    return true;
+}
+
+template <class Control>
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host, Control&& control) {
+    const bool speedModeForControl = host.speed_mode();
+    if (!control(run, speedModeForControl)) return false;
+    host.controlled(run, speedModeForControl);
+    host.pause_and_pump();
+    host.chart_points(run, regulation_chart_points(run, host.speed_mode()));
+    regulation_advance_clock(run, host.speed_mode());
+    return true;
+}

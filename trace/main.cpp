@@ -26,6 +26,7 @@ const char kUsage[] =
     "usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n"
     "commands:\n"
     "  regulation   one regulation run: time,series1,series2,series3,series4\n"
+    "  insight      a regulation run beside its real-valued twin, with wraps and limits per pass\n"
     "  metrics      the rise, overshoot, settling and following errors of one regulation run\n"
     "  nc           the NC program stepped from a fresh load: call,result,X,Y,Z\n"
     "  circle       the points of the midpoint circle: a,b\n"
@@ -53,6 +54,14 @@ const std::vector<Command>& commands() {
          "reads the mode and the gains from a gain file ([gains] kp, ki, kd, kv, w, pos, speed_mode);\n"
          "options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
+        {"insight",
+         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
+         "usage: vantrel-trace insight [same options as regulation]\n"
+         "One row per pass: pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"
+         "y, speed, position and command are the integer run's chart values; the shadow_ columns are\n"
+         "those of a real-valued twin of the cascade (no wrap, no truncation, the same limits);\n"
+         "events names the wraps and limits of the pass, joined by '|'.\n",
+         [](const ParsedOptions& o, TraceOutput& out) { trace_insight(o, out, std::cerr); }},
         {"metrics",
          {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "program", "out"},
          {},

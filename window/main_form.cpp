@@ -131,7 +131,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     Image1->SetPopupMenu(&ImagePopupMenu);
 
     Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
-                                                           edKd, edKv, edW, edPos, cbSpeedRegulation});
+                                                           edKd, edKv, edW, edPos, cbSpeedRegulation, TabSheet1});
 
     // A close during a regulation run ends the run as "Regelung aus" would
     // (a speed-mode run has no end of its own); the window then closes once

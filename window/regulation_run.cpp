@@ -4,6 +4,7 @@
 #include "core/cascade.h"
 #include "core/int16.h"
 #include "core/regulation.h"
+#include "core/regulation_insight.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
@@ -42,7 +43,7 @@ void show_position(const NcPoint& point) {
 }
 
 // The pass just plotted, for the panels that follow the run.
-RunPassInfo pass_info(const RegulationRun& run, bool speedMode) {
+RunPassInfo pass_info(const RegulationRun& run, bool speedMode, const RegulationInsight& insight) {
     RunPassInfo pass;
     pass.runTime = run.runTime;
     pass.speedMode = speedMode;
@@ -52,6 +53,10 @@ RunPassInfo pass_info(const RegulationRun& run, bool speedMode) {
     pass.positionY = positionController.y;
     pass.actualSpeed = actualSpeed;
     pass.actualPosition = actualPosition;
+    pass.events = insight.events;
+    pass.shadowY = twin_chart_y(insight.twin, speedMode);
+    pass.shadowSpeed = insight.twin.speed;
+    pass.shadowPosition = insight.twin.position;
     return pass;
 }
 
@@ -72,10 +77,10 @@ struct RunEndNotice {
 };
 
 // The window's side of a pass: the check box, the position text, the pause
-// with its message pump, and the chart.
+// with its message pump, the chart, and the feed of the panels.
 class WindowPass final : public RegulationPassHost {
 public:
-    explicit WindowPass(RunFeed& feed) : feed_(feed) {}
+    WindowPass(RunFeed& feed, const RegulationInsight& insight) : feed_(feed), insight_(insight) {}
     bool speed_mode() override { return ::speed_mode(); }
     void controlled(const RegulationRun& run, bool speedMode) override {
         if (!speedMode) show_position(run.commandedPoint);
@@ -90,12 +95,16 @@ public:
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
         // Before the repaint, so that lines the panels add for this pass show with it.
-        feed_.publish_pass(pass_info(run, ::speed_mode()));
+        RunPassInfo pass = pass_info(run, ::speed_mode(), insight_);
+        pass.pass = ++passes_;
+        feed_.publish_pass(pass);
         Form1->Chart1->Repaint();
     }
 
 private:
     RunFeed& feed_;
+    const RegulationInsight& insight_;
+    std::int64_t passes_ = 0;
 };
 
 }  // namespace
@@ -118,12 +127,16 @@ void run_regulation() {
     feed.publish_start(RunStartInfo{speedMode, gains});
     const RunEndNotice endNotice{feed};
 
-    WindowPass host{feed};
+    RegulationInsight insight;
+    insight_start(insight, speedMode, gains);
+    WindowPass host{feed, insight};
     while (regulationRunning) {
         wait_while_held(feed);
         if (!regulationRunning) break;
         feed.pass_begins();
-        if (!regulation_pass(run, host)) return;  // the NC program has ended
+        // The observed pass: the same steps, with the wraps and limits they
+        // meet and the real-valued twin beside them, for the panels.
+        if (!regulation_pass(run, host, insight)) return;  // the NC program has ended
     }
 }
 

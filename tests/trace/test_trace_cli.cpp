@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -97,6 +98,45 @@ TEST_F(TraceCli, EditTextsAreReadAsTheWindowReadsThem) {
         EXPECT_EQ(line_count(r.err), 1);
         if (c.secondRow != nullptr) {
             EXPECT_EQ(r.out.substr(r.out.rfind('\n', r.out.size() - 2) + 1), c.secondRow);
+        }
+    }
+}
+
+std::vector<std::vector<std::string>> csv_cells(const std::string& text) {
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        rows.emplace_back();
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, ',');) rows.back().push_back(cell);
+        if (!line.empty() && line.back() == ',') rows.back().emplace_back();
+    }
+    return rows;
+}
+
+// insight's time, y, speed, position and command are regulation's time and
+// series, row by row (regulation adds the start points first).
+TEST_F(TraceCli, InsightIntegerColumnsAreTheRegulationRun) {
+    for (const char* args : {"--mode speed --passes 400", "--mode speed --passes 200 --kp 70000 --kd 90",
+                             "", "--kv 3000 --kp 900", "--kv abc"}) {
+        SCOPED_TRACE(args);
+        const Result regulation = run(std::string("regulation ") + args);
+        const Result insight = run(std::string("insight ") + args);
+        ASSERT_EQ(insight.status, 0) << insight.err;
+        EXPECT_EQ(insight.err, regulation.err);
+        const auto expected = csv_cells(regulation.out);
+        const auto rows = csv_cells(insight.out);
+        ASSERT_EQ(rows.size(), expected.size() - 1);
+        ASSERT_EQ(rows[0].size(), 10u);
+        const bool speedMode = std::string(args).find("speed") != std::string::npos;
+        for (std::size_t i = 1; i < rows.size(); ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_EQ(rows[i].size(), 10u);
+            EXPECT_EQ(rows[i][0], std::to_string(i));
+            for (std::size_t c = 0; c < (speedMode ? 4u : 5u); ++c) EXPECT_EQ(rows[i][c + 1], expected[i + 1][c]);
+            if (speedMode) {
+                EXPECT_EQ(rows[i][4], "");
+            }
         }
     }
 }
@@ -185,7 +225,7 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
-    for (const char* args : {"--help", "regulation --help", "metrics --help", "nc --help", "circle --help", "arc --help",
+    for (const char* args : {"--help", "regulation --help", "metrics --help", "insight --help", "nc --help", "circle --help", "arc --help",
                              "image --help", "help", "help arc", "help metrics", "image --help nc"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);

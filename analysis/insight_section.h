@@ -1,0 +1,59 @@
+#pragma once
+// The panel's view of the integer arithmetic: event lanes under the plot and
+// the real-valued twin over it (both off until turned on, and both can be
+// turned on during a run), the headroom the run has used so far with the
+// event counts, and tints on the edits whose text the run reads otherwise.
+#include "analysis/analysis_dock.h"
+#include "analysis/event_lanes.h"
+#include "core/regulation_events.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class EditTints;
+class QCheckBox;
+class QLabel;
+class ReferenceOverlay;
+struct RunPassInfo;
+struct RunStartInfo;
+
+class InsightSection : public QWidget {
+public:
+    explicit InsightSection(const AnalysisHost& host, QWidget* parent = nullptr);
+    ~InsightSection() override;
+
+    void set_lanes_shown(bool shown);
+    void set_overlay_shown(bool shown);
+    void set_difference_shown(bool shown);
+
+    // For tests and the benchmark; null until first shown.
+    EventLanes* lanes() const { return lanes_; }
+    ReferenceOverlay* overlay() const { return overlay_.get(); }
+    const RunHeadroom& headroom() const { return headroom_; }
+    // The four shares as shown: speed |P+I+D|, |eSum|, position |P+I+D|, |eSum|.
+    QString headroom_text() const;
+
+    static constexpr const char* kTitle = "Integer arithmetic";
+    static constexpr const char* kObjectName = "insightSection";
+
+private:
+    void on_start(const RunStartInfo& start);
+    void on_pass(const RunPassInfo& pass);
+    void show_headroom();
+
+    AnalysisHost host_;
+    int subscription_ = 0;
+    QCheckBox* lanesBox_;
+    QCheckBox* overlayBox_;
+    QCheckBox* differenceBox_;
+    std::array<QLabel*, 4> headroomLabels_{};  // speed |P+I+D|, |eSum|, then position
+    std::array<QLabel*, kRegulationEventCount> counts_{};
+    QPointer<EventLanes> lanes_;
+    std::unique_ptr<ReferenceOverlay> overlay_;
+    EditTints* tints_;
+    RunHeadroom headroom_;
+};
