@@ -21,7 +21,10 @@ bool pid_update(PidController& c, std::int16_t actual) {
     // The derivative term is exact in 32 bits and divided before it joins the
     // sum; P and I only need their low 16 bits, but are formed in 64 bits so
     // nothing overflows on the way.
-    const std::int32_t derivative = (std::int32_t{c.e} - c.ePrev) * c.kd / c.ta;
+    // Both loops run with ta = 1, so the division is skipped there: it was the
+    // dearest step of a pass, and sweeps run millions of passes.
+    const std::int32_t difference = (std::int32_t{c.e} - c.ePrev) * c.kd;
+    const std::int32_t derivative = c.ta == 1 ? difference : difference / c.ta;
     const std::int64_t proportional = std::int64_t{c.kp} * c.e;
     const std::int64_t integral = std::int64_t{c.ki} * c.ta * c.eSum;
 

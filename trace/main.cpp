@@ -1,6 +1,7 @@
 // vantrel-trace: the bench's traces as CSV (or the page's image as PNG),
 // without a window.
 #include "trace/image_trace.h"
+#include "trace/sweep_trace.h"
 #include "trace/traces.h"
 
 #include <cstdio>
@@ -26,6 +27,7 @@ const char kUsage[] =
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image as PNG: image nc|circle --out FILE.png\n"
+    "  sweep        the run metrics of every gain set of a grid, in worker processes\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given.\n";
 
 const std::vector<Command>& commands() {
@@ -104,6 +106,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
+    if (args[0] == "sweep") return trace_sweep({args.begin() + 1, args.end()});
     for (const Command& command : commands()) {
         if (args[0] != command.name) continue;
         ParsedOptions options;
