@@ -119,6 +119,9 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ImagePopupMenu.AddItem("Save image as PNG...", Bind(this, &TForm1::ImageSavePngClick));
     Image1->SetPopupMenu(&ImagePopupMenu);
 
+    Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
+                                                           edKd, edKv, edW, edPos, cbSpeedRegulation});
+
     update_mode_controls();
 }
 

@@ -1,11 +1,15 @@
 #pragma once
 // The bench's one window: its controls, click handlers and mode enabling.
+#include "analysis/analysis_dock.h"
+#include "analysis/run_feed.h"
 #include "toolkit/app/application.h"
 #include "toolkit/chart/chart.h"
 #include "toolkit/controls/controls.h"
 #include "toolkit/app/form.h"
 #include "toolkit/paint/image.h"
 #include "toolkit/controls/popup_menu.h"
+
+#include <memory>
 
 class TForm1 : public TForm {
 public:
@@ -50,6 +54,11 @@ public:
     void ChartExportCsvClick(TObject* Sender);
     void ChartSavePngClick(TObject* Sender);
     void ImageSavePngClick(TObject* Sender);
+
+    // Beyond the designed window: the regulation run tells its start and
+    // passes here, and the analysis panel (closed until opened) listens.
+    RunFeed RegulationFeed;
+    std::unique_ptr<AnalysisDock> Analysis;
 };
 
 extern TForm1* Form1;

@@ -1,5 +1,7 @@
 #include "window/regulation_run.h"
 
+#include "analysis/run_feed.h"
+#include "core/cascade.h"
 #include "core/int16.h"
 #include "core/regulation.h"
 #include "toolkit/sys/sysutils.h"
@@ -39,6 +41,36 @@ void show_position(const NcPoint& point) {
     Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", point.X, point.Y, point.Z));
 }
 
+// The pass just plotted, for the panels that follow the run.
+RunPassInfo pass_info(const RegulationRun& run, bool speedMode) {
+    RunPassInfo pass;
+    pass.runTime = run.runTime;
+    pass.speedMode = speedMode;
+    pass.command = speedMode ? speedController.w : run.commandedPoint.X;
+    pass.response = speedMode ? actualSpeed : actualPosition;
+    pass.speedY = speedController.y;
+    pass.positionY = positionController.y;
+    pass.actualSpeed = actualSpeed;
+    pass.actualPosition = actualPosition;
+    return pass;
+}
+
+// A panel's pause holds the run here, between two passes, with the window
+// alive: "Regelung aus" still ends the run and "Regelung an" still starts a
+// nested one.
+void wait_while_held(RunFeed& feed) {
+    while (regulationRunning && feed.holding()) {
+        Sleep(kPassPauseMs);
+        Application->ProcessMessages();
+    }
+}
+
+// Tells the feed that the run has returned, however it returns.
+struct RunEndNotice {
+    RunFeed& feed;
+    ~RunEndNotice() { feed.publish_end(); }
+};
+
 }  // namespace
 
 void run_regulation() {
@@ -51,9 +83,17 @@ void run_regulation() {
     const bool speedMode = speed_mode();
     Form1->Series1->SetTitle(speedMode ? "y (PWM)" : "y (V Soll)");
     Form1->Series2->SetTitle("v (IST)");
-    regulation_start(run, speedMode, read_gains(speedMode));
+    const RegulationGains gains = read_gains(speedMode);
+    regulation_start(run, speedMode, gains);
+
+    RunFeed& feed = Form1->RegulationFeed;
+    feed.publish_start(RunStartInfo{speedMode, gains});
+    const RunEndNotice endNotice{feed};
 
     while (regulationRunning) {
+        wait_while_held(feed);
+        if (!regulationRunning) break;
+        feed.pass_begins();
         const bool speedModeForControl = speed_mode();
         if (!regulation_control(run, speedModeForControl)) return;  // the NC program has ended
         if (!speedModeForControl) show_position(run.commandedPoint);
@@ -67,6 +107,7 @@ void run_regulation() {
             add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
         }
         Form1->Chart1->Repaint();
+        feed.publish_pass(pass_info(run, speed_mode()));
         regulation_advance_clock(run, speed_mode());
     }
 }

@@ -93,7 +93,7 @@ TEST_F(WindowExports, TraceRowsAreTheWindowsChartRows) {
 }
 
 TEST_F(WindowExports, MenusCarryTheirCaptions) {
-    ASSERT_EQ(Form1->ChartPopupMenu.Items().size(), 2u);
+    ASSERT_GE(Form1->ChartPopupMenu.Items().size(), 2u);  // the analysis items follow the exports
     EXPECT_EQ(Form1->ChartPopupMenu.Items()[0].caption, "Export data as CSV...");
     EXPECT_EQ(Form1->ChartPopupMenu.Items()[1].caption, "Save chart as PNG...");
     ASSERT_EQ(Form1->ImagePopupMenu.Items().size(), 1u);

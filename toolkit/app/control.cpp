@@ -45,9 +45,16 @@ public:
             e.widget->setGeometry(area.left(), bottom - height, area.width(), height);
             bottom -= e.widget->height();
         }
+        int right = area.left() + area.width();  // exclusive
+        for (const Entry& e : entries_) {
+            if (!e.widget || e.align != alRight || e.widget->isHidden()) continue;
+            const int width = e.widget->width();
+            e.widget->setGeometry(right - width, top, width, std::max(0, bottom - top));
+            right -= e.widget->width();
+        }
         for (const Entry& e : entries_) {
             if (!e.widget || e.align != alClient) continue;
-            e.widget->setGeometry(area.left(), top, area.width(), std::max(0, bottom - top));
+            e.widget->setGeometry(area.left(), top, std::max(0, right - area.left()), std::max(0, bottom - top));
         }
     }
 

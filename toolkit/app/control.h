@@ -11,8 +11,10 @@ class QWidget;
 class TWinControl;
 
 // How a control follows its parent when the parent is resized: alTop and
-// alBottom keep their height at that edge, alClient takes what is left.
-enum TAlign { alNone, alTop, alBottom, alClient };
+// alBottom keep their height at that edge, alRight keeps its width at the
+// right edge between them (and takes no room while hidden), alClient takes
+// what is left.
+enum TAlign { alNone, alTop, alBottom, alClient, alRight };
 
 class TControl : public TComponent {
 public:

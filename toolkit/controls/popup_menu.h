@@ -22,7 +22,14 @@ public:
 
     // Shows the menu on every right-click of `widget`.
     void AttachTo(QWidget* widget);
+    // Where the menu was last asked for, in the attached widget's pixels;
+    // a handler that acts at the clicked place reads it.
+    int PopupX() const { return popupX_; }
+    int PopupY() const { return popupY_; }
+    void SetPopupPoint(int x, int y);
 
 private:
     std::vector<Item> items_;
+    int popupX_ = 0;
+    int popupY_ = 0;
 };

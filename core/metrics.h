@@ -1,0 +1,101 @@
+#pragma once
+// Step-response and following metrics of one regulation run, gathered pass by
+// pass in constant time, so a live run, the command-line front end and a
+// sweep of many runs all read the same figures.
+//
+// A run's passes are k = 1 ... n, 4 ms of chart time apart (the start row is
+// not a pass). Each pass brings a commanded value c and a response r: in speed
+// mode c is the speed setpoint w and r the actual speed, in position mode c is
+// the commanded X and r the actual position.
+#include "core/regulation.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Milliseconds of chart time between two passes.
+inline constexpr std::int64_t METRICS_PASS_MS = 4;
+
+// Columns that do not apply to the run's mode (or to w = 0, or to a run that
+// never reached a level) are empty.
+struct RunMetrics {
+    bool speedMode = false;
+    std::int16_t w = 0;    // speed setpoint (speed mode)
+    std::int64_t passes = 0;
+
+    // Speed mode, w != 0.
+    std::optional<std::int64_t> riseMs;     // from first reaching 10 % of |w| to first reaching 90 %
+    std::optional<double> overshootPct;     // beyond |w|, in percent of |w|
+    std::optional<std::int16_t> peak;       // the response farthest in the direction of w
+    std::optional<std::int64_t> peakMs;     // its first pass
+    std::optional<std::int64_t> settlingMs; // from when on the response stays within the band
+    // Speed mode: w minus the mean response over the last tenth of the run.
+    std::optional<double> steadyError;
+
+    // Position mode, c - r.
+    std::optional<std::int32_t> maxFollowingError;  // of largest magnitude, the first one on a tie
+    std::optional<std::int64_t> maxFollowingMs;
+    std::optional<double> rmsFollowingError;
+    std::optional<std::int32_t> finalError;  // of the last pass
+
+    std::int64_t iae = 0;             // 4 x sum of |c - r|, count ms
+    std::int64_t pwmLimitPasses = 0;  // passes with |speed controller y| > 255
+};
+
+// Takes one run's passes and keeps only what the metrics need: running
+// extremes and sums, plus the responses of the last tenth of the run for the
+// steady error (the start of that window only moves forward).
+class RunMetricsAccumulator {
+public:
+    // Starts a new run; `w` is the speed setpoint (ignored in position mode).
+    void reset(bool speedMode, std::int16_t w);
+    // One completed pass: the commanded value, the response and the speed
+    // controller's output.
+    void add_pass(std::int16_t command, std::int16_t response, std::int16_t speedY);
+    RunMetrics result() const;
+
+private:
+    void keep_for_steady_error(std::int16_t response);
+
+    bool speedMode_ = false;
+    std::int16_t w_ = 0;
+    std::int32_t wSign_ = 0;    // -1, 0 or +1
+    std::int32_t wMagnitude_ = 0;
+    std::int32_t band50_ = 0;   // 50 x the settling band: max(|w|, 50)
+
+    std::int64_t passes_ = 0;
+    std::int64_t firstAt10_ = 0;  // 0 until reached
+    std::int64_t firstAt90_ = 0;
+    std::int32_t peakAlong_ = 0;  // r x sgn(w) of the peak
+    std::int16_t peak_ = 0;
+    std::int64_t peakPass_ = 0;
+    std::int64_t lastOutsideBand_ = 0;
+
+    std::int32_t maxError_ = 0;
+    std::int64_t maxErrorPass_ = 0;
+    std::int32_t lastError_ = 0;
+    std::int64_t sumSquaredError_ = 0;
+    std::int64_t sumAbsError_ = 0;
+    std::int64_t limitPasses_ = 0;
+
+    // Responses from pass tailFirst_ on (kept from index tailHead_ of tail_),
+    // and their sum over the steady-error window.
+    std::vector<std::int16_t> tail_;
+    std::size_t tailHead_ = 0;
+    std::int64_t tailSum_ = 0;
+    std::int64_t tailCount_ = 0;
+};
+
+// The metrics columns as the command-line front end prints them.
+std::string metrics_csv_header();
+// One row: mode, the gains used (w only in speed mode), then the metrics.
+std::string metrics_csv_row(const RegulationGains& gains, const RunMetrics& metrics);
+// One JSON object with the header's keys; empty cells are null.
+std::string metrics_json(const RegulationGains& gains, const RunMetrics& metrics);
+
+// One whole run without pauses, as the window makes it, from a fresh start:
+// speed mode makes `passLimit` passes; position mode runs until the NC
+// program ends, at most `passLimit` passes. Uses the engine's one instance of
+// state, so it is not to be called from two threads.
+RunMetrics measure_regulation_run(bool speedMode, const RegulationGains& gains, std::int64_t passLimit);

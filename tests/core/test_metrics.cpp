@@ -1,0 +1,173 @@
+#include "core/metrics.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <optional>
+#include <vector>
+
+namespace {
+
+using I = std::optional<std::int64_t>;
+using D = std::optional<double>;
+const std::nullopt_t none = std::nullopt;
+
+RunMetrics speed_run(std::int16_t w, const std::vector<std::int16_t>& responses, std::int16_t speedY = 0) {
+    RunMetricsAccumulator acc;
+    acc.reset(true, w);
+    for (std::int16_t r : responses) acc.add_pass(w, r, speedY);
+    return acc.result();
+}
+
+TEST(Metrics, SpeedModeStepResponses) {
+    const struct {
+        const char* name;
+        std::int16_t w;
+        std::vector<std::int16_t> r;
+        I rise;
+        D overshoot;
+        std::optional<std::int16_t> peak;
+        I peakMs, settling;
+        D steady;
+        std::int64_t iae;
+    } cases[] = {
+        {"never rising", 100, {0, 0, 0, 0, 0}, none, 0.0, 0, 4, none, 100.0, 2000},
+        {"rising without overshoot", 100, {0, 10, 50, 90, 98, 100, 100, 100, 100, 100}, 8, 0.0, 100, 24, 20, 0.0,
+         1008},
+        {"negative step", -200, {0, -30, -150, -190, -230, -210, -196, -200, -201, -199, -200, -200}, 8, 15.0, -230,
+         20, 28, 0.0, 4 * 476},
+        {"settling lost at the end", 50, {10, 45, 50, 50, 49, 60}, 4, 20.0, 60, 24, none, -10.0, 4 * 56},
+        {"w = 0 leaves only the steady error", 0, {0, 3, -2}, none, none, none, none, none, 2.0, 20},
+        {"one pass", 80, {0}, none, 0.0, 0, 4, none, 80.0, 320},
+        {"levels met exactly: 10 % and 90 % of 30, band of 1", 30, {3, 27, 31, 29}, 4, 100.0 / 30, 31, 12, 12, 1.0,
+         4 * 32},
+        {"steady error over the last tenth: 7 - (5 + 6 + 6) / 3", 7,
+         {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 6, 6}, none, 0.0, 6,
+         116, 116, 4.0 / 3, 4 * (27 * 7 + 2 + 1 + 1)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const RunMetrics m = speed_run(c.w, c.r);
+        EXPECT_EQ(m.passes, static_cast<std::int64_t>(c.r.size()));
+        EXPECT_EQ(m.riseMs, c.rise);
+        EXPECT_EQ(m.overshootPct, c.overshoot);
+        EXPECT_EQ(m.peak, c.peak);
+        EXPECT_EQ(m.peakMs, c.peakMs);
+        EXPECT_EQ(m.settlingMs, c.settling);
+        EXPECT_EQ(m.steadyError, c.steady);
+        EXPECT_EQ(m.iae, c.iae);
+        EXPECT_FALSE(m.maxFollowingError || m.maxFollowingMs || m.rmsFollowingError || m.finalError);
+    }
+}
+
+TEST(Metrics, PositionModeFollowingErrors) {
+    const struct {
+        const char* name;
+        std::vector<std::int16_t> c, r;
+        std::int32_t maxError;
+        std::int64_t maxMs;
+        double rms;
+        std::int32_t final;
+        std::int64_t iae;
+    } cases[] = {
+        {"one pass", {0}, {0}, 0, 4, 0.0, 0, 0},
+        {"largest error", {0, 5, 10, 15}, {0, 2, 5, 16}, 5, 12, std::sqrt(35.0 / 4), -1, 36},
+        {"first of a tie in magnitude", {0, 0, 0}, {0, 5, -5}, -5, 8, std::sqrt(50.0 / 3), 5, 40},
+        {"errors beyond 16 bits", {32767, -32768}, {-32768, 32767}, 65535, 4, 65535.0, -65535, 4 * 131070},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunMetricsAccumulator acc;
+        acc.reset(false, 80);
+        for (std::size_t k = 0; k < c.c.size(); ++k) acc.add_pass(c.c[k], c.r[k], 0);
+        const RunMetrics m = acc.result();
+        EXPECT_EQ(m.maxFollowingError, c.maxError);
+        EXPECT_EQ(m.maxFollowingMs, c.maxMs);
+        EXPECT_EQ(m.rmsFollowingError, c.rms);
+        EXPECT_EQ(m.finalError, c.final);
+        EXPECT_EQ(m.iae, c.iae);
+        EXPECT_FALSE(m.riseMs || m.overshootPct || m.peak || m.peakMs || m.settlingMs || m.steadyError);
+    }
+}
+
+TEST(Metrics, PwmLimitCountsOutputsBeyond255) {
+    RunMetricsAccumulator acc;
+    acc.reset(true, 80);
+    for (std::int16_t y : {255, 256, -255, -256, 327, 0}) acc.add_pass(80, 0, y);
+    EXPECT_EQ(acc.result().pwmLimitPasses, 3);
+}
+
+TEST(Metrics, ResetForgetsTheEarlierRun) {
+    RunMetricsAccumulator acc;
+    acc.reset(true, 10);
+    for (int i = 0; i < 50; ++i) acc.add_pass(10, 20, 300);
+    acc.reset(true, 10);
+    EXPECT_EQ(acc.result().passes, 0);
+    EXPECT_EQ(acc.result().steadyError, std::nullopt);  // no pass, no mean
+    acc.add_pass(10, 4, 0);
+    EXPECT_EQ(acc.result().steadyError, 6.0);
+    EXPECT_EQ(acc.result().pwmLimitPasses, 0);
+}
+
+// The incremental windows against the definitions, read over a long run
+// (past the point where the kept tail is cut).
+TEST(Metrics, LongRunMatchesTheDefinitionsAtEveryLength) {
+    const std::int16_t w = -300;
+    std::vector<std::int16_t> r;
+    std::uint32_t seed = 12345;
+    RunMetricsAccumulator acc;
+    acc.reset(true, w);
+    for (std::size_t n = 1; n <= 30000; ++n) {
+        seed = seed * 1103515245u + 12345u;
+        r.push_back(static_cast<std::int16_t>(w + static_cast<int>((seed >> 16) % 21) - 10));
+        acc.add_pass(w, r.back(), 0);
+        if (n % 997 != 0 && n != 1 && n != 10 && n != 20 && n != 30000) continue;
+        SCOPED_TRACE(n);
+        const std::size_t m = std::max<std::size_t>(1, n / 10);
+        std::int64_t sum = 0;
+        for (std::size_t j = n - m; j < n; ++j) sum += r[j];
+        std::size_t settleFrom = n + 1;
+        while (settleFrom > 1 && std::abs(r[settleFrom - 2] - w) <= 6) --settleFrom;
+        const RunMetrics got = acc.result();
+        const auto count = static_cast<std::int64_t>(m);
+        EXPECT_EQ(got.steadyError, static_cast<double>(w * count - sum) / static_cast<double>(count));
+        EXPECT_EQ(got.settlingMs, settleFrom <= n ? I(4 * static_cast<std::int64_t>(settleFrom)) : none);
+    }
+}
+
+TEST(Metrics, CsvAndJsonRows) {
+    const RegulationGains gains{250, 60, 0, 30, 80};
+    RunMetrics speed;
+    speed.speedMode = true;
+    speed.passes = 5;
+    speed.overshootPct = 0.1 + 0.2;
+    speed.steadyError = 40;
+    speed.iae = 1068;
+    RunMetrics position;
+    position.passes = 1;
+    position.rmsFollowingError = -2.5e-7;
+    EXPECT_EQ(metrics_csv_header(),
+              "mode,kp,ki,kd,kv,w,passes,rise_ms,overshoot_pct,peak,peak_ms,settling_ms,steady_error,"
+              "max_following_error,max_following_ms,rms_following_error,final_error,iae,pwm_limit_passes\n");
+    EXPECT_EQ(metrics_csv_row(gains, speed), "speed,250,60,0,30,80,5,,0.30000000000000004,,,,40,,,,,1068,0\n");
+    EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,1,,,,,,,,,-2.5e-07,,0,0\n");
+    EXPECT_EQ(metrics_json(gains, position),
+              "{\"mode\":\"position\",\"kp\":250,\"ki\":60,\"kd\":0,\"kv\":30,\"w\":null,\"passes\":1,"
+              "\"rise_ms\":null,\"overshoot_pct\":null,\"peak\":null,\"peak_ms\":null,\"settling_ms\":null,"
+              "\"steady_error\":null,\"max_following_error\":null,\"max_following_ms\":null,"
+              "\"rms_following_error\":-2.5e-07,\"final_error\":null,\"iae\":0,\"pwm_limit_passes\":0}\n");
+}
+
+TEST(Metrics, WholeRunsWithTheInitialGains) {
+    const RegulationGains gains{250, 60, 0, 30, 80};
+    const RunMetrics speed = measure_regulation_run(true, gains, 5);  // speeds 0, 24, 33, 36, 40
+    EXPECT_EQ(metrics_csv_row(gains, speed), "speed,250,60,0,30,80,5,,0,40,20,,40,,,,,1068,0\n");
+    const RunMetrics position = measure_regulation_run(false, gains, 1000000);
+    EXPECT_EQ(position.passes, 195);  // the demo program's complete passes
+    EXPECT_EQ(measure_regulation_run(false, gains, 10).passes, 10);
+    const RunMetrics again = measure_regulation_run(false, gains, 1000000);
+    EXPECT_EQ(metrics_csv_row(gains, again), metrics_csv_row(gains, position));  // nothing carried over
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+// The analysis panel beside the window: opening and closing it, what the
+// regulation run tells it, and holding a run between passes.
+#include "analysis/analysis_panel.h"
+#include "core/regulation.h"
+#include "tests/window/window_fixture.h"
+
+#include <QApplication>
+#include <QPushButton>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+QPushButton* panel_button(const char* caption) {
+    for (QPushButton* b : Form1->Analysis->panel()->findChildren<QPushButton*>()) {
+        if (b->text() == caption) return b;
+    }
+    ADD_FAILURE() << "no button " << caption;
+    return nullptr;
+}
+
+void press(const char* caption) { QTest::mouseClick(panel_button(caption), Qt::LeftButton); }
+
+}  // namespace
+
+TEST_F(MainWindow, AnalysisPanelWidensTheWindowAndClosingGivesItBack) {
+    show_regulation_page();
+    QApplication::processEvents();
+    const QSize designed = Form1->Widget()->size();
+    const QRect chart = Form1->Chart1->Widget()->geometry();
+    const QRect status = Form1->StatusBar1->Widget()->geometry();
+    EXPECT_EQ(nullptr, Form1->Analysis->panel());
+
+    const std::size_t menuItem = Form1->ChartPopupMenu.Items().size() - 1;
+    ASSERT_EQ(AnalysisDock::kMenuCaption, Form1->ChartPopupMenu.Items()[menuItem].caption);
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        if (round == 0) {
+            Form1->ChartPopupMenu.Click(menuItem);
+        } else {
+            QTest::keyClick(Form1->Widget(), Qt::Key_F9);
+        }
+        QApplication::processEvents();
+        ASSERT_TRUE(Form1->Analysis->is_open());
+        const QWidget* panel = Form1->Analysis->panel();
+        EXPECT_EQ(designed + QSize(AnalysisPanel::kWidth, 0), Form1->Widget()->size());
+        EXPECT_EQ(QRect(designed.width(), 0, AnalysisPanel::kWidth, status.top()), panel->geometry());
+        EXPECT_EQ(chart, Form1->Chart1->Widget()->geometry());
+
+        QTest::keyClick(Form1->Widget(), Qt::Key_F9);
+        QApplication::processEvents();
+        EXPECT_FALSE(Form1->Analysis->is_open());
+        EXPECT_EQ(designed, Form1->Widget()->size());
+        EXPECT_EQ(chart, Form1->Chart1->Widget()->geometry());
+        EXPECT_EQ(status, Form1->StatusBar1->Widget()->geometry());
+    }
+}
+
+TEST_F(MainWindow, RunFeedTellsTheStartAndEveryPassAsPlotted) {
+    show_regulation_page();
+    struct Case {
+        bool speedMode;
+        int passes;  // stopped after this many in speed mode; position mode runs to its end
+    };
+    for (const Case& c : {Case{true, 6}, Case{false, 195}}) {
+        SCOPED_TRACE(c.speedMode ? "speed" : "position");
+        Form1->cbSpeedRegulation->SetChecked(c.speedMode);
+        std::vector<RunStartInfo> starts;
+        std::vector<RunPassInfo> passes;
+        int ends = 0;
+        const int id = Form1->RegulationFeed.subscribe(
+            {[&](const RunStartInfo& s) { starts.push_back(s); }, [&](const RunPassInfo& p) { passes.push_back(p); },
+             [&] { ++ends; }});
+        pauses.clear();
+        onPause = [&](int pass) {
+            if (c.speedMode && pass == c.passes) click_later(Form1->Button2);
+        };
+        click(Form1->Button1);
+        Form1->RegulationFeed.unsubscribe(id);
+
+        ASSERT_EQ(1u, starts.size());
+        EXPECT_EQ(1, ends);
+        EXPECT_EQ(c.speedMode, starts[0].speedMode);
+        EXPECT_EQ(250, starts[0].gains.kp);
+        EXPECT_EQ(60, starts[0].gains.ki);
+        EXPECT_EQ(30, starts[0].gains.kv);
+        EXPECT_EQ(c.speedMode ? 80 : 0, starts[0].gains.w);
+        ASSERT_EQ(static_cast<std::size_t>(c.passes), passes.size());
+        for (std::size_t k = 0; k < passes.size(); ++k) {
+            SCOPED_TRACE(k);
+            const RunPassInfo& p = passes[k];
+            EXPECT_EQ(Form1->Series1->XValue(k + 1), p.runTime);
+            EXPECT_EQ(Form1->Series1->YValue(k + 1), c.speedMode ? p.speedY : p.positionY);
+            EXPECT_EQ(Form1->Series2->YValue(k + 1), p.actualSpeed);
+            EXPECT_EQ(c.speedMode ? p.actualSpeed : p.actualPosition, p.response);
+            if (c.speedMode) {
+                EXPECT_EQ(80, p.command);
+            } else {
+                EXPECT_EQ(Form1->Series3->YValue(k + 1), p.actualPosition);
+                EXPECT_EQ(Form1->Series4->YValue(k + 1), p.command);
+            }
+        }
+    }
+}
+
+// A speed-mode run with actions in numbered pauses (every Sleep counts, the
+// passes' and the hold's): what it plotted and how often it slept.
+TEST_F(MainWindow, PauseHoldsTheRunBetweenPassesAndNextPassRunsExactlyOne) {
+    enum Action { None, PauseButton, NextButton, ResumeButton, Space, Right, Stop, Start };
+    struct Case {
+        const char* name;
+        std::vector<Action> atPause;  // action in Sleep 1, 2, ...
+        std::size_t sleeps;
+        std::size_t points;  // on Series1, the start point included
+    };
+    const Case cases[] = {
+        {"pause, next, resume", {None, PauseButton, None, NextButton, None, ResumeButton, None, Stop}, 8, 6},
+        {"keys on the chart", {None, Space, None, Right, None, Space, None, Stop}, 8, 6},
+        {"Regelung aus while held", {None, PauseButton, None, Stop}, 4, 3},
+        {"nested run while held", {None, PauseButton, Start, None, Stop}, 5, 3},
+    };
+    show_regulation_page();
+    Form1->cbSpeedRegulation->SetChecked(true);
+    Form1->Analysis->open();
+    Form1->Chart1->Widget()->setFocus();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pauses.clear();
+        onPause = [&](int n) {
+            if (static_cast<std::size_t>(n) > c.atPause.size()) return;
+            QWidget* chart = Form1->Chart1->Widget();
+            switch (c.atPause[static_cast<std::size_t>(n - 1)]) {
+                case None: break;
+                case PauseButton: press("Pause"); break;
+                case NextButton: press("Next pass"); break;
+                case ResumeButton: press("Resume"); break;
+                case Space: QTest::keyClick(chart, Qt::Key_Space); break;
+                case Right: QTest::keyClick(chart, Qt::Key_Right); break;
+                case Stop: click_later(Form1->Button2); break;
+                case Start: click_later(Form1->Button1); break;
+            }
+        };
+        click(Form1->Button1);
+        EXPECT_EQ(c.sleeps, pauses.size());
+        EXPECT_EQ(c.points, Form1->Series1->Count());
+        EXPECT_FALSE(Form1->RegulationFeed.paused());
+        EXPECT_EQ(0, Form1->RegulationFeed.runs_going());
+    }
+}
