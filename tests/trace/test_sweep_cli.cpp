@@ -40,7 +40,7 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-// The gains of a row: columns 2 to 6.
+// The gains of a row: columns 2 to 6 (w is empty in position mode; the grids here keep it at 80).
 RegulationGains gains_of(const std::string& row) {
     std::istringstream in(row);
     std::string cell;
@@ -48,7 +48,7 @@ RegulationGains gains_of(const std::string& row) {
     int v[5] = {};
     for (int& value : v) {
         std::getline(in, cell, ',');
-        value = std::stoi(cell);
+        value = cell.empty() ? 80 : std::stoi(cell);
     }
     return {static_cast<std::int16_t>(v[0]), static_cast<std::int16_t>(v[1]), static_cast<std::int16_t>(v[2]),
             static_cast<std::int16_t>(v[3]), static_cast<std::int16_t>(v[4])};
@@ -62,11 +62,13 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    Result run(const std::string& args) {
+    Result run(const std::string& args) { return run_command("sweep " + args); }
+
+    Result run_command(const std::string& args) {
         const auto out = dir_ / "stdout";
         const auto err = dir_ / "stderr";
         const std::string command =
-            std::string(VANTREL_TRACE_PATH) + " sweep " + args + " > " + out.string() + " 2> " + err.string();
+            std::string(VANTREL_TRACE_PATH) + " " + args + " > " + out.string() + " 2> " + err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
     }
@@ -135,6 +137,35 @@ TEST_F(SweepCli, ShardsMergeToTheSingleTable) {
     std::string table = header + "\n";
     for (const auto& [index, row] : merged) table += row + "\n";
     EXPECT_EQ(table, whole.out);
+}
+
+TEST_F(SweepCli, EveryRowIsWhatMetricsPrintsForItsGains) {
+    const struct {
+        const char* sweep;
+        const char* metrics;
+        std::size_t row;  // among the sweep's rows, header not counted
+    } cases[] = {
+        {"--kp 100:300:100 --ki 30", "--kp 300 --ki 30", 2},
+        {"--mode speed --passes 300 --kp 200 --w -100:100:100", "--mode speed --passes 300 --kp 200 --w -100", 0},
+        {"--mode speed --passes 300 --kp 200 --w -100:100:100", "--mode speed --passes 300 --kp 200 --w 0", 1},
+        {"--kv 10:90:40 --passes 50", "--kv 90 --passes 50", 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.sweep);
+        const Result metrics = run_command(std::string("metrics ") + c.metrics);
+        if (metrics.status == 2 && metrics.err.find("unknown command") != std::string::npos) {
+            GTEST_SKIP() << "vantrel-trace metrics is not there";
+        }
+        ASSERT_EQ(metrics.status, 0) << metrics.err;
+        const Result sweep = run(std::string(c.sweep) + " --jobs 2");
+        ASSERT_EQ(sweep.status, 0) << sweep.err;
+        const std::vector<std::string> rows = lines_of(sweep.out);
+        const std::vector<std::string> expected = lines_of(metrics.out);
+        ASSERT_EQ(expected.size(), 2u);
+        ASSERT_GT(rows.size(), c.row + 1);
+        EXPECT_EQ(rows[0], expected[0]);
+        EXPECT_EQ(rows[c.row + 1], expected[1]);
+    }
 }
 
 TEST_F(SweepCli, RefusalsAreOneLineExitTwoAndRunNothing) {
