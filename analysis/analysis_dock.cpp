@@ -1,6 +1,7 @@
 #include "analysis/analysis_dock.h"
 
 #include "analysis/analysis_panel.h"
+#include "analysis/gain_map_section.h"
 #include "analysis/run_control_section.h"
 #include "toolkit/chart/chart.h"
 #include "toolkit/app/form.h"
@@ -56,5 +57,6 @@ void AnalysisDock::build_panel() {
     QObject::connect(panel_, &QObject::destroyed, shortcut_, [this] { panel_ = nullptr; });
     panel_->hide();
     panel_->addSection("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
+    panel_->addSection("Gain map", new GainMapSection(host_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

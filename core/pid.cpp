@@ -6,6 +6,10 @@ namespace {
 
 constexpr std::int16_t kErrorSumLimit = 255;
 
+// Kept out of line so the compiler cannot fold the ta = 1 shortcut below back
+// into an unconditional division.
+[[gnu::noinline]] std::int32_t divide(std::int32_t value, std::int16_t divisor) { return value / divisor; }
+
 }  // namespace
 
 bool pid_update(PidController& c, std::int16_t actual) {
@@ -24,7 +28,7 @@ bool pid_update(PidController& c, std::int16_t actual) {
     // Both loops run with ta = 1, so the division is skipped there: it was the
     // dearest step of a pass, and sweeps run millions of passes.
     const std::int32_t difference = (std::int32_t{c.e} - c.ePrev) * c.kd;
-    const std::int32_t derivative = c.ta == 1 ? difference : difference / c.ta;
+    const std::int32_t derivative = c.ta == 1 ? difference : divide(difference, c.ta);
     const std::int64_t proportional = std::int64_t{c.kp} * c.e;
     const std::int64_t integral = std::int64_t{c.ki} * c.ta * c.eSum;
 

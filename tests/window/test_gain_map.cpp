@@ -1,0 +1,114 @@
+// The gain map in the analysis panel: filled from a real sweep as its rows
+// come, a click filling the edits, a cancelled sweep.
+#include "analysis/analysis_panel.h"
+#include "analysis/gain_map_section.h"
+#include "analysis/gain_map_view.h"
+#include "core/regulation.h"
+#include "tests/window/window_fixture.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+
+#include <string>
+
+namespace {
+
+GainMapSection* open_gain_map() {
+    QTest::keyClick(Form1->Widget(), Qt::Key_F9);
+    QApplication::processEvents();
+    auto* section = dynamic_cast<GainMapSection*>(Form1->Analysis->panel()->findChild<QWidget*>("gainMap"));
+    if (section) section->set_trace_program(VANTREL_TRACE_PATH);
+    return section;
+}
+
+void set_axes(GainMapSection* section, int xGain, const char* xRange, int yGain, const char* yRange) {
+    section->findChild<QComboBox*>("xGain")->setCurrentIndex(xGain);
+    section->findChild<QLineEdit*>("xRange")->setText(xRange);
+    section->findChild<QComboBox*>("yGain")->setCurrentIndex(yGain);
+    section->findChild<QLineEdit*>("yRange")->setText(yRange);
+}
+
+bool wait_until_done(GainMapSection* section) {
+    QElapsedTimer clock;
+    clock.start();
+    while (section->sweeping() && clock.elapsed() < 60000) QTest::qWait(10);
+    return !section->sweeping();
+}
+
+std::string sweep_output(const QStringList& args) {
+    QProcess p;
+    p.start(VANTREL_TRACE_PATH, QStringList{"sweep"} + args);
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput().toStdString();
+}
+
+}  // namespace
+
+TEST_F(MainWindow, GainMapFillsFromASweepAndAClickFillsTheEdits) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    Form1->edKd->SetText("5");
+    // Kv across, Kp up: Kv comes later in the grid's order, so it runs faster.
+    set_axes(section, SWEEP_KV, "10:50:10", SWEEP_KP, "100:400:100");
+    section->start_sweep();
+    ASSERT_TRUE(section->sweeping());
+    ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
+    EXPECT_EQ(section->view()->filled(), 5 * 4) << section->status_text().toStdString();
+    EXPECT_EQ(section->table(), sweep_output({"--mode", "position", "--kp", "100:400:100", "--ki", "60", "--kd", "5",
+                                              "--kv", "10:50:10", "--w", "80"}));
+
+    // The cell of Kv 40, Kp 200 (column 3, row 1 from the bottom).
+    const QRect plot = section->view()->plot_rect();
+    const QPoint cell(plot.left() + plot.width() * 7 / 10, plot.bottom() - plot.height() * 3 / 8);
+    int ix = -1, iy = -1;
+    ASSERT_TRUE(section->view()->cell_at(cell, ix, iy));
+    EXPECT_EQ(ix, 3);
+    EXPECT_EQ(iy, 1);
+    const std::size_t points = Form1->Series1->Count();
+    QTest::mouseClick(section->view(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(Form1->edKp->Text(), "200");
+    EXPECT_EQ(Form1->edKv->Text(), "40");
+    EXPECT_EQ(Form1->edKi->Text(), "60");
+    EXPECT_EQ(Form1->edKd->Text(), "5");
+    EXPECT_EQ(Form1->edW->Text(), "80");
+    QApplication::processEvents();
+    EXPECT_FALSE(regulationRunning);  // the click starts nothing
+    EXPECT_EQ(Form1->Series1->Count(), points);
+}
+
+TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    const struct {
+        int xGain;
+        const char* xRange;
+        int yGain;
+        const char* yRange;
+        const char* message;
+    } refused[] = {
+        {SWEEP_KP, "0:10:1", SWEEP_KP, "0:10:1", "two different gains"},
+        {SWEEP_KP, "0:10:0", SWEEP_KI, "0:10:1", "STEP must be above 0"},
+        {SWEEP_KP, "-32768:32767:1", SWEEP_KI, "0:1000:1", "more than the"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.message);
+        set_axes(section, c.xGain, c.xRange, c.yGain, c.yRange);
+        section->start_sweep();
+        EXPECT_FALSE(section->sweeping());
+        EXPECT_TRUE(section->status_text().contains(c.message)) << section->status_text().toStdString();
+    }
+
+    set_axes(section, SWEEP_KP, "0:499:1", SWEEP_KI, "0:499:1");
+    section->start_sweep();
+    ASSERT_TRUE(section->sweeping());
+    QTest::qWait(300);
+    section->cancel_sweep();
+    ASSERT_TRUE(wait_until_done(section));
+    EXPECT_TRUE(section->status_text().startsWith("Cancelled after")) << section->status_text().toStdString();
+    EXPECT_LT(section->view()->filled(), 500 * 500);
+}
