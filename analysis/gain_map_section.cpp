@@ -109,6 +109,7 @@ GainMapSection::GainMapSection(const AnalysisHost& host, QWidget* parent)
     progress_->setRange(0, 1);
     progress_->setValue(0);
     progress_->setFormat("%v / %m");
+    progress_->setTextVisible(false);  // until a sweep starts
     grid->addWidget(progress_, 4, 0, 1, 4);
 
     view_ = new GainMapView(this);
@@ -226,6 +227,7 @@ void GainMapSection::start_sweep() {
         cancel_->setEnabled(false);
     });
     progress_->setRange(0, static_cast<int>(total_));
+    progress_->setTextVisible(true);
     progress_->setValue(0);
     sweep_->setEnabled(false);
     cancel_->setEnabled(true);

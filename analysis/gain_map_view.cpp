@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int kLeft = 40, kBottom = 30, kTop = 8, kScaleWidth = 12, kScaleGap = 8, kScaleLabels = 44;
+constexpr int kLeft = 40, kBottom = 30, kTop = 8, kScaleWidth = 12, kScaleGap = 8, kScaleLabels = 60;
 constexpr QRgb kUndefinedGrey = 0xFFC8C8C8;
 
 // A perceptually even dark-blue to yellow scale, low values dark.
@@ -83,9 +83,16 @@ bool GainMapView::cell_at(QPoint pos, int& ix, int& iy) const {
     return true;
 }
 
-QRgb GainMapView::colour_of(double value) const {
-    return scale_colour(high_ > low_ ? (value - low_) / (high_ - low_) : 0.5);
+// A logarithmic scale over the distance from the lowest value: metrics like
+// IAE span decades between stable and barely stable gains, and a linear
+// scale would paint all the good region one colour.
+double GainMapView::scale_position(double value) const {
+    return high_ > low_ ? std::log1p(value - low_) / std::log1p(high_ - low_) : 0.5;
 }
+
+double GainMapView::scale_value(double position) const { return low_ + std::expm1(position * std::log1p(high_ - low_)); }
+
+QRgb GainMapView::colour_of(double value) const { return scale_colour(scale_position(value)); }
 
 QPointF GainMapView::to_widget(double gainX, double gainY) const {
     const QRectF r = plot_rect();
@@ -150,12 +157,19 @@ void GainMapView::paintEvent(QPaintEvent*) {
     p.drawRect(scale.adjusted(0, 0, -1, -1));
     const QRect labels(scale.right() + 3, r.top(), kScaleLabels, r.height());
     const bool any = valued_ > 0;
-    p.drawText(labels, Qt::AlignTop | Qt::AlignLeft, any ? number_text(high_) : QString());
-    p.drawText(labels, Qt::AlignBottom | Qt::AlignLeft, any ? number_text(low_) : QString());
+    if (any) {
+        p.drawText(labels, Qt::AlignTop | Qt::AlignLeft, number_text(high_));
+        p.drawText(labels, Qt::AlignBottom | Qt::AlignLeft, number_text(low_));
+        if (high_ > low_) {
+            p.drawText(QRect(labels.left(), r.center().y() - fm.height() / 2, labels.width(), fm.height()),
+                       Qt::AlignLeft, number_text(scale_value(0.5)));
+            p.drawLine(scale.left() - 2, r.center().y(), scale.left(), r.center().y());
+        }
+    }
     p.save();
-    p.translate(labels.left() + fm.height(), r.center().y());
+    p.translate(width() - fm.descent() - 1, r.center().y());
     p.rotate(-90);
-    p.drawText(QRect(-r.height() / 2, -fm.height(), r.height(), fm.height()), Qt::AlignCenter, metric_);
+    p.drawText(QRect(-r.height() / 2, -fm.height(), r.height(), fm.height()), Qt::AlignCenter, metric_ + ", log scale");
     p.restore();
 
     // The edits' gains: a cross, white under black so it shows on any colour.

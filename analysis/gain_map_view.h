@@ -1,8 +1,9 @@
 #pragma once
 // The gain map's picture: one cell per gain set of a two-gain grid, coloured
-// by a metric on a scale from the lowest value (dark) to the highest (light),
-// with the scale beside it, a cross where the edits' gains lie, and cells
-// whose metric is undefined hatched in grey. Cells not yet run stay white.
+// by a metric on a logarithmic scale from the lowest value (dark) to the
+// highest (light), with the scale beside it, a cross where the edits' gains
+// lie, and cells whose metric is undefined hatched in grey. Cells not yet run
+// stay white.
 #include <QWidget>
 
 #include <cstdint>
@@ -43,6 +44,8 @@ protected:
 
 private:
     enum class State : std::uint8_t { Empty, Value, Undefined };
+    double scale_position(double value) const;  // 0 ... 1
+    double scale_value(double position) const;
     QRgb colour_of(double value) const;
     QPointF to_widget(double gainX, double gainY) const;
 
