@@ -72,3 +72,17 @@ void regulation_advance_clock(RegulationRun& run, bool speedMode) {
 }
 
 void stop_regulation() { regulationRunning = false; }
+
+void RegulationPassHost::controlled(const RegulationRun&, bool) {}
+void RegulationPassHost::pause_and_pump() {}
+void RegulationPassHost::chart_points(const RegulationRun&, const RegulationPoints&) {}
+
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host) {
+    const bool speedModeForControl = host.speed_mode();
+    if (!regulation_control(run, speedModeForControl)) return false;
+    host.controlled(run, speedModeForControl);
+    host.pause_and_pump();
+    host.chart_points(run, regulation_chart_points(run, host.speed_mode()));
+    regulation_advance_clock(run, host.speed_mode());
+    return true;
+}

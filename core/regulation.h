@@ -1,9 +1,9 @@
 #pragma once
-// The regulation run's steps, without the window: the window's run loop and
-// the command-line front end both drive a run through these, so one
-// algorithm serves both. A pass is split where the window pauses and pumps
-// messages: regulation_control (pass steps 1-3), then the caller's pause and
-// message pump, then regulation_chart_points and regulation_advance_clock.
+// The regulation run without the window: the window's run loop and the
+// command-line front end both start a run with regulation_start and then call
+// regulation_pass until it ends, so one algorithm, in one order, serves both.
+// A front end fills in its side of a pass (reading the mode, the pause and
+// message pump, the chart, the position text) through RegulationPassHost.
 #include "core/cascade.h"
 #include "core/nc.h"
 
@@ -25,12 +25,13 @@ struct RegulationRun {
     NcPoint commandedPoint{0, 0, 0};
 };
 
-// Start steps 5-10 (the caller has set regulationRunning, cleared the chart,
-// added the start points and set the titles): clock, reset, gains, setpoint.
+// Starts a run (the caller has set regulationRunning, cleared the chart,
+// added the start points and set the titles): the first clock value, then
+// the controllers and the drive back to rest, the gains, the setpoint.
 void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains& gains);
 
-// Pass steps 1-3: plant step; in position mode the position sum, nc_step and
-// the position loop; then the speed loop. Returns false when nc_step reported
+// The control part of a pass: drive model step; in position mode the
+// position sum, nc_step and the position loop; then the speed loop. Returns false when nc_step reported
 // the end of the program or an invalid block: the run ends at once, and the
 // rest of the pass is skipped.
 bool regulation_control(RegulationRun& run, bool speedMode);
@@ -43,8 +44,34 @@ struct RegulationPoints {
 };
 RegulationPoints regulation_chart_points(const RegulationRun& run, bool speedMode);
 
-// Pass step 8: +4 in speed mode, the next NC clock value in position mode.
+// The pass's last act: +4 in speed mode, the next NC clock value in position mode.
 void regulation_advance_clock(RegulationRun& run, bool speedMode);
 
 // Clears regulationRunning and does nothing else.
 void stop_regulation();
+
+// A front end's side of a pass. regulation_pass calls these in this order:
+// speed_mode (for the control part), controlled, pause_and_pump, speed_mode
+// (for the chart points), chart_points, speed_mode (for the clock).
+class RegulationPassHost {
+public:
+    // The mode, read anew each time: a click while the window pumps messages
+    // can change it in the middle of a pass. Speed mode when true.
+    virtual bool speed_mode() = 0;
+    // After the control part, before the pause; speedMode is the mode it ran in.
+    virtual void controlled(const RegulationRun& run, bool speedMode);
+    // The window's 20 ms pause and message pump; clicks (including
+    // "Regelung aus", a nested run or a mode switch) are handled here.
+    virtual void pause_and_pump();
+    // The points of this pass, at X = run.runTime (the clock not yet advanced).
+    virtual void chart_points(const RegulationRun& run, const RegulationPoints& points);
+
+protected:
+    ~RegulationPassHost() = default;
+};
+
+// One whole pass: control, the host's pause and pump, chart points, clock.
+// Returns false when the NC program has ended (or met an invalid block)
+// during the control part: the run is over and nothing else of the pass runs.
+// Whether another pass follows is regulationRunning's business.
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host);

@@ -25,6 +25,42 @@ std::int16_t edit_value(const ParsedOptions& options, const std::string& name, c
     return kept;
 }
 
+// The trace's side of a pass: a fixed mode, no pause, "Regelung aus" after
+// the chosen number of passes, and a CSV row per pass.
+class TracePass final : public RegulationPassHost {
+public:
+    TracePass(bool speedMode, long passes, TraceOutput& out) : speedMode_(speedMode), passes_(passes), out_(out) {}
+
+    void write_header_and_start_points() {
+        const std::string_view header[] = {"time", "series1", "series2", "series3", "series4"};
+        csv_append_header(text_, header);
+        csv_append_row(text_, cells_);
+        out_.write(text_);
+    }
+
+    bool speed_mode() override { return speedMode_; }
+    void pause_and_pump() override {
+        if (++pass_ == passes_) stop_regulation();  // as if "Regelung aus" came in this pass
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints& points) override {
+        cells_[0] = run.runTime;
+        for (int i = 0; i < 4; ++i) {
+            cells_[static_cast<std::size_t>(i) + 1] = i < points.count ? std::optional<double>(points.y[i]) : std::nullopt;
+        }
+        text_.clear();
+        csv_append_row(text_, cells_);
+        out_.write(text_);
+    }
+
+private:
+    bool speedMode_;
+    long passes_;
+    long pass_ = 0;
+    TraceOutput& out_;
+    std::string text_;
+    std::array<std::optional<double>, 5> cells_{0.0, 0.0, 0.0, 0.0, 0.0};
+};
+
 }  // namespace
 
 void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
@@ -45,27 +81,13 @@ void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostre
     gains.kv = edit_value(options, "kv", "30", warnings);
     gains.w = edit_value(options, "w", "80", warnings);
 
-    std::string text;
-    const std::string_view header[] = {"time", "series1", "series2", "series3", "series4"};
-    csv_append_header(text, header);
-    std::array<std::optional<double>, 5> cells{0.0, 0.0, 0.0, 0.0, 0.0};
-    csv_append_row(text, cells);  // the start points
-    out.write(text);
+    TracePass host{speedMode, passes, out};
+    host.write_header_and_start_points();
 
     RegulationRun run;
     regulationRunning = true;
     regulation_start(run, speedMode, gains);
-    for (long pass = 1; regulationRunning; ++pass) {
-        if (!regulation_control(run, speedMode)) break;
-        if (pass == passes) stop_regulation();  // as if "Regelung aus" came in this pass
-        const RegulationPoints points = regulation_chart_points(run, speedMode);
-        cells[0] = run.runTime;
-        for (int i = 0; i < 4; ++i) {
-            cells[static_cast<std::size_t>(i) + 1] = i < points.count ? std::optional<double>(points.y[i]) : std::nullopt;
-        }
-        text.clear();
-        csv_append_row(text, cells);
-        out.write(text);
-        regulation_advance_clock(run, speedMode);
+    while (regulationRunning) {
+        if (!regulation_pass(run, host)) break;
     }
 }

@@ -71,6 +71,32 @@ struct RunEndNotice {
     ~RunEndNotice() { feed.publish_end(); }
 };
 
+// The window's side of a pass: the check box, the position text, the pause
+// with its message pump, and the chart.
+class WindowPass final : public RegulationPassHost {
+public:
+    explicit WindowPass(RunFeed& feed) : feed_(feed) {}
+    bool speed_mode() override { return ::speed_mode(); }
+    void controlled(const RegulationRun& run, bool speedMode) override {
+        if (!speedMode) show_position(run.commandedPoint);
+    }
+    void pause_and_pump() override {
+        Sleep(kPassPauseMs);
+        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints& points) override {
+        const auto series = all_series();
+        for (int i = 0; i < points.count; ++i) {
+            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
+        }
+        Form1->Chart1->Repaint();
+        feed_.publish_pass(pass_info(run, ::speed_mode()));
+    }
+
+private:
+    RunFeed& feed_;
+};
+
 }  // namespace
 
 void run_regulation() {
@@ -90,24 +116,11 @@ void run_regulation() {
     feed.publish_start(RunStartInfo{speedMode, gains});
     const RunEndNotice endNotice{feed};
 
+    WindowPass host{feed};
     while (regulationRunning) {
         wait_while_held(feed);
         if (!regulationRunning) break;
         feed.pass_begins();
-        const bool speedModeForControl = speed_mode();
-        if (!regulation_control(run, speedModeForControl)) return;  // the NC program has ended
-        if (!speedModeForControl) show_position(run.commandedPoint);
-
-        Sleep(kPassPauseMs);
-        Application->ProcessMessages();  // clicks, nested runs and mode switches happen here
-
-        const RegulationPoints points = regulation_chart_points(run, speed_mode());
-        const auto series = all_series();
-        for (int i = 0; i < points.count; ++i) {
-            add_point(series[static_cast<std::size_t>(i)], run.runTime, points.y[i]);
-        }
-        Form1->Chart1->Repaint();
-        feed.publish_pass(pass_info(run, speed_mode()));
-        regulation_advance_clock(run, speed_mode());
+        if (!regulation_pass(run, host)) return;  // the NC program has ended
     }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -81,6 +83,82 @@ TEST(Regulation, StopOnlyClearsTheFlag) {
     EXPECT_FALSE(regulationRunning);
     stop_regulation();
     EXPECT_FALSE(regulationRunning);
+}
+
+
+// Records what regulation_pass asks of its host; the mode can change in the
+// pump, as a click on the check box does in the window.
+class RecordingHost final : public RegulationPassHost {
+public:
+    bool mode = true;
+    std::optional<bool> modeAfterPump;
+    int stopAfter = 0;
+    std::string calls;
+    std::vector<Pass> passes;
+
+    bool speed_mode() override {
+        calls += 'm';
+        return mode;
+    }
+    void controlled(const RegulationRun&, bool speedMode) override { calls += speedMode ? 'C' : 'c'; }
+    void pause_and_pump() override {
+        calls += 'p';
+        if (modeAfterPump) mode = *modeAfterPump;
+        if (static_cast<int>(passes.size()) + 1 == stopAfter) stop_regulation();
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints& points) override {
+        calls += 'x';
+        passes.push_back({run.runTime, points});
+    }
+};
+
+TEST(Regulation, OnePassFunctionGivesTheSamePassesAsItsParts) {
+    struct Case {
+        const char* name;
+        bool speedMode;
+        int limit;
+    };
+    const Case cases[] = {{"speed", true, 300}, {"position", false, 1000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<Pass> expected = run(c.speedMode, kInitialGains, c.limit);
+        RecordingHost host;
+        host.mode = c.speedMode;
+        host.stopAfter = c.limit;
+        RegulationRun state;
+        regulationRunning = true;
+        regulation_start(state, c.speedMode, kInitialGains);
+        while (regulationRunning && regulation_pass(state, host)) {
+        }
+        ASSERT_EQ(expected.size(), host.passes.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            SCOPED_TRACE(i);
+            ASSERT_EQ(expected[i].time, host.passes[i].time);
+            ASSERT_EQ(expected[i].points.count, host.passes[i].points.count);
+            for (int k = 0; k < expected[i].points.count; ++k) ASSERT_EQ(expected[i].points.y[k], host.passes[i].points.y[k]);
+        }
+    }
+}
+
+TEST(Regulation, OnePassReadsTheModeAnewAfterThePump) {
+    RecordingHost host;
+    host.modeAfterPump = false;  // a click switches to position mode during the pause
+    RegulationRun state;
+    regulation_start(state, true, kInitialGains);
+    ASSERT_TRUE(regulation_pass(state, host));
+    EXPECT_EQ("mCpmxm", host.calls);
+    ASSERT_EQ(1u, host.passes.size());
+    EXPECT_EQ(4, host.passes[0].points.count);  // charted in the mode read after the pump
+}
+
+TEST(Regulation, OnePassEndsWithoutPumpingWhenTheProgramHasEnded) {
+    nc_release_program();
+    RecordingHost host;
+    host.mode = false;
+    RegulationRun state;
+    regulation_start(state, true, kInitialGains);
+    EXPECT_FALSE(regulation_pass(state, host));
+    EXPECT_EQ("m", host.calls);
 }
 
 }  // namespace

@@ -4,60 +4,11 @@
 #include "toolkit/app/exception.h"
 #include "toolkit/controls/popup_menu.h"
 
-#include <algorithm>
-#include <cstdint>
-#include <iterator>
-#include <utility>
+#include <QObject>
 
-namespace {
-
-// Default series colours, by the series' place in the chart, all readable on
-// white: red, green, amber, purple, teal, brown, grey, black.
-constexpr TColor kDefaultColors[] = {0x0000FF, 0x00A000, 0x00A0E0, 0xC00080, 0x808000, 0x2D52A0, 0x808080, 0x000000};
-
-}  // namespace
-
-TLineSeries::TLineSeries(TChart& chart, std::string title, int width, TColor color)
-    : chart_(chart), title_(std::move(title)), width_(width), color_(color) {}
-
-void TLineSeries::Clear() {
-    points_.clear();
-    undrawnFrom_ = 0;
-    if (chart_.widget_) chart_.widget_->reset_ranges();
+TChart::TChart(QWidget* parent) : widget_(new ChartWidget(model_, parent)) {
+    QObject::connect(widget_, &QObject::destroyed, [this] { widget_ = nullptr; });
 }
-
-int TLineSeries::AddXY(double x, double y, const std::string&, TColor) {
-    // The label is not shown and a point's own colour is not used: every
-    // point is drawn in the series' colour.
-    const std::size_t index = points_.add(x, y);
-    undrawnFrom_ = std::min(undrawnFrom_, index);
-    return static_cast<int>(std::min<std::size_t>(index, INT32_MAX));
-}
-
-void TLineSeries::SetTitle(const std::string& title) {
-    if (title == title_) return;
-    title_ = title;
-    if (chart_.widget_) chart_.widget_->invalidate();
-}
-
-const std::string& TLineSeries::Title() const { return title_; }
-int TLineSeries::Width() const { return width_; }
-TColor TLineSeries::Color() const { return color_; }
-std::size_t TLineSeries::Count() const { return points_.size(); }
-
-double TLineSeries::XValue(std::size_t index) const {
-    if (index >= points_.size()) throw Exception("Chart point index out of range");
-    return points_.x(index);
-}
-
-double TLineSeries::YValue(std::size_t index) const {
-    if (index >= points_.size()) throw Exception("Chart point index out of range");
-    return points_.y(index);
-}
-
-std::size_t TLineSeries::StorageBytes() const { return points_.storage_bytes(); }
-
-TChart::TChart(QWidget* parent) : widget_(new ChartWidget(*this, parent)) {}
 
 TChart::~TChart() { delete widget_; }
 
@@ -78,18 +29,12 @@ void TChart::SetBottomAxisIncrement(double step) {
 }
 
 TLineSeries* TChart::AddSeries(const std::string& title, int width, TColor color) {
-    if (color == clDefaultColor) color = kDefaultColors[series_.size() % std::size(kDefaultColors)];
-    series_.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(*this, title, width, color)));
-    if (widget_) widget_->invalidate();
-    return series_.back().get();
+    return model_.AddSeries(title, width, color);
 }
 
-std::size_t TChart::SeriesCount() const { return series_.size(); }
+std::size_t TChart::SeriesCount() const { return model_.SeriesCount(); }
 
-TLineSeries* TChart::Series(std::size_t index) const {
-    if (index >= series_.size()) throw Exception("Chart series index out of range");
-    return series_[index].get();
-}
+TLineSeries* TChart::Series(std::size_t index) const { return model_.Series(index); }
 
 void TChart::Repaint() {
     if (widget_) widget_->repaint_now();
@@ -99,7 +44,9 @@ TRect TChart::PlotArea() { return widget_ ? widget_->plot_area() : TRect{}; }
 
 ChartPixel TChart::PointPixel(const TLineSeries& series, std::size_t index) {
     if (index >= series.Count()) throw Exception("Chart point index out of range");
-    return widget_ ? widget_->point_pixel(series, index) : ChartPixel{};
+    if (!widget_) return ChartPixel{};
+    const QPoint p = widget_->point_pixel(series, index);
+    return ChartPixel{p.x(), p.y()};
 }
 
 std::size_t TChart::FullRedraws() const { return widget_ ? widget_->full_redraws() : 0; }

@@ -1,51 +1,18 @@
 #pragma once
 // Line chart with line series, drawn by the layer itself so that a repaint
-// per pass stays cheap however many points the series hold.
+// per pass stays cheap however many points the series hold. The chart pairs
+// its model (the series and their points) with the widget that draws it (and
+// remembers what it has drawn).
+#include "toolkit/chart/chart_model.h"
 #include "toolkit/paint/canvas.h"
-#include "toolkit/chart/chart_data.h"
 #include "toolkit/paint/colors.h"
 
 #include <cstddef>
-#include <memory>
 #include <string>
-#include <vector>
 
 class QWidget;
-class TChart;
 class ChartWidget;
 class TPopupMenu;
-
-class TLineSeries {
-public:
-    void Clear();
-    // Appends a point; X values arrive in ascending order (one that does not
-    // goes to its sorted place). `color` is clDefaultColor for the series'
-    // own colour; the line is drawn in the series' colour whatever is passed,
-    // since the program passes nothing else. Returns the point's index.
-    int AddXY(double x, double y, const std::string& label = "", TColor color = clDefaultColor);
-    void SetTitle(const std::string& title);
-    const std::string& Title() const;
-    int Width() const;
-    TColor Color() const;  // the colour the line is drawn in
-    std::size_t Count() const;
-    double XValue(std::size_t index) const;
-    double YValue(std::size_t index) const;
-    // Bytes held for the points and their drawing summary.
-    std::size_t StorageBytes() const;
-
-private:
-    friend class TChart;
-    friend class ChartWidget;
-    TLineSeries(TChart& chart, std::string title, int width, TColor color);
-    void Changed(std::size_t index);
-    TChart& chart_;
-    std::string title_;
-    int width_;
-    TColor color_;
-    SeriesData points_;
-    // First point the chart has not drawn yet; Count() when all are drawn.
-    std::size_t undrawnFrom_ = 0;
-};
 
 // Where a point lands on the chart, in widget pixels.
 struct ChartPixel {
@@ -110,8 +77,6 @@ public:
     void ShowAll();
 
 private:
-    friend class TLineSeries;
-    friend class ChartWidget;
+    ChartModel model_;
     ChartWidget* widget_;  // null once Qt has deleted the widget with its parent
-    std::vector<std::unique_ptr<TLineSeries>> series_;
 };

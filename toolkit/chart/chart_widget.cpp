@@ -86,12 +86,31 @@ double span_of(const AxisRange& r) { return r.hi - r.lo; }
 
 }  // namespace
 
-ChartWidget::ChartWidget(TChart& chart, QWidget* parent) : QWidget(parent), chart_(chart) {
+ChartWidget::ChartWidget(ChartModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    model_.set_listener(this);
 }
 
 ChartWidget::~ChartWidget() {
-    if (chart_.widget_ == this) chart_.widget_ = nullptr;
+    if (model_.listener() == this) model_.set_listener(nullptr);
+}
+
+void ChartWidget::series_changed() { invalidate(); }
+
+void ChartWidget::point_added(std::size_t series, std::size_t index) {
+    std::size_t& from = undrawn_from(series);
+    from = std::min(from, index);
+}
+
+void ChartWidget::series_cleared(std::size_t series) {
+    undrawn_from(series) = 0;
+    reset_ranges();
+}
+
+std::size_t& ChartWidget::undrawn_from(std::size_t series) {
+    // A series added since the last drawing has nothing drawn yet.
+    if (series >= undrawnFrom_.size()) undrawnFrom_.resize(series + 1, 0);
+    return undrawnFrom_[series];
 }
 
 void ChartWidget::set_title(const std::string& title) {
@@ -153,9 +172,9 @@ void ChartWidget::show_all() {
 void ChartWidget::grow_ranges() {
     ValueSpan xs;
     ValueSpan ys;
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-        xs.add(chart_.Series(i)->points_.x_extent());
-        ys.add(chart_.Series(i)->points_.y_extent());
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        xs.add(model_.Series(i)->Points().x_extent());
+        ys.add(model_.Series(i)->Points().y_extent());
     }
     if (xs.empty()) return;
     const AxisRange x = grow_x_range(xRange_, xs.lo, xs.hi, bottomIncrement_);
@@ -178,17 +197,18 @@ QRect ChartWidget::update_picture() {
         changed = rect();
     } else {
         const QRect& plot = layout_.plot;
-        for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-            TLineSeries& series = *chart_.Series(i);
-            const std::size_t count = series.points_.size();
-            if (series.undrawnFrom_ >= count) continue;
+        for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+            const TLineSeries& series = *model_.Series(i);
+            const std::size_t count = series.Count();
+            std::size_t& undrawnFrom = undrawn_from(i);
+            if (undrawnFrom >= count) continue;
             // From the last point already drawn (its segment end changes) to
             // the last one.
-            const std::size_t first = series.undrawnFrom_ > 0 ? series.undrawnFrom_ - 1 : 0;
-            series.undrawnFrom_ = count;
+            const std::size_t first = undrawnFrom > 0 ? undrawnFrom - 1 : 0;
+            undrawnFrom = count;
             const int reach = pen_reach(series);
-            const int c0 = layout_.xMap.pixel(series.points_.x(first));
-            const int c1 = layout_.xMap.pixel(series.points_.x(count - 1));
+            const int c0 = layout_.xMap.pixel(series.Points().x(first));
+            const int c1 = layout_.xMap.pixel(series.Points().x(count - 1));
             // X ascends, so new points all beyond one side of a zoomed view
             // change nothing on screen.
             if (c1 < plot.left() - reach || c0 > plot.right() + reach) continue;
@@ -310,10 +330,9 @@ TRect ChartWidget::plot_area() {
     return TRect{d.left(), d.top(), d.right() + 1, d.bottom() + 1};
 }
 
-ChartPixel ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
+QPoint ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
     update_picture();
-    const QPoint p = pixel_of(series.points_, index);
-    return ChartPixel{p.x(), p.y()};
+    return pixel_of(series.Points(), index);
 }
 
 QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index) const {
@@ -329,10 +348,7 @@ void ChartWidget::draw_all() {
         draw_legend(painter);
     }
     draw_plot_strip(layout_.plot);
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-        TLineSeries& series = *chart_.Series(i);
-        series.undrawnFrom_ = series.points_.size();
-    }
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) undrawn_from(i) = model_.Series(i)->Count();
     stale_ = false;
     ++fullRedraws_;
 }
@@ -348,13 +364,13 @@ ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys) co
     }
 
     int right = width() - 1 - kMargin;
-    if (chart_.SeriesCount() > 0) {
+    if (model_.SeriesCount() > 0) {
         int textWidth = 0;
-        for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-            textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromStdString(chart_.Series(i)->Title())));
+        for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+            textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromStdString(model_.Series(i)->Title())));
         }
         const int w = 6 + kSwatch + 6 + textWidth + 6;
-        const int h = 4 + static_cast<int>(chart_.SeriesCount()) * (line + 2) + 4;
+        const int h = 4 + static_cast<int>(model_.SeriesCount()) * (line + 2) + 4;
         out.legend = QRect(right - w + 1, top, w, h);
         right = out.legend.left() - 1 - kMargin;
     }
@@ -375,7 +391,7 @@ ChartLayout ChartWidget::layout_for(const AxisRange& xs, const AxisRange& ys) co
 
     out.plot = QRect(QPoint(left, top + 1), QPoint(std::max(left, right - 1), std::max(top + 1, bottom)));
     int pad = 1;
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) pad = std::max(pad, (pen_width(*chart_.Series(i)) + 1) / 2);
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) pad = std::max(pad, (pen_width(*model_.Series(i)) + 1) / 2);
     out.data = out.plot.adjusted(pad, pad, -pad, -pad);
     if (out.data.width() < 1 || out.data.height() < 1) out.data = QRect(out.plot.center(), QSize(1, 1));
 
@@ -447,8 +463,8 @@ void ChartWidget::draw_legend(QPainter& painter) {
     const int line = fm.height();
     painter.save();
     painter.setClipRect(legend.adjusted(1, 1, -1, -1));
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-        const TLineSeries& series = *chart_.Series(i);
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        const TLineSeries& series = *model_.Series(i);
         const int top = legend.top() + 4 + static_cast<int>(i) * (line + 2);
         const int mid = top + line / 2;
         use_series_colour(painter, series);
@@ -479,8 +495,8 @@ void ChartWidget::draw_plot_strip(const QRect& strip) {
         const int y = l.yMap.pixel(v);
         if (y >= area.top() && y <= area.bottom()) painter.fillRect(QRect(area.left(), y, area.width(), 1), kGrid);
     }
-    for (std::size_t i = 0; i < chart_.SeriesCount(); ++i) {
-        const TLineSeries& series = *chart_.Series(i);
+    for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
+        const TLineSeries& series = *model_.Series(i);
         const int reach = pen_reach(series);
         draw_series(painter, series, area.left() - reach, area.right() + reach);
     }
@@ -527,7 +543,7 @@ std::size_t first_right_of(std::size_t first, std::size_t last, int column, Colu
 // the pixel limit would bend the line. Within the box nothing changes, so a
 // picture without far points is as it would be without the cut.
 void ChartWidget::draw_series(QPainter& painter, const TLineSeries& series, int firstColumn, int lastColumn) {
-    const SeriesData& points = series.points_;
+    const SeriesData& points = series.Points();
     const std::size_t n = points.size();
     if (n == 0) return;
     const AxisMap& xMap = layout_.xMap;

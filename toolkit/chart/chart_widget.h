@@ -14,7 +14,8 @@
 // puts the chart in the user's view: its axes stay where the user put them
 // while points go on arriving (the automatic ranges still grow behind it),
 // until the double-click, or a series' Clear, which starts a new run.
-#include "toolkit/chart/chart.h"
+#include "toolkit/chart/chart_model.h"
+#include "toolkit/paint/canvas.h"
 #include "toolkit/chart/chart_scale.h"
 
 #include <QImage>
@@ -46,9 +47,10 @@ struct ChartLayout {
     std::vector<double> yLabels;
 };
 
-class ChartWidget : public QWidget {
+// Listens to the model it draws for as long as it lives.
+class ChartWidget : public QWidget, private ChartModelListener {
 public:
-    ChartWidget(TChart& chart, QWidget* parent);
+    ChartWidget(ChartModel& model, QWidget* parent);
     ~ChartWidget() override;
 
     void set_title(const std::string& title);
@@ -76,7 +78,7 @@ public:
     void show_all();
 
     TRect plot_area();
-    ChartPixel point_pixel(const TLineSeries& series, std::size_t index);
+    QPoint point_pixel(const TLineSeries& series, std::size_t index);
     std::size_t full_redraws() const { return fullRedraws_; }
 
 protected:
@@ -102,6 +104,13 @@ private:
         bool panning;    // moved far enough to be a pan, not a click
     };
 
+    void series_changed() override;
+    void point_added(std::size_t series, std::size_t index) override;
+    void series_cleared(std::size_t series) override;
+    // First point of each series (by its place) not drawn yet; the series'
+    // count when all are drawn.
+    std::size_t& undrawn_from(std::size_t series);
+
     void grow_ranges();
     ChartLayout layout_for(const AxisRange& xs, const AxisRange& ys) const;
     // The data under `at` in the view shown now.
@@ -117,7 +126,8 @@ private:
     void draw_series(QPainter& painter, const TLineSeries& series, int firstColumn, int lastColumn);
     QPoint pixel_of(const SeriesData& points, std::size_t index) const;
 
-    TChart& chart_;
+    ChartModel& model_;
+    std::vector<std::size_t> undrawnFrom_;
     std::string title_;
     std::string bottomTitle_;
     double bottomIncrement_ = 0;

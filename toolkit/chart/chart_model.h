@@ -1,0 +1,81 @@
+#pragma once
+// What the chart shows, free of Qt: its line series and their points. The
+// model knows nothing of drawing; whoever draws it (the chart's widget)
+// listens for the changes it has to redraw.
+#include "toolkit/chart/chart_data.h"
+#include "toolkit/paint/colors.h"
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+class ChartModel;
+
+// Told of every change to the model, as it happens. `series` is a series'
+// place in the model, `index` a point's index in its series.
+class ChartModelListener {
+public:
+    virtual void series_changed() = 0;  // a series was added or retitled
+    virtual void point_added(std::size_t series, std::size_t index) = 0;
+    virtual void series_cleared(std::size_t series) = 0;
+
+protected:
+    ~ChartModelListener() = default;
+};
+
+class TLineSeries {
+public:
+    TLineSeries(const TLineSeries&) = delete;
+    TLineSeries& operator=(const TLineSeries&) = delete;
+
+    void Clear();
+    // Appends a point; X values arrive in ascending order (one that does not
+    // goes to its sorted place). `color` is clDefaultColor for the series'
+    // own colour; the line is drawn in the series' colour whatever is passed,
+    // since the program passes nothing else. Returns the point's index.
+    int AddXY(double x, double y, const std::string& label = "", TColor color = clDefaultColor);
+    void SetTitle(const std::string& title);
+    const std::string& Title() const;
+    int Width() const;
+    TColor Color() const;  // the colour the line is drawn in
+    std::size_t Count() const;
+    double XValue(std::size_t index) const;
+    double YValue(std::size_t index) const;
+    // Bytes held for the points and their drawing summary.
+    std::size_t StorageBytes() const;
+    // The points with their per-column summary, for drawing.
+    const SeriesData& Points() const { return points_; }
+
+private:
+    friend class ChartModel;
+    TLineSeries(ChartModel& model, std::size_t place, std::string title, int width, TColor color);
+    ChartModel& model_;
+    std::size_t place_;  // in the model
+    std::string title_;
+    int width_;
+    TColor color_;
+    SeriesData points_;
+};
+
+class ChartModel {
+public:
+    ChartModel() = default;
+    ChartModel(const ChartModel&) = delete;
+    ChartModel& operator=(const ChartModel&) = delete;
+
+    // A new series, drawn `width` pixels wide; clDefaultColor picks the next
+    // default colour.
+    TLineSeries* AddSeries(const std::string& title, int width, TColor color);
+    std::size_t SeriesCount() const { return series_.size(); }
+    // Throws Exception when there is no such series.
+    TLineSeries* Series(std::size_t index) const;
+
+    // One listener at a time; null for none.
+    void set_listener(ChartModelListener* listener) { listener_ = listener; }
+    ChartModelListener* listener() const { return listener_; }
+
+private:
+    std::vector<std::unique_ptr<TLineSeries>> series_;
+    ChartModelListener* listener_ = nullptr;
+};
