@@ -103,6 +103,35 @@ SweepEnd run_here(const SweepPlan& plan, const Chunks& chunks, const std::functi
     return SweepEnd::Finished;
 }
 
+
+// Reads chunk c from worker c mod J, in order, and hands it on.
+SweepEnd merge_rows(std::vector<Worker>& workers, const Chunks& chunks,
+                    const std::function<void(const std::string&)>& write,
+                    const std::function<void(std::uint64_t)>& progress, const volatile std::sig_atomic_t& stop,
+                    std::string& error) {
+    const std::uint64_t jobs = workers.size();
+    std::string text;
+    for (std::uint64_t c = 0; c < chunks.count(); ++c) {
+        const Worker& w = workers[c % jobs];
+        std::uint32_t length = 0;
+        ReadEnd end = read_all(w.fd, reinterpret_cast<char*>(&length), sizeof length, stop);
+        if (end == ReadEnd::Full) {
+            text.resize(length);
+            end = read_all(w.fd, text.data(), length, stop);
+        }
+        if (end != ReadEnd::Full) {
+            end_workers(workers, true);
+            if (end == ReadEnd::Stopped) return SweepEnd::Stopped;
+            error = "a worker process ended before its rows were done";
+            return SweepEnd::Failed;
+        }
+        write(text);
+        progress(std::min(chunks.total, (c + 1) * chunks.size));
+    }
+    end_workers(workers, false);
+    return SweepEnd::Finished;
+}
+
 }  // namespace
 
 SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::string& rows)>& write,
@@ -144,24 +173,10 @@ SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::st
         workers.push_back({pid, fds[0]});
     }
 
-    std::string text;
-    for (std::uint64_t c = 0; c < chunks.count(); ++c) {
-        const Worker& w = workers[c % jobs];
-        std::uint32_t length = 0;
-        ReadEnd end = read_all(w.fd, reinterpret_cast<char*>(&length), sizeof length, stop);
-        if (end == ReadEnd::Full) {
-            text.resize(length);
-            end = read_all(w.fd, text.data(), length, stop);
-        }
-        if (end != ReadEnd::Full) {
-            end_workers(workers, true);
-            if (end == ReadEnd::Stopped) return SweepEnd::Stopped;
-            error = "a worker process ended before its rows were done";
-            return SweepEnd::Failed;
-        }
-        write(text);
-        progress(std::min(chunks.total, (c + 1) * chunks.size));
+    try {
+        return merge_rows(workers, chunks, write, progress, stop, error);
+    } catch (...) {  // the output failed: no worker outlives the sweep
+        end_workers(workers, true);
+        throw;
     }
-    end_workers(workers, false);
-    return SweepEnd::Finished;
 }
