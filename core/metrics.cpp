@@ -105,8 +105,12 @@ void RunMetricsAccumulator::keep_for_steady_error(std::int16_t response) {
     tail_.push_back(response);
     tailSum_ += response;
     ++tailCount_;
-    const std::int64_t window = std::max<std::int64_t>(1, passes_ / 10);
-    if (tailCount_ > window) {
+    // max(1, n / 10) kept by counting, without a division per pass.
+    if (++sinceWindowGrew_ == 10) {
+        sinceWindowGrew_ = 0;
+        if (passes_ >= 20) ++window_;
+    }
+    if (tailCount_ > window_) {
         tailSum_ -= tail_[tailHead_++];
         --tailCount_;
     }

@@ -85,6 +85,8 @@ private:
     std::size_t tailHead_ = 0;
     std::int64_t tailSum_ = 0;
     std::int64_t tailCount_ = 0;
+    std::int64_t window_ = 1;  // the window's length, max(1, n / 10)
+    int sinceWindowGrew_ = 0;  // passes since it last grew, 0 ... 9
 };
 
 // The metrics columns as the command-line front end prints them.

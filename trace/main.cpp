@@ -1,5 +1,6 @@
 // vantrel-trace: the bench's traces as CSV (or the page's image as PNG),
 // without a window.
+#include "toolkit/app/exception.h"
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
@@ -23,6 +24,7 @@ const char kUsage[] =
     "usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n"
     "commands:\n"
     "  regulation   one regulation run: time,series1,series2,series3,series4\n"
+    "  metrics      the rise, overshoot, settling and following errors of one regulation run\n"
     "  nc           the demo NC program stepped from a fresh load: call,result,X,Y,Z\n"
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
@@ -40,6 +42,14 @@ const std::vector<Command>& commands() {
          "250, 60, 0, 30, 80), without pauses. Speed mode needs --passes N and ends after pass N;\n"
          "position mode runs until the NC program ends, --passes caps it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
+        {"metrics",
+         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "out"},
+         "usage: vantrel-trace metrics [--gains FILE] [--mode speed|position] [--passes N] [--kp T] [--ki T]\n"
+         "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--out FILE]\n"
+         "The metrics of the run that 'regulation' traces with the same options: a header line and one\n"
+         "row (or one JSON object, null for empty cells). --gains reads a gain file; options given\n"
+         "after it override it.\n",
+         [](const ParsedOptions& o, TraceOutput& out) { trace_metrics(o, out, std::cerr); }},
         {"nc",
          {"out"},
          "usage: vantrel-trace nc [--out FILE]\n"
@@ -122,7 +132,12 @@ int main(int argc, char** argv) {
                 std::cerr << "vantrel-trace: " << error << "\n";
                 return 1;
             }
-            command.run(options, out);
+            try {
+                command.run(options, out);
+            } catch (const Exception& e) {  // a file the command reads is unusable
+                std::cerr << "vantrel-trace: " << e.Message() << "\n";
+                return 1;
+            }
             if (!out.commit(error)) {
                 std::cerr << "vantrel-trace: " << error << "\n";
                 return 1;

@@ -10,6 +10,13 @@ std::optional<std::string> ParsedOptions::text(const std::string& name) const {
     return it->second;
 }
 
+bool ParsedOptions::given_after(const std::string& name, const std::string& other) const {
+    const auto it = order.find(name);
+    if (it == order.end()) return false;
+    const auto before = order.find(other);
+    return before == order.end() || it->second > before->second;
+}
+
 ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names) {
     ParsedOptions parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -31,6 +38,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
             value = args[++i];
         }
         parsed.values[name] = *value;
+        parsed.order[name] = i;
     }
     return parsed;
 }

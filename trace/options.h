@@ -12,6 +12,10 @@ struct UsageError {
 struct ParsedOptions {
     bool help = false;
     std::map<std::string, std::string> values;
+    std::map<std::string, std::size_t> order;  // place of each option's last occurrence, 0 first
+
+    // True when `name` was given after `other` (or `other` not at all).
+    bool given_after(const std::string& name, const std::string& other) const;
 
     std::optional<std::string> text(const std::string& name) const;
 };

@@ -10,6 +10,8 @@
 // Each writes its CSV into `out`; warnings go to `warnings`. Throw UsageError
 // for option values that make no sense.
 void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);
+// The metrics of one regulation run: a CSV header and row, or one JSON object.
+void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);
 void trace_nc(const ParsedOptions& options, TraceOutput& out);
 void trace_circle(const ParsedOptions& options, TraceOutput& out);
 void trace_arc(const ParsedOptions& options, TraceOutput& out);

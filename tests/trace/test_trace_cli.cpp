@@ -111,6 +111,8 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "regulation --mode speed",
         "regulation --passes 0",
         "regulation --passes x",
+        "metrics --format xml",
+        "metrics --mode speed",
         "circle --r",
         "image",
         "image square --out x.png",
@@ -127,7 +129,7 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
-    for (const char* args : {"--help", "regulation --help", "nc --help", "circle --help", "arc --help", "image --help"}) {
+    for (const char* args : {"--help", "regulation --help", "metrics --help", "nc --help", "circle --help", "arc --help", "image --help"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);

@@ -1,0 +1,41 @@
+#pragma once
+// A set of the bench's gains and setpoints as the window's edits hold them,
+// and its text form (the key names and values of a gain file). Parsing is
+// strict: a set is taken whole or not at all.
+#include "core/regulation.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+// Every integer of a set is one 16-bit register value: a file value outside
+// this range is refused rather than wrapped, so what a file says is what runs.
+inline constexpr std::int32_t GAIN_VALUE_MIN = -32768;
+inline constexpr std::int32_t GAIN_VALUE_MAX = 32767;
+
+struct GainSet {
+    std::int16_t kp = 0;   // speed loop, hundredths
+    std::int16_t ki = 0;   // hundredths
+    std::int16_t kd = 0;   // hundredths
+    std::int16_t kv = 0;   // position loop proportional gain, hundredths
+    std::int16_t w = 0;    // speed setpoint (speed mode)
+    std::int16_t pos = 0;  // the "Pos" edit; no run uses it
+    bool speedMode = false;
+    friend bool operator==(const GainSet&, const GainSet&) = default;
+};
+
+// The gains a run takes from the set; w only in speed mode, as the window reads it.
+RegulationGains regulation_gains(const GainSet& set);
+
+// Keys in file order, each with its value as text ("250", "true").
+std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const GainSet& set);
+
+// Builds a set from `lookup` (the text of a key, nothing when it is missing).
+// False with `error` set to "key KEY: ..." at the first missing, malformed or
+// out-of-range value; `set` is then left as it was.
+using GainLookup = std::function<std::optional<std::string>(std::string_view key)>;
+bool read_gain_set(const GainLookup& lookup, GainSet& set, std::string& error);

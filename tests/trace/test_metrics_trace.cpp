@@ -1,0 +1,117 @@
+// `vantrel-trace metrics` against the run `vantrel-trace regulation` traces,
+// and gain files read with --gains.
+#include "core/metrics.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+};
+
+// Standard error joins standard output.
+Result trace(const std::string& args) {
+    const std::string command = std::string(VANTREL_TRACE_PATH) + " " + args + " 2>&1";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int raw = ::pclose(pipe);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out};
+}
+
+std::vector<std::string> split(const std::string& line) {
+    std::vector<std::string> cells;
+    std::stringstream s(line);
+    for (std::string cell; std::getline(s, cell, ',');) cells.push_back(cell);
+    if (!line.empty() && line.back() == ',') cells.emplace_back();
+    return cells;
+}
+
+// The metrics of the run as `regulation` traces it, from its CSV rows.
+std::string metrics_from_trace(const std::string& args, bool speedMode, const RegulationGains& gains) {
+    std::stringstream rows(trace("regulation " + args).out);
+    std::string line;
+    std::getline(rows, line);  // header
+    std::getline(rows, line);  // the start row is not a pass
+    RunMetricsAccumulator acc;
+    acc.reset(speedMode, gains.w);
+    while (std::getline(rows, line)) {
+        const std::vector<std::string> cells = split(line);
+        const auto value = [&](std::size_t i) { return static_cast<std::int16_t>(std::stoi(cells[i])); };
+        // Position mode traces the position loop's output, not the speed loop's.
+        if (speedMode) acc.add_pass(gains.w, value(2), value(1));
+        else acc.add_pass(value(4), value(3), 0);
+    }
+    return metrics_csv_header() + metrics_csv_row(gains, acc.result());
+}
+
+TEST(MetricsTrace, RowIsTheMetricsOfTheTracedRun) {
+    const struct {
+        const char* args;
+        bool speedMode;
+        RegulationGains gains;
+    } cases[] = {
+        {"--mode speed --passes 300", true, {250, 60, 0, 30, 80}},
+        {"--mode speed --passes 2000 --kp 40 --ki 5 --kd 10 --w -60", true, {40, 5, 10, 30, -60}},
+        {"--mode speed --passes 1 --w 0", true, {250, 60, 0, 30, 0}},
+        {"", false, {250, 60, 0, 30, 80}},
+        {"--kp 120 --ki 10 --kd 5 --kv 100 --passes 150", false, {120, 10, 5, 100, 80}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result got = trace(std::string("metrics ") + c.args);
+        ASSERT_EQ(got.status, 0) << got.out;
+        std::string expected = metrics_from_trace(c.args, c.speedMode, c.gains);
+        if (!c.speedMode) {  // compare all but pwm_limit_passes, which that trace cannot tell
+            expected.erase(expected.rfind(',') + 1);
+            EXPECT_EQ(got.out.substr(0, got.out.rfind(',') + 1), expected);
+        } else {
+            EXPECT_EQ(got.out, expected);
+        }
+    }
+    EXPECT_EQ(trace("metrics --format json").out.substr(0, 60),
+              "{\"mode\":\"position\",\"kp\":250,\"ki\":60,\"kd\":0,\"kv\":30,\"w\":null,");
+}
+
+TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("g.ini").toStdString();
+    std::ofstream(file) << "[gains]\nkp=100\nki=20\nkd=3\nkv=40\nw=-50\npos=0\nspeed_mode=true\n";
+    const struct {
+        std::string args;
+        const char* rowStart;
+    } cases[] = {
+        {"--gains " + file + " --passes 5", "speed,100,20,3,40,-50,5,"},
+        {"--kp 7 --mode position --gains " + file + " --passes 5", "speed,100,20,3,40,-50,5,"},
+        {"--gains " + file + " --kp 7 --w 70000 --passes 5", "speed,7,20,3,40,4464,5,"},
+        {"--gains " + file + " --mode position", "position,100,20,3,40,,195,"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result got = trace("metrics " + c.args);
+        ASSERT_EQ(got.status, 0) << got.out;
+        const std::string row = got.out.substr(got.out.find("\n", got.out.find("mode,kp")) + 1);
+        EXPECT_EQ(row.rfind(c.rowStart, 0), 0u) << row;
+    }
+
+    std::ofstream(dir.filePath("bad.ini").toStdString()) << "[gains]\nkp=1e3\n";
+    const Result bad = trace("metrics --gains " + dir.filePath("bad.ini").toStdString());
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "vantrel-trace: " + dir.filePath("bad.ini").toStdString() +
+                           ": key kp: value '1e3' is not a whole number\n");
+}
+
+}  // namespace

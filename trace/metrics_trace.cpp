@@ -1,0 +1,14 @@
+#include "core/metrics.h"
+#include "trace/regulation_setup.h"
+#include "trace/traces.h"
+
+void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
+    const std::string format = options.text("format").value_or("csv");
+    if (format != "csv" && format != "json") {
+        throw UsageError{"option --format needs 'csv' or 'json', not '" + format + "'"};
+    }
+    const RegulationSetup setup = read_regulation_setup(options, warnings);
+    const RunMetrics metrics = measure_regulation_run(setup.speedMode, setup.gains, setup.passLimit);
+    out.write(format == "json" ? metrics_json(setup.gains, metrics)
+                               : metrics_csv_header() + metrics_csv_row(setup.gains, metrics));
+}
