@@ -1,6 +1,9 @@
 #include "trace/sweep_trace.h"
 
+#include "core/gain_set.h"
 #include "core/sweep_grid.h"
+#include "toolkit/app/exception.h"
+#include "toolkit/sys/gain_file.h"
 #include "trace/options.h"
 #include "trace/output.h"
 #include "trace/sweep_progress.h"
@@ -12,17 +15,19 @@
 #include <cstdio>
 #include <iostream>
 #include <limits>
+#include <optional>
 #include <thread>
 
 const char kSweepUsage[] =
     "usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
     "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
-    "                           [--out FILE]\n"
+    "                           [--gains FILE] [--out FILE]\n"
     "The metrics of one run per gain set, with the header and columns of `vantrel-trace metrics`.\n"
     "RANGE is V or FROM:TO:STEP (whole numbers, TO included, STEP > 0, values within 16 bits); a\n"
     "gain left out keeps the window's initial value (250, 60, 0, 30, 80). Rows come in a fixed\n"
     "order, kp slowest and w fastest, whatever --jobs is. Speed mode needs --passes N; position\n"
-    "mode runs each run to the end of the NC program, --passes caps it.\n"
+    "mode runs each run to the end of the NC program, --passes caps it. --gains FILE (a gain file)\n"
+    "gives the mode and the fixed gains; options given after it override it.\n"
     "  --jobs J     worker processes (default: the number of cores)\n"
     "  --shard K/N  only the gain sets whose index i in that order has i mod N = K\n"
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n";
@@ -54,18 +59,30 @@ struct Refusal {
 
 SweepPlan read_plan(const ParsedOptions& options) {
     SweepPlan plan;
-    const std::string mode = options.text("mode").value_or("position");
-    if (mode != "speed" && mode != "position") {
-        throw Refusal{"--mode needs 'speed' or 'position', not " + quoted(mode)};
+    std::optional<GainSet> file;
+    if (const auto path = options.text("gains")) file = LoadGainFile(*path);
+    // The file's value unless the option came after it.
+    const auto from_file = [&](const std::string& name) { return file && !options.given_after(name, "gains"); };
+
+    if (from_file("mode")) {
+        plan.run.speedMode = file->speedMode;
+    } else {
+        const std::string mode = options.text("mode").value_or("position");
+        if (mode != "speed" && mode != "position") {
+            throw Refusal{"--mode needs 'speed' or 'position', not " + quoted(mode)};
+        }
+        plan.run.speedMode = mode == "speed";
     }
-    plan.run.speedMode = mode == "speed";
     if (plan.run.speedMode && !options.text("passes")) throw Refusal{"speed mode needs --passes N"};
     plan.run.passes = integer_option(options, "passes", 0, 1, std::numeric_limits<long>::max());
 
     const char* const names[SWEEP_GAIN_COUNT] = {"kp", "ki", "kd", "kv", "w"};
     const char* const initial[SWEEP_GAIN_COUNT] = {"250", "60", "0", "30", "80"};
+    const std::int16_t GainSet::*const fields[SWEEP_GAIN_COUNT] = {&GainSet::kp, &GainSet::ki, &GainSet::kd,
+                                                                    &GainSet::kv, &GainSet::w};
     for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
-        const std::string text = options.text(names[g]).value_or(initial[g]);
+        const std::string text = from_file(names[g]) ? std::to_string((*file).*fields[g])
+                                                     : options.text(names[g]).value_or(initial[g]);
         std::string error;
         if (!parse_gain_range(text, plan.grid.ranges[g], error)) {
             throw Refusal{"--" + std::string(names[g]) + " " + quoted(text) + ": " + error};
@@ -96,7 +113,7 @@ int trace_sweep(const std::vector<std::string>& args) {
     std::string outPath;
     try {
         const ParsedOptions options =
-            parse_options(args, {"mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "out"});
+            parse_options(args, {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "out"});
         if (options.help) {
             std::cout << kSweepUsage;
             return 0;
@@ -107,6 +124,9 @@ int trace_sweep(const std::vector<std::string>& args) {
         return refuse(e.message);
     } catch (const Refusal& e) {
         return refuse(e.message);
+    } catch (const Exception& e) {  // a gain file that cannot be read, as the other commands report it
+        std::cerr << "vantrel-trace: " << e.Message() << "\n";
+        return 1;
     }
     if (outPath == "-") outPath.clear();
 

@@ -140,24 +140,31 @@ TEST_F(SweepCli, ShardsMergeToTheSingleTable) {
 }
 
 TEST_F(SweepCli, EveryRowIsWhatMetricsPrintsForItsGains) {
-    const struct {
-        const char* sweep;
-        const char* metrics;
+    struct {
+        std::string sweep;
+        std::string metrics;
         std::size_t row;  // among the sweep's rows, header not counted
     } cases[] = {
         {"--kp 100:300:100 --ki 30", "--kp 300 --ki 30", 2},
         {"--mode speed --passes 300 --kp 200 --w -100:100:100", "--mode speed --passes 300 --kp 200 --w -100", 0},
         {"--mode speed --passes 300 --kp 200 --w -100:100:100", "--mode speed --passes 300 --kp 200 --w 0", 1},
         {"--kv 10:90:40 --passes 50", "--kv 90 --passes 50", 2},
+        {"--passes 200 --gains GAINS --kd 0:6:3", "--passes 200 --gains GAINS", 1},
+        {"--kd 0:6:3 --passes 200 --gains GAINS", "--kd 0 --passes 200 --gains GAINS", 0},
+        {"--gains GAINS --mode position --ki 0:40:40", "--gains GAINS --mode position", 1},
     };
-    for (const auto& c : cases) {
+    std::ofstream(dir_ / "gains.ini") << "[gains]\nkp=180\nki=40\nkd=3\nkv=25\nw=-60\npos=20\nspeed_mode=true\n";
+    for (auto& c : cases) {
         SCOPED_TRACE(c.sweep);
-        const Result metrics = run_command(std::string("metrics ") + c.metrics);
+        for (std::string* args : {&c.sweep, &c.metrics}) {
+            if (const auto at = args->find("GAINS"); at != std::string::npos) args->replace(at, 5, (dir_ / "gains.ini").string());
+        }
+        const Result metrics = run_command("metrics " + c.metrics);
         if (metrics.status == 2 && metrics.err.find("unknown command") != std::string::npos) {
             GTEST_SKIP() << "vantrel-trace metrics is not there";
         }
         ASSERT_EQ(metrics.status, 0) << metrics.err;
-        const Result sweep = run(std::string(c.sweep) + " --jobs 2");
+        const Result sweep = run(c.sweep + " --jobs 2");
         ASSERT_EQ(sweep.status, 0) << sweep.err;
         const std::vector<std::string> rows = lines_of(sweep.out);
         const std::vector<std::string> expected = lines_of(metrics.out);
