@@ -112,3 +112,26 @@ TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
     EXPECT_TRUE(section->status_text().startsWith("Cancelled after")) << section->status_text().toStdString();
     EXPECT_LT(section->view()->filled(), 500 * 500);
 }
+
+TEST_F(MainWindow, GainMapSweepLeavesARunningRegulationAlone) {
+    show_regulation_page();
+    click(Form1->Button1);  // a position run to the program's end, undisturbed
+    const std::vector<double> reference = ys(Form1->Series3);
+    ASSERT_GT(reference.size(), 100u);
+
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    set_axes(section, SWEEP_KP, "0:199:1", SWEEP_KI, "0:99:1");
+    section->start_sweep();
+    ASSERT_TRUE(section->sweeping());
+    int rowsDuringRun = 0;
+    onPause = [&](int) {
+        QTest::qWait(3);  // the run's pause, with the sweep's rows arriving meanwhile
+        rowsDuringRun = section->view()->filled();
+    };
+    click(Form1->Button1);
+    EXPECT_EQ(ys(Form1->Series3), reference);
+    ASSERT_TRUE(wait_until_done(section));
+    EXPECT_EQ(section->view()->filled(), 200 * 100);
+    RecordProperty("rows_during_run", rowsDuringRun);
+}
