@@ -26,7 +26,12 @@ QRgb scale_colour(double t) {
     return qRgb(mix(qRed(a), qRed(b)), mix(qGreen(a), qGreen(b)), mix(qBlue(a), qBlue(b)));
 }
 
-QString number_text(double v) { return QString::number(v, 'g', 5); }
+// Short enough for the scale's margin: 4214.2, 150.4k, 1.25M.
+QString number_text(double v) {
+    if (std::abs(v) >= 1e6) return QString::number(v / 1e6, 'g', 3) + "M";
+    if (std::abs(v) >= 1e4) return QString::number(v / 1e3, 'f', 1) + "k";
+    return QString::number(v, 'g', 5);
+}
 
 }  // namespace
 
