@@ -5,13 +5,19 @@
 #include "analysis/gain_map_view.h"
 #include "core/regulation.h"
 #include "tests/window/window_fixture.h"
+#include "toolkit/sys/dialogs.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QImage>
 #include <QProcess>
+#include <QPushButton>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -78,6 +84,25 @@ TEST_F(MainWindow, GainMapFillsFromASweepAndAClickFillsTheEdits) {
     QApplication::processEvents();
     EXPECT_FALSE(regulationRunning);  // the click starts nothing
     EXPECT_EQ(Form1->Series1->Count(), points);
+
+    // The picture and the table, saved where the prompt says.
+    const auto dir = std::filesystem::temp_directory_path() / ("vantrel-gain-map-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"map.png", "map.csv"}) {
+        SCOPED_TRACE(name);
+        const SaveFilePrompt previous = SetSaveFilePrompt([&](auto&&...) { return (dir / name).string(); });
+        const QString caption = std::string(name) == "map.png" ? "Save PNG…" : "Save CSV…";
+        for (QPushButton* b : section->findChildren<QPushButton*>()) {
+            if (b->text() == caption) QTest::mouseClick(b, Qt::LeftButton);
+        }
+        SetSaveFilePrompt(previous);
+    }
+    const QImage picture(QString::fromStdString((dir / "map.png").string()));
+    EXPECT_EQ(picture.size(), section->view()->size());
+    std::stringstream csv;
+    csv << std::ifstream(dir / "map.csv").rdbuf();
+    EXPECT_EQ(csv.str(), section->table());
+    std::filesystem::remove_all(dir);
 }
 
 TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
