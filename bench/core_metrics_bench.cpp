@@ -32,7 +32,7 @@ BENCHMARK(BM_metrics_of_speed_run_1e6_passes)->Unit(benchmark::kMillisecond);
 
 // A position-mode run over the demo program to its end (195 passes).
 void BM_measure_position_run(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(measure_regulation_run(false, kInitialGains, 1000000));
+    for (auto _ : state) benchmark::DoNotOptimize(measure_regulation_run(false, kInitialGains, METRICS_NO_PASS_LIMIT));
     state.counters["runs_per_s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_measure_position_run)->Unit(benchmark::kMicrosecond);

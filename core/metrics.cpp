@@ -55,6 +55,29 @@ const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "pos
 
 RunMetricsAccumulator runAccumulator;  // reused by measure_regulation_run, so its tail keeps its memory
 
+// A headless run's side of a pass: a fixed mode, no pause, "Regelung aus"
+// after the last pass wanted, and each completed pass into the metrics.
+class MeasuringPass final : public RegulationPassHost {
+public:
+    MeasuringPass(bool speedMode, std::int16_t w, std::int64_t passLimit)
+        : speedMode_(speedMode), w_(w), passLimit_(passLimit) {}
+
+    bool speed_mode() override { return speedMode_; }
+    void pause_and_pump() override {
+        if (++pass_ == passLimit_) stop_regulation();
+    }
+    void chart_points(const RegulationRun& run, const RegulationPoints&) override {
+        if (speedMode_) runAccumulator.add_pass(w_, actualSpeed, speedController.y);
+        else runAccumulator.add_pass(run.commandedPoint.X, actualPosition, speedController.y);
+    }
+
+private:
+    bool speedMode_;
+    std::int16_t w_;
+    std::int64_t passLimit_;
+    std::int64_t pass_ = 0;
+};
+
 }  // namespace
 
 void RunMetricsAccumulator::reset(bool speedMode, std::int16_t w) {
@@ -179,14 +202,13 @@ std::string metrics_json(const RegulationGains& gains, const RunMetrics& metrics
 }
 
 RunMetrics measure_regulation_run(bool speedMode, const RegulationGains& gains, std::int64_t passLimit) {
-    RegulationRun run;
-    regulation_start(run, speedMode, gains);
     runAccumulator.reset(speedMode, gains.w);
-    for (std::int64_t pass = 1; pass <= passLimit; ++pass) {
-        if (!regulation_control(run, speedMode)) break;  // the NC program has ended
-        if (speedMode) runAccumulator.add_pass(gains.w, actualSpeed, speedController.y);
-        else runAccumulator.add_pass(run.commandedPoint.X, actualPosition, speedController.y);
-        regulation_advance_clock(run, speedMode);
+    if (passLimit < 1) return runAccumulator.result();
+    MeasuringPass host{speedMode, gains.w, passLimit};
+    RegulationRun run;
+    regulationRunning = true;
+    regulation_start(run, speedMode, gains);
+    while (regulationRunning && regulation_pass(run, host)) {
     }
     return runAccumulator.result();
 }

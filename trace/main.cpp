@@ -35,12 +35,14 @@ const char kUsage[] =
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"regulation",
-         {"mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
-         "usage: vantrel-trace regulation [--mode speed|position] [--passes N] [--kp T] [--ki T] [--kd T]\n"
-         "                                [--kv T] [--w T] [--out FILE]\n"
+         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
+         "usage: vantrel-trace regulation [--gains FILE] [--mode speed|position] [--passes N] [--kp T]\n"
+         "                                [--ki T] [--kd T] [--kv T] [--w T] [--out FILE]\n"
          "One regulation run as the window makes it with these edit texts (defaults: position mode,\n"
          "250, 60, 0, 30, 80), without pauses. Speed mode needs --passes N and ends after pass N;\n"
-         "position mode runs until the NC program ends, --passes caps it.\n",
+         "position mode runs until the NC program ends, --passes caps it. --gains reads the mode and\n"
+         "the gains from a gain file ([gains] kp, ki, kd, kv, w, pos, speed_mode); options given\n"
+         "after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
         {"metrics",
          {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "out"},

@@ -15,10 +15,6 @@ struct RegulationSetup {
     RegulationGains gains{};
 };
 
-// The options' names, for a command's list of accepted options.
-inline const std::vector<std::string> REGULATION_OPTION_NAMES = {"gains", "mode", "passes", "kp", "ki",
-                                                                 "kd",    "kv",   "w"};
-
 // Throws UsageError for bad options and Exception for a gain file that cannot
 // be read; edit texts that are no number or wrap earn a warning line.
 RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings);
