@@ -16,11 +16,12 @@ constexpr std::int32_t kPwmLimit = 255;
 // this many and at least half of it, so each is moved O(1) times on average.
 constexpr std::size_t kTailCompactAt = 1024;
 
+// The run, the speed-mode step response, the position-mode following, both.
 constexpr std::array<std::string_view, 19> kColumns = {
-    "mode",         "kp",          "ki",         "kd",           "kv",
-    "w",            "passes",      "rise_ms",    "overshoot_pct", "peak",
-    "peak_ms",      "settling_ms", "steady_error", "max_following_error", "max_following_ms",
-    "rms_following_error", "final_error", "iae", "pwm_limit_passes",
+    "mode", "kp", "ki", "kd", "kv", "w", "passes",
+    "rise_ms", "overshoot_pct", "peak", "peak_ms", "settling_ms", "steady_error",
+    "max_following_error", "max_following_ms", "rms_following_error", "final_error",
+    "iae", "pwm_limit_passes",
 };
 
 template <typename T>

@@ -4,6 +4,7 @@
 #include "trace/traces.h"
 
 #include <array>
+#include <string>
 
 namespace {
 
@@ -66,4 +67,11 @@ void trace_arc(const ParsedOptions& options, TraceOutput& out) {
         }
     }
     out.write(text);
+    if (!arc_at_end(arc)) {
+        const PlotPoint last = arc_point(arc);
+        throw TraceIncomplete{"the end point (" + std::to_string(ex) + ", " + std::to_string(ey) +
+                              ") was never met; the trace stopped at (" + std::to_string(last.x) + ", " +
+                              std::to_string(last.y) + ") after " + std::to_string(arc.passes) + " passes" +
+                              (arc.repeated ? ", having come round to an earlier step" : "")};
+    }
 }

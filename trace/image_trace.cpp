@@ -5,8 +5,42 @@
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
-bool write_page_image(PageImage which, const std::string& path, std::string& error) {
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+namespace {
+
+// Qt wants a runtime directory and says so on standard error when
+// XDG_RUNTIME_DIR is unset: give it a private one for the run.
+class PrivateRuntimeDirectory {
+public:
+    PrivateRuntimeDirectory() {
+        if (std::getenv("XDG_RUNTIME_DIR") != nullptr) return;
+        char name[] = "/tmp/vantrel-trace-runtime-XXXXXX";  // mkdtemp makes it 0700
+        if (::mkdtemp(name) == nullptr) return;
+        path_ = name;
+        ::setenv("XDG_RUNTIME_DIR", name, 1);
+    }
+    ~PrivateRuntimeDirectory() {
+        if (path_.empty()) return;
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+        ::unsetenv("XDG_RUNTIME_DIR");
+    }
+    PrivateRuntimeDirectory(const PrivateRuntimeDirectory&) = delete;
+    PrivateRuntimeDirectory& operator=(const PrivateRuntimeDirectory&) = delete;
+
+private:
+    std::string path_;
+};
+
+}  // namespace
+
+bool write_page_image(PageImage which, const std::string& path, const std::string& format, std::string& error) {
     bool written = false;
+    PrivateRuntimeDirectory runtimeDirectory;
     try {
         // The window's own handler draws the picture, off screen and without
         // its pauses.
@@ -21,7 +55,7 @@ bool write_page_image(PageImage which, const std::string& path, std::string& err
             Form1->Button3Click(nullptr);
         }
         SetSleepHandler(previous);
-        SavePngFile(*Form1->Image1->Canvas(), path);
+        SaveImageFile(*Form1->Image1->Canvas(), path, format);
         written = true;
     } catch (const Exception& e) {
         error = e.Message();

@@ -4,6 +4,7 @@
 
 enum class PageImage { NcPath, CircleTest };
 
-// Writes the image as PNG to `path` (whole or not at all). False with
-// `error` set when it cannot.
-bool write_page_image(PageImage which, const std::string& path, std::string& error);
+// Writes the image in `format` (as ImageFormatForPath names it) to `path`
+// ("-" is standard output), whole or not at all. False with `error` set when
+// it cannot.
+bool write_page_image(PageImage which, const std::string& path, const std::string& format, std::string& error);

@@ -4,6 +4,7 @@
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
+#include "toolkit/sys/files.h"
 
 #include <cstdio>
 #include <functional>
@@ -28,9 +29,14 @@ const char kUsage[] =
     "  nc           the demo NC program stepped from a fresh load: call,result,X,Y,Z\n"
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
-    "  image        the NC Tests page's image as PNG: image nc|circle --out FILE.png\n"
+    "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
     "  sweep        the run metrics of every gain set of a grid, in worker processes\n"
-    "Each command takes --help. CSV goes to standard output unless --out FILE is given.\n";
+    "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
+    "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
+    "('--out -' is standard output too).\n"
+    "Exit status: 0 done; 1 the output could not be written; 2 usage error;\n"
+    "3 the arc trace never met its end point (the trace is written, the reason is on stderr);\n"
+    "128 + signal when a sweep is stopped.\n";
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
@@ -77,15 +83,29 @@ int usage_error(const std::string& message, const char* usage) {
     return 2;
 }
 
+int failure(const std::string& message, int status) {
+    std::cerr << "vantrel-trace: " << printable(message) << "\n";
+    return status;
+}
+
 int run_image(const std::vector<std::string>& args) {
     const char* usage =
-        "usage: vantrel-trace image nc|circle --out FILE.png\n"
-        "The NC Tests page's image as \"Draw NC Path\" or \"Circle test\" leaves it, without pauses.\n";
+        "usage: vantrel-trace image nc|circle --out FILE\n"
+        "The NC Tests page's image as \"Draw NC Path\" or \"Circle test\" leaves it, without pauses.\n"
+        "The file's extension chooses the format (png, jpg, bmp, ...; PNG without one or for '-').\n";
+    // The kind may stand anywhere among the options.
     std::vector<std::string> rest;
-    std::string which;
-    for (const std::string& arg : args) {
-        if (which.empty() && arg.rfind("-", 0) != 0) which = arg;
-        else rest.push_back(arg);
+    std::vector<std::string> kinds;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg.rfind("-", 0) != 0) {
+            kinds.push_back(arg);
+            continue;
+        }
+        rest.push_back(arg);
+        if (arg.rfind("--", 0) == 0 && arg != "--help" && arg.find('=') == std::string::npos && i + 1 < args.size()) {
+            rest.push_back(args[++i]);
+        }
     }
     ParsedOptions options;
     try {
@@ -97,25 +117,32 @@ int run_image(const std::vector<std::string>& args) {
         std::cout << usage;
         return 0;
     }
-    if (which != "nc" && which != "circle") return usage_error("image needs 'nc' or 'circle'", usage);
+    if (kinds.size() > 1) return usage_error("image takes one kind, not " + quoted(kinds[1]), usage);
+    const std::string which = kinds.empty() ? std::string() : kinds[0];
+    if (which != "nc" && which != "circle") {
+        return usage_error(which.empty() ? "image needs 'nc' or 'circle'" : "image needs 'nc' or 'circle', not " + quoted(which),
+                           usage);
+    }
     const auto out = options.text("out");
-    if (!out || out->empty()) return usage_error("image needs --out FILE.png", usage);
+    if (!out || out->empty()) return usage_error("image needs --out FILE", usage);
+    const std::string format = *out == "-" ? std::string("png") : ImageFormatForPath(*out);
+    if (format.empty()) return usage_error("cannot tell a picture format Qt writes from " + quoted(*out), usage);
     std::string error;
-    if (!write_page_image(which == "nc" ? PageImage::NcPath : PageImage::CircleTest, *out, error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
+    if (!write_page_image(which == "nc" ? PageImage::NcPath : PageImage::CircleTest, *out, format, error)) {
+        return failure(error, 1);
     }
     return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+int run(const std::vector<std::string>& args) {
     if (args.empty()) return usage_error("missing command", kUsage);
-    if (args[0] == "--help" || args[0] == "-h") {
+    if (args[0] == "--help" || args[0] == "-h" || (args[0] == "help" && args.size() == 1)) {
         std::cout << kUsage;
         return 0;
+    }
+    if (args[0] == "help") {
+        if (args.size() > 2) return usage_error("help takes one command", kUsage);
+        return run({args[1], "--help"});
     }
     if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
     if (args[0] == "sweep") return trace_sweep({args.begin() + 1, args.end()});
@@ -130,24 +157,28 @@ int main(int argc, char** argv) {
             }
             TraceOutput out(options.text("out").value_or(""));
             std::string error;
-            if (!out.open(error)) {
-                std::cerr << "vantrel-trace: " << error << "\n";
-                return 1;
-            }
+            if (!out.open(error)) return failure(error, 1);
+            int status = 0;
             try {
                 command.run(options, out);
+            } catch (const TraceIncomplete& e) {
+                error = e.message;
+                status = 3;
             } catch (const Exception& e) {  // a file the command reads is unusable
-                std::cerr << "vantrel-trace: " << e.Message() << "\n";
-                return 1;
+                return failure(e.Message(), 1);
             }
-            if (!out.commit(error)) {
-                std::cerr << "vantrel-trace: " << error << "\n";
-                return 1;
-            }
-            return 0;
+            std::string writeError;
+            if (!out.commit(writeError)) return failure(writeError, 1);
+            return status == 0 ? 0 : failure(error, status);
         } catch (const UsageError& e) {
             return usage_error(e.message, command.usage);
+        } catch (const TraceOutputError& e) {
+            return failure(e.message, 1);
         }
     }
-    return usage_error("unknown command '" + args[0] + "'", kUsage);
+    return usage_error("unknown command " + quoted(args[0]), kUsage);
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return run({argv + 1, argv + argc}); }

@@ -3,6 +3,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct UsageError {
@@ -23,6 +24,12 @@ struct ParsedOptions {
 // Accepts only the names given (without the leading "--"); throws UsageError
 // for anything else or a missing value.
 ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names);
+
+// A command-line argument as messages echo it: in single quotes, control
+// characters escaped (\n, \x1b), cut to 60 characters with "..." after.
+std::string quoted(std::string_view text);
+// The same escaping without quotes or cut, for a whole message line.
+std::string printable(std::string_view text);
 
 // An integer option within [low, high]; throws UsageError otherwise.
 long integer_option(const ParsedOptions& options, const std::string& name, long fallback, long low, long high);

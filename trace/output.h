@@ -1,19 +1,27 @@
 #pragma once
-// Where a trace goes: standard output, or a file that appears whole or not
-// at all (written beside its final name, then renamed).
-#include <cstdio>
+// Where a trace goes: standard output, or a file written through OutputFile
+// (whole or not at all; devices and FIFOs written in place).
+#include "toolkit/sys/output_file.h"
+
 #include <string>
+
+// Thrown by TraceOutput::write at the first failed write, so that a trace
+// stops computing instead of running on into a full disk or a closed pipe.
+struct TraceOutputError {
+    std::string message;  // "Cannot save PATH: reason"
+};
 
 class TraceOutput {
 public:
-    // An empty path means standard output.
+    // An empty path or "-" means standard output.
     explicit TraceOutput(std::string path);
-    ~TraceOutput();  // an output never committed leaves no file behind
+    ~TraceOutput() = default;  // an output never committed leaves no file behind
     TraceOutput(const TraceOutput&) = delete;
     TraceOutput& operator=(const TraceOutput&) = delete;
 
     // False with `error` set when the file cannot be created.
     bool open(std::string& error);
+    // Buffered; throws TraceOutputError when the data cannot be written.
     void write(const char* data, std::size_t size);
     void write(const std::string& text) { write(text.data(), text.size()); }
     // Flushes and, for a file, moves it to its final name.
@@ -22,10 +30,6 @@ public:
 private:
     void flush_buffer();
 
-    std::string path_;
-    std::string temporary_;
-    std::FILE* file_ = nullptr;
-    bool failed_ = false;
-    int errno_ = 0;
+    OutputFile file_;
     std::string buffer_;
 };

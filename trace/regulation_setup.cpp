@@ -19,7 +19,7 @@ std::int16_t edit_value(const ParsedOptions& options, const std::string& name, c
     const int value = ParseIntDefault(text, 0);
     const std::int16_t kept = wrap16(value);
     if (value == 0 && ParseIntDefault(text, 1) == 1) {
-        warnings << "vantrel-trace: warning: --" << name << " '" << text << "' is not a number; using 0\n";
+        warnings << "vantrel-trace: warning: --" << name << " " << quoted(text) << " is not a number; using 0\n";
     } else if (kept != value) {
         warnings << "vantrel-trace: warning: --" << name << " " << value << " wraps to " << kept << " in 16 bits\n";
     }
@@ -40,7 +40,7 @@ RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream
     } else {
         const std::string mode = options.text("mode").value_or("position");
         if (mode != "speed" && mode != "position") {
-            throw UsageError{"option --mode needs 'speed' or 'position', not '" + mode + "'"};
+            throw UsageError{"option --mode needs 'speed' or 'position', not " + quoted(mode)};
         }
         setup.speedMode = mode == "speed";
     }
@@ -57,5 +57,9 @@ RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream
     setup.gains.kd = gain("kd", "0", &GainSet::kd);
     setup.gains.kv = gain("kv", "30", &GainSet::kv);
     setup.gains.w = gain("w", "80", &GainSet::w);
+    if (!setup.speedMode && options.text("w") && !from_file("w")) {
+        // The window leaves its w edit disabled in position mode.
+        warnings << "vantrel-trace: warning: --w is the speed to regulate; position mode ignores it\n";
+    }
     return setup;
 }

@@ -106,6 +106,37 @@ int refuse(const std::string& message) {
     return 2;
 }
 
+// Header and rows into `out`, then commits it; the exit status.
+int write_sweep(const SweepPlan& plan, TraceOutput& out, const std::string& outPath) {
+    std::string error;
+    out.write(sweep_header());
+    const std::uint64_t total = sweep_shard_size(sweep_grid_size(plan.grid), plan.shard);
+    SweepProgress progress(stderr, ::isatty(STDERR_FILENO) == 1, total);
+    std::uint64_t done = 0;
+    const SweepEnd end = run_sweep(
+        plan, [&](const std::string& rows) { out.write(rows); },
+        [&](std::uint64_t count) {
+            done = count;
+            progress.update(count);
+        },
+        stopSignal, error);
+    progress.finish();
+    if (end == SweepEnd::Stopped) {
+        std::cerr << "vantrel-trace: sweep: stopped after " << done << " of " << total << " gain sets"
+                  << (outPath.empty() ? "" : "; " + outPath + " not written") << "\n";
+        return 128 + stopSignal;  // the output's destructor removes the unfinished file
+    }
+    if (end == SweepEnd::Failed) {
+        std::cerr << "vantrel-trace: sweep: " << error << "\n";
+        return 1;
+    }
+    if (!out.commit(error)) {
+        std::cerr << "vantrel-trace: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
 }  // namespace
 
 int trace_sweep(const std::vector<std::string>& args) {
@@ -137,30 +168,10 @@ int trace_sweep(const std::vector<std::string>& args) {
         std::cerr << "vantrel-trace: " << error << "\n";
         return 1;
     }
-    out.write(sweep_header());
-    const std::uint64_t total = sweep_shard_size(sweep_grid_size(plan.grid), plan.shard);
-    SweepProgress progress(stderr, ::isatty(STDERR_FILENO) == 1, total);
-    std::uint64_t done = 0;
-    const SweepEnd end = run_sweep(
-        plan, [&](const std::string& rows) { out.write(rows); },
-        [&](std::uint64_t count) {
-            done = count;
-            progress.update(count);
-        },
-        stopSignal, error);
-    progress.finish();
-    if (end == SweepEnd::Stopped) {
-        std::cerr << "vantrel-trace: sweep: stopped after " << done << " of " << total << " gain sets"
-                  << (outPath.empty() ? "" : "; " + outPath + " not written") << "\n";
-        return 128 + stopSignal;  // the output's destructor removes the unfinished file
-    }
-    if (end == SweepEnd::Failed) {
-        std::cerr << "vantrel-trace: sweep: " << error << "\n";
+    try {
+        return write_sweep(plan, out, outPath);
+    } catch (const TraceOutputError& e) {  // a full disk or a closed pipe: the workers are already ended
+        std::cerr << "vantrel-trace: " << e.message << "\n";
         return 1;
     }
-    if (!out.commit(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
-    }
-    return 0;
 }

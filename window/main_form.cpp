@@ -122,6 +122,13 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
                                                            edKd, edKv, edW, edPos, cbSpeedRegulation});
 
+    // A close during a regulation run ends the run as "Regelung aus" would
+    // (a speed-mode run has no end of its own); the window then closes once
+    // the handlers have returned. The NC page's loops end by themselves.
+    OnCloseHeldBack = [] {
+        if (regulationRunning) stop_regulation();
+    };
+
     update_mode_controls();
 }
 

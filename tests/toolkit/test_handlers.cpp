@@ -5,6 +5,7 @@
 #include "toolkit/controls/controls.h"
 #include "toolkit/app/form.h"
 
+#include <QEventLoop>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -151,6 +152,11 @@ TEST_F(Handlers, ACloseWithNoHandlerRunningClosesAtOnce) {
     form->Close();
     EXPECT_FALSE(form->Visible());
     EXPECT_TRUE(Application->Terminated());
+    // Ending the program outside its message loop leaves later loops (menus,
+    // dialogs) working.
+    QEventLoop loop;
+    QTimer::singleShot(0, &loop, [&loop] { loop.exit(7); });
+    EXPECT_EQ(loop.exec(), 7);
 }
 
 TEST_F(Handlers, RunEndsOnlyAfterTheHandlerDuringWhichTheWindowWasClosed) {

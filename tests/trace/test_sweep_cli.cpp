@@ -189,7 +189,7 @@ TEST_F(SweepCli, RefusalsAreOneLineExitTwoAndRunNothing) {
         {"--shard 1", "--shard '1': a shard is K/N"},
         {"--mode speed", "speed mode needs --passes N"},
         {"--jobs 0", "--jobs"},
-        {"--bogus 1", "unknown option --bogus"},
+        {"--bogus 1", "unknown option '--bogus'"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);

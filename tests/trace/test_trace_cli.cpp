@@ -1,8 +1,15 @@
 // The command-line front end as a user runs it: output, errors, exit status.
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -33,11 +40,12 @@ protected:
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
-    Result run(const std::string& args) {
+    // `prefix` runs before the program (e.g. "env" and its options).
+    Result run(const std::string& args, const std::string& prefix = "") {
         const auto out = dir_ / "stdout";
         const auto err = dir_ / "stderr";
-        const std::string command =
-            std::string(VANTREL_TRACE_PATH) + " " + args + " > " + out.string() + " 2> " + err.string();
+        const std::string command = (prefix.empty() ? "" : prefix + " ") + std::string(VANTREL_TRACE_PATH) + " " +
+                                    args + " > " + out.string() + " 2> " + err.string();
         const int raw = std::system(command.c_str());
         return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, read_file(out), read_file(err)};
     }
@@ -117,6 +125,10 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "image",
         "image square --out x.png",
         "image nc",
+        "image --out x.png",
+        "image nc circle --out x.png",
+        "image nc --out x.unknownformat",
+        "help bogus",
     };
     for (const char* args : cases) {
         SCOPED_TRACE(args);
@@ -129,7 +141,8 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
-    for (const char* args : {"--help", "regulation --help", "metrics --help", "nc --help", "circle --help", "arc --help", "image --help"}) {
+    for (const char* args : {"--help", "regulation --help", "metrics --help", "nc --help", "circle --help", "arc --help",
+                             "image --help", "help", "help arc", "help metrics", "image --help nc"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);
@@ -148,13 +161,125 @@ TEST_F(TraceCli, OutFileIsWrittenWholeOrNotAtAll) {
     r = run("nc --out " + missing.string());
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(line_count(r.err), 1);
-    EXPECT_NE(r.err.find("No such file or directory"), std::string::npos);
+    EXPECT_EQ(r.err, "vantrel-trace: Cannot save " + missing.string() + ": No such file or directory\n");
     EXPECT_FALSE(std::filesystem::exists(missing.parent_path()));
 
     // A usage error after --out leaves nothing behind either.
     const auto unused = dir_ / "unused.csv";
     EXPECT_EQ(run("regulation --mode speed --out " + unused.string()).status, 2);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 3);  // stdout, stderr, trace.csv
+}
+
+TEST_F(TraceCli, ADashIsStandardOutput) {
+    const Result r = run("nc --out -");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, run("nc").out);
+}
+
+TEST_F(TraceCli, TheFirstFailedWriteEndsTheRun) {
+    const auto full = dir_ / "full";
+    if (::mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0) GTEST_SKIP() << "mknod needs privileges";
+    // Three hundred million passes take most of a minute; stopping at the
+    // first write takes a moment.
+    for (const std::string& target : {"--out " + full.string(), "> " + full.string()}) {
+        SCOPED_TRACE(target);
+        const std::string err = (dir_ / "stderr").string();
+        const std::string command = std::string(VANTREL_TRACE_PATH) +
+                                    " regulation --mode speed --passes 300000000 " + target + " 2> " + err;
+        const auto start = std::chrono::steady_clock::now();
+        const int raw = std::system(command.c_str());
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(WEXITSTATUS(raw), 1);
+        const std::string name = target[0] == '>' ? "standard output" : full.string();
+        EXPECT_EQ(read_file(err), "vantrel-trace: Cannot save " + name + ": No space left on device\n");
+        EXPECT_LT(took, std::chrono::seconds(10));
+    }
+}
+
+TEST_F(TraceCli, ASignalRemovesTheTemporaryFileAndLeavesTheTarget) {
+    const auto target = dir_ / "trace.csv";
+    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(sig);
+        std::ofstream(target) << "before\n";
+        const std::string path = VANTREL_TRACE_PATH;
+        const std::string out = target.string();
+        std::vector<std::string> args = {path, "regulation", "--mode", "speed", "--passes", "900000000", "--out", out};
+        std::vector<char*> argv;
+        for (std::string& arg : args) argv.push_back(arg.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        // Wait until the temporary file holds data, then interrupt.
+        auto temporary_size = [&] {
+            for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+                if (entry.path().filename().string().rfind(".vantrel-", 0) == 0) return entry.file_size();
+            }
+            return std::uintmax_t{0};
+        };
+        for (int i = 0; i < 1000 && temporary_size() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_GT(temporary_size(), 0u);
+        ::kill(pid, sig);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
+        EXPECT_EQ(read_file(target), "before\n");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+    }
+}
+
+TEST_F(TraceCli, EchoedArgumentsAreQuotedEscapedAndCut) {
+    const struct {
+        std::string args;
+        std::string echo;  // what the first line shows of the argument
+    } cases[] = {
+        {"regulation --mode \"$(printf 'pos\\nition\\033[31m')\"", "not 'pos\\nition\\x1b[31m'\n"},
+        {"regulation --passes 1 --kp \"$(printf '%*s' 100000 '' | tr ' ' a)\"",
+         "--kp '" + std::string(60, 'a') + "...' is not a number"},
+        {"\"$(printf 'bo\\tgus')\"", "unknown command 'bo\\tgus'\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const Result r = run(c.args);
+        const std::string first = first_lines(r.err, 1);
+        EXPECT_NE(first.find(c.echo), std::string::npos) << first;
+        EXPECT_LT(first.size(), 200u);
+        EXPECT_EQ(r.err.find('\033'), std::string::npos);
+    }
+}
+
+TEST_F(TraceCli, FailuresAndIgnoredOptionsAreSaid) {
+    // An end point the arc never meets: the whole trace, a reason, status 3.
+    Result r = run("arc --ex 100 --ey 100");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(line_count(r.out), 978);
+    EXPECT_EQ(r.err,
+              "vantrel-trace: the end point (100, 100) was never met; the trace stopped at (915, 393) after 976 "
+              "passes\n");
+    EXPECT_EQ(run("arc").status, 0);
+
+    r = run("regulation --passes 1 --w 5");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "vantrel-trace: warning: --w is the speed to regulate; position mode ignores it\n");
+}
+
+TEST_F(TraceCli, ImageOptionsInAnyOrderAndTheFormatFromTheName) {
+    const struct {
+        std::string args;
+        std::string file;
+        std::string magic;
+    } cases[] = {
+        {"image --out " + (dir_ / "a.png").string() + " nc", "a.png", "\x89PNG"},
+        {"image circle --out=" + (dir_ / "b.jpg").string(), "b.jpg", "\xff\xd8\xff"},
+        {"image --out " + (dir_ / "c").string() + " circle", "c", "\x89PNG"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        // Without a runtime directory Qt would complain on standard error.
+        const Result r = run(c.args, "env -u XDG_RUNTIME_DIR");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read_file(dir_ / c.file).substr(0, c.magic.size()), c.magic);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "toolkit/app/application.h"
 
+#include "toolkit/app/events.h"
 #include "toolkit/app/form.h"
 
 #include <QApplication>
@@ -38,7 +39,9 @@ std::string one_line(std::string text) {
 
 TApplication* Application = &theApplication;
 
-TApplication::TApplication() : TComponent(nullptr) {}
+TApplication::TApplication() : TComponent(nullptr) {
+    SetHandlerErrorDisplay([this](const Exception& e) { ShowException(e); });
+}
 
 TApplication::~TApplication() {
     // Qt's own globals are gone by now; a toolkit that Shutdown did not end
@@ -71,7 +74,10 @@ void TApplication::Run() {
     // Run ends when the main form is closed, not when some window closes.
     QApplication::setQuitOnLastWindowClosed(false);
     mainForm_->Show();
-    if (!terminated_) QApplication::exec();
+    if (terminated_) return;
+    running_ = true;
+    QApplication::exec();
+    running_ = false;
 }
 
 void TApplication::ProcessMessages() {
@@ -97,7 +103,9 @@ void TApplication::ShowException(const Exception& e) {
 
 void TApplication::Terminate() {
     terminated_ = true;
-    QCoreApplication::exit(0);
+    // Only a running loop is told to end: Qt keeps an exit asked for outside
+    // one and would end every later loop (menus, dialogs) at once.
+    if (running_) QCoreApplication::exit(0);
 }
 
 void TApplication::Shutdown() {
@@ -108,6 +116,9 @@ void TApplication::Shutdown() {
 void TApplication::set_main_form(TForm* form) {
     mainForm_ = form;
     terminated_ = false;
+    form->OnClosed = [this, form] {
+        if (mainForm_ == form) Terminate();
+    };
 }
 
 void TApplication::ComponentRemoved(TComponent* component) {

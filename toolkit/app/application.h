@@ -72,6 +72,7 @@ private:
     std::unique_ptr<QApplication> toolkit_;  // only when Initialize made it
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
+    bool running_ = false;  // inside Run's message loop
 };
 
 extern TApplication* Application;

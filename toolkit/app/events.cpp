@@ -1,6 +1,5 @@
 #include "toolkit/app/events.h"
 
-#include "toolkit/app/application.h"
 #include "toolkit/app/exception.h"
 
 #include <QMetaObject>
@@ -13,6 +12,15 @@
 namespace {
 
 int handlerDepth = 0;
+
+HandlerErrorDisplay& error_display() {
+    static HandlerErrorDisplay display;
+    return display;
+}
+
+void show(const Exception& e) {
+    if (const HandlerErrorDisplay& display = error_display()) display(e);
+}
 std::vector<QPointer<QWidget>> closesHeldBack;
 
 // Closing is queued, not done here: the handler's caller is still on the
@@ -46,12 +54,18 @@ void FireEvent(const TNotifyEvent& handler, TObject* sender) {
     try {
         handler(sender);
     } catch (const Exception& e) {
-        Application->ShowException(e);
+        show(e);
     } catch (const std::exception& e) {
-        Application->ShowException(Exception(e.what()));
+        show(Exception(e.what()));
     } catch (...) {
-        Application->ShowException(Exception(""));
+        show(Exception(""));
     }
+}
+
+HandlerErrorDisplay SetHandlerErrorDisplay(HandlerErrorDisplay display) {
+    HandlerErrorDisplay previous = std::move(error_display());
+    error_display() = std::move(display);
+    return previous;
 }
 
 int HandlerDepth() { return handlerDepth; }

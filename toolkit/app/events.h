@@ -5,6 +5,7 @@
 // error box, and holds back a window close until the outermost returns.
 #include <functional>
 
+class Exception;
 class QWidget;
 class TObject;
 
@@ -18,6 +19,11 @@ TNotifyEvent Bind(Form* form, void (Form::*method)(TObject*)) {
 
 // Runs `handler` (if set) for `sender` as the message loop runs a handler.
 void FireEvent(const TNotifyEvent& handler, TObject* sender);
+
+// Where FireEvent shows an exception that leaves a handler (the application
+// sets its error box here). Returns the previous one.
+using HandlerErrorDisplay = std::function<void(const Exception& e)>;
+HandlerErrorDisplay SetHandlerErrorDisplay(HandlerErrorDisplay display);
 
 // How many handlers are running now, nested ones included.
 int HandlerDepth();

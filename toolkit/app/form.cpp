@@ -1,6 +1,5 @@
 #include "toolkit/app/form.h"
 
-#include "toolkit/app/application.h"
 #include "toolkit/app/events.h"
 
 #include <QCloseEvent>
@@ -16,6 +15,7 @@ protected:
     void closeEvent(QCloseEvent* event) override {
         if (DeferCloseWhileHandlersRun(this)) {
             event->ignore();
+            if (form_.OnCloseHeldBack) form_.OnCloseHeldBack();
             return;
         }
         event->accept();
@@ -68,5 +68,5 @@ void TForm::Close() { Widget()->close(); }
 bool TForm::Visible() const { return Widget()->isVisible(); }
 
 void TForm::closed() {
-    if (Application->MainForm() == this) Application->Terminate();
+    if (OnClosed) OnClosed();
 }

@@ -4,6 +4,7 @@
 // handler runs is held back until the handler has returned.
 #include "toolkit/app/control.h"
 
+#include <functional>
 #include <string>
 
 class TForm : public TWinControl {
@@ -23,6 +24,12 @@ public:
     // Asks the window to close, as its close button does.
     void Close();
     bool Visible() const;
+
+    // Called once the window has closed (the application ends its message
+    // loop when that is the main form).
+    std::function<void()> OnClosed;
+    // Called when a close request is held back because a handler runs.
+    std::function<void()> OnCloseHeldBack;
 
 private:
     class Window;

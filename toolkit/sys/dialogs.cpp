@@ -1,8 +1,10 @@
 #include "toolkit/sys/dialogs.h"
 
+#include <QFileIconProvider>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -11,14 +13,36 @@ SaveFilePrompt& save_file_prompt() {
     return prompt;
 }
 
+// Icons and type names from what a file's directory entry says. Qt's own
+// provider asks the MIME database, which reads a file whose name says
+// nothing of its kind: in /proc that read can block for ever (kmsg), and
+// no prompt should read what it lists anyway.
+class EntryOnlyIconProvider : public QFileIconProvider {
+public:
+    using QFileIconProvider::icon;
+    QIcon icon(const QFileInfo& info) const override { return icon(info.isDir() ? Folder : File); }
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) return QStringLiteral("Folder");
+        if (!info.isFile()) return QStringLiteral("Special file");
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? QStringLiteral("File") : suffix.toUpper() + QStringLiteral(" file");
+    }
+};
+
 }  // namespace
 
 std::string PromptSaveFileName(const std::string& title, const std::string& filter, const std::string& suggestedName) {
     if (const SaveFilePrompt& prompt = save_file_prompt()) return prompt(title, filter, suggestedName);
-    const QString path = QFileDialog::getSaveFileName(QApplication::activeWindow(), QString::fromStdString(title),
-                                                      QDir::current().filePath(QString::fromStdString(suggestedName)),
-                                                      QString::fromStdString(filter));
-    return path.toStdString();
+    static EntryOnlyIconProvider iconProvider;
+    // Qt's own dialog, so that the provider above is the one it uses.
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(),
+                       QString::fromStdString(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&iconProvider);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.selectFile(QDir::current().filePath(QString::fromStdString(suggestedName)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {

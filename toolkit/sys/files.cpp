@@ -1,48 +1,57 @@
 #include "toolkit/sys/files.h"
 
-#include "toolkit/paint/canvas.h"
-#include "toolkit/chart/chart.h"
 #include "toolkit/app/exception.h"
+#include "toolkit/chart/chart.h"
+#include "toolkit/paint/canvas.h"
+#include "toolkit/sys/output_file.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
+#include <QImageWriter>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QWidget>
 
 namespace {
 
-[[noreturn]] void fail(const std::string& path, const QString& reason) {
-    throw Exception("Cannot save " + path + ": " + reason.toStdString());
+void save_bytes(const std::string& path, const char* data, std::size_t size) {
+    OutputFile file(path);
+    std::string error;
+    if (!file.open(error) || !file.write(data, size) || !file.commit(error)) {
+        throw Exception(error.empty() ? file.error() : error);
+    }
+}
+
+void save_image(const QImage& image, const std::string& path, const std::string& format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, format.c_str())) {
+        throw Exception("Cannot save " + path + ": the image could not be encoded as " + format);
+    }
+    save_bytes(path, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 }  // namespace
 
-void SaveTextFile(const std::string& path, const std::string& text) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) fail(path, file.errorString());
-    if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size())) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        fail(path, reason);
-    }
-    if (!file.commit()) fail(path, file.errorString());
+void SaveTextFile(const std::string& path, const std::string& text) { save_bytes(path, text.data(), text.size()); }
+
+void SavePngFile(const TCanvas& canvas, const std::string& path) { save_image(canvas.Bitmap(), path, "png"); }
+
+void SavePngFile(const TChart& chart, const std::string& path) {
+    save_image(chart.Widget()->grab().toImage(), path, "png");
 }
 
-namespace {
-
-void save_png(const QImage& image, const std::string& path) {
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) fail(path, file.errorString());
-    if (!image.save(&file, "PNG")) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        fail(path, reason.isEmpty() ? QStringLiteral("the image could not be encoded") : reason);
-    }
-    if (!file.commit()) fail(path, file.errorString());
+void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format) {
+    save_image(canvas.Bitmap(), path, format);
 }
 
-}  // namespace
-
-void SavePngFile(const TCanvas& canvas, const std::string& path) { save_png(canvas.Bitmap(), path); }
-
-void SavePngFile(const TChart& chart, const std::string& path) { save_png(chart.Widget()->grab().toImage(), path); }
+std::string ImageFormatForPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "png";
+    const QByteArray extension = QByteArray::fromStdString(path.substr(dot + 1)).toLower();
+    if (extension == "jpeg") return "jpg";
+    if (extension == "tif") return "tiff";
+    return QImageWriter::supportedImageFormats().contains(extension) ? extension.toStdString() : std::string();
+}

@@ -1,7 +1,6 @@
 #pragma once
-// Saving what the bench shows. Each file appears whole or not at all: it is
-// written beside its final name and moved there once complete. A failure
-// throws Exception with the reason.
+// Saving what the bench shows, through OutputFile: each file appears whole
+// or not at all. A failure throws Exception "Cannot save PATH: reason".
 #include <string>
 
 class TCanvas;
@@ -12,3 +11,9 @@ void SaveTextFile(const std::string& path, const std::string& text);
 void SavePngFile(const TCanvas& canvas, const std::string& path);
 // The chart as it shows on screen, as PNG.
 void SavePngFile(const TChart& chart, const std::string& path);
+// The canvas' bitmap in `format`, one of the names ImageFormatForPath gives.
+void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format);
+
+// The picture format a file name asks for by its extension ("png" without
+// one); empty when Qt cannot write that format.
+std::string ImageFormatForPath(const std::string& path);
