@@ -63,26 +63,42 @@ void nc_release_program() {
     ncCurrentBlock = nullptr;
 }
 
-void nc_load_demo() {
+void nc_begin_program() {
     nc_release_program();
     ncClock = 0;
     ncStep = 0;
     ncProgramHead = new_block(NC_START);
     ncCurrentBlock = ncProgramHead;
     ncFeed = kDefaultFeed;
+}
+
+void nc_load_demo() {
+    nc_begin_program();
     for (const Offset& move : kDemoMoves) nc_append_linear(move.x, move.y, move.z);
     ncCurrentBlock = ncProgramHead;
 }
 
-void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
+void nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z) {
+    NcBlock* block = new_block(NC_POSITION);
+    block->positionOffset = {x, y, z};
+    append_block(block);
+}
+
+void nc_append_feed_reset() { append_block(new_block(NC_FEED_RESET)); }
+
+std::int32_t nc_linear_pieces(std::int16_t x, std::int16_t y, std::int16_t z) {
     // The segment length comes from a 16-bit square root, so one block may
     // only carry a move shorter than 256. A longer move becomes the fewest
     // consecutive blocks that each stay below that, with exact end points.
     std::int32_t pieces = 1;
     for (;; ++pieces) {
         const auto widest = [pieces](std::int32_t c) { return (std::abs(c) + pieces - 1) / pieces; };
-        if (squared_length(widest(x), widest(y), widest(z)) <= NC_MAX_BLOCK_SQUARED_LENGTH) break;
+        if (squared_length(widest(x), widest(y), widest(z)) <= NC_MAX_BLOCK_SQUARED_LENGTH) return pieces;
     }
+}
+
+void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
+    const std::int32_t pieces = nc_linear_pieces(x, y, z);
     for (std::int32_t k = 1; k <= pieces; ++k) {
         NcBlock* block = new_block(NC_LINEAR);
         block->offset = {piece(x, k, pieces), piece(y, k, pieces), piece(z, k, pieces)};

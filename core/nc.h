@@ -45,10 +45,20 @@ inline constexpr std::int32_t NC_MAX_BLOCK_SQUARED_LENGTH = 65535;
 // Builds the demo program (releasing any earlier one), rewinds to its start
 // block and resets the clock and the step counter.
 void nc_load_demo();
+// Releases any earlier program and starts a new one: its start block is
+// current, so blocks get appended after it; clock, step counter and feed are
+// reset. The caller rewinds to ncProgramHead once the program is built.
+void nc_begin_program();
+// Append a position jump or a feed reset after ncCurrentBlock and make it
+// current.
+void nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z);
+void nc_append_feed_reset();
 // Appends a linear move after ncCurrentBlock and makes it current. A move too
 // long for one block is split into consecutive blocks whose offsets add up
 // exactly to (x, y, z).
 void nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z);
+// Number of blocks nc_append_linear makes of the move (x, y, z).
+std::int32_t nc_linear_pieces(std::int16_t x, std::int16_t y, std::int16_t z);
 // Advances the clock by 4 and returns it.
 std::uint16_t nc_tick();
 // Executes one time step; writes the commanded point where the table says.

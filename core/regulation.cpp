@@ -1,6 +1,7 @@
 #include "core/regulation.h"
 
 #include "core/int16.h"
+#include "core/nc_program.h"
 #include "core/plant.h"
 
 bool regulationRunning = false;
@@ -20,7 +21,7 @@ void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains&
     if (speedMode) {
         run.runTime = next_speed_mode_time(run.runTime);
     } else {
-        nc_load_demo();
+        nc_load_chosen();  // the demo unless the user chose a program file
         run.runTime = nc_tick();
     }
 

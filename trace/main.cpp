@@ -5,6 +5,7 @@
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
 #include "toolkit/sys/files.h"
+#include "window/nc_program_file.h"
 
 #include <cstdio>
 #include <functional>
@@ -17,6 +18,7 @@ namespace {
 struct Command {
     const char* name;
     std::vector<std::string> options;
+    std::vector<std::string> flags;
     const char* usage;
     std::function<void(const ParsedOptions&, TraceOutput&)> run;
 };
@@ -26,7 +28,7 @@ const char kUsage[] =
     "commands:\n"
     "  regulation   one regulation run: time,series1,series2,series3,series4\n"
     "  metrics      the rise, overshoot, settling and following errors of one regulation run\n"
-    "  nc           the demo NC program stepped from a fresh load: call,result,X,Y,Z\n"
+    "  nc           the NC program stepped from a fresh load: call,result,X,Y,Z\n"
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
@@ -34,42 +36,51 @@ const char kUsage[] =
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
-    "Exit status: 0 done; 1 the output could not be written; 2 usage error;\n"
-    "3 the arc trace never met its end point (the trace is written, the reason is on stderr);\n"
-    "128 + signal when a sweep is stopped.\n";
+    "Commands that run the NC program take --program FILE to run that file instead of the demo.\n"
+    "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
+    "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
+    "on stderr); 128 + signal when a sweep is stopped.\n";
 
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"regulation",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
+         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         {},
          "usage: vantrel-trace regulation [--gains FILE] [--mode speed|position] [--passes N] [--kp T]\n"
-         "                                [--ki T] [--kd T] [--kv T] [--w T] [--out FILE]\n"
+         "                                [--ki T] [--kd T] [--kv T] [--w T] [--program FILE] [--out FILE]\n"
          "One regulation run as the window makes it with these edit texts (defaults: position mode,\n"
          "250, 60, 0, 30, 80), without pauses. Speed mode needs --passes N and ends after pass N;\n"
-         "position mode runs until the NC program ends, --passes caps it. --gains reads the mode and\n"
-         "the gains from a gain file ([gains] kp, ki, kd, kv, w, pos, speed_mode); options given\n"
-         "after it override it.\n",
+         "position mode runs until the NC program (the demo, or FILE) ends, --passes caps it. --gains\n"
+         "reads the mode and the gains from a gain file ([gains] kp, ki, kd, kv, w, pos, speed_mode);\n"
+         "options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
         {"metrics",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "out"},
+         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "program", "out"},
+         {},
          "usage: vantrel-trace metrics [--gains FILE] [--mode speed|position] [--passes N] [--kp T] [--ki T]\n"
-         "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--out FILE]\n"
+         "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--program FILE]\n"
+         "                             [--out FILE]\n"
          "The metrics of the run that 'regulation' traces with the same options: a header line and one\n"
          "row (or one JSON object, null for empty cells). --gains reads a gain file; options given\n"
          "after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_metrics(o, out, std::cerr); }},
         {"nc",
-         {"out"},
-         "usage: vantrel-trace nc [--out FILE]\n"
-         "One row per nc_step call of the demo program, up to the first non-zero result.\n",
+         {"program", "out"},
+         {"print-demo"},
+         "usage: vantrel-trace nc [--program FILE] [--out FILE]\n"
+         "       vantrel-trace nc --print-demo [--out FILE]\n"
+         "One row per nc_step call of the demo program (or FILE), up to the first non-zero result.\n"
+         "--print-demo writes the demo program as a program file instead.\n",
          trace_nc},
         {"circle",
          {"cx", "cy", "r", "out"},
+         {},
          "usage: vantrel-trace circle [--cx N] [--cy N] [--r N] [--out FILE]\n"
          "The logical points the midpoint circle plots, in drawing order (defaults 100, 100, 80).\n",
          trace_circle},
         {"arc",
          {"cx", "cy", "sx", "sy", "ex", "ey", "out"},
+         {},
          "usage: vantrel-trace arc [--cx N] [--cy N] [--sx N] [--sy N] [--ex N] [--ey N] [--out FILE]\n"
          "The start point, then one row per pass of the arc trace (defaults: the circle test's\n"
          "100, 100, 100, 180, 180, 100).\n",
@@ -88,11 +99,23 @@ int failure(const std::string& message, int status) {
     return status;
 }
 
+// --program FILE: the file becomes the program the run loads. False (with
+// the message written) when it does not load.
+bool choose_program_option(const ParsedOptions& options) {
+    const auto path = options.text("program");
+    if (!path) return true;
+    std::string error;
+    if (choose_nc_program_file(*path, error)) return true;
+    failure(error, 1);
+    return false;
+}
+
 int run_image(const std::vector<std::string>& args) {
     const char* usage =
-        "usage: vantrel-trace image nc|circle --out FILE\n"
-        "The NC Tests page's image as \"Draw NC Path\" or \"Circle test\" leaves it, without pauses.\n"
-        "The file's extension chooses the format (png, jpg, bmp, ...; PNG without one or for '-').\n";
+        "usage: vantrel-trace image nc|circle [--program FILE] --out FILE\n"
+        "The NC Tests page's image as \"Draw NC Path\" (of the demo, or FILE) or \"Circle test\" leaves\n"
+        "it, without pauses. The file's extension chooses the format (png, jpg, bmp, ...; PNG without\n"
+        "one or for '-').\n";
     // The kind may stand anywhere among the options.
     std::vector<std::string> rest;
     std::vector<std::string> kinds;
@@ -109,7 +132,7 @@ int run_image(const std::vector<std::string>& args) {
     }
     ParsedOptions options;
     try {
-        options = parse_options(rest, {"out"});
+        options = parse_options(rest, {"program", "out"});
     } catch (const UsageError& e) {
         return usage_error(e.message, usage);
     }
@@ -127,6 +150,7 @@ int run_image(const std::vector<std::string>& args) {
     if (!out || out->empty()) return usage_error("image needs --out FILE", usage);
     const std::string format = *out == "-" ? std::string("png") : ImageFormatForPath(*out);
     if (format.empty()) return usage_error("cannot tell a picture format Qt writes from " + quoted(*out), usage);
+    if (!choose_program_option(options)) return 1;
     std::string error;
     if (!write_page_image(which == "nc" ? PageImage::NcPath : PageImage::CircleTest, *out, format, error)) {
         return failure(error, 1);
@@ -150,11 +174,15 @@ int run(const std::vector<std::string>& args) {
         if (args[0] != command.name) continue;
         ParsedOptions options;
         try {
-            options = parse_options({args.begin() + 1, args.end()}, command.options);
+            options = parse_options({args.begin() + 1, args.end()}, command.options, command.flags);
             if (options.help) {
                 std::cout << command.usage;
                 return 0;
             }
+            if (options.flag("print-demo") && options.text("program")) {
+                throw UsageError{"--print-demo prints the demo; it takes no --program"};
+            }
+            if (!choose_program_option(options)) return 1;
             TraceOutput out(options.text("out").value_or(""));
             std::string error;
             if (!out.open(error)) return failure(error, 1);

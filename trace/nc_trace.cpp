@@ -1,14 +1,19 @@
 #include "core/csv.h"
 #include "core/nc.h"
+#include "core/nc_program.h"
 #include "trace/traces.h"
 
 #include <array>
 
-void trace_nc(const ParsedOptions&, TraceOutput& out) {
+void trace_nc(const ParsedOptions& options, TraceOutput& out) {
+    if (options.flag("print-demo")) {
+        out.write(nc_demo_program_text());
+        return;
+    }
     std::string text;
     const std::string_view header[] = {"call", "result", "X", "Y", "Z"};
     csv_append_header(text, header);
-    nc_load_demo();
+    nc_load_chosen();
     NcPoint point{0, 0, 0};
     for (long call = 1;; ++call) {
         const std::int16_t result = nc_step(point);

@@ -63,7 +63,8 @@ std::string quoted(std::string_view text) { return "'" + escaped(text, kEchoLimi
 
 std::string printable(std::string_view text) { return escaped(text, std::string_view::npos); }
 
-ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names) {
+ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names,
+                            const std::vector<std::string>& flagNames) {
     ParsedOptions parsed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -77,6 +78,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
         if (const auto eq = name.find('='); eq != std::string::npos) {
             value = name.substr(eq + 1);
             name.resize(eq);
+        }
+        if (std::find(flagNames.begin(), flagNames.end(), name) != flagNames.end()) {
+            if (value) throw UsageError{"option " + quoted("--" + name) + " takes no value"};
+            parsed.flags.insert(name);
+            continue;
         }
         if (std::find(names.begin(), names.end(), name) == names.end()) throw UsageError{"unknown option " + quoted("--" + name)};
         if (!value) {

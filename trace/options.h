@@ -1,7 +1,9 @@
 #pragma once
-// Command-line options of the traces: "--name value" pairs and "--help".
+// Command-line options of the traces: "--name value" pairs, flags without a
+// value ("--print-demo") and "--help".
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,17 +15,21 @@ struct UsageError {
 struct ParsedOptions {
     bool help = false;
     std::map<std::string, std::string> values;
+    std::set<std::string> flags;  // the flags given
     std::map<std::string, std::size_t> order;  // place of each option's last occurrence, 0 first
 
     // True when `name` was given after `other` (or `other` not at all).
     bool given_after(const std::string& name, const std::string& other) const;
 
     std::optional<std::string> text(const std::string& name) const;
+    bool flag(const std::string& name) const { return flags.count(name) != 0; }
 };
 
-// Accepts only the names given (without the leading "--"); throws UsageError
-// for anything else or a missing value.
-ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names);
+// Accepts only the names given (without the leading "--"): options with a
+// value, and flags; throws UsageError for anything else, a missing value or
+// a value given to a flag.
+ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names,
+                            const std::vector<std::string>& flagNames = {});
 
 // A command-line argument as messages echo it: in single quotes, control
 // characters escaped (\n, \x1b), cut to 60 characters with "..." after.

@@ -97,12 +97,20 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
 
     btDrawNCPath = make_button(this, Panel2, 8, 10, 97, 0, "Draw NC Path");
     Button3 = make_button(this, Panel2, 320, 10, 75, 1, "Circle test");
+    btLoadNCProgram = make_button(this, Panel2, 404, 10, 105, 2, "Load NC program\u2026");
+    cbStep = new TCheckBox(this, Panel2);
+    cbStep->SetBounds(517, 14, 45, 17);
+    cbStep->SetTabOrder(3);
+    cbStep->SetCaption("Step");
+    btNextPoint = make_button(this, Panel2, 568, 10, 80, 4, "Next point");
+    btNextPoint->SetEnabled(false);
 
     StatusBar1 = new TStatusBar(this, this);
     StatusBar1->SetBounds(0, 449, 668, 19);
     StatusBar1->SetAlign(alBottom);
     StatusBar1->AddPanel(150);
     StatusBar1->AddPanel(50);
+    StatusBar1->Panels(1)->SetFitText();  // a program's name may need more room
 
 
     PageControl1->SetActivePage(TabSheet2);
@@ -112,11 +120,17 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     cbSpeedRegulation->OnClick = Bind(this, &TForm1::cbSpeedRegulationClick);
     btDrawNCPath->OnClick = Bind(this, &TForm1::btDrawNCPathClick);
     Button3->OnClick = Bind(this, &TForm1::Button3Click);
+    btLoadNCProgram->OnClick = Bind(this, &TForm1::btLoadNCProgramClick);
+    cbStep->OnClick = Bind(this, &TForm1::cbStepClick);
+    btNextPoint->OnClick = Bind(this, &TForm1::btNextPointClick);
+    TabSheet2->AddShortcut("Right", Bind(this, &TForm1::btNextPointClick));
 
     ChartPopupMenu.AddItem("Export data as CSV...", Bind(this, &TForm1::ChartExportCsvClick));
     ChartPopupMenu.AddItem("Save chart as PNG...", Bind(this, &TForm1::ChartSavePngClick));
     Chart1->SetPopupMenu(&ChartPopupMenu);
     ImagePopupMenu.AddItem("Save image as PNG...", Bind(this, &TForm1::ImageSavePngClick));
+    ImagePopupMenu.AddItem("Load NC program\u2026", Bind(this, &TForm1::btLoadNCProgramClick));
+    ImagePopupMenu.AddItem("Built-in program", Bind(this, &TForm1::BuiltInProgramClick));
     Image1->SetPopupMenu(&ImagePopupMenu);
 
     Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,

@@ -55,6 +55,19 @@ public:
     void ChartSavePngClick(TObject* Sender);
     void ImageSavePngClick(TObject* Sender);
 
+    // Own NC programs: loading a file, back to the built-in demo, and
+    // following "Draw NC Path" point by point.
+    TButton* btLoadNCProgram;
+    TCheckBox* cbStep;
+    TButton* btNextPoint;
+    void btLoadNCProgramClick(TObject* Sender);
+    void BuiltInProgramClick(TObject* Sender);
+    void cbStepClick(TObject* Sender);
+    void btNextPointClick(TObject* Sender);
+    // The chosen program's name in the status bar's second panel; empty for
+    // the demo.
+    void show_program_name();
+
     // Beyond the designed window: the regulation run tells its start and
     // passes here, and the analysis panel (closed until opened) listens.
     RunFeed RegulationFeed;

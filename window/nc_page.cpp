@@ -4,6 +4,7 @@
 #include "core/arc.h"
 #include "core/circle.h"
 #include "core/nc.h"
+#include "core/nc_program.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/drawing.h"
 #include "window/main_form.h"
@@ -22,6 +23,10 @@ constexpr unsigned kArcMarkerPause = 10;
 constexpr unsigned kArcPointPause = 20;
 constexpr unsigned kNcMarkerPause = 1;
 constexpr unsigned kNcPassPause = 4;
+constexpr unsigned kStepWaitPause = 10;  // between pumps while waiting for "Next point"
+
+// "Next point" (or the right arrow key) was asked for since the last wait began.
+bool nextPointRequested = false;
 
 TCanvas* canvas() { return Form1->Image1->Canvas(); }
 
@@ -55,6 +60,18 @@ void arc_marker(const PlotPoint& p, int width, TColor color, unsigned pauseMs) {
 
 int nc_pixel_x(const NcPoint& p) { return std::int32_t{kNcOriginX} + p.X; }
 int nc_pixel_y(const NcPoint& p) { return std::int32_t{kNcOriginY} - p.Y; }
+
+// While "Step" is checked, waits for "Next point" with the messages flowing.
+// Unchecking "Step" lets the plot run on; so does closing the window, which
+// otherwise would wait for this handler to return.
+void wait_for_next_point() {
+    while (Form1->cbStep->Checked() && !nextPointRequested && !CloseHeldBack()) {
+        Application->ProcessMessages();
+        if (nextPointRequested) break;
+        Sleep(kStepWaitPause);
+    }
+    nextPointRequested = false;
+}
 
 }  // namespace
 
@@ -107,7 +124,7 @@ void TForm1::btDrawNCPathClick(TObject*) {
         TCanvas* c = canvas();
         c->FillRect(c->ClipRect());
     }
-    nc_load_demo();
+    nc_load_chosen();
     // The start block's step leaves the point at the origin.
     if (nc_step(point) != NC_STEPPED) return;
     canvas()->MoveTo(nc_pixel_x(point), nc_pixel_y(point));
@@ -136,5 +153,13 @@ void TForm1::btDrawNCPathClick(TObject*) {
         Form1->Image1->Repaint();
         Sleep(kNcPassPause);
         Application->ProcessMessages();
+        wait_for_next_point();
     }
 }
+
+void TForm1::cbStepClick(TObject*) {
+    nextPointRequested = false;  // a press from before the stepping counts for nothing
+    btNextPoint->SetEnabled(cbStep->Checked());
+}
+
+void TForm1::btNextPointClick(TObject*) { nextPointRequested = true; }

@@ -109,6 +109,47 @@ TEST_F(TraceCli, NcTraceEndsWithTheFirstNonZeroResult) {
     EXPECT_NE(r.out.find("\n195,0,0,-1,0\n196,1,0,-1,0\n"), std::string::npos);
 }
 
+TEST_F(TraceCli, ProgramFileRunsInsteadOfTheDemo) {
+    const Result demo = run("nc --print-demo");
+    ASSERT_EQ(demo.status, 0) << demo.err;
+    EXPECT_EQ(demo.out, read_file(VANTREL_EXAMPLES_DIR "/demo.nc"));
+    const auto demoFile = dir_ / "demo.nc";
+    std::ofstream(demoFile) << demo.out;
+    EXPECT_EQ(run("nc --program " + demoFile.string()).out, run("nc").out);
+
+    const auto file = dir_ / "jump.nc";
+    std::ofstream(file) << "G0 X-5 Y6\nG1 X2\n";
+    Result r = run("nc --program " + file.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "call,result,X,Y,Z\n1,0,0,0,0\n2,0,-5,6,0\n3,0,-3,6,0\n4,1,-3,6,0\n");
+    r = run("regulation --program " + file.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(line_count(r.out), 1 + 1 + 3);  // header, start points, one row per pass before the end
+    EXPECT_NE(r.out.find("\n12,"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.rfind(',') + 1), "-3\n");  // the commanded X at the end
+    r = run("metrics --program " + file.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out, run("metrics").out);  // measured over the file's run, not the demo's
+    const auto png = dir_ / "jump.png";
+    r = run("image nc --program " + file.string() + " --out " + png.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(png));
+}
+
+TEST_F(TraceCli, ProgramThatDoesNotLoadExitsOneWithItsFirstError) {
+    const auto file = dir_ / "bad.nc";
+    std::ofstream(file) << "G1 X1\nG1 Y40000\n";
+    for (const std::string command : {"nc", "regulation", "metrics", "image nc --out x.png"}) {
+        SCOPED_TRACE(command);
+        const Result r = run(command + " --program " + file.string());
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, "vantrel-trace: " + file.string() +
+                             ":2:4: Y value 40000 is beyond the 16-bit range (-32768 to 32767)\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists("x.png"));
+}
+
 TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
     const char* cases[] = {
         "",
@@ -125,6 +166,9 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "image",
         "image square --out x.png",
         "image nc",
+        "nc --print-demo --program x.nc",
+        "nc --print-demo=yes",
+        "nc --program",
         "image --out x.png",
         "image nc circle --out x.png",
         "image nc --out x.unknownformat",

@@ -96,7 +96,7 @@ TEST_F(WindowExports, MenusCarryTheirCaptions) {
     ASSERT_GE(Form1->ChartPopupMenu.Items().size(), 2u);  // the analysis items follow the exports
     EXPECT_EQ(Form1->ChartPopupMenu.Items()[0].caption, "Export data as CSV...");
     EXPECT_EQ(Form1->ChartPopupMenu.Items()[1].caption, "Save chart as PNG...");
-    ASSERT_EQ(Form1->ImagePopupMenu.Items().size(), 1u);
+    ASSERT_GE(Form1->ImagePopupMenu.Items().size(), 1u);  // the NC program items follow
     EXPECT_EQ(Form1->ImagePopupMenu.Items()[0].caption, "Save image as PNG...");
 }
 

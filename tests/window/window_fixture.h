@@ -2,6 +2,7 @@
 // The main window as the tests meet it: made by the application, shown,
 // with the pause replaced so runs go fast and the tests can act in a pass.
 #include "core/nc.h"
+#include "core/nc_program.h"
 #include "tests/toolkit/toolkit_test_support.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
@@ -17,6 +18,7 @@ class MainWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         nc_release_program();  // every test starts with no NC program loaded
+        nc_choose_demo();
         previousSleep_ = SetSleepHandler([this](unsigned ms) {
             pauses.push_back(ms);
             if (onPause) onPause(static_cast<int>(pauses.size()));
@@ -29,6 +31,7 @@ protected:
         SetSleepHandler(previousSleep_);
         delete Form1;
         Form1 = nullptr;
+        nc_choose_demo();
     }
 
     static void click(TControl* control) { QTest::mouseClick(control->Widget(), Qt::LeftButton); }

@@ -1,8 +1,10 @@
 #include "toolkit/app/control.h"
 
 #include <QEvent>
+#include <QKeySequence>
 #include <QObject>
 #include <QPointer>
+#include <QShortcut>
 #include <QWidget>
 
 #include <algorithm>
@@ -165,4 +167,11 @@ void TWinControl::update_focus_chain() {
     std::vector<QWidget*> chain;
     collect_focus_widgets(*this, chain);
     for (std::size_t i = 1; i < chain.size(); ++i) QWidget::setTabOrder(chain[i - 1], chain[i]);
+}
+
+void TWinControl::AddShortcut(const std::string& key, TNotifyEvent handler) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromStdString(key)), Widget());
+    shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, shortcut,
+                     [this, handler = std::move(handler)] { FireEvent(handler, this); });
 }

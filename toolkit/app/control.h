@@ -2,6 +2,7 @@
 // Visible controls and the containers that hold them: position in the
 // parent's client area, alignment, enabling, hint and tab order.
 #include "toolkit/app/component.h"
+#include "toolkit/app/events.h"
 
 #include <memory>
 #include <string>
@@ -71,6 +72,11 @@ public:
         PlaceWidget(thing->Widget(), left, top, width, height, align);
     }
     void PlaceWidget(QWidget* widget, int left, int top, int width, int height, TAlign align);
+
+    // Runs `handler` as a click handler when `key` ("Right", "Ctrl+O") is
+    // pressed while the focus is in this container, unless the focused
+    // control uses that key itself (an edit keeps its arrow keys).
+    void AddShortcut(const std::string& key, TNotifyEvent handler);
 
     // The controls in this container, in tab order.
     std::vector<TControl*> ControlsInTabOrder() const;

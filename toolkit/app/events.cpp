@@ -78,3 +78,5 @@ bool DeferCloseWhileHandlersRun(QWidget* window) {
     closesHeldBack.emplace_back(window);
     return true;
 }
+
+bool CloseHeldBack() { return !closesHeldBack.empty(); }

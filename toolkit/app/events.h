@@ -32,3 +32,7 @@ int HandlerDepth();
 // and returns true (the caller ignores the close); the window is closed once
 // the outermost handler has returned. Returns false when no handler runs.
 bool DeferCloseWhileHandlersRun(QWidget* window);
+
+// True while a window's close waits for the running handlers to return: a
+// handler that waits for the user gives up its wait then.
+bool CloseHeldBack();

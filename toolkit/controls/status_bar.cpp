@@ -8,6 +8,11 @@ TStatusPanel::TStatusPanel(QLabel* label) : label_(label) {}
 void TStatusPanel::SetText(const std::string& text) { label_->setText(QString::fromStdString(text)); }
 std::string TStatusPanel::Text() const { return label_->text().toStdString(); }
 int TStatusPanel::Width() const { return label_->width(); }
+void TStatusPanel::SetFitText() {
+    const int width = label_->width();
+    label_->setMinimumWidth(width);
+    label_->setMaximumWidth(QWIDGETSIZE_MAX);
+}
 QWidget* TStatusPanel::Widget() const { return label_; }
 
 TStatusBar::TStatusBar(TComponent* owner, TWinControl* parent)

@@ -14,6 +14,9 @@ public:
     void SetText(const std::string& text);
     std::string Text() const;
     int Width() const;
+    // From now on the panel widens where its text needs more room than the
+    // width it was given, and narrows back to that width.
+    void SetFitText();
     QWidget* Widget() const;
 
 private:

@@ -2,15 +2,22 @@
 
 #include "toolkit/controls/popup_menu.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QRegion>
+#include <QWheelEvent>
 #include <QWidget>
 
-// Paints the canvas' bitmap at the top-left; what the bitmap does not cover
-// (before the first use, or after the control grew) shows the background.
+#include <algorithm>
+#include <optional>
+
+// Paints the canvas' bitmap through the view (at the top-left, unmagnified,
+// until the user zooms); what the bitmap does not cover (before the first
+// use, or after the control grew) shows the background.
 class ImageWidget : public QWidget {
 public:
     explicit ImageWidget(QWidget* parent) : QWidget(parent) {
@@ -19,17 +26,29 @@ public:
     }
 
     const TCanvas* canvas = nullptr;
+    ImageView view;
 
     // A part of the bitmap changed: paint it at the next message pump.
     void changed(const QRect& r) {
-        unpainted_ += r;
-        update(r);
+        const QRect shown = QRect(view.x + r.x() * view.scale, view.y + r.y() * view.scale, r.width() * view.scale,
+                                  r.height() * view.scale)
+                                .intersected(rect());
+        unpainted_ += shown;
+        update(shown);
     }
     // Paints what changed since the last paint, at once. Repainting only
     // that keeps a forced repaint per animation step cheap (a whole-image
     // paint costs about 0.3 ms on an X display).
     void paintChangesNow() {
         if (!unpainted_.isEmpty()) repaint(unpainted_);
+    }
+
+    void set_view(const ImageView& next) {
+        const ImageView kept = clamp_image_view(next, sizes());
+        if (kept == view) return;
+        view = kept;
+        unpainted_ = QRegion();
+        update();
     }
 
 protected:
@@ -39,15 +58,96 @@ protected:
         const QRect area = event->rect();
         QRect covered;
         if (canvas) {
-            covered = area.intersected(QRect(0, 0, canvas->Width(), canvas->Height()));
-            if (!covered.isEmpty()) painter.drawImage(covered.topLeft(), canvas->Bitmap(), covered);
+            const QRect bitmapOnScreen(view.x, view.y, canvas->Width() * view.scale, canvas->Height() * view.scale);
+            covered = area.intersected(bitmapOnScreen);
+            if (!covered.isEmpty()) draw_bitmap(painter, covered);
         }
         const QRegion rest = QRegion(area).subtracted(QRegion(covered));
         for (const QRect& r : rest) painter.fillRect(r, palette().window());
     }
 
+    void wheelEvent(QWheelEvent* event) override {
+        const QPoint delta = event->angleDelta();
+        wheelEighths_ += delta.y() != 0 ? delta.y() : delta.x();
+        const int notches = wheelEighths_ / 120;  // a notch is 120; touchpads send parts of one
+        wheelEighths_ -= notches * 120;
+        if (notches != 0) {
+            const QPoint at = event->position().toPoint();
+            set_view(zoom_image_view(view, notches, at.x(), at.y(), sizes()));
+        }
+        event->accept();
+    }
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return event->ignore();
+        drag_ = Drag{event->position().toPoint(), view, false};
+        event->accept();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (!drag_ || !event->buttons().testFlag(Qt::LeftButton)) return event->ignore();
+        const QPoint moved = event->position().toPoint() - drag_->from;
+        if (!drag_->panning) {
+            if (moved.manhattanLength() < QApplication::startDragDistance()) return;
+            drag_->panning = true;
+            setCursor(Qt::ClosedHandCursor);
+        }
+        set_view(pan_image_view(drag_->start, moved.x(), moved.y(), sizes()));
+        event->accept();
+    }
+    void mouseReleaseEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return event->ignore();
+        if (drag_ && drag_->panning) unsetCursor();
+        drag_.reset();
+        event->accept();
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return event->ignore();
+        drag_.reset();
+        set_view(ImageView{});
+        event->accept();
+    }
+    void resizeEvent(QResizeEvent*) override { set_view(view); }
+
 private:
-    QRegion unpainted_;  // changed bitmap area not painted since
+    struct Drag {
+        QPoint from;       // where the button went down
+        ImageView start;   // the view then
+        bool panning;      // moved far enough to be a pan, not a click
+    };
+
+    ImageSizes sizes() const {
+        return {canvas ? canvas->Width() : width(), canvas ? canvas->Height() : height(), width(), height()};
+    }
+
+    // The part `target` of the screen, each bitmap pixel a square of
+    // view.scale pixels: the covered bitmap pixels are enlarged by pixel
+    // repetition, never smoothed.
+    void draw_bitmap(QPainter& painter, const QRect& target) {
+        const QImage& bitmap = canvas->Bitmap();
+        if (view.scale == 1) {
+            painter.drawImage(target.topLeft(), bitmap, target.translated(-view.x, -view.y));
+            return;
+        }
+        const int s = view.scale;
+        const int left = image_view_bitmap_at(target.left(), view.x, s);
+        const int top = image_view_bitmap_at(target.top(), view.y, s);
+        const int right = image_view_bitmap_at(target.right(), view.x, s);
+        const int bottom = image_view_bitmap_at(target.bottom(), view.y, s);
+        const QRect source = QRect(QPoint(left, top), QPoint(right, bottom)).intersected(bitmap.rect());
+        if (source.isEmpty()) return;
+        const QImage part = bitmap.copy(source);
+        QImage magnified(source.width() * s, source.height() * s, part.format());
+        for (int y = 0; y < magnified.height(); ++y) {
+            const auto* from = reinterpret_cast<const QRgb*>(part.constScanLine(y / s));
+            auto* to = reinterpret_cast<QRgb*>(magnified.scanLine(y));
+            for (int x = 0; x < magnified.width(); ++x) to[x] = from[x / s];
+        }
+        const QPoint corner(view.x + source.left() * s, view.y + source.top() * s);
+        painter.drawImage(target.topLeft(), magnified, target.translated(-corner));
+    }
+
+    QRegion unpainted_;  // changed screen area not painted since
+    std::optional<Drag> drag_;
+    int wheelEighths_ = 0;  // wheel turn not yet a whole notch
 };
 
 struct TImage::Link {
@@ -84,4 +184,10 @@ TCanvas* TImage::Canvas() {
 
 void TImage::Repaint() {
     if (link_->widget) link_->widget->paintChangesNow();
+}
+
+ImageView TImage::View() const { return link_->widget ? link_->widget->view : ImageView{}; }
+
+void TImage::ShowAll() {
+    if (link_->widget) link_->widget->set_view(ImageView{});
 }

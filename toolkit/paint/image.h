@@ -1,6 +1,8 @@
 #pragma once
-// Image control: shows its canvas' bitmap at its top-left corner.
+// Image control: shows its canvas' bitmap at its top-left corner, or
+// magnified where the user zoomed and panned it (see image_view.h).
 #include "toolkit/paint/canvas.h"
+#include "toolkit/paint/image_view.h"
 
 #include <memory>
 
@@ -25,6 +27,12 @@ public:
     // paint. Drawing otherwise shows at the next message pump (the canvas
     // schedules a paint of the part it changed).
     void Repaint();
+
+    // How the bitmap is shown; the bitmap and what is saved of it stay as
+    // drawn.
+    ImageView View() const;
+    // Back to the bitmap unmagnified at the top-left, as a double-click does.
+    void ShowAll();
 
 private:
     struct Link;                  // a guarded pointer to the widget, which its Qt parent owns

@@ -50,3 +50,25 @@ SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {
     save_file_prompt() = std::move(prompt);
     return previous;
 }
+
+namespace {
+
+OpenFilePrompt& open_file_prompt() {
+    static OpenFilePrompt prompt;
+    return prompt;
+}
+
+}  // namespace
+
+std::string PromptOpenFileName(const std::string& title, const std::string& filter) {
+    if (const OpenFilePrompt& prompt = open_file_prompt()) return prompt(title, filter);
+    const QString path = QFileDialog::getOpenFileName(QApplication::activeWindow(), QString::fromStdString(title),
+                                                      QDir::currentPath(), QString::fromStdString(filter));
+    return path.toStdString();
+}
+
+OpenFilePrompt SetOpenFilePrompt(OpenFilePrompt prompt) {
+    OpenFilePrompt previous = std::move(open_file_prompt());
+    open_file_prompt() = std::move(prompt);
+    return previous;
+}

@@ -1,5 +1,5 @@
 #pragma once
-// Asking the user where to save.
+// Asking the user which file to open and where to save.
 #include <functional>
 #include <string>
 
@@ -11,3 +11,9 @@ std::string PromptSaveFileName(const std::string& title, const std::string& filt
 using SaveFilePrompt = std::function<std::string(const std::string& title, const std::string& filter,
                                                  const std::string& suggestedName)>;
 SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt);
+
+// An open-file dialog for an existing file; an empty text when the user
+// cancels. Replaceable like the save prompt.
+std::string PromptOpenFileName(const std::string& title, const std::string& filter);
+using OpenFilePrompt = std::function<std::string(const std::string& title, const std::string& filter)>;
+OpenFilePrompt SetOpenFilePrompt(OpenFilePrompt prompt);

@@ -7,6 +7,8 @@
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageWriter>
 #include <QPixmap>
@@ -54,4 +56,21 @@ std::string ImageFormatForPath(const std::string& path) {
     if (extension == "jpeg") return "jpg";
     if (extension == "tif") return "tiff";
     return QImageWriter::supportedImageFormats().contains(extension) ? extension.toStdString() : std::string();
+}
+
+std::string ReadTextFile(const std::string& path, std::size_t maxBytes) {
+    const QString name = QString::fromStdString(path);
+    if (QFileInfo(name).isDir()) throw Exception("Cannot read " + path + ": it is a folder");
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) throw Exception("Cannot read " + path + ": " + file.errorString().toStdString());
+    std::string text(maxBytes + 1, '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const qint64 n = file.read(text.data() + got, static_cast<qint64>(text.size() - got));
+        if (n < 0) throw Exception("Cannot read " + path + ": " + file.errorString().toStdString());
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    text.resize(got);
+    return text;
 }

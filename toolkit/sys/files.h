@@ -1,6 +1,8 @@
 #pragma once
-// Saving what the bench shows, through OutputFile: each file appears whole
-// or not at all. A failure throws Exception "Cannot save PATH: reason".
+// Reading the files a user opens, and saving what the bench shows through
+// OutputFile: each saved file appears whole or not at all. A failure throws
+// Exception ("Cannot save PATH: reason", "Cannot read PATH: reason").
+#include <cstddef>
 #include <string>
 
 class TCanvas;
@@ -17,3 +19,7 @@ void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::st
 // The picture format a file name asks for by its extension ("png" without
 // one); empty when Qt cannot write that format.
 std::string ImageFormatForPath(const std::string& path);
+
+// The file's bytes, at most maxBytes + 1 of them: a caller that gets more
+// than maxBytes knows the file is too long without it being read whole.
+std::string ReadTextFile(const std::string& path, std::size_t maxBytes);

@@ -1,0 +1,26 @@
+#include "window/nc_program_file.h"
+
+#include "core/nc_program.h"
+#include "toolkit/app/exception.h"
+#include "toolkit/sys/files.h"
+
+#include <filesystem>
+
+bool choose_nc_program_file(const std::string& path, std::string& error) {
+    std::string text;
+    try {
+        text = ReadTextFile(path, NC_PROGRAM_MAX_BYTES);
+    } catch (const Exception& e) {
+        error = e.Message();
+        return false;
+    }
+    NcProgramParse parse = nc_parse_program(text, path);
+    if (!parse.ok) {
+        error = nc_program_error_text(path, parse.error);
+        return false;
+    }
+    // Messages name the file as the user gave it; the status bar shows its name.
+    parse.program.name = std::filesystem::path(path).filename().string();
+    nc_choose_program(std::move(parse.program));
+    return true;
+}

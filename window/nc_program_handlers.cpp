@@ -1,0 +1,23 @@
+// Choosing the NC program that "Draw NC Path" and a position-mode run load.
+#include "core/nc_program.h"
+#include "toolkit/sys/dialogs.h"
+#include "window/main_form.h"
+#include "window/nc_program_file.h"
+
+void TForm1::btLoadNCProgramClick(TObject*) {
+    const std::string path = PromptOpenFileName("Load NC program", "NC programs (*.nc *.ngc *.txt);;All files (*)");
+    if (path.empty()) return;
+    std::string error;
+    // A file that does not load leaves the chosen program as it was.
+    if (!choose_nc_program_file(path, error)) throw Exception(error);
+    show_program_name();
+}
+
+void TForm1::BuiltInProgramClick(TObject*) {
+    nc_choose_demo();
+    show_program_name();
+}
+
+void TForm1::show_program_name() {
+    StatusBar1->Panels(1)->SetText(nc_demo_chosen() ? "" : nc_chosen_program().name);
+}
