@@ -3,6 +3,7 @@
 #include "analysis/analysis_panel.h"
 #include "analysis/cursor_section.h"
 #include "analysis/gain_file_section.h"
+#include "analysis/gain_map_section.h"
 #include "analysis/insight_section.h"
 #include "analysis/kept_runs_section.h"
 #include "analysis/metrics_section.h"
@@ -97,5 +98,6 @@ void AnalysisDock::build_panel() {
     panel_->addSection("Gain files", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
     panel_->addSection(InsightSection::kTitle, new InsightSection(host_));
+    panel_->addSection("Gain map", new GainMapSection(host_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

@@ -31,6 +31,9 @@ struct PidStepDetail {
 
 constexpr std::int16_t kPidErrorSumLimit = 255;
 
+// value / ta, truncating toward zero.
+std::int32_t pid_divide_by_ta(std::int32_t value, std::int16_t ta);
+
 // The step itself, written once: `observe(detail)` is called at its end.
 // The plain pid_update passes an empty observer, which compiles away.
 template <class Observer>
@@ -49,8 +52,11 @@ bool pid_update(PidController& c, std::int16_t actual, Observer&& observe) {
 
     // The derivative term is exact in 32 bits and divided before it joins the
     // sum; P and I only need their low 16 bits, but are formed in 64 bits so
-    // nothing overflows on the way.
-    const std::int32_t derivative = (std::int32_t{c.e} - c.ePrev) * c.kd / c.ta;
+    // nothing overflows on the way. Both loops run with ta = 1, so the
+    // division is skipped there: it was the dearest step of a pass, and
+    // sweeps run millions of passes.
+    const std::int32_t difference = (std::int32_t{c.e} - c.ePrev) * c.kd;
+    const std::int32_t derivative = c.ta == 1 ? difference : pid_divide_by_ta(difference, c.ta);
     const std::int64_t proportional = std::int64_t{c.kp} * c.e;
     const std::int64_t integral = std::int64_t{c.ki} * c.ta * c.eSum;
 

@@ -2,6 +2,7 @@
 // without a window.
 #include "toolkit/app/exception.h"
 #include "trace/image_trace.h"
+#include "trace/sweep_trace.h"
 #include "trace/traces.h"
 #include "toolkit/sys/files.h"
 #include "window/nc_program_file.h"
@@ -32,13 +33,14 @@ const char kUsage[] =
     "  circle       the points of the midpoint circle: a,b\n"
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
+    "  sweep        the run metrics of every gain set of a grid, in worker processes\n"
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
     "Commands that run the NC program take --program FILE to run that file instead of the demo.\n"
     "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
     "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
-    "on stderr).\n"
+    "on stderr); 128 + signal when a sweep is stopped.\n"
     "vantrel-trace --version prints the version.\n";
 
 const std::vector<Command>& commands() {
@@ -181,6 +183,7 @@ int run(const std::vector<std::string>& args) {
         return 0;
     }
     if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
+    if (args[0] == "sweep") return trace_sweep({args.begin() + 1, args.end()});
     for (const Command& command : commands()) {
         if (args[0] != command.name) continue;
         ParsedOptions options;

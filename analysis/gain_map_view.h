@@ -1,0 +1,60 @@
+#pragma once
+// The gain map's picture: one cell per gain set of a two-gain grid, coloured
+// by a metric on a logarithmic scale from the lowest value (dark) to the
+// highest (light), with the scale beside it, a cross where the edits' gains
+// lie, and cells whose metric is undefined hatched in grey. Cells not yet run
+// stay white.
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <vector>
+
+class GainMapView : public QWidget {
+public:
+    explicit GainMapView(QWidget* parent = nullptr);
+
+    // A new empty map of nx x ny cells; the axes run from..to in gain units.
+    struct Axis {
+        QString name;
+        int from = 0;
+        int step = 1;
+        int size = 1;
+    };
+    void reset(const Axis& x, const Axis& y, const QString& metric);
+    void set_cell(int ix, int iy, std::optional<double> value);
+    // Where the edits' gains lie, in gain units; nothing hides the cross.
+    void set_cross(std::optional<QPointF> gains);
+
+    int filled() const { return filled_; }
+    // The cell under a point of the widget, if any.
+    bool cell_at(QPoint pos, int& ix, int& iy) const;
+    QRect plot_rect() const;
+
+    std::function<void(int ix, int iy)> onCellClicked;
+    std::function<QString(int ix, int iy)> describeCell;  // tooltip text
+
+    QSize sizeHint() const override { return {300, 280}; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    enum class State : std::uint8_t { Empty, Value, Undefined };
+    double scale_position(double value) const;  // 0 ... 1
+    double scale_value(double position) const;
+    QRgb colour_of(double value) const;
+    QPointF to_widget(double gainX, double gainY) const;
+
+    Axis x_, y_;
+    QString metric_;
+    std::vector<State> states_;
+    std::vector<double> values_;
+    double low_ = 0, high_ = 0;
+    int filled_ = 0;  // cells run
+    int valued_ = 0;  // of them, cells with a value
+    std::optional<QPointF> cross_;
+};

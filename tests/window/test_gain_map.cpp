@@ -1,0 +1,163 @@
+// The gain map in the analysis panel: filled from a real sweep as its rows
+// come, a click filling the edits, a cancelled sweep.
+#include "analysis/analysis_panel.h"
+#include "analysis/gain_map_section.h"
+#include "analysis/gain_map_view.h"
+#include "core/regulation.h"
+#include "tests/window/window_fixture.h"
+#include "toolkit/sys/dialogs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QImage>
+#include <QProcess>
+#include <QPushButton>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+GainMapSection* open_gain_map() {
+    QTest::keyClick(Form1->Widget(), Qt::Key_F9);
+    QApplication::processEvents();
+    auto* section = dynamic_cast<GainMapSection*>(Form1->Analysis->panel()->findChild<QWidget*>("gainMap"));
+    if (section) section->set_trace_program(VANTREL_TRACE_PATH);
+    return section;
+}
+
+void set_axes(GainMapSection* section, int xGain, const char* xRange, int yGain, const char* yRange) {
+    section->findChild<QComboBox*>("xGain")->setCurrentIndex(xGain);
+    section->findChild<QLineEdit*>("xRange")->setText(xRange);
+    section->findChild<QComboBox*>("yGain")->setCurrentIndex(yGain);
+    section->findChild<QLineEdit*>("yRange")->setText(yRange);
+}
+
+bool wait_until_done(GainMapSection* section) {
+    QElapsedTimer clock;
+    clock.start();
+    while (section->sweeping() && clock.elapsed() < 60000) QTest::qWait(10);
+    return !section->sweeping();
+}
+
+std::string sweep_output(const QStringList& args) {
+    QProcess p;
+    p.start(VANTREL_TRACE_PATH, QStringList{"sweep"} + args);
+    p.waitForFinished(60000);
+    return p.readAllStandardOutput().toStdString();
+}
+
+}  // namespace
+
+TEST_F(MainWindow, GainMapFillsFromASweepAndAClickFillsTheEdits) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    Form1->edKd->SetText("5");
+    // Kv across, Kp up: Kv comes later in the grid's order, so it runs faster.
+    set_axes(section, SWEEP_KV, "10:50:10", SWEEP_KP, "100:400:100");
+    section->start_sweep();
+    ASSERT_TRUE(section->sweeping());
+    ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
+    EXPECT_EQ(section->view()->filled(), 5 * 4) << section->status_text().toStdString();
+    EXPECT_EQ(section->table(), sweep_output({"--mode", "position", "--kp", "100:400:100", "--ki", "60", "--kd", "5",
+                                              "--kv", "10:50:10", "--w", "80"}));
+
+    // The cell of Kv 40, Kp 200 (column 3, row 1 from the bottom).
+    const QRect plot = section->view()->plot_rect();
+    const QPoint cell(plot.left() + plot.width() * 7 / 10, plot.bottom() - plot.height() * 3 / 8);
+    int ix = -1, iy = -1;
+    ASSERT_TRUE(section->view()->cell_at(cell, ix, iy));
+    EXPECT_EQ(ix, 3);
+    EXPECT_EQ(iy, 1);
+    const std::size_t points = Form1->Series1->Count();
+    const bool running = regulationRunning;  // a finished position run leaves the flag as it was
+    QTest::mouseClick(section->view(), Qt::LeftButton, {}, cell);
+    EXPECT_EQ(Form1->edKp->Text(), "200");
+    EXPECT_EQ(Form1->edKv->Text(), "40");
+    EXPECT_EQ(Form1->edKi->Text(), "60");
+    EXPECT_EQ(Form1->edKd->Text(), "5");
+    EXPECT_EQ(Form1->edW->Text(), "80");
+    QApplication::processEvents();
+    EXPECT_EQ(regulationRunning, running);  // the click starts nothing
+    EXPECT_EQ(Form1->Series1->Count(), points);
+
+    // The picture and the table, saved where the prompt says.
+    const auto dir = std::filesystem::temp_directory_path() / ("vantrel-gain-map-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    for (const char* name : {"map.png", "map.csv"}) {
+        SCOPED_TRACE(name);
+        const SaveFilePrompt previous = SetSaveFilePrompt([&](auto&&...) { return (dir / name).string(); });
+        const QString caption = std::string(name) == "map.png" ? "Save PNG…" : "Save CSV…";
+        for (QPushButton* b : section->findChildren<QPushButton*>()) {
+            if (b->text() == caption) QTest::mouseClick(b, Qt::LeftButton);
+        }
+        SetSaveFilePrompt(previous);
+    }
+    const QImage picture(QString::fromStdString((dir / "map.png").string()));
+    EXPECT_EQ(picture.size(), section->view()->size());
+    std::stringstream csv;
+    csv << std::ifstream(dir / "map.csv").rdbuf();
+    EXPECT_EQ(csv.str(), section->table());
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    const struct {
+        int xGain;
+        const char* xRange;
+        int yGain;
+        const char* yRange;
+        const char* message;
+    } refused[] = {
+        {SWEEP_KP, "0:10:1", SWEEP_KP, "0:10:1", "two different gains"},
+        {SWEEP_KP, "0:10:0", SWEEP_KI, "0:10:1", "STEP must be above 0"},
+        {SWEEP_KP, "-32768:32767:1", SWEEP_KI, "0:1000:1", "more than the"},
+    };
+    for (const auto& c : refused) {
+        SCOPED_TRACE(c.message);
+        set_axes(section, c.xGain, c.xRange, c.yGain, c.yRange);
+        section->start_sweep();
+        EXPECT_FALSE(section->sweeping());
+        EXPECT_TRUE(section->status_text().contains(c.message)) << section->status_text().toStdString();
+    }
+
+    set_axes(section, SWEEP_KP, "0:499:1", SWEEP_KI, "0:499:1");
+    section->start_sweep();
+    ASSERT_TRUE(section->sweeping());
+    QTest::qWait(300);
+    section->cancel_sweep();
+    ASSERT_TRUE(wait_until_done(section));
+    EXPECT_TRUE(section->status_text().startsWith("Cancelled after")) << section->status_text().toStdString();
+    EXPECT_LT(section->view()->filled(), 500 * 500);
+}
+
+TEST_F(MainWindow, GainMapSweepLeavesARunningRegulationAlone) {
+    show_regulation_page();
+    click(Form1->Button1);  // a position run to the program's end, undisturbed
+    const std::vector<double> reference = ys(Form1->Series3);
+    ASSERT_GT(reference.size(), 100u);
+
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    set_axes(section, SWEEP_KP, "0:199:1", SWEEP_KI, "0:99:1");
+    section->start_sweep();
+    ASSERT_TRUE(section->sweeping());
+    int rowsDuringRun = 0;
+    onPause = [&](int) {
+        QTest::qWait(3);  // the run's pause, with the sweep's rows arriving meanwhile
+        rowsDuringRun = section->view()->filled();
+    };
+    click(Form1->Button1);
+    EXPECT_EQ(ys(Form1->Series3), reference);
+    ASSERT_TRUE(wait_until_done(section));
+    EXPECT_EQ(section->view()->filled(), 200 * 100);
+    RecordProperty("rows_during_run", rowsDuringRun);
+}

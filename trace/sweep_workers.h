@@ -1,0 +1,29 @@
+#pragma once
+// Runs a sweep's gain sets in worker processes and hands their rows on in
+// the grid's fixed order, whatever the number of workers. Each worker is a
+// fork of this process with its own copy of the engine's state; none shares
+// it with a thread.
+#include "core/sweep_grid.h"
+#include "trace/sweep_row.h"
+
+#include <csignal>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+struct SweepPlan {
+    SweepGrid grid;
+    SweepRunSettings run;
+    SweepShard shard;
+    int jobs = 1;  // worker processes; 1 runs in this process
+};
+
+enum class SweepEnd { Finished, Stopped, Failed };
+
+// Rows go to `write` a chunk at a time, in order; `progress` gets the number
+// of gain sets done after each chunk. A non-zero `stop` (set by a signal
+// handler) ends the sweep between chunks: the workers are ended and waited
+// for. Failed sets `error`.
+SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::string& rows)>& write,
+                   const std::function<void(std::uint64_t done)>& progress, const volatile std::sig_atomic_t& stop,
+                   std::string& error);
