@@ -57,7 +57,8 @@ const std::vector<Command>& commands() {
          "options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
         {"insight",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "out"},
+         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         {},
          "usage: vantrel-trace insight [same options as regulation]\n"
          "One row per pass: pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"
          "y, speed, position and command are the integer run's chart values; the shadow_ columns are\n"

@@ -8,6 +8,7 @@
 #include "trace/output.h"
 #include "trace/sweep_progress.h"
 #include "trace/sweep_workers.h"
+#include "window/nc_program_file.h"
 
 #include <unistd.h>
 
@@ -21,13 +22,14 @@
 const char kSweepUsage[] =
     "usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
     "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
-    "                           [--gains FILE] [--out FILE]\n"
+    "                           [--gains FILE] [--program FILE] [--out FILE]\n"
     "The metrics of one run per gain set, with the header and columns of `vantrel-trace metrics`.\n"
     "RANGE is V or FROM:TO:STEP (whole numbers, TO included, STEP > 0, values within 16 bits); a\n"
     "gain left out keeps the window's initial value (250, 60, 0, 30, 80). Rows come in a fixed\n"
     "order, kp slowest and w fastest, whatever --jobs is. Speed mode needs --passes N; position\n"
     "mode runs each run to the end of the NC program, --passes caps it. --gains FILE (a gain file)\n"
-    "gives the mode and the fixed gains; options given after it override it.\n"
+    "gives the mode and the fixed gains; options given after it override it. --program FILE runs\n"
+    "that NC program instead of the demo.\n"
     "  --jobs J     worker processes (default: the number of cores)\n"
     "  --shard K/N  only the gain sets whose index i in that order has i mod N = K\n"
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n";
@@ -144,13 +146,21 @@ int trace_sweep(const std::vector<std::string>& args) {
     std::string outPath;
     try {
         const ParsedOptions options =
-            parse_options(args, {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "out"});
+            parse_options(args, {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "out"});
         if (options.help) {
             std::cout << kSweepUsage;
             return 0;
         }
         plan = read_plan(options);
         outPath = options.text("out").value_or("");
+        // The workers are forked from this process, so they run the program chosen here.
+        if (const auto program = options.text("program")) {
+            std::string error;
+            if (!choose_nc_program_file(*program, error)) {
+                std::cerr << "vantrel-trace: " << error << "\n";
+                return 1;
+            }
+        }
     } catch (const UsageError& e) {
         return refuse(e.message);
     } catch (const Refusal& e) {
