@@ -24,24 +24,52 @@ std::string read(const std::string& path) {
 
 const char kGood[] = "[gains]\nkp=250\nki=60\nkd=0\nkv=30\nw=80\npos=20\nspeed_mode=false\n";
 
-TEST(GainFile, SavedSetsLoadBackUnchanged) {
+// The bytes "Save gains..." has written since gain files exist: keys in
+// alphabetical order, LF line ends, no quoting.
+const char kSaved[] = "[gains]\nkd=0\nki=60\nkp=250\nkv=30\npos=20\nspeed_mode=false\nw=80\n";
+const char kSavedEdges[] = "[gains]\nkd=-1\nki=32767\nkp=-32768\nkv=0\npos=7\nspeed_mode=true\nw=-200\n";
+
+TEST(GainFile, SavesTheBytesItAlwaysHasAndLoadsThemBack) {
     QTemporaryDir dir;
-    const GainSet sets[] = {
-        {250, 60, 0, 30, 80, 20, false},
-        {-32768, 32767, -1, 0, -200, 7, true},
+    const struct {
+        GainSet set;
+        const char* bytes;
+    } cases[] = {
+        {{250, 60, 0, 30, 80, 20, false}, kSaved},
+        {{-32768, 32767, -1, 0, -200, 7, true}, kSavedEdges},
     };
     const std::string path = dir.filePath("gains.ini").toStdString();
     std::ofstream(path) << "[other]\nkey=1\n";  // a file saved over holds the set alone
-    for (const GainSet& set : sets) {
-        SCOPED_TRACE(set.kp);
-        SaveGainFile(path, set);
-        EXPECT_EQ(LoadGainFile(path), set);
-        EXPECT_EQ(read(path).find("other"), std::string::npos);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.set.kp);
+        SaveGainFile(path, c.set);
+        EXPECT_EQ(read(path), c.bytes);
+        EXPECT_EQ(LoadGainFile(path), c.set);
     }
-    EXPECT_EQ(LoadGainFile(write(dir, "hand.ini", kGood)), (GainSet{250, 60, 0, 30, 80, 20, false}));
-    EXPECT_EQ(LoadGainFile(write(dir, "spaced.ini", "[gains]\nkp = +5\nki=-0\nkd=007\nkv=1\nw=2\npos=3\n"
-                                                     "speed_mode = true\n[more]\nx=y\n")),
-              (GainSet{5, 0, 7, 1, 2, 3, true}));
+}
+
+TEST(GainFile, LoadsHandWrittenFiles) {
+    QTemporaryDir dir;
+    const struct {
+        const char* name;
+        std::string text;
+        GainSet set;
+    } cases[] = {
+        {"key order of the manual", kGood, {250, 60, 0, 30, 80, 20, false}},
+        {"blanks, signs, zeros, other groups",
+         "[gains]\nkp = +5\nki=-0\n\tkd\t=\t007 \nkv=1\nw=2\npos=3\nspeed_mode = true\n[more]\nx=y\n",
+         {5, 0, 7, 1, 2, 3, true}},
+        {"byte-order mark, CR LF", "\xEF\xBB\xBF[gains]\r\nkp=1\r\nki=2\r\nkd=3\r\nkv=4\r\nw=5\r\npos=6\r\nspeed_mode=false\r\n",
+         {1, 2, 3, 4, 5, 6, false}},
+        {"comments, keys outside the group, no final line end",
+         "; saved by hand\nkp=9\n[other]\nno key here\n  [ gains ]\n# the speed loop\n  ; indented\nkp=1 ; trailing\n"
+         "ki=\"2\"\nkd=3\nkv=4\nw=5\npos=6\nspeed_mode=\"true\"",
+         {1, 2, 3, 4, 5, 6, true}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(LoadGainFile(write(dir, "hand" + std::to_string(i) + ".ini", cases[i].text)), cases[i].set);
+    }
 }
 
 TEST(GainFile, BadFilesAreRefusedNamingFileKeyAndValue) {
