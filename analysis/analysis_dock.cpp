@@ -50,6 +50,17 @@ void AnalysisDock::place_cursor(int which) {
     open();
 }
 
+std::vector<AnalysisDock::KeptLine> AnalysisDock::kept_lines() const {
+    std::vector<KeptLine> lines;
+    if (!keptRuns_) return lines;
+    for (const KeptRunsSection::KeptRun& run : keptRuns_->kept()) {
+        for (std::size_t s = 0; s < run.lines.size(); ++s) {
+            if (run.lines[s]) lines.push_back({run.number, s, run.lines[s]});
+        }
+    }
+    return lines;
+}
+
 bool AnalysisDock::is_open() const { return panel_ && !panel_->isHidden(); }
 
 void AnalysisDock::toggle() {

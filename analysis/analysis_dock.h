@@ -3,40 +3,21 @@
 // right-click menu and F9. The panel is made on its first opening; until
 // then the window is exactly as it was. Opening widens the window by the
 // panel's width, closing narrows it back.
+#include "analysis/analysis_host.h"
 #include "analysis/run_feed.h"
 #include "analysis/run_record.h"
 
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 class AnalysisPanel;
 class CursorSection;
 class KeptRunsSection;
 class MetricsSection;
 class SetpointLine;
-class TCheckBox;
-class TChart;
-class TForm;
-class TLabeledEdit;
-class TPopupMenu;
-class TWinControl;
 class QShortcut;
-
-// What the window hands the panels: they read and fill these, and never
-// reach the window any other way.
-struct AnalysisHost {
-    TForm* form = nullptr;
-    TChart* chart = nullptr;
-    TPopupMenu* chartMenu = nullptr;
-    RunFeed* feed = nullptr;
-    TLabeledEdit* kp = nullptr;
-    TLabeledEdit* ki = nullptr;
-    TLabeledEdit* kd = nullptr;
-    TLabeledEdit* kv = nullptr;
-    TLabeledEdit* w = nullptr;
-    TLabeledEdit* pos = nullptr;
-    TCheckBox* speedMode = nullptr;
-    TWinControl* chartPage = nullptr;  // holds the chart; strips go under it
-};
+class TChartOverlay;
 
 class AnalysisDock {
 public:
@@ -56,6 +37,15 @@ public:
     MetricsSection* metrics() const { return metrics_; }
     KeptRunsSection* kept_runs() const { return keptRuns_; }
     CursorSection* cursors() const { return cursors_; }
+
+    // The kept runs' lines, oldest run first, each with its run's number and
+    // its series (0 ... 3); none until the panel is made.
+    struct KeptLine {
+        int run = 0;
+        std::size_t series = 0;
+        const TChartOverlay* line = nullptr;
+    };
+    std::vector<KeptLine> kept_lines() const;
 
     // Chart menu items, after the window's own.
     static constexpr const char* kCursorACaption = "Cursor A here";

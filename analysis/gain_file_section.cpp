@@ -6,7 +6,7 @@
 #include "toolkit/controls/check_box.h"
 #include "toolkit/controls/labeled_edit.h"
 #include "toolkit/sys/dialogs.h"
-#include "toolkit/sys/gain_file.h"
+#include "io/gain_file.h"
 #include "toolkit/sys/sysutils.h"
 
 #include <QHBoxLayout>

@@ -2,7 +2,7 @@
 // "Save gains..." and "Load gains...": the edits and the mode check box to
 // and from a gain file. Loading fills them and starts nothing; a file that
 // cannot be taken whole changes nothing and shows why.
-#include "analysis/analysis_dock.h"
+#include "analysis/analysis_host.h"
 
 #include <QWidget>
 

@@ -5,7 +5,7 @@
 // with that gain set and starts nothing. The window stays responsive: the
 // sweep runs in other processes, at a lower priority, and only its rows come
 // back through the message loop.
-#include "analysis/analysis_dock.h"
+#include "analysis/analysis_host.h"
 #include "core/sweep_grid.h"
 
 #include <QElapsedTimer>

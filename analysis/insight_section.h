@@ -3,7 +3,7 @@
 // the real-valued twin over it (both off until turned on, and both can be
 // turned on during a run), the headroom the run has used so far with the
 // event counts, and tints on the edits whose text the run reads otherwise.
-#include "analysis/analysis_dock.h"
+#include "analysis/analysis_host.h"
 #include "analysis/event_lanes.h"
 #include "core/regulation_events.h"
 

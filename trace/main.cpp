@@ -5,7 +5,7 @@
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
 #include "toolkit/sys/files.h"
-#include "window/nc_program_file.h"
+#include "io/nc_program_file.h"
 
 #include <cstdio>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "core/gain_set.h"
 #include "core/int16.h"
-#include "toolkit/sys/gain_file.h"
+#include "io/gain_file.h"
 #include "toolkit/sys/sysutils.h"
 
 #include <limits>

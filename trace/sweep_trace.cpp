@@ -3,12 +3,12 @@
 #include "core/gain_set.h"
 #include "core/sweep_grid.h"
 #include "toolkit/app/exception.h"
-#include "toolkit/sys/gain_file.h"
+#include "io/gain_file.h"
 #include "trace/options.h"
 #include "trace/output.h"
 #include "trace/sweep_progress.h"
 #include "trace/sweep_workers.h"
-#include "window/nc_program_file.h"
+#include "io/nc_program_file.h"
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // Saving what the pages show, from the right-click menus.
 #include "window/exports.h"
 
-#include "analysis/kept_runs_section.h"
+#include "analysis/analysis_dock.h"
 #include "core/csv.h"
 #include "toolkit/sys/dialogs.h"
 #include "toolkit/sys/files.h"
@@ -18,16 +18,11 @@ std::string chart_csv() {
     }
     std::vector<std::string> names = {"time", "series1", "series2", "series3", "series4"};
     // Kept runs follow as columns "kept3_series2", ..., oldest first.
-    if (const KeptRunsSection* kept = Form1->Analysis->kept_runs()) {
-        for (const KeptRunsSection::KeptRun& run : kept->kept()) {
-            for (std::size_t s = 0; s < run.lines.size(); ++s) {
-                const TChartOverlay* line = run.lines[s];
-                if (!line) continue;
-                names.push_back("kept" + std::to_string(run.number) + "_series" + std::to_string(s + 1));
-                series.push_back({line->Count(), [line](std::size_t i) { return line->XValue(i); },
-                                  [line](std::size_t i) { return line->YValue(i); }});
-            }
-        }
+    for (const AnalysisDock::KeptLine& kept : Form1->Analysis->kept_lines()) {
+        const TChartOverlay* line = kept.line;
+        names.push_back("kept" + std::to_string(kept.run) + "_series" + std::to_string(kept.series + 1));
+        series.push_back({line->Count(), [line](std::size_t i) { return line->XValue(i); },
+                          [line](std::size_t i) { return line->YValue(i); }});
     }
     std::string text;
     const std::vector<std::string_view> header(names.begin(), names.end());

@@ -38,8 +38,28 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     PageControl1->SetBounds(0, 0, 668, 449);
     PageControl1->SetAlign(alClient);
     PageControl1->SetTabOrder(0);
+    build_regulation_page();
+    build_nc_page();
+    build_status_bar();
+    PageControl1->SetActivePage(TabSheet2);
 
-    // "Regelung Tests": the controls of a run above its chart.
+    bind_handlers();
+    build_menus();
+    Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
+                                                           edKd, edKv, edW, edPos, cbSpeedRegulation, TabSheet1});
+
+    // A close during a regulation run ends the run as "Regelung aus" would
+    // (a speed-mode run has no end of its own); the window then closes once
+    // the handlers have returned. The NC page's loops end by themselves.
+    OnCloseHeldBack = [] {
+        if (regulationRunning) stop_regulation();
+    };
+
+    update_mode_controls();
+}
+
+// "Regelung Tests": the controls of a run above its chart.
+void TForm1::build_regulation_page() {
     TabSheet1 = new TTabSheet(this, PageControl1);
     TabSheet1->SetCaption("Regelung Tests");
 
@@ -53,7 +73,21 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     edKp = make_edit(this, Panel1, 256, 21, 2, "Kp", "250", "Proportional factor");
     edKi = make_edit(this, Panel1, 256, 48, 3, "Ki", "60", "Integral factor");
     edKd = make_edit(this, Panel1, 256, 75, 4, "Kd", "0", "Differential factor");
+    build_mode_group();
 
+    Chart1 = Own(new TChart(TabSheet1->Widget()));
+    TabSheet1->Place(Chart1, 0, 112, 660, 309, alClient);
+    Chart1->SetTitle("TChart");
+    Chart1->SetBottomAxisTitle("[ms]");
+    Chart1->SetBottomAxisIncrement(4);
+    Series1 = Chart1->AddSeries("y (PWM)", 3);
+    Series2 = Chart1->AddSeries("x (Speed)", 3, clNavy);
+    Series3 = Chart1->AddSeries("x (Pos)", 5);
+    Series4 = Chart1->AddSeries("x (SollPos)", 4);
+}
+
+// The group box of the mode and the position loop, inside Panel1.
+void TForm1::build_mode_group() {
     GroupBox1 = new TGroupBox(this, Panel1);
     GroupBox1->SetBounds(336, 8, 185, 98);
     GroupBox1->SetTabOrder(5);
@@ -69,18 +103,11 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     cbSpeedRegulation->SetChecked(false);
 
     edPos = make_edit(this, GroupBox1, 117, 38, 3, "Pos", "20", "Proportional factor");
+}
 
-    Chart1 = Own(new TChart(TabSheet1->Widget()));
-    TabSheet1->Place(Chart1, 0, 112, 660, 309, alClient);
-    Chart1->SetTitle("TChart");
-    Chart1->SetBottomAxisTitle("[ms]");
-    Chart1->SetBottomAxisIncrement(4);
-    Series1 = Chart1->AddSeries("y (PWM)", 3);
-    Series2 = Chart1->AddSeries("x (Speed)", 3, clNavy);
-    Series3 = Chart1->AddSeries("x (Pos)", 5);
-    Series4 = Chart1->AddSeries("x (SollPos)", 4);
-
-    // "NC Tests": the buttons above the image the drawings go on.
+// "NC Tests": the buttons above the image the drawings go on, and beyond the
+// designed buttons those of own programs and of stepping.
+void TForm1::build_nc_page() {
     TabSheet2 = new TTabSheet(this, PageControl1);
     TabSheet2->SetCaption("NC Tests");
 
@@ -101,17 +128,18 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     cbStep->SetCaption("Step");
     btNextPoint = make_button(this, Panel2, 568, 10, 80, 4, "Next point");
     btNextPoint->SetEnabled(false);
+}
 
+void TForm1::build_status_bar() {
     StatusBar1 = new TStatusBar(this, this);
     StatusBar1->SetBounds(0, 449, 668, 19);
     StatusBar1->SetAlign(alBottom);
     StatusBar1->AddPanel(150);
     StatusBar1->AddPanel(50);
     StatusBar1->Panels(1)->SetFitText();  // a program's name may need more room
+}
 
-
-    PageControl1->SetActivePage(TabSheet2);
-
+void TForm1::bind_handlers() {
     Button1->OnClick = Bind(this, &TForm1::Button1Click);
     Button2->OnClick = Bind(this, &TForm1::Button2Click);
     cbSpeedRegulation->OnClick = Bind(this, &TForm1::cbSpeedRegulationClick);
@@ -121,7 +149,10 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     cbStep->OnClick = Bind(this, &TForm1::cbStepClick);
     btNextPoint->OnClick = Bind(this, &TForm1::btNextPointClick);
     TabSheet2->AddShortcut("Right", Bind(this, &TForm1::btNextPointClick));
+}
 
+// The right-click menus of the chart and the image.
+void TForm1::build_menus() {
     ChartPopupMenu.AddItem("Export data as CSV...", Bind(this, &TForm1::ChartExportCsvClick));
     ChartPopupMenu.AddItem("Save chart as PNG...", Bind(this, &TForm1::ChartSavePngClick));
     Chart1->SetPopupMenu(&ChartPopupMenu);
@@ -129,18 +160,6 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     ImagePopupMenu.AddItem("Load NC program\u2026", Bind(this, &TForm1::btLoadNCProgramClick));
     ImagePopupMenu.AddItem("Built-in program", Bind(this, &TForm1::BuiltInProgramClick));
     Image1->SetPopupMenu(&ImagePopupMenu);
-
-    Analysis = std::make_unique<AnalysisDock>(AnalysisHost{this, Chart1, &ChartPopupMenu, &RegulationFeed, edKp, edKi,
-                                                           edKd, edKv, edW, edPos, cbSpeedRegulation, TabSheet1});
-
-    // A close during a regulation run ends the run as "Regelung aus" would
-    // (a speed-mode run has no end of its own); the window then closes once
-    // the handlers have returned. The NC page's loops end by themselves.
-    OnCloseHeldBack = [] {
-        if (regulationRunning) stop_regulation();
-    };
-
-    update_mode_controls();
 }
 
 void TForm1::cbSpeedRegulationClick(TObject*) { update_mode_controls(); }

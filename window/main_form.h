@@ -72,6 +72,15 @@ public:
     // passes here, and the analysis panel (closed until opened) listens.
     RunFeed RegulationFeed;
     std::unique_ptr<AnalysisDock> Analysis;
+
+private:
+    // The constructor's steps, grouped as the layout groups the controls.
+    void build_regulation_page();
+    void build_mode_group();
+    void build_nc_page();
+    void build_status_bar();
+    void bind_handlers();
+    void build_menus();
 };
 
 extern TForm1* Form1;

@@ -2,7 +2,7 @@
 #include "core/nc_program.h"
 #include "toolkit/sys/dialogs.h"
 #include "window/main_form.h"
-#include "window/nc_program_file.h"
+#include "io/nc_program_file.h"
 
 void TForm1::btLoadNCProgramClick(TObject*) {
     const std::string path = PromptOpenFileName("Load NC program", "NC programs (*.nc *.ngc *.txt);;All files (*)");

@@ -5,7 +5,7 @@
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 #include "window/main_form.h"
-#include "window/nc_program_file.h"
+#include "io/nc_program_file.h"
 
 #include <QDir>
 #include <QFile>

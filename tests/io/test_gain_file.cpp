@@ -1,5 +1,5 @@
 #include "toolkit/app/exception.h"
-#include "toolkit/sys/gain_file.h"
+#include "io/gain_file.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -99,7 +99,6 @@ TEST(GainFile, BadFilesAreRefusedNamingFileKeyAndValue) {
     };
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].name);
-        // Each case its own file: the settings layer caches files by name.
         const std::string path = write(dir, "bad" + std::to_string(i) + ".ini", cases[i].text);
         try {
             LoadGainFile(path);

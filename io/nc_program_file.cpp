@@ -1,4 +1,4 @@
-#include "window/nc_program_file.h"
+#include "io/nc_program_file.h"
 
 #include "core/nc_program.h"
 #include "toolkit/app/exception.h"
