@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -81,22 +82,5 @@ bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, 
         return false;
     }
     set.*fields[at - GAIN_SET_KEYS.begin()] = static_cast<std::int16_t>(*value);
-    return true;
-}
-
-bool read_gain_set(const GainLookup& lookup, GainSet& set, std::string& error) {
-    GainSet read;
-    for (const std::string_view key : GAIN_SET_KEYS) {
-        const std::optional<std::string> text = lookup(key);
-        if (!text) {
-            error = "key " + std::string(key) + ": missing";
-            return false;
-        }
-        if (!read_gain_value(key, *text, read, error)) {
-            error = "key " + std::string(key) + ": " + error;
-            return false;
-        }
-    }
-    set = read;
     return true;
 }

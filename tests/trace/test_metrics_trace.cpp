@@ -6,12 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -86,6 +91,7 @@ TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
         {"--kp 7 --mode position --gains " + file + " --passes 5", "speed,100,20,3,40,-50,5,"},
         {"--gains " + file + " --kp 7 --w 70000 --passes 5", "speed,7,20,3,40,4464,5,"},
         {"--gains " + file + " --mode position", "position,100,20,3,40,,195,"},
+        {"--gains - --passes 5 < " + file, "speed,100,20,3,40,-50,5,"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -98,11 +104,44 @@ TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
     EXPECT_EQ(trace("regulation --gains " + file + " --passes 1").out,
               trace("regulation --mode speed --kp 100 --ki 20 --kd 3 --kv 40 --w -50 --passes 1").out);
 
-    std::ofstream(dir.filePath("bad.ini").toStdString()) << "[gains]\nkp=1e3\n";
-    const Result bad = trace("metrics --gains " + dir.filePath("bad.ini").toStdString());
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.out, "vantrel-trace: " + dir.filePath("bad.ini").toStdString() +
-                           ": key kp: value '1e3' is not a whole number\n");
+    // A FIFO whose writer sends the file in two pieces, the second after the reading began.
+    const std::string fifo = dir.filePath("fifo").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::thread writer([&fifo] {
+        // Waits for the reader without blocking for good should it never come.
+        int fd = -1;
+        for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
+            fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (fd < 0) return;
+        const std::string first = "[gains]\nkp=100\nki=20\n", rest = "kd=3\nkv=40\nw=-50\npos=0\nspeed_mode=true\n";
+        EXPECT_EQ(::write(fd, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(::write(fd, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
+        ::close(fd);
+    });
+    EXPECT_EQ(trace("metrics --gains " + fifo + " --passes 5").out, trace("metrics --gains " + file + " --passes 5").out);
+    writer.join();
+
+    // One line naming the file, its line and column, and nothing else (standard
+    // output joins it here, and stays empty).
+    const std::string bad = dir.filePath("bad.ini").toStdString();
+    std::ofstream(bad) << "[gains]\nkp=1e3\n";
+    const struct {
+        std::string args;
+        std::string error;
+    } refused[] = {
+        {"--gains " + bad, bad + ":2:4: key kp: value '1e3' is not a whole number"},
+        {"--gains - < " + file + ".twice", "<stdin>:9:1: key kp is given twice: first on line 2"},
+    };
+    std::ofstream(file + ".twice") << "[gains]\nkp=100\nki=20\nkd=3\nkv=40\nw=-50\npos=0\nspeed_mode=true\nkp=1\n";
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.args);
+        const Result got = trace("metrics " + r.args);
+        EXPECT_EQ(got.status, 1);
+        EXPECT_EQ(got.out, "vantrel-trace: " + r.error + "\n");
+    }
 }
 
 }  // namespace
