@@ -1,5 +1,6 @@
 #include "analysis/gain_map_section.h"
 
+#include "analysis/edit_changes.h"
 #include "analysis/gain_map_view.h"
 #include "core/int16.h"
 #include "toolkit/app/exception.h"
@@ -23,7 +24,6 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSpinBox>
-#include <QTimer>
 
 #include <cmath>
 #include <sstream>
@@ -62,8 +62,8 @@ std::int16_t gain_of(const RegulationGains& g, std::size_t which) {
 
 }  // namespace
 
-GainMapSection::GainMapSection(const AnalysisHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), program_(QCoreApplication::applicationDirPath() + "/vantrel-trace") {
+GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent)
+    : QWidget(parent), host_(host), edits_(edits), program_(QCoreApplication::applicationDirPath() + "/vantrel-trace") {
     setObjectName("gainMap");
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -133,13 +133,12 @@ GainMapSection::GainMapSection(const AnalysisHost& host, QWidget* parent)
     view_->onCellClicked = [this](int ix, int iy) { fill_edits(ix, iy); };
     view_->describeCell = [this](int ix, int iy) { return describe(ix, iy); };
 
-    // The edits change without telling anyone; the cross follows them.
-    auto* follow = new QTimer(this);
-    connect(follow, &QTimer::timeout, this, [this] { follow_edits(); });
-    follow->start(250);
+    // The cross follows the edits.
+    subscription_ = edits_.subscribe([this] { follow_edits(); });
 }
 
 GainMapSection::~GainMapSection() {
+    edits_.unsubscribe(subscription_);
     if (sweeping()) {
         process_->disconnect();
         process_->terminate();  // the sweep stops cleanly on SIGTERM

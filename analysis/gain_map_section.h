@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+class EditChanges;
 class GainMapView;
 class QComboBox;
 class QLabel;
@@ -26,7 +27,7 @@ class QSpinBox;
 
 class GainMapSection : public QWidget {
 public:
-    explicit GainMapSection(const AnalysisHost& host, QWidget* parent = nullptr);
+    GainMapSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent = nullptr);
     ~GainMapSection() override;
 
     // The vantrel-trace program (default: the one beside this program).
@@ -59,6 +60,8 @@ private:
     RegulationGains edit_gains() const;
 
     AnalysisHost host_;
+    EditChanges& edits_;
+    int subscription_ = 0;
     QString program_;
     QComboBox* xGain_;
     QComboBox* yGain_;
