@@ -21,6 +21,7 @@ bool choose_nc_program_file(const std::string& path, std::string& error) {
     }
     // Messages name the file as the user gave it; the status bar shows its name.
     parse.program.name = std::filesystem::path(path).filename().string();
+    parse.program.path = path;
     nc_choose_program(std::move(parse.program));
     return true;
 }
