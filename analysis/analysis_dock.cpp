@@ -2,6 +2,7 @@
 
 #include "analysis/analysis_panel.h"
 #include "analysis/cursor_section.h"
+#include "analysis/edit_changes.h"
 #include "analysis/gain_file_section.h"
 #include "analysis/gain_map_section.h"
 #include "analysis/insight_section.h"
@@ -108,7 +109,8 @@ void AnalysisDock::build_panel() {
     panel_->addSection("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
     panel_->addSection("Gain files", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
-    panel_->addSection(InsightSection::kTitle, new InsightSection(host_));
-    panel_->addSection("Gain map", new GainMapSection(host_));
+    editChanges_ = std::make_unique<EditChanges>(host_);
+    panel_->addSection(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
+    panel_->addSection("Gain map", new GainMapSection(host_, *editChanges_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 class AnalysisPanel;
+class EditChanges;
 class CursorSection;
 class KeptRunsSection;
 class MetricsSection;
@@ -65,6 +66,7 @@ private:
     KeptRunsSection* keptRuns_ = nullptr;
     CursorSection* cursors_ = nullptr;
     std::unique_ptr<SetpointLine> setpoint_;  // from the panel's first opening on
+    std::unique_ptr<EditChanges> editChanges_;  // likewise; outlives the sections that listen
     int subscription_ = 0;
     AnalysisPanel* panel_ = nullptr;  // a child of the window's widget
     QShortcut* shortcut_ = nullptr;

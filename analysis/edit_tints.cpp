@@ -1,49 +1,30 @@
 #include "analysis/edit_tints.h"
 
+#include "analysis/edit_changes.h"
 #include "analysis/edit_reading.h"
 #include "toolkit/controls/labeled_edit.h"
 
-#include <QLineEdit>
-
-EditTints::EditTints(QObject* parent) : QObject(parent) { watched_.reserve(8); }
-
-EditTints::~EditTints() { clear(); }
-
-QColor EditTints::tint() { return QColor(0xFF, 0xE4, 0xB5); }
-
-void EditTints::watch(TLabeledEdit* control) {
-    auto* edit = static_cast<QLineEdit*>(control->Widget());
-    watched_.push_back({edit, edit->palette(), edit->toolTip(), false});
-    const std::size_t index = watched_.size() - 1;
-    connect(edit, &QLineEdit::textChanged, this, [this, index] { refresh(watched_[index]); });
-    refresh(watched_[index]);
+EditTints::EditTints(EditChanges& changes) : changes_(changes) {
+    subscription_ = changes_.subscribe([this] {
+        for (TLabeledEdit* edit : watched_) refresh(edit);
+    });
 }
 
-void EditTints::refresh(Watched& w) {
-    if (!w.edit) return;
-    const EditReading reading = read_edit_text(w.edit->text().toStdString());
+EditTints::~EditTints() {
+    changes_.unsubscribe(subscription_);
+    for (TLabeledEdit* edit : watched_) edit->SetTint(std::nullopt);
+}
+
+void EditTints::watch(TLabeledEdit* edit) {
+    watched_.push_back(edit);
+    refresh(edit);
+}
+
+void EditTints::refresh(TLabeledEdit* edit) {
+    const EditReading reading = read_edit_text(edit->Text());
     if (reading.asWritten) {
-        if (w.tinted) {
-            w.edit->setPalette(w.palette);
-            w.edit->setToolTip(w.toolTip);
-            w.tinted = false;
-        }
-        return;
-    }
-    QPalette tinted = w.palette;
-    tinted.setColor(QPalette::Base, tint());
-    w.edit->setPalette(tinted);
-    const QString why = QString::fromStdString(reading.why);
-    w.edit->setToolTip(w.toolTip.isEmpty() ? why : w.toolTip + "\n" + why);
-    w.tinted = true;
-}
-
-void EditTints::clear() {
-    for (Watched& w : watched_) {
-        if (w.edit && w.tinted) {
-            w.edit->setPalette(w.palette);
-            w.edit->setToolTip(w.toolTip);
-        }
-        w.tinted = false;
+        edit->SetTint(std::nullopt);
+    } else {
+        edit->SetTint(kTint, reading.why);
     }
 }

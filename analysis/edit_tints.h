@@ -1,36 +1,30 @@
 #pragma once
 // Tints each watched edit whose text the run reads as another number than
-// it says, with a tooltip that tells the value used and why. An edit that
-// reads as written keeps its own colours and tooltip; no text is changed.
-#include <QObject>
-#include <QPalette>
-#include <QPointer>
-#include <QString>
+// it says, with a note under its hint that tells the value used and why. An
+// edit that reads as written keeps its own colours and hint; no text is
+// changed.
+#include "toolkit/paint/colors.h"
 
 #include <vector>
 
-class QLineEdit;
+class EditChanges;
 class TLabeledEdit;
 
-class EditTints : public QObject {
+class EditTints {
 public:
-    explicit EditTints(QObject* parent = nullptr);
-    ~EditTints() override;
+    explicit EditTints(EditChanges& changes);
+    ~EditTints();  // takes every tint away
+    EditTints(const EditTints&) = delete;
+    EditTints& operator=(const EditTints&) = delete;
 
     // Watches `edit` from now on, and tints it at once if its text calls for it.
     void watch(TLabeledEdit* edit);
-    // Takes every tint away (the edits look as before watching).
-    void clear();
 
-    static QColor tint();
+    static constexpr TColor kTint = color_from_rgb(0xFF, 0xE4, 0xB5);
 
 private:
-    struct Watched {
-        QPointer<QLineEdit> edit;
-        QPalette palette;  // as it was before any tint
-        QString toolTip;
-        bool tinted = false;
-    };
-    void refresh(Watched& w);
-    std::vector<Watched> watched_;
+    void refresh(TLabeledEdit* edit);
+    EditChanges& changes_;
+    int subscription_;
+    std::vector<TLabeledEdit*> watched_;
 };

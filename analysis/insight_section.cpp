@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QStringList>
 #include <QVBoxLayout>
 
 namespace {
@@ -30,8 +29,8 @@ QLabel* swatch(QColor color, QWidget* parent) {
 
 }  // namespace
 
-InsightSection::InsightSection(const AnalysisHost& host, QWidget* parent)
-    : QWidget(parent), host_(host), tints_(new EditTints(this)) {
+InsightSection::InsightSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent)
+    : QWidget(parent), host_(host), tints_(std::make_unique<EditTints>(edits)) {
     setObjectName(kObjectName);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -152,12 +151,6 @@ void InsightSection::set_difference_shown(bool shown) {
     if (differenceBox_->isChecked() != shown) differenceBox_->setChecked(shown);
     if (!overlay_) overlay_ = std::make_unique<ReferenceOverlay>(*host_.chart);
     overlay_->set_shown(overlayBox_->isChecked(), shown);
-}
-
-QString InsightSection::headroom_text() const {
-    QStringList shares;
-    for (const QLabel* label : headroomLabels_) shares << label->text();
-    return shares.join(' ');
 }
 
 void InsightSection::show_headroom() {

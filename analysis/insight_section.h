@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 
+class EditChanges;
 class EditTints;
 class QCheckBox;
 class QLabel;
@@ -23,7 +24,7 @@ struct RunStartInfo;
 
 class InsightSection : public QWidget {
 public:
-    explicit InsightSection(const AnalysisHost& host, QWidget* parent = nullptr);
+    InsightSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent = nullptr);
     ~InsightSection() override;
 
     void set_lanes_shown(bool shown);
@@ -34,8 +35,6 @@ public:
     EventLanes* lanes() const { return lanes_; }
     ReferenceOverlay* overlay() const { return overlay_.get(); }
     const RunHeadroom& headroom() const { return headroom_; }
-    // The four shares as shown: speed |P+I+D|, |eSum|, position |P+I+D|, |eSum|.
-    QString headroom_text() const;
 
     static constexpr const char* kTitle = "Integer arithmetic";
     static constexpr const char* kObjectName = "insightSection";
@@ -54,6 +53,6 @@ private:
     std::array<QLabel*, kRegulationEventCount> counts_{};
     QPointer<EventLanes> lanes_;
     std::unique_ptr<ReferenceOverlay> overlay_;
-    EditTints* tints_;
+    std::unique_ptr<EditTints> tints_;
     RunHeadroom headroom_;
 };

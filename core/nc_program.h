@@ -36,6 +36,7 @@ struct NcProgramBlock {
 
 struct NcProgram {
     std::string name;  // shown to the user: the file's name
+    std::string path;  // the file as the user gave it, for another process to read it again
     std::vector<NcProgramBlock> blocks;
 };
 

@@ -22,6 +22,7 @@ bool choose_nc_program_file(const std::string& path, std::string& error) {
         return false;
     }
     parse.program.name = std::filesystem::path(name).filename().string();
+    parse.program.path = path;
     nc_choose_program(std::move(parse.program));
     return true;
 }

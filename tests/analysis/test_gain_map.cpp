@@ -1,9 +1,10 @@
-// The gain map in the analysis panel: filled from a real sweep as its rows
-// come, a click filling the edits, a cancelled sweep.
+// The gain map in the analysis panel: filled from a real sweep of the loaded
+// program as its rows come, a click filling the edits, a cancelled sweep.
 #include "analysis/analysis_panel.h"
 #include "analysis/gain_map_section.h"
 #include "analysis/gain_map_view.h"
 #include "core/regulation.h"
+#include "io/nc_program_file.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 
@@ -53,10 +54,33 @@ std::string sweep_output(const QStringList& args) {
 
 }  // namespace
 
-TEST_F(MainWindow, GainMapFillsFromASweepAndAClickFillsTheEdits) {
+// Whichever of the two axes runs faster in the grid's order, every cell and
+// its grid index find each other.
+TEST(GainMapModel, CellsAndGridIndicesMatchForBothAxisOrders) {
+    const RegulationGains fixed{250, 60, 5, 30, 80};
+    for (const auto& [x, y] : {std::pair{SWEEP_KV, SWEEP_KP}, std::pair{SWEEP_KP, SWEEP_KV}}) {
+        SCOPED_TRACE(GAIN_MAP_GAIN_NAMES[x]);
+        GainMapModel model;
+        std::string error;
+        ASSERT_TRUE(model.reset(fixed, x, "10:50:10", y, "100:400:100", error)) << error;
+        for (std::uint64_t k = 0; k < model.total(); ++k) {
+            const GainMapCell cell = model.cell_of(k);
+            EXPECT_EQ(k, model.index_of(cell));
+            const RegulationGains gains = model.gains_at(cell);
+            EXPECT_EQ(10 + 10 * cell.ix, gain_of(gains, x));
+            EXPECT_EQ(100 + 100 * cell.iy, gain_of(gains, y));
+            EXPECT_EQ(60, gains.ki);
+        }
+    }
+}
+
+TEST_F(MainWindow, GainMapSweepsTheLoadedProgramAndAClickFillsTheEdits) {
     show_regulation_page();
     GainMapSection* section = open_gain_map();
     ASSERT_NE(section, nullptr);
+    const std::string square = VANTREL_EXAMPLES_DIR "/square.nc";
+    std::string error;
+    ASSERT_TRUE(choose_nc_program_file(square, error)) << error;
     Form1->edKd->SetText("5");
     // Kv across, Kp up: Kv comes later in the grid's order, so it runs faster.
     set_axes(section, SWEEP_KV, "10:50:10", SWEEP_KP, "100:400:100");
@@ -64,8 +88,9 @@ TEST_F(MainWindow, GainMapFillsFromASweepAndAClickFillsTheEdits) {
     ASSERT_TRUE(section->sweeping());
     ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
     EXPECT_EQ(section->view()->filled(), 5 * 4) << section->status_text().toStdString();
-    EXPECT_EQ(section->table(), sweep_output({"--mode", "position", "--kp", "100:400:100", "--ki", "60", "--kd", "5",
-                                              "--kv", "10:50:10", "--w", "80"}));
+    EXPECT_EQ(section->table(), sweep_output({"--mode", "position", "--program", QString::fromStdString(square), "--kp",
+                                              "100:400:100", "--ki", "60", "--kd", "5", "--kv", "10:50:10", "--w", "80"}));
+    EXPECT_EQ("Position mode, square.nc", section->shows_text());
 
     // The cell of Kv 40, Kp 200 (column 3, row 1 from the bottom).
     const QRect plot = section->view()->plot_rect();
@@ -147,7 +172,7 @@ TEST_F(MainWindow, GainMapSweepLeavesARunningRegulationAlone) {
 
     GainMapSection* section = open_gain_map();
     ASSERT_NE(section, nullptr);
-    set_axes(section, SWEEP_KP, "0:199:1", SWEEP_KI, "0:99:1");
+    set_axes(section, SWEEP_KP, "0:190:10", SWEEP_KI, "0:90:10");
     section->start_sweep();
     ASSERT_TRUE(section->sweeping());
     int rowsDuringRun = 0;
@@ -158,6 +183,6 @@ TEST_F(MainWindow, GainMapSweepLeavesARunningRegulationAlone) {
     click(Form1->Button1);
     EXPECT_EQ(ys(Form1->Series3), reference);
     ASSERT_TRUE(wait_until_done(section));
-    EXPECT_EQ(section->view()->filled(), 200 * 100);
+    EXPECT_EQ(section->view()->filled(), 20 * 10);
     RecordProperty("rows_during_run", rowsDuringRun);
 }

@@ -1,4 +1,5 @@
 #include "toolkit/chart/chart_scale.h"
+#include "toolkit/chart/chart_view_state.h"
 
 #include <gtest/gtest.h>
 
@@ -247,4 +248,39 @@ TEST(ChartScale, ClipSegmentKeepsThePartInsideTheBox) {
         EXPECT_NEAR(row.out.x1, s.x1, 1e-3);
         EXPECT_NEAR(row.out.y1, s.y1, 1e-3);
     }
+}
+
+// The view state alone, without a widget: what each step leaves on the axes.
+TEST(ChartViewState, UserViewKeepsItsAxesAndTheRightAxisFollowsTheLeft) {
+    ChartViewState view;
+    view.set_right_axis(true);
+    ChartExtents data;
+    data.x.add(0), data.x.add(100), data.left.add(0), data.left.add(10), data.right.add(-50), data.right.add(50);
+    EXPECT_TRUE(view.grow(data));
+    const ChartRanges automatic = view.shown();
+
+    // Zoomed to the lower half of the left axis: the right one shows its lower half too.
+    const AxisRange y{automatic.y.lo, (automatic.y.lo + automatic.y.hi) / 2};
+    ASSERT_EQ(ChartViewState::Placed::Changed, view.set_view({10, 20}, y));
+    EXPECT_DOUBLE_EQ(automatic.right.lo, view.shown_right().lo);
+    EXPECT_DOUBLE_EQ((automatic.right.lo + automatic.right.hi) / 2, view.shown_right().hi);
+    EXPECT_EQ(ChartViewState::Placed::Same, view.set_view({10, 20}, y));
+
+    const ChartRanges zoomed = view.shown();
+    const struct {
+        const char* name;
+        AxisRange x;
+    } refused[] = {{"reversed", {20, 10}}, {"beyond the limit", {0, 2 * kViewLimit}}, {"empty", {5, 5}}};
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(ChartViewState::Placed::Refused, view.set_view(r.x, y));
+        EXPECT_EQ(zoomed, view.shown());
+    }
+    data.x.add(1000);
+    EXPECT_FALSE(view.grow(data));  // the automatic ranges grow behind the user's view
+    EXPECT_EQ(zoomed, view.shown());
+    EXPECT_TRUE(view.show_all());
+    EXPECT_GE(view.shown_x().hi, 1000);
+    view.reset();
+    EXPECT_FALSE(view.in_user_view());
 }

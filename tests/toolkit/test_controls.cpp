@@ -4,6 +4,7 @@
 #include "toolkit/app/form.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
@@ -120,6 +121,39 @@ TEST(LabeledEdit, NumbersOnlyLimitsTypingButNotTheProgram) {
     EXPECT_EQ("abc", edit->Text());
     edit->SetHint("Integral factor");
     EXPECT_EQ("Integral factor", edit->Hint());
+}
+
+TEST(LabeledEdit, ChangeEventOnEveryTextChangeTypedOrSet) {
+    FormPtr form = make_form();
+    auto* edit = new TLabeledEdit(form.get(), form.get());
+    std::vector<std::string> seen;
+    edit->OnChange = [&](TObject* sender) {
+        EXPECT_EQ(edit, sender);
+        seen.push_back(edit->Text());
+    };
+    edit->SetText("25");
+    edit->SetText("25");  // no change, no event
+    QTest::keyClicks(edit->Widget(), "0");
+    edit->SetText("");
+    EXPECT_EQ((std::vector<std::string>{"25", "250", ""}), seen);
+}
+
+TEST(LabeledEdit, TintShowsWithItsNoteAndGoesLeavingTheEditAsItWas) {
+    FormPtr form = make_form();
+    auto* edit = new TLabeledEdit(form.get(), form.get());
+    edit->SetBounds(10, 10, 57, 21);
+    edit->SetHint("Integral factor");
+    show(*form);
+    const QImage own = edit->Widget()->grab().toImage();
+    edit->SetTint(clLime, "first");
+    edit->SetTint(clBlue, "second");  // a new tint replaces the last, note and all
+    const QImage tinted = edit->Widget()->grab().toImage();
+    EXPECT_EQ(QColor(0, 0, 255), tinted.pixelColor(tinted.width() / 2, 3));
+    EXPECT_EQ("Integral factor\nsecond", edit->Hint());
+    edit->SetTint(std::nullopt);
+    EXPECT_EQ(own, edit->Widget()->grab().toImage());
+    EXPECT_EQ("Integral factor", edit->Hint());
+    EXPECT_EQ(std::nullopt, edit->Tint());
 }
 
 TEST(Align, TopAndBottomKeepTheirHeightAndClientTakesTheRest) {

@@ -17,16 +17,15 @@
 // while points go on arriving (the automatic ranges still grow behind it),
 // until the double-click, or a series' Clear, which starts a new run.
 //
-// Overlays are drawn like series, under them, in a colour faded toward the
-// plot's white by their alpha; a dashed one is drawn only in every other
-// run of kDashColumns pixel columns, so that a strip looks as the same part
-// of a full drawing.
+// The view state lives in chart_view_state (free of Qt), the geometry in
+// chart_layout, the drawing in chart_painter; the widget's mouse handlers are
+// in chart_mouse.cpp.
+#include "toolkit/chart/chart_layout.h"
 #include "toolkit/chart/chart_model.h"
+#include "toolkit/chart/chart_painter.h"
+#include "toolkit/chart/chart_view_state.h"
 #include "toolkit/paint/canvas.h"
-#include "toolkit/chart/chart_scale.h"
 
-#include <QImage>
-#include <QLine>
 #include <QPoint>
 #include <QPointF>
 #include <QRect>
@@ -40,23 +39,6 @@
 class QMouseEvent;
 class QPainter;
 class QWheelEvent;
-
-// Where everything goes for given axis ranges at the widget's size.
-struct ChartLayout {
-    QRect title;
-    QRect legend;
-    QRect plot;  // white area inside the frame
-    QRect data;  // where points land: the plot area less room for half a pen
-    AxisMap xMap;
-    AxisMap yMap;
-    AxisMap rightMap;  // the right-hand axis, while it is on
-    double xStep = 1;
-    double yStep = 1;
-    double rightStep = 1;
-    std::vector<double> xLabels;
-    std::vector<double> yLabels;
-    std::vector<double> rightLabels;
-};
 
 // Listens to the model it draws for as long as it lives.
 class ChartWidget : public QWidget, private ChartModelListener {
@@ -83,9 +65,9 @@ public:
     void repaint_now();
 
     // The ranges the axes show: the user's view, or the automatic ranges.
-    AxisRange shown_x() const;
-    AxisRange shown_y() const;
-    bool in_user_view() const { return userView_.has_value(); }
+    AxisRange shown_x() const { return view_.shown_x(); }
+    AxisRange shown_y() const { return view_.shown_y(); }
+    bool in_user_view() const { return view_.in_user_view(); }
     // Shows the ranges given as the user's view; false (and nothing changes)
     // when one of them cannot be shown (see viewable_range).
     bool set_view(const AxisRange& x, const AxisRange& y);
@@ -94,11 +76,11 @@ public:
     void fit_to_data();
 
     void set_right_axis(bool on);
-    bool right_axis() const { return rightAxis_; }
-    AxisRange shown_right() const;
+    bool right_axis() const { return view_.right_axis(); }
+    AxisRange shown_right() const { return view_.shown_right(); }
 
     void set_cursor(int which, std::optional<double> x);
-    std::optional<double> cursor(int which) const;
+    std::optional<double> cursor(int which) const { return view_.cursor(which); }
     double x_at(int x);
 
     TRect plot_area();
@@ -116,12 +98,6 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
-    struct View {
-        AxisRange x;
-        AxisRange y;
-        AxisRange right;
-    };
-
     void series_changed() override;
     void point_added(std::size_t series, std::size_t index) override;
     void series_cleared(std::size_t series) override;
@@ -131,33 +107,26 @@ private:
     // count when all are drawn. The same for the overlays.
     std::size_t& undrawn_from(std::size_t series);
     std::size_t& overlay_undrawn_from(std::size_t overlay);
-    // A line as drawn: a visible series or overlay.
-    struct Line {
-        const SeriesData* points;
-        std::size_t* undrawnFrom;
-        int width;
-        QColor color;
-        bool dashed;
-        bool right;    // against the right-hand axis
-        bool settled;  // an overlay drawn in the background
-    };
     // Where an overlay is drawn: not yet (new), in the background with the
     // grid (settled: it had all its points at a full drawing), or with the
     // series in every strip (growing: points came after it settled).
     enum OverlayLayer : char { kNew, kSettled, kGrowing };
     OverlayLayer overlay_layer(std::size_t overlay) const;
-    void draw_background();
-    void draw_clipped_line(QPainter& painter, const Line& line, const QRect& area);
-    std::vector<Line> lines() const;
-    bool on_right(int seriesIndex) const { return rightAxis_ && (seriesIndex == 0 || seriesIndex == 1); }
-    const AxisMap& y_map(bool right) const { return right ? layout_.rightMap : layout_.yMap; }
-    // The legend entry under `at`, or -1.
-    int legend_entry_at(QPointF at) const;
-    // The cursor whose line is under `at`, or -1.
-    int cursor_at(QPointF at) const;
+    // The visible overlays (settled ones first) and series, in drawing order.
+    std::vector<ChartLine> lines() const;
+    ChartExtents extents() const;
+    void grow_ranges();
+    ChartFrame frame() const;
+    ChartLayout layout_for(const AxisRange& xs, const AxisRange& ys, const AxisRange& rs) const {
+        return chart_layout(model_, frame(), xs, ys, rs);
+    }
+    ChartLayout layout_now() const { return layout_for(shown_x(), shown_y(), shown_right()); }
+    void draw_all();
+    void draw_plot_strip(const QRect& strip);
     void notify_view_change();
-    void draw_cursors(QPainter& painter, const QRect& area);
-    // A left-button drag, from its press on.
+    QPoint pixel_of(const SeriesData& points, std::size_t index, bool right) const;
+
+    // The mouse (chart_mouse.cpp). A left-button drag, from its press on.
     struct Drag {
         QPointF from;    // where the button went down, in widget pixels
         QPointF value;   // the data (x, y) under it then
@@ -165,50 +134,28 @@ private:
         double ySpan;
         bool panning;    // moved far enough to be a pan, not a click
     };
-
-    void grow_ranges();
-    ChartLayout layout_for(const AxisRange& xs, const AxisRange& ys, const AxisRange& rs) const;
-    ChartLayout layout_now() const { return layout_for(shown_x(), shown_y(), shown_right()); }
+    // The cursor whose line is under `at`, or -1.
+    int cursor_at(QPointF at) const;
     // The data under `at` in the view shown now.
     QPointF value_at(QPointF at) const;
     void zoom_at(QPointF at, double xFactor, double yFactor);
     // The user's view with the given spans in which `value` lands on `at`.
     bool place_view(double xSpan, double ySpan, QPointF value, QPointF at);
 
-    void draw_all();
-    void draw_surroundings(QPainter& painter);
-    void draw_legend(QPainter& painter);
-    void draw_plot_strip(const QRect& strip);
-    void draw_line(QPainter& painter, const Line& line, int firstColumn, int lastColumn);
-    QPoint pixel_of(const SeriesData& points, std::size_t index, bool right) const;
-
     ChartModel& model_;
+    ChartViewState view_;
+    ChartPainter painter_;
     std::vector<std::size_t> undrawnFrom_;
     std::vector<std::size_t> overlayUndrawnFrom_;
     std::vector<OverlayLayer> overlayLayers_;  // by the overlay's place
-    QImage background_;  // the plot's white, grid and settled overlays
     std::string title_;
     std::string bottomTitle_;
-    double bottomIncrement_ = 0;
 
-    QImage picture_;
     QRect pending_;  // changed in the picture, not shown yet
     bool stale_ = true;
     std::size_t fullRedraws_ = 0;
-
-    // Automatic axis ranges; empty until the first plottable point, and
-    // after Clear. They grow with the data in a user's view too.
-    std::optional<AxisRange> xRange_;
-    std::optional<AxisRange> yRange_;
-    std::optional<AxisRange> rightRange_;
-    std::optional<View> userView_;
-    std::optional<Drag> drag_;
-    bool rightAxis_ = false;
-    std::optional<double> cursors_[2];
-    int cursorDrag_ = -1;  // the cursor being dragged
-    std::optional<View> lastView_;  // the ranges last told to OnViewChange
-
     ChartLayout layout_;  // of the last full drawing
 
-    std::vector<QLine> lines_;  // reused by draw_line
+    std::optional<Drag> drag_;
+    int cursorDrag_ = -1;  // the cursor being dragged
 };

@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
@@ -10,6 +11,7 @@ class TLabeledEdit::Label {
 public:
     explicit Label(QWidget* parent) : widget(new QLabel(parent)) {}
     QPointer<QLabel> widget;  // a sibling of the edit in the same parent
+    QPalette untinted;        // the edit's own, while a tint shows
 };
 
 namespace {
@@ -21,6 +23,8 @@ QLineEdit* edit_of(const TLabeledEdit& control) { return static_cast<QLineEdit*>
 TLabeledEdit::TLabeledEdit(TComponent* owner, TWinControl* parent)
     : TControl(owner, parent, new QLineEdit(HostOf(parent))), label_(std::make_unique<Label>(HostOf(parent))) {
     label_->widget->setBuddy(Widget());
+    QLineEdit* edit = edit_of(*this);
+    QObject::connect(edit, &QLineEdit::textChanged, edit, [this] { FireEvent(OnChange, this); });
 }
 
 TLabeledEdit::~TLabeledEdit() { delete label_->widget.data(); }
@@ -49,6 +53,25 @@ void TLabeledEdit::SetNumbersOnly(bool numbersOnly) {
     QLineEdit* edit = edit_of(*this);
     delete edit->validator();
     edit->setValidator(numbersOnly ? new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit) : nullptr);
+}
+
+void TLabeledEdit::SetTint(std::optional<TColor> colour, const std::string& note) {
+    QLineEdit* edit = edit_of(*this);
+    if (!edit) return;  // gone with its window
+    if (!tint_ && colour) {
+        untintedHint_ = Hint();
+        label_->untinted = edit->palette();
+    }
+    if (colour) {
+        QPalette palette = label_->untinted;
+        palette.setColor(QPalette::Base, QColor(color_red(*colour), color_green(*colour), color_blue(*colour)));
+        edit->setPalette(palette);
+        SetHint(untintedHint_.empty() || note.empty() ? untintedHint_ + note : untintedHint_ + "\n" + note);
+    } else if (tint_) {
+        edit->setPalette(label_->untinted);
+        SetHint(untintedHint_);
+    }
+    tint_ = colour;
 }
 
 QWidget* TLabeledEdit::LabelWidget() const { return label_->widget.data(); }

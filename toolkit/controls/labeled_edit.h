@@ -1,9 +1,13 @@
 #pragma once
 // One-line edit with its label on the left, 3 pixels away and centred
-// vertically. The label follows the edit's position and enabling.
+// vertically. The label follows the edit's position and enabling. OnChange
+// runs after every change of the text, typed or set.
 #include "toolkit/app/control.h"
+#include "toolkit/app/events.h"
+#include "toolkit/paint/colors.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class TLabeledEdit : public TControl {
@@ -22,6 +26,13 @@ public:
     // Only digits can be typed.
     void SetNumbersOnly(bool numbersOnly);
 
+    // Shows the edit on `colour` instead of its own background, with `note`
+    // under its hint; nullopt gives it back its own background and hint.
+    void SetTint(std::optional<TColor> colour, const std::string& note = "");
+    std::optional<TColor> Tint() const { return tint_; }
+
+    TNotifyEvent OnChange;
+
     QWidget* LabelWidget() const;
     QWidget* FocusWidget() const override { return Widget(); }
 
@@ -31,4 +42,6 @@ private:
     void place_label();
     class Label;
     std::unique_ptr<Label> label_;
+    std::optional<TColor> tint_;
+    std::string untintedHint_;  // the hint while a tint's note is under it
 };

@@ -42,9 +42,9 @@ void SaveTextFile(const std::string& path, const std::string& text) { save_bytes
 
 void SavePngFile(const TCanvas& canvas, const std::string& path) { save_image(canvas.Bitmap(), path, "png"); }
 
-void SavePngFile(const TChart& chart, const std::string& path) {
-    save_image(chart.Widget()->grab().toImage(), path, "png");
-}
+void SavePngFile(const TChart& chart, const std::string& path) { SavePngFile(*chart.Widget(), path); }
+
+void SavePngFile(QWidget& widget, const std::string& path) { save_image(widget.grab().toImage(), path, "png"); }
 
 void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format) {
     save_image(canvas.Bitmap(), path, format);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 
+class QWidget;
 class TCanvas;
 class TChart;
 
@@ -13,6 +14,8 @@ void SaveTextFile(const std::string& path, const std::string& text);
 void SavePngFile(const TCanvas& canvas, const std::string& path);
 // The chart as it shows on screen, as PNG.
 void SavePngFile(const TChart& chart, const std::string& path);
+// A widget as it shows on screen, as PNG.
+void SavePngFile(QWidget& widget, const std::string& path);
 // The canvas' bitmap in `format`, one of the names ImageFormatForPath gives.
 void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format);
 

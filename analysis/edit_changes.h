@@ -1,0 +1,33 @@
+#pragma once
+// The panel's ear on the window's edits: the one OnChange handler of each
+// edit the window hands the panel, telling every listener of each change of
+// a text, typed or set. Made with the panel; until then the edits have no
+// handler, and once it is gone they have none again.
+#include "analysis/analysis_host.h"
+
+#include <functional>
+#include <vector>
+
+class EditChanges {
+public:
+    explicit EditChanges(const AnalysisHost& host);
+    ~EditChanges();
+    EditChanges(const EditChanges&) = delete;
+    EditChanges& operator=(const EditChanges&) = delete;
+
+    // `listener` runs after each change of any of the edits; returns an id
+    // for unsubscribe.
+    int subscribe(std::function<void()> listener);
+    void unsubscribe(int id);
+
+private:
+    void changed();
+
+    std::vector<TLabeledEdit*> edits_;
+    struct Entry {
+        int id;
+        std::function<void()> listener;
+    };
+    std::vector<Entry> listeners_;
+    int nextId_ = 1;
+};

@@ -1,0 +1,54 @@
+#pragma once
+// Where the chart's parts go for given axis ranges at the widget's size:
+// the title on top, the legend at the top right, the labels of the left,
+// bottom and (while it is on) right-hand axis around the plot area.
+#include "toolkit/chart/chart_scale.h"
+
+#include <QFont>
+#include <QPointF>
+#include <QRect>
+#include <QSize>
+
+#include <string>
+#include <vector>
+
+class ChartModel;
+class TLineSeries;
+
+struct ChartLayout {
+    QRect title;
+    QRect legend;
+    QRect plot;  // white area inside the frame
+    QRect data;  // where points land: the plot area less room for half a pen
+    AxisMap xMap;
+    AxisMap yMap;
+    AxisMap rightMap;  // the right-hand axis, while it is on
+    double xStep = 1;
+    double yStep = 1;
+    double rightStep = 1;
+    std::vector<double> xLabels;
+    std::vector<double> yLabels;
+    std::vector<double> rightLabels;
+    int lineHeight = 0;  // of the font's text
+};
+
+// What the layout depends on besides the ranges and the series.
+struct ChartFrame {
+    QSize size;
+    QFont font;
+    bool titled = false;
+    bool bottomTitled = false;
+    double bottomIncrement = 0;  // the bottom labels' step is a multiple of it (0: any)
+    bool rightAxis = false;
+};
+
+ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const AxisRange& xs, const AxisRange& ys,
+                         const AxisRange& rs);
+
+// A series' pen: its width, at least one pixel.
+int pen_width(const TLineSeries& series);
+
+// The legend's entry of the series at `index` (empty past the last), and the
+// entry under a point (-1 for none) for `count` series.
+QRect legend_entry_rect(const ChartLayout& layout, std::size_t index, std::size_t count);
+int legend_entry_at(const ChartLayout& layout, QPointF at, std::size_t count);
