@@ -1,12 +1,17 @@
-# cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -P check_install.cmake
+# cmake -DBUILD_DIR=... -DPREFIX=... -DVERSION=... -DMAN_PAGES=ON|OFF -P check_install.cmake
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
                 RESULT_VARIABLE status OUTPUT_QUIET)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${status}")
 endif()
-foreach(path bin/vantrel bin/vantrel-trace share/applications/vantrel.desktop
-             share/icons/hicolor/scalable/apps/vantrel.svg share/doc/vantrel/README.md)
+set(paths bin/vantrel bin/vantrel-trace share/applications/vantrel.desktop
+          share/icons/hicolor/scalable/apps/vantrel.svg share/doc/vantrel/README.md
+          share/doc/vantrel/copyright share/doc/vantrel/changelog.Debian.gz)
+if(MAN_PAGES)
+  list(APPEND paths share/man/man1/vantrel.1.gz share/man/man1/vantrel-trace.1.gz)
+endif()
+foreach(path ${paths})
   if(NOT EXISTS ${PREFIX}/${path})
     message(FATAL_ERROR "not installed: ${path}")
   endif()

@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool python3
-  desktop-file-utils
+  desktop-file-utils help2man file
 )
 
 ensure_packages() {

@@ -4,8 +4,9 @@
 #include <functional>
 #include <ostream>
 
-// `vantrel --version` prints the version and returns 0 without starting the
-// toolkit. Otherwise: starts the toolkit, creates the window and runs the
+// `vantrel --version` prints the version, `vantrel --help` what the program
+// is and takes (the manual page is made from it); both return 0 without
+// starting the toolkit. Otherwise: starts the toolkit, creates the window and runs the
 // message loop until the window is closed (other arguments are ignored).
 // Returns the exit status: 0 after the window was closed, 1 after a start-up
 // failure, which is shown in the error box (or, without a display, as one

@@ -36,13 +36,24 @@ TEST(Program, StartUpFailuresShowTheirErrorAndEndWithStatusOne) {
     }
 }
 
-TEST(Program, VersionIsPrintedWithoutStartingTheWindow) {
-    std::ostringstream out;
-    char name[] = "vantrel";
-    char version[] = "--version";
-    char* argv[] = {name, version, nullptr};
-    EXPECT_EQ(0, run_program(2, argv, out));
-    EXPECT_EQ(std::string("vantrel ") + program_version() + "\n", out.str());
+TEST(Program, VersionAndHelpArePrintedWithoutStartingTheWindow) {
+    struct Case {
+        const char* argument;
+        std::string starts;
+    };
+    const Case cases[] = {
+        {"--version", std::string("vantrel ") + program_version() + "\n"},
+        {"--help", "Usage: vantrel [--help] [--version] [Qt's options]\n\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.argument);
+        std::ostringstream out;
+        char name[] = "vantrel";
+        std::string argument = c.argument;
+        char* argv[] = {name, argument.data(), nullptr};
+        EXPECT_EQ(0, run_program(2, argv, out));
+        EXPECT_EQ(c.starts, out.str().substr(0, c.starts.size()));
+    }
 }
 
 // The real program, started without any display configured.
