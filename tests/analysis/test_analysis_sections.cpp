@@ -158,7 +158,7 @@ TEST_F(PanelSections, CursorsFromTheMenuReadTheLastPointAtOrBefore) {
     const TRect plot = Form1->Chart1->PlotArea();
     for (const char* caption : {AnalysisDock::kCursorACaption, AnalysisDock::kCursorBCaption}) {
         const int x = caption == AnalysisDock::kCursorACaption ? plot.Left + 40 : plot.Left + 200;
-        Form1->ChartPopupMenu.SetPopupPoint(x, (plot.Top + plot.Bottom) / 2);
+        Form1->ChartPopupMenu.SetPopupX(x);
         const auto& items = Form1->ChartPopupMenu.Items();
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (items[i].caption == caption) Form1->ChartPopupMenu.Click(i);
