@@ -1,7 +1,9 @@
 #include "core/gain_set.h"
 
+#include <algorithm>
 #include <charconv>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -28,16 +30,6 @@ std::optional<std::int64_t> whole_number(std::string_view text) {
     return value;
 }
 
-// A value echoed in a message: cut, and control characters shown as '?'.
-std::string quoted(std::string_view value) {
-    std::string out = "'";
-    for (const char ch : value.substr(0, kEchoLimit)) {
-        out += (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ? '?' : ch;
-    }
-    if (value.size() > kEchoLimit) out += "...";
-    return out + "'";
-}
-
 }  // namespace
 
 RegulationGains regulation_gains(const GainSet& set) {
@@ -54,39 +46,41 @@ std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const G
              {"speed_mode", set.speedMode ? "true" : "false"}}};
 }
 
-bool read_gain_set(const GainLookup& lookup, GainSet& set, std::string& error) {
-    GainSet read;
-    const std::pair<std::string_view, std::int16_t*> integers[] = {
-        {"kp", &read.kp}, {"ki", &read.ki}, {"kd", &read.kd}, {"kv", &read.kv}, {"w", &read.w}, {"pos", &read.pos},
-    };
-    for (const auto& [key, field] : integers) {
-        const std::optional<std::string> text = lookup(key);
-        if (!text) {
-            error = "key " + std::string(key) + ": missing";
-            return false;
-        }
-        const std::optional<std::int64_t> value = whole_number(*text);
-        if (!value) {
-            error = "key " + std::string(key) + ": value " + quoted(*text) + " is not a whole number";
-            return false;
-        }
-        if (*value < GAIN_VALUE_MIN || *value > GAIN_VALUE_MAX) {
-            error = "key " + std::string(key) + ": value " + quoted(*text) + " is outside " +
-                    std::to_string(GAIN_VALUE_MIN) + " ... " + std::to_string(GAIN_VALUE_MAX);
-            return false;
-        }
-        *field = static_cast<std::int16_t>(*value);
+std::string gain_text_echo(std::string_view text) {
+    std::string out = "'";
+    for (const char ch : text.substr(0, kEchoLimit)) {
+        out += (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ? '?' : ch;
     }
-    const std::optional<std::string> mode = lookup("speed_mode");
-    if (!mode) {
-        error = "key speed_mode: missing";
+    if (text.size() > kEchoLimit) out += "...";
+    return out + "'";
+}
+
+bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, std::string& error) {
+    if (key == "speed_mode") {
+        if (trimmed(text) != "true" && trimmed(text) != "false") {
+            error = "value " + gain_text_echo(text) + " is neither 'true' nor 'false'";
+            return false;
+        }
+        set.speedMode = trimmed(text) == "true";
+        return true;
+    }
+    std::int16_t GainSet::*const fields[] = {&GainSet::kp, &GainSet::ki, &GainSet::kd,
+                                             &GainSet::kv, &GainSet::w,  &GainSet::pos};
+    const auto at = std::find(GAIN_SET_KEYS.begin(), GAIN_SET_KEYS.end(), key);
+    if (at == GAIN_SET_KEYS.end()) {
+        error = "key " + gain_text_echo(key) + " is not a key of a gain set";
         return false;
     }
-    if (trimmed(*mode) != "true" && trimmed(*mode) != "false") {
-        error = "key speed_mode: value " + quoted(*mode) + " is neither 'true' nor 'false'";
+    const std::optional<std::int64_t> value = whole_number(text);
+    if (!value) {
+        error = "value " + gain_text_echo(text) + " is not a whole number";
         return false;
     }
-    read.speedMode = trimmed(*mode) == "true";
-    set = read;
+    if (*value < GAIN_VALUE_MIN || *value > GAIN_VALUE_MAX) {
+        error = "value " + gain_text_echo(text) + " is outside " + std::to_string(GAIN_VALUE_MIN) + " ... " +
+                std::to_string(GAIN_VALUE_MAX);
+        return false;
+    }
+    set.*fields[at - GAIN_SET_KEYS.begin()] = static_cast<std::int16_t>(*value);
     return true;
 }

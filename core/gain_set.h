@@ -1,13 +1,11 @@
 #pragma once
 // A set of the bench's gains and setpoints as the window's edits hold them,
-// and its text form (the key names and values of a gain file). Parsing is
-// strict: a set is taken whole or not at all.
+// and the text of its keys and values in a gain file (the file's format is
+// gain_file_format.h).
 #include "core/regulation.h"
 
 #include <array>
 #include <cstdint>
-#include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,11 +29,16 @@ struct GainSet {
 // The gains a run takes from the set; w only in speed mode, as the window reads it.
 RegulationGains regulation_gains(const GainSet& set);
 
-// Keys in file order, each with its value as text ("250", "true").
+// The keys of a set as a gain file names them, in the order of the window's edits.
+inline constexpr std::array<std::string_view, 7> GAIN_SET_KEYS{"kp", "ki", "kd", "kv", "w", "pos", "speed_mode"};
+
+// Keys in GAIN_SET_KEYS order, each with its value as text ("250", "true").
 std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const GainSet& set);
 
-// Builds a set from `lookup` (the text of a key, nothing when it is missing).
-// False with `error` set to "key KEY: ..." at the first missing, malformed or
-// out-of-range value; `set` is then left as it was.
-using GainLookup = std::function<std::optional<std::string>(std::string_view key)>;
-bool read_gain_set(const GainLookup& lookup, GainSet& set, std::string& error);
+// Reads `text`, the value a file gives `key` (one of GAIN_SET_KEYS), into
+// `set`. False with `error` ("value 'abc' is not a whole number") when it is
+// malformed or out of range; `set` is then left as it was.
+bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, std::string& error);
+
+// A file's text echoed in a message: quoted, cut, control characters as '?'.
+std::string gain_text_echo(std::string_view text);

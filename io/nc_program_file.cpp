@@ -14,13 +14,14 @@ bool choose_nc_program_file(const std::string& path, std::string& error) {
         error = e.Message();
         return false;
     }
-    NcProgramParse parse = nc_parse_program(text, path);
+    // Messages name the file as the user gave it; the status bar shows its name.
+    const std::string name = InputFileName(path);
+    NcProgramParse parse = nc_parse_program(text, name);
     if (!parse.ok) {
-        error = nc_program_error_text(path, parse.error);
+        error = nc_program_error_text(name, parse.error);
         return false;
     }
-    // Messages name the file as the user gave it; the status bar shows its name.
-    parse.program.name = std::filesystem::path(path).filename().string();
+    parse.program.name = std::filesystem::path(name).filename().string();
     parse.program.path = path;
     nc_choose_program(std::move(parse.program));
     return true;

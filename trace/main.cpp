@@ -38,6 +38,7 @@ const char kUsage[] =
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
     "Commands that run the NC program take --program FILE to run that file instead of the demo.\n"
+    "Files read (--program, --gains) may be any readable file: a FIFO, <(...), or '-' for stdin.\n"
     "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
     "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
     "on stderr); 128 + signal when a sweep is stopped.\n"

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -86,6 +87,7 @@ TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
         {"--kp 7 --mode position --gains " + file + " --passes 5", "speed,100,20,3,40,-50,5,"},
         {"--gains " + file + " --kp 7 --w 70000 --passes 5", "speed,7,20,3,40,4464,5,"},
         {"--gains " + file + " --mode position", "position,100,20,3,40,,195,"},
+        {"--gains - --passes 5 < " + file, "speed,100,20,3,40,-50,5,"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -98,11 +100,32 @@ TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
     EXPECT_EQ(trace("regulation --gains " + file + " --passes 1").out,
               trace("regulation --mode speed --kp 100 --ki 20 --kd 3 --kv 40 --w -50 --passes 1").out);
 
-    std::ofstream(dir.filePath("bad.ini").toStdString()) << "[gains]\nkp=1e3\n";
-    const Result bad = trace("metrics --gains " + dir.filePath("bad.ini").toStdString());
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_EQ(bad.out, "vantrel-trace: " + dir.filePath("bad.ini").toStdString() +
-                           ": key kp: value '1e3' is not a whole number\n");
+    // A FIFO whose writer sends the file in two pieces, the second a moment later.
+    const std::string fifo = dir.filePath("fifo").toStdString();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string pieces =
+        "timeout 10 sh -c '{ head -c 20 " + file + "; sleep 0.1; tail -c +21 " + file + "; } > " + fifo + "'";
+    EXPECT_EQ(trace("metrics --passes 5 --gains " + fifo + " & " + pieces + "; wait").out,
+              trace("metrics --passes 5 --gains " + file).out);
+
+    // One line naming the file, its line and column, and nothing else (standard
+    // output joins it here, and stays empty).
+    const std::string bad = dir.filePath("bad.ini").toStdString();
+    std::ofstream(bad) << "[gains]\nkp=1e3\n";
+    const struct {
+        std::string args;
+        std::string error;
+    } refused[] = {
+        {"--gains " + bad, bad + ":2:4: key kp: value '1e3' is not a whole number"},
+        {"--gains - < " + file + ".twice", "<stdin>:9:1: key kp is given twice: first on line 2"},
+    };
+    std::ofstream(file + ".twice") << "[gains]\nkp=100\nki=20\nkd=3\nkv=40\nw=-50\npos=0\nspeed_mode=true\nkp=1\n";
+    for (const auto& r : refused) {
+        SCOPED_TRACE(r.args);
+        const Result got = trace("metrics " + r.args);
+        EXPECT_EQ(got.status, 1);
+        EXPECT_EQ(got.out, "vantrel-trace: " + r.error + "\n");
+    }
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <unistd.h>
+
 namespace {
 
 void save_bytes(const std::string& path, const char* data, std::size_t size) {
@@ -58,16 +60,19 @@ std::string ImageFormatForPath(const std::string& path) {
     return QImageWriter::supportedImageFormats().contains(extension) ? extension.toStdString() : std::string();
 }
 
+std::string InputFileName(const std::string& path) { return path == "-" ? "<stdin>" : path; }
+
 std::string ReadTextFile(const std::string& path, std::size_t maxBytes) {
     const QString name = QString::fromStdString(path);
-    if (QFileInfo(name).isDir()) throw Exception("Cannot read " + path + ": it is a folder");
+    if (path != "-" && QFileInfo(name).isDir()) throw Exception("Cannot read " + path + ": it is a folder");
     QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) throw Exception("Cannot read " + path + ": " + file.errorString().toStdString());
+    const bool open = path == "-" ? file.open(STDIN_FILENO, QIODevice::ReadOnly) : file.open(QIODevice::ReadOnly);
+    if (!open) throw Exception("Cannot read " + InputFileName(path) + ": " + file.errorString().toStdString());
     std::string text(maxBytes + 1, '\0');
     std::size_t got = 0;
     while (got < text.size()) {
         const qint64 n = file.read(text.data() + got, static_cast<qint64>(text.size() - got));
-        if (n < 0) throw Exception("Cannot read " + path + ": " + file.errorString().toStdString());
+        if (n < 0) throw Exception("Cannot read " + InputFileName(path) + ": " + file.errorString().toStdString());
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }

@@ -25,4 +25,8 @@ std::string ImageFormatForPath(const std::string& path);
 
 // The file's bytes, at most maxBytes + 1 of them: a caller that gets more
 // than maxBytes knows the file is too long without it being read whole.
+// Any file that can be read will do: a regular file, a FIFO, /dev/fd/N (a
+// shell's <(...)), and "-" for standard input.
 std::string ReadTextFile(const std::string& path, std::size_t maxBytes);
+// How messages name what ReadTextFile reads from `path`: "<stdin>" for "-".
+std::string InputFileName(const std::string& path);
