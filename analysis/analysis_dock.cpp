@@ -101,16 +101,16 @@ void AnalysisDock::build_panel() {
     });
     panel_->hide();
     metrics_ = new MetricsSection(*host_.feed, record_);
-    panel_->addSection("Metrics of the run on the chart", metrics_);
+    panel_->add_section("Metrics of the run on the chart", metrics_);
     keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
-    panel_->addSection("Kept runs", keptRuns_);
+    panel_->add_section("Kept runs", keptRuns_);
     cursors_ = new CursorSection(*host_.feed, *host_.chart);
-    panel_->addSection("Cursors", cursors_);
-    panel_->addSection("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
-    panel_->addSection("Gain files", new GainFileSection(host_));
+    panel_->add_section("Cursors", cursors_);
+    panel_->add_section("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
+    panel_->add_section("Gain files", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
     editChanges_ = std::make_unique<EditChanges>(host_);
-    panel_->addSection(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
-    panel_->addSection("Gain map", new GainMapSection(host_, *editChanges_));
+    panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
+    panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

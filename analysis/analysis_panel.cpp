@@ -31,7 +31,7 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     outer->addWidget(units);
 }
 
-void AnalysisPanel::addSection(const QString& title, QWidget* content) {
+void AnalysisPanel::add_section(const QString& title, QWidget* content) {
     auto* box = new QGroupBox(title);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(6, 6, 6, 6);

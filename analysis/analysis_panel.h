@@ -11,7 +11,7 @@ public:
     explicit AnalysisPanel(QWidget* parent = nullptr);
 
     // Adds a titled section under the ones there; the panel takes `content`.
-    void addSection(const QString& title, QWidget* content);
+    void add_section(const QString& title, QWidget* content);
 
     // The panel's width in pixels; the window widens by it.
     static constexpr int kWidth = 380;

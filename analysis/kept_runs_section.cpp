@@ -17,10 +17,11 @@ constexpr int kKeptWidth = 1;
 
 }  // namespace
 
-std::string kept_run_label(int number, bool speedMode, int kp, int ki, int kd, int kv, int w) {
-    std::string label = "#" + std::to_string(number) + (speedMode ? " speed" : " position");
-    label += " Kp " + std::to_string(kp) + " Ki " + std::to_string(ki) + " Kd " + std::to_string(kd);
-    label += speedMode ? " w " + std::to_string(w) : " Kv " + std::to_string(kv);
+std::string kept_run_label(int number, const RunRecord& record) {
+    const RegulationGains& g = record.start().gains;
+    std::string label = "#" + std::to_string(number) + " " + record.mode_text();
+    label += " Kp " + std::to_string(g.kp) + " Ki " + std::to_string(g.ki) + " Kd " + std::to_string(g.kd);
+    label += record.start().speedMode ? " w " + std::to_string(g.w) : " Kv " + std::to_string(g.kv);
     return label;
 }
 
@@ -88,10 +89,8 @@ void KeptRunsSection::keep_chart_run() {
         any = true;
     }
     if (!any) return;
-    const RunStartInfo& start = record_.start();
     run.number = nextNumber_++;
-    run.label = kept_run_label(run.number, start.speedMode, start.gains.kp, start.gains.ki, start.gains.kd,
-                               start.gains.kv, start.gains.w);
+    run.label = kept_run_label(run.number, record_);
     kept_.push_back(run);
     while (kept_.size() > kMaxKept) remove(0);
     list_changed();

@@ -51,5 +51,7 @@ private:
     bool filling_ = false;  // the list is being rebuilt: its item changes are no user's
 };
 
-// "#3 position Kp 250 Ki 60 Kd 0 Kv 30", or "... speed Kp 250 Ki 60 Kd 0 w 80".
-std::string kept_run_label(int number, bool speedMode, int kp, int ki, int kd, int kv, int w);
+// "#3 position Kp 250 Ki 60 Kd 0 Kv 30", "#4 speed Kp 250 Ki 60 Kd 0 w 80", or
+// for a run that changed its mode "#5 position → speed at 300 ms Kp 250 ...",
+// with the gains of the mode it started in.
+std::string kept_run_label(int number, const RunRecord& record);

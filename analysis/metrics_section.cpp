@@ -42,6 +42,10 @@ MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* 
     } else {
         grid->addWidget(copy, rows, 0, 1, 4, Qt::AlignLeft);
     }
+    switchNote_ = new QLabel(this);
+    switchNote_->setWordWrap(true);
+    switchNote_->hide();
+    grid->addWidget(switchNote_, rows + 1, 0, 1, 4);
     connect(copy, &QPushButton::clicked, this, [this] {
         if (!record_.known()) return;
         QGuiApplication::clipboard()->setText(QString::fromStdString(csv_row()));
@@ -71,4 +75,13 @@ void MetricsSection::refresh() {
         const int at = firstShown_ + static_cast<int>(i);
         values_[i]->setText(record_.known() && at < cells.size() && !cells[at].isEmpty() ? cells[at] : "-");
     }
+    const auto& switches = record_.switches();
+    switchNote_->setVisible(!switches.empty());
+    if (!switches.empty()) {
+        switchNote_->setText(QString("The run went to %1 mode at %2 ms: these figures cover the passes before.")
+                                 .arg(switches.front().speedMode ? "speed" : "position")
+                                 .arg(switches.front().runTime));
+    }
 }
+
+QString MetricsSection::switch_note() const { return switchNote_->isHidden() ? QString() : switchNote_->text(); }

@@ -1,7 +1,8 @@
 #pragma once
 // The metrics of the run on the chart, as the command-line front end prints
 // them, updated every pass while the panel shows; "Copy metrics" puts the
-// CSV row on the clipboard.
+// CSV row on the clipboard. After a switch of mode during the run a note
+// says that they cover the passes before it.
 #include <QWidget>
 
 #include <vector>
@@ -18,6 +19,8 @@ public:
     // The row "Copy metrics" copies, with its line end: empty before the first run.
     std::string csv_row() const;
     void refresh();
+    // The note under the figures; empty unless the run changed its mode.
+    QString switch_note() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -28,4 +31,5 @@ private:
     int subscription_;
     int firstShown_ = 0;           // the header's column of the first value shown
     std::vector<QLabel*> values_;  // one per column shown
+    QLabel* switchNote_;
 };

@@ -92,6 +92,10 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
         parsed.values[name] = *value;
         parsed.order[name] = i;
     }
+    // Both input files may be '-', but standard input can be read only once.
+    if (parsed.text("gains") == "-" && parsed.text("program") == "-") {
+        throw UsageError{"--gains - and --program - cannot both read standard input"};
+    }
     return parsed;
 }
 

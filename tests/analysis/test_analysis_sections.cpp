@@ -4,6 +4,7 @@
 #include "analysis/cursor_section.h"
 #include "analysis/kept_runs_section.h"
 #include "analysis/metrics_section.h"
+#include "analysis/run_record.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 #include "window/exports.h"
@@ -100,6 +101,29 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     EXPECT_TRUE(errors.shown.empty());
 }
 
+// The check box is read every pass: a run that changes its mode says so in
+// its kept label, and its metrics are those of the passes before the switch.
+TEST_F(PanelSections, AModeSwitchDuringARunIsNamedAndEndsItsMetrics) {
+    onPause = [](int n) {
+        if (n == 50) click_later(Form1->cbSpeedRegulation);
+        if (n == 80) click_later(Form1->Button2);
+    };
+    click(Form1->Button1);
+    const RunRecord& record = Form1->Analysis->record();
+    ASSERT_EQ(1u, record.switches().size());
+    const auto switchedAt = static_cast<int>(Form1->Series1->XValue(50));  // pass 50 plots in speed mode
+    EXPECT_EQ(switchedAt, record.switches()[0].runTime);
+    EXPECT_EQ(49, record.metrics().passes);
+    EXPECT_FALSE(record.metrics().speedMode);
+    EXPECT_TRUE(Form1->Analysis->metrics()->switch_note().contains(QString::number(switchedAt) + " ms"));
+
+    speed_run(2);  // keeps the switched run
+    const std::string at = " at " + std::to_string(switchedAt) + " ms ";
+    EXPECT_EQ("#1 position \u2192 speed" + at + "Kp 250 Ki 60 Kd 0 Kv 30", Form1->Analysis->kept_runs()->kept()[0].label);
+    EXPECT_TRUE(record.switches().empty());
+    EXPECT_TRUE(Form1->Analysis->metrics()->switch_note().isEmpty());
+}
+
 TEST_F(PanelSections, SpeedModeDrawsTheSetpointAsADashedLine) {
     Form1->edW->SetText("-60");
     speed_run(7);
@@ -134,7 +158,7 @@ TEST_F(PanelSections, CursorsFromTheMenuReadTheLastPointAtOrBefore) {
     const TRect plot = Form1->Chart1->PlotArea();
     for (const char* caption : {AnalysisDock::kCursorACaption, AnalysisDock::kCursorBCaption}) {
         const int x = caption == AnalysisDock::kCursorACaption ? plot.Left + 40 : plot.Left + 200;
-        Form1->ChartPopupMenu.SetPopupPoint(x, (plot.Top + plot.Bottom) / 2);
+        Form1->ChartPopupMenu.SetPopupX(x);
         const auto& items = Form1->ChartPopupMenu.Items();
         for (std::size_t i = 0; i < items.size(); ++i) {
             if (items[i].caption == caption) Form1->ChartPopupMenu.Click(i);

@@ -153,12 +153,3 @@ TEST(ChartData, ClearEmptiesEverything) {
     EXPECT_EQ(0u, d.add(3, 4));
     EXPECT_EQ(4, d.y_span(0, 1).hi);
 }
-
-TEST(ChartData, StoresAPointInAboutSixteenBytes) {
-    SeriesData d;
-    const std::size_t n = 1 << 18;
-    for (std::size_t i = 0; i < n; ++i) d.add(double(i), 1.0);
-    const double perPoint = double(d.storage_bytes()) / double(n);
-    EXPECT_GE(perPoint, 16.0);
-    EXPECT_LT(perPoint, 17.0);
-}

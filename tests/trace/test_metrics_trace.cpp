@@ -6,17 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
 
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -104,25 +100,13 @@ TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {
     EXPECT_EQ(trace("regulation --gains " + file + " --passes 1").out,
               trace("regulation --mode speed --kp 100 --ki 20 --kd 3 --kv 40 --w -50 --passes 1").out);
 
-    // A FIFO whose writer sends the file in two pieces, the second after the reading began.
+    // A FIFO whose writer sends the file in two pieces, the second a moment later.
     const std::string fifo = dir.filePath("fifo").toStdString();
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    std::thread writer([&fifo] {
-        // Waits for the reader without blocking for good should it never come.
-        int fd = -1;
-        for (int tries = 0; fd < 0 && tries < 3000; ++tries) {
-            fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-            if (fd < 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        if (fd < 0) return;
-        const std::string first = "[gains]\nkp=100\nki=20\n", rest = "kd=3\nkv=40\nw=-50\npos=0\nspeed_mode=true\n";
-        EXPECT_EQ(::write(fd, first.data(), first.size()), static_cast<ssize_t>(first.size()));
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        EXPECT_EQ(::write(fd, rest.data(), rest.size()), static_cast<ssize_t>(rest.size()));
-        ::close(fd);
-    });
-    EXPECT_EQ(trace("metrics --gains " + fifo + " --passes 5").out, trace("metrics --gains " + file + " --passes 5").out);
-    writer.join();
+    const std::string pieces =
+        "timeout 10 sh -c '{ head -c 20 " + file + "; sleep 0.1; tail -c +21 " + file + "; } > " + fifo + "'";
+    EXPECT_EQ(trace("metrics --passes 5 --gains " + fifo + " & " + pieces + "; wait").out,
+              trace("metrics --passes 5 --gains " + file).out);
 
     // One line naming the file, its line and column, and nothing else (standard
     // output joins it here, and stays empty).

@@ -201,6 +201,7 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "regulation --passes 0",
         "regulation --passes x",
         "metrics --format xml",
+        "metrics --gains - --program -",
         "metrics --mode speed",
         "circle --r",
         "image",

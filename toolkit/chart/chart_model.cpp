@@ -89,11 +89,6 @@ void TChartOverlay::SetVisible(bool visible) {
     model_.overlays_changed();
 }
 
-void TChartOverlay::SetStyle(const TOverlayStyle& style) {
-    style_ = style;
-    model_.overlays_changed();
-}
-
 TLineSeries* ChartModel::AddSeries(const std::string& title, int width, TColor color) {
     if (color == clDefaultColor) color = kDefaultColors[series_.size() % std::size(kDefaultColors)];
     series_.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(*this, series_.size(), title, width, color)));

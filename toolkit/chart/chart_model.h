@@ -93,7 +93,6 @@ public:
     double YValue(std::size_t index) const;
     void SetVisible(bool visible);
     bool Visible() const { return visible_; }
-    void SetStyle(const TOverlayStyle& style);
     const TOverlayStyle& Style() const { return style_; }
     const SeriesData& Points() const { return points_; }
 

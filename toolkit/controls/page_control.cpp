@@ -63,7 +63,6 @@ TTabSheet* TPageControl::ActivePage() const {
     return nullptr;
 }
 
-int TPageControl::PageCount() const { return tabs_of(*this)->count(); }
 
 TTabSheet::TTabSheet(TComponent* owner, TPageControl* pageControl)
     : TWinControl(owner, pageControl, new QWidget(HostOf(pageControl))), pageControl_(pageControl) {

@@ -12,7 +12,6 @@ public:
 
     void SetActivePage(TTabSheet* page);
     TTabSheet* ActivePage() const;
-    int PageCount() const;
     QWidget* FocusWidget() const override { return Widget(); }
 
 private:

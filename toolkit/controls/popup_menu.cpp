@@ -7,17 +7,12 @@ void TPopupMenu::AddItem(const std::string& caption, TNotifyEvent onClick) {
     items_.push_back({caption, std::move(onClick)});
 }
 
-void TPopupMenu::SetPopupPoint(int x, int y) {
-    popupX_ = x;
-    popupY_ = y;
-}
-
 void TPopupMenu::Click(std::size_t index) const { FireEvent(items_.at(index).onClick, nullptr); }
 
 void TPopupMenu::AttachTo(QWidget* widget) {
     widget->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(widget, &QWidget::customContextMenuRequested, widget, [this, widget](const QPoint& pos) {
-        SetPopupPoint(pos.x(), pos.y());
+        SetPopupX(pos.x());
         QMenu menu(widget);
         for (std::size_t i = 0; i < items_.size(); ++i) {
             menu.addAction(QString::fromStdString(items_[i].caption))->setData(static_cast<qulonglong>(i));

@@ -22,14 +22,12 @@ public:
 
     // Shows the menu on every right-click of `widget`.
     void AttachTo(QWidget* widget);
-    // Where the menu was last asked for, in the attached widget's pixels;
-    // a handler that acts at the clicked place reads it.
+    // Across the attached widget, in pixels, where the menu was last asked
+    // for: a handler that acts at the clicked time (a chart's cursor) reads it.
     int PopupX() const { return popupX_; }
-    int PopupY() const { return popupY_; }
-    void SetPopupPoint(int x, int y);
+    void SetPopupX(int x) { popupX_ = x; }
 
 private:
     std::vector<Item> items_;
     int popupX_ = 0;
-    int popupY_ = 0;
 };

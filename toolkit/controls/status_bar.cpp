@@ -32,4 +32,3 @@ TStatusPanel* TStatusBar::AddPanel(int width) {
 
 TStatusPanel* TStatusBar::Panels(int index) const { return panels_.at(static_cast<std::size_t>(index)).get(); }
 
-int TStatusBar::PanelCount() const { return static_cast<int>(panels_.size()); }

@@ -30,7 +30,6 @@ public:
 
     TStatusPanel* AddPanel(int width);
     TStatusPanel* Panels(int index) const;
-    int PanelCount() const;
 
 private:
     std::vector<std::unique_ptr<TStatusPanel>> panels_;
