@@ -39,7 +39,7 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
         combo->setCurrentIndex(gain);
         grid->addWidget(combo, row, 1);
         edit = new QLineEdit(range, this);
-        edit->setToolTip("FROM:TO:STEP, or a single value");
+        edit->setToolTip("FROM:TO (step 1), FROM:TO:STEP, or a single value");
         grid->addWidget(edit, row, 2, 1, 2);
     };
     axis_row(0, "X axis", SWEEP_KP, "0:600:20", xGain_, xRange_);

@@ -40,13 +40,13 @@ bool parse_gain_range(std::string_view text, GainRange& range, std::string& erro
         start = colon + 1;
     }
     std::int64_t values[3] = {0, 0, 1};
-    bool whole = count == 1 || count == 3;
+    bool whole = count <= 3;
     for (std::size_t i = 0; whole && i < count; ++i) whole = parse_whole(parts[i], values[i]);
     if (!whole) {
-        error = "a range is V or FROM:TO:STEP in whole numbers";
+        error = "a range is V, FROM:TO or FROM:TO:STEP in whole numbers";
         return false;
     }
-    if (count == 1) values[1] = values[0];
+    if (count == 1) values[1] = values[0];  // FROM:TO keeps STEP 1
     for (std::size_t i = 0; i < 2; ++i) {
         if (!fits16(values[i])) {
             error = std::to_string(values[i]) + " does not fit 16 bits (-32768 ... 32767)";

@@ -16,8 +16,8 @@ struct GainRange {
     std::int32_t step = 1;  // > 0
 };
 
-// Reads "V" or "FROM:TO:STEP" (whole numbers, each value within 16 bits,
-// STEP > 0, FROM <= TO). On failure returns false with `error` saying why,
+// Reads "V", "FROM:TO" (step 1) or "FROM:TO:STEP" (whole numbers, each value
+// within 16 bits, STEP > 0, FROM <= TO). On failure returns false with `error` saying why,
 // without the option's name.
 bool parse_gain_range(std::string_view text, GainRange& range, std::string& error);
 

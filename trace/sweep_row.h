@@ -1,14 +1,20 @@
 #pragma once
-// One row of a sweep: the metrics of one whole headless run, in the columns
+// The rows of a sweep: the metrics of whole headless runs, in the columns
 // `vantrel-trace metrics` prints.
+#include "core/gain_batch.h"
 #include "core/regulation.h"
 
+#include <span>
 #include <string>
 
 struct SweepRunSettings {
     bool speedMode = false;
     long passes = 0;  // speed mode: the run's length; position mode: a cap, 0 for none
+    BatchEngine engine = BatchEngine::Auto;
 };
 
 std::string sweep_header();  // the header line, '\n' included
-void sweep_append_row(std::string& out, const SweepRunSettings& settings, const RegulationGains& gains);
+// One row per gain set, in order. `results` is scratch room of at least
+// sets.size(), kept by the caller so that a sweep allocates once.
+void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
+                       std::span<RunMetrics> results);

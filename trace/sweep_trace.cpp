@@ -22,16 +22,19 @@
 const char kSweepUsage[] =
     "usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
     "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
-    "                           [--gains FILE] [--program FILE] [--out FILE]\n"
+    "                           [--gains FILE] [--program FILE] [--engine E] [--out FILE]\n"
     "The metrics of one run per gain set, with the header and columns of `vantrel-trace metrics`.\n"
-    "RANGE is V or FROM:TO:STEP (whole numbers, TO included, STEP > 0, values within 16 bits); a\n"
-    "gain left out keeps the window's initial value (250, 60, 0, 30, 80). Rows come in a fixed\n"
-    "order, kp slowest and w fastest, whatever --jobs is. Speed mode needs --passes N; position\n"
-    "mode runs each run to the end of the NC program, --passes caps it. --gains FILE (a gain file)\n"
-    "gives the mode and the fixed gains; options given after it override it. --program FILE runs\n"
-    "that NC program instead of the demo.\n"
+    "RANGE is V, FROM:TO or FROM:TO:STEP (whole numbers, TO included, STEP 1 unless given, values\n"
+    "within 16 bits); a gain left out keeps the window's initial value (250, 60, 0, 30, 80). Rows\n"
+    "come in a fixed order, kp slowest and w fastest, whatever --jobs is. Speed mode needs\n"
+    "--passes N; position mode runs each run to the end of the NC program, --passes caps it.\n"
+    "--gains FILE (a gain file) gives the mode and the fixed gains; options given after it\n"
+    "override it. --program FILE runs that NC program instead of the demo.\n"
     "  --jobs J     worker processes (default: the number of cores)\n"
     "  --shard K/N  only the gain sets whose index i in that order has i mod N = K\n"
+    "  --engine E   auto (default), lanes (many gain sets stepped together on the widest\n"
+    "               instruction set of this CPU) or scalar (one run at a time); the rows are\n"
+    "               the same with every engine\n"
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n";
 
 namespace {
@@ -98,6 +101,11 @@ SweepPlan read_plan(const ParsedOptions& options) {
         std::string error;
         if (!parse_sweep_shard(*shard, plan.shard, error)) throw Refusal{"--shard " + quoted(*shard) + ": " + error};
     }
+    const std::string engine = options.text("engine").value_or("auto");
+    if (engine == "auto") plan.run.engine = BatchEngine::Auto;
+    else if (engine == "lanes") plan.run.engine = BatchEngine::Lanes;
+    else if (engine == "scalar") plan.run.engine = BatchEngine::Scalar;
+    else throw Refusal{"--engine needs 'auto', 'lanes' or 'scalar', not " + quoted(engine)};
     const long cores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
     plan.jobs = static_cast<int>(integer_option(options, "jobs", cores, 1, 256));
     return plan;
@@ -146,7 +154,7 @@ int trace_sweep(const std::vector<std::string>& args) {
     std::string outPath;
     try {
         const ParsedOptions options =
-            parse_options(args, {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "out"});
+            parse_options(args, {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "engine", "out"});
         if (options.help) {
             std::cout << kSweepUsage;
             return 0;

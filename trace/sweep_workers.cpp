@@ -25,13 +25,29 @@ struct Chunks {
     std::uint64_t count() const { return (total + size - 1) / size; }
 };
 
-// The rows of chunk `c`.
-void append_chunk(std::string& text, const SweepPlan& plan, const Chunks& chunks, std::uint64_t c) {
-    const std::uint64_t end = std::min(chunks.total, (c + 1) * chunks.size);
-    for (std::uint64_t m = c * chunks.size; m < end; ++m) {
-        sweep_append_row(text, plan.run, sweep_gains_at(plan.grid, sweep_shard_index(plan.shard, m)));
+// The rows of a chunk, measured as one batch; the room is reused chunk after
+// chunk, so a worker's memory stays flat however many sets the sweep has.
+class ChunkRows {
+public:
+    ChunkRows(const SweepPlan& plan, const Chunks& chunks)
+        : plan_(plan), chunks_(chunks), sets_(chunks.size), results_(chunks.size) {}
+
+    // The rows of chunk `c`, appended to `text`.
+    void append(std::string& text, std::uint64_t c) {
+        const std::uint64_t first = c * chunks_.size;
+        const std::uint64_t count = std::min(chunks_.total, first + chunks_.size) - first;
+        for (std::uint64_t m = 0; m < count; ++m) {
+            sets_[m] = sweep_gains_at(plan_.grid, sweep_shard_index(plan_.shard, first + m));
+        }
+        sweep_append_rows(text, plan_.run, std::span(sets_).first(count), results_);
     }
-}
+
+private:
+    const SweepPlan& plan_;
+    const Chunks& chunks_;
+    std::vector<RegulationGains> sets_;
+    std::vector<RunMetrics> results_;
+};
 
 bool write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
@@ -62,9 +78,10 @@ ReadEnd read_all(int fd, char* data, std::size_t size, const volatile std::sig_a
 // A worker: chunks j, j + J, j + 2J, ... each framed by its length in bytes.
 [[noreturn]] void work(const SweepPlan& plan, const Chunks& chunks, std::uint64_t j, std::uint64_t jobs, int fd) {
     std::string text;
+    ChunkRows rows(plan, chunks);
     for (std::uint64_t c = j; c < chunks.count(); c += jobs) {
         text.assign(sizeof(std::uint32_t), '\0');
-        append_chunk(text, plan, chunks, c);
+        rows.append(text, c);
         const auto length = static_cast<std::uint32_t>(text.size() - sizeof(std::uint32_t));
         std::memcpy(text.data(), &length, sizeof length);
         if (!write_all(fd, text.data(), text.size())) ::_exit(1);
@@ -93,10 +110,11 @@ void end_workers(std::vector<Worker>& workers, bool kill) {
 SweepEnd run_here(const SweepPlan& plan, const Chunks& chunks, const std::function<void(const std::string&)>& write,
                   const std::function<void(std::uint64_t)>& progress, const volatile std::sig_atomic_t& stop) {
     std::string text;
+    ChunkRows rows(plan, chunks);
     for (std::uint64_t c = 0; c < chunks.count(); ++c) {
         if (stop != 0) return SweepEnd::Stopped;
         text.clear();
-        append_chunk(text, plan, chunks, c);
+        rows.append(text, c);
         write(text);
         progress(std::min(chunks.total, (c + 1) * chunks.size));
     }

@@ -85,7 +85,7 @@ SweepGrid small_grid() {
     return grid;
 }
 
-TEST_F(SweepCli, RowsComeInTheGridsOrderWhateverTheJobs) {
+TEST_F(SweepCli, RowsComeInTheGridsOrderWhateverTheJobsAndEngine) {
     const Result one = run(std::string(kGrid) + " --jobs 1");
     ASSERT_EQ(one.status, 0) << one.err;
     const std::vector<std::string> rows = lines_of(one.out);
@@ -97,7 +97,7 @@ TEST_F(SweepCli, RowsComeInTheGridsOrderWhateverTheJobs) {
         ASSERT_TRUE(sweep_index_of(small_grid(), gains_of(rows[i]), index));
         EXPECT_EQ(index, i - 1);
     }
-    for (const char* jobs : {"--jobs 3", "--jobs 2 --passes 1000"}) {
+    for (const char* jobs : {"--jobs 3", "--jobs 2 --passes 1000", "--jobs 2 --engine scalar", "--jobs 1 --engine lanes"}) {
         SCOPED_TRACE(jobs);
         const Result many = run(std::string(kGrid) + " " + jobs + " --out " + (dir_ / "many.csv").string());
         ASSERT_EQ(many.status, 0) << many.err;
@@ -180,7 +180,7 @@ TEST_F(SweepCli, RefusalsAreOneLineExitTwoAndRunNothing) {
         const char* args;
         const char* message;
     } cases[] = {
-        {"--kp 1:2", "--kp '1:2': a range is V or FROM:TO:STEP"},
+        {"--kp 1:2:3:4", "--kp '1:2:3:4': a range is V, FROM:TO or FROM:TO:STEP"},
         {"--ki 0:10:0", "--ki '0:10:0': STEP must be above 0"},
         {"--kd 10:0:1", "--kd '10:0:1': FROM 10 lies above TO 0"},
         {"--kv 0:40000:1", "--kv '0:40000:1': 40000 does not fit 16 bits"},
@@ -189,6 +189,7 @@ TEST_F(SweepCli, RefusalsAreOneLineExitTwoAndRunNothing) {
         {"--shard 1", "--shard '1': a shard is K/N"},
         {"--mode speed", "speed mode needs --passes N"},
         {"--jobs 0", "--jobs"},
+        {"--engine fast", "--engine needs 'auto', 'lanes' or 'scalar', not 'fast'"},
         {"--bogus 1", "unknown option '--bogus'"},
     };
     for (const auto& c : cases) {
