@@ -26,9 +26,9 @@
 #include <string_view>
 #include <vector>
 
-// The gains a search varies, in this order; w stays as the request gives it.
+// The gains a search varies: the first four of GAIN_SET_KEYS (kp, ki, kd, kv);
+// w stays as the request gives it.
 inline constexpr std::size_t SEARCH_GAIN_COUNT = 4;
-inline constexpr std::array<std::string_view, SEARCH_GAIN_COUNT> SEARCH_GAIN_NAMES{"kp", "ki", "kd", "kv"};
 
 // Boxes up to this many sets are measured whole.
 inline constexpr std::uint64_t GAIN_SEARCH_EXHAUSTIVE = 100'000;

@@ -136,14 +136,11 @@ TunePlan read_plan(const ParsedOptions& options, const std::vector<std::string>&
     const long passes = integer_option(options, "passes", 0, 1, std::numeric_limits<long>::max());
     request.passLimit = passes > 0 ? passes : METRICS_NO_PASS_LIMIT;
 
-    const char* const initial[5] = {"250", "60", "0", "30", "80"};
-    const std::int16_t GainSet::*const fields[5] = {&GainSet::kp, &GainSet::ki, &GainSet::kd, &GainSet::kv,
-                                                     &GainSet::w};
-    const std::array<std::string_view, 5> names{"kp", "ki", "kd", "kv", "w"};
-    for (std::size_t g = 0; g < names.size(); ++g) {
-        const std::string name(names[g]);
-        const std::string text =
-            from_file(name) ? std::to_string((*file).*fields[g]) : options.text(name).value_or(initial[g]);
+    for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
+        const std::string name(GAIN_SET_KEYS[g]);
+        const std::int16_t GainSet::*field = GAIN_SET_FIELDS[g];
+        const std::string text = from_file(name) ? std::to_string((*file).*field)
+                                                 : options.text(name).value_or(std::to_string(GAIN_SET_INITIAL.*field));
         GainRange range;
         std::string error;
         if (!parse_gain_range(text, range, error)) throw UsageError{"--" + name + " " + quoted(text) + ": " + error};
