@@ -9,10 +9,10 @@
 //
 // The method: a box of at most GAIN_SEARCH_EXHAUSTIVE sets is measured whole.
 // A larger one is measured on a regular coarse grid first; from 32 of its
-// best points (half of them chosen to lie apart) an integer pattern search walks in single-gain steps of 100,
-// 10 and 1 (in steps of each range), always to the best neighbour, and goes
-// back to the long steps after every move, so it stops only where no single
-// step of 100, 10 or 1 improves.
+// best points (half of them chosen to lie apart) an integer pattern search
+// walks in single-gain steps of 100, 10 and 1 (in steps of each range),
+// always to the best neighbour, and goes back to the long steps after every
+// move, so it stops only where no single step of 100, 10 or 1 improves.
 #include "core/metrics.h"
 #include "core/regulation.h"
 #include "core/sweep_grid.h"
