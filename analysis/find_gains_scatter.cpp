@@ -35,6 +35,7 @@ void FindGainsScatter::set_points(std::vector<Point> points, std::vector<Point> 
         yMax_ = std::max(yMax_, p.y);
     }
     if (points_.empty()) xMin_ = yMin_ = 0, xMax_ = yMax_ = 1;
+    labels_ = {xMin_, xMax_, yMin_, yMax_};
     // A little room around the points, and some width where all are equal.
     const auto widen = [](double& low, double& high) {
         const double room = high > low ? (high - low) * 0.04 : std::max(1.0, std::abs(low) * 0.1);
@@ -63,10 +64,10 @@ void FindGainsScatter::paintEvent(QPaintEvent*) {
     p.setPen(Qt::black);
     const QFontMetrics fm = p.fontMetrics();
     if (!points_.empty()) {
-        p.drawText(QRectF(0, r.top() - 2, r.left() - 4, fm.height()), Qt::AlignRight, number(yMax_));
-        p.drawText(QRectF(0, r.bottom() - fm.height() + 2, r.left() - 4, fm.height()), Qt::AlignRight, number(yMin_));
-        p.drawText(QRectF(r.left(), r.bottom() + 2, r.width(), fm.height()), Qt::AlignLeft, number(xMin_));
-        p.drawText(QRectF(r.left(), r.bottom() + 2, r.width(), fm.height()), Qt::AlignRight, number(xMax_));
+        p.drawText(QRectF(0, r.top() - 2, r.left() - 4, fm.height()), Qt::AlignRight, number(labels_[3]));
+        p.drawText(QRectF(0, r.bottom() - fm.height() + 2, r.left() - 4, fm.height()), Qt::AlignRight, number(labels_[2]));
+        p.drawText(QRectF(r.left(), r.bottom() + 2, r.width(), fm.height()), Qt::AlignLeft, number(labels_[0]));
+        p.drawText(QRectF(r.left(), r.bottom() + 2, r.width(), fm.height()), Qt::AlignRight, number(labels_[1]));
     }
     p.drawText(QRectF(r.left(), r.bottom() + 2 + fm.height(), r.width(), fm.height()), Qt::AlignHCenter,
                xTitle_ + " →");

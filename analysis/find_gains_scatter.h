@@ -4,6 +4,7 @@
 // the best set ringed. A click near a point hands its index on.
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <vector>
@@ -39,5 +40,6 @@ private:
     std::vector<Point> front_;
     std::optional<Point> best_;
     QString xTitle_, yTitle_;
-    double xMin_ = 0, xMax_ = 1, yMin_ = 0, yMax_ = 1;
+    double xMin_ = 0, xMax_ = 1, yMin_ = 0, yMax_ = 1;  // the plot's edges
+    std::array<double, 4> labels_{};                    // the points' own extremes: x low, high, y low, high
 };

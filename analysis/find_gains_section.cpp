@@ -103,7 +103,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     apply_->setToolTip("Fill the edits with the best set; the next run shows it");
     grid->addWidget(apply_, row, 0);
     grid->addWidget(new QLabel("Across", this), row, 1, Qt::AlignRight);
-    across_ = column_box("across", false, "pwm_limit_passes");
+    across_ = column_box("across", false, "max_following_error");
     grid->addWidget(across_, row++, 2, 1, 2);
     scatter_ = new FindGainsScatter(this);
     grid->addWidget(scatter_, row++, 0, 1, 4);
@@ -128,6 +128,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     child_->onLine = [this](const std::string& line) { take_line(line); };
     child_->onEnd = [this](const QString& failure) { ended(failure); };
     fill_ranges_from_edits();
+    redraw();
 }
 
 FindGainsSection::~FindGainsSection() { child_.reset(); }  // stops a running search before the widgets go
@@ -188,6 +189,14 @@ void FindGainsSection::start() {
     if (args.isEmpty()) return;
     objectiveName_ = objective_->currentText();
     model_.reset(objectiveName_.toStdString());
+    // A column that applies to the mode across, unless the user chose one that does.
+    const bool speedMode = host_.speedMode->Checked();
+    const QString across = across_->currentText();
+    const bool positionOnly = across.contains("following") || across == "final_error";
+    const bool speedOnly = across == "rise_ms" || across == "overshoot_pct" || across.startsWith("peak") ||
+                           across == "settling_ms" || across == "steady_error";
+    if (speedMode && positionOnly) across_->setCurrentText("overshoot_pct");
+    if (!speedMode && speedOnly) across_->setCurrentText("max_following_error");
     cancelled_ = false;
     redraw();
     best_->setText("No feasible set yet.");

@@ -151,11 +151,9 @@ void Search::measure(std::vector<Point> points) {
     outcome_.sets += points.size();
     for (std::size_t i = 0; i < points.size(); ++i) {
         Score& s = scores_[point_key(points[i])] = score_of(results[i]);
-        if (hooks_.feasible && s.violation == 0) {
-            if (resolved(points[i]).violation == 0) report_feasible(points[i], results[i], s);
-        } else if (s.wraps == Wraps::No && s.violation == 0 && (!best_ || better(points[i], *best_))) {
-            best_ = points[i];
-        }
+        if (s.wraps != Wraps::No || s.violation != 0) continue;  // not feasible, or not known yet
+        if (hooks_.feasible) report_feasible(points[i], results[i], s);
+        if (!best_ || better(points[i], *best_)) best_ = points[i];
     }
     report_progress();
 }
@@ -169,8 +167,14 @@ Score& Search::resolved(const Point& p) {
         if (s.wraps == Wraps::Yes) {
             s.violation = kWrapped;
             ++outcome_.ruledOut[request_.limits.size()];
-        } else if (!best_ || better(p, *best_)) {
-            best_ = p;
+        } else {
+            if (!best_ || better(p, *best_)) best_ = p;
+            if (hooks_.feasible) {  // its row, measured again: the scores keep no metrics
+                const RegulationGains gains = gains_of(p);
+                RunMetrics metrics;
+                hooks_.measure(std::span(&gains, 1), std::span(&metrics, 1));
+                report_feasible(p, metrics, s);
+            }
         }
     }
     return s;

@@ -80,9 +80,9 @@ struct GainSearchHooks {
     std::function<bool(const RegulationGains& gains)> wraps;
     // After each batch; optional.
     std::function<void(const GainSearchProgress&)> progress;
-    // Each feasible set as it is found; optional. When given, every set that
-    // meets the limits is also looked at for wraps (with noWraps), which costs
-    // one run more for each.
+    // Each set as it is found feasible; optional. With noWraps, only the sets
+    // the search looked at for wraps are known to be feasible: the best of
+    // the grid and of each walk's steps, not every set that meets the limits.
     std::function<void(const GainSearchHit&)> feasible;
     // Asked between batches; true ends the search early.
     std::function<bool()> stop;
