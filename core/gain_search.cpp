@@ -173,6 +173,7 @@ Score& Search::resolved(const Point& p) {
                 const RegulationGains gains = gains_of(p);
                 RunMetrics metrics;
                 hooks_.measure(std::span(&gains, 1), std::span(&metrics, 1));
+                ++outcome_.runs;
                 report_feasible(p, metrics, s);
             }
         }
@@ -378,6 +379,9 @@ GainSearchOutcome Search::run() {
         measure({first.begin() + static_cast<std::ptrdiff_t>(i),
                  first.begin() + static_cast<std::ptrdiff_t>(std::min(first.size(), i + kBatch))});
     }
+    // A follower sees the grid's best feasible sets as well, not only the walks'.
+    constexpr std::size_t kShown = 2000;
+    if (hooks_.feasible && request_.noWraps && !stopping()) best_of(first, kShown, true);
     if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) walk(spread_starts(first, kStarts));
 
     std::vector<Point> measured;
