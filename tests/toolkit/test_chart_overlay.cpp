@@ -60,9 +60,9 @@ TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
         TOverlayStyle style;
     };
     const Row rows[] = {
-        {"opaque", {0x008000, 1, 255, false, -1, false, ""}},
-        {"faded", {0x008000, 1, 80, false, -1, false, ""}},
-        {"dashed", {0x404040, 1, 255, true, 1, false, ""}},
+        {"opaque", {0x008000, 1, 255, false, -1}},
+        {"faded", {0x008000, 1, 80, false, -1}},
+        {"dashed", {0x404040, 1, 255, true, 1}},
         {"wide, raised, in the legend", {0xC00080, 3, 160, false, 0, true, "#1"}},
     };
     for (const Row& row : rows) {
@@ -79,7 +79,7 @@ TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
 TEST(ChartOverlay, OverlaysJoinTheRangesSurviveClearAndCanBeHiddenOrRemoved) {
     OverlayChart c;
     c.add_passes(100);
-    TChartOverlay* kept = c.chart.AddOverlay({0x008000, 1, 80, false, -1, false, ""});
+    TChartOverlay* kept = c.chart.AddOverlay({0x008000, 1, 80, false, -1});
     for (int i = 0; i <= 500; ++i) kept->AddXY(8.0 * i, -400 + i);
     const ChartView view = c.chart.View();
     EXPECT_LE(view.XMin, 0);

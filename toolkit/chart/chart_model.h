@@ -77,7 +77,7 @@ struct TOverlayStyle {
     int AxisOf = -1;
     bool Raised = false;  // drawn over the other overlays
     // Its entry in the legend, under the overlays' heading; empty for none.
-    std::string Legend;
+    std::string Legend{};
 };
 
 // A line on the chart that is not one of its series: a kept run, a
