@@ -81,6 +81,8 @@ KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, QWidget* parent) : QWidget(p
     column->setContentsMargins(0, 0, 0, 0);
     table_ = new QTableWidget(this);
     table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->setIconSize(QSize(table_->fontMetrics().height() - 4, table_->fontMetrics().height() - 4));
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
