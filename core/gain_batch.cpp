@@ -103,6 +103,10 @@ void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const 
 
 const char* batch_engine_name(BatchEngine engine) { return engine == BatchEngine::Scalar ? "scalar" : kernel().name; }
 
+std::size_t batch_group_size(BatchEngine engine) {
+    return engine == BatchEngine::Scalar ? 1 : static_cast<std::size_t>(kernel().lanes);
+}
+
 std::vector<std::string_view> batch_lane_sets() {
     std::vector<std::string_view> names;
     for (const LaneKernel* k : usable_lane_kernels()) names.emplace_back(k->name);

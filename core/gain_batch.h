@@ -7,6 +7,7 @@
 #include "core/metrics.h"
 #include "core/regulation.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -26,6 +27,10 @@ void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const 
 // "avx512", "avx2", "sse2", "portable" for the lanes (Auto is the lanes),
 // "scalar" for the scalar pass.
 const char* batch_engine_name(BatchEngine engine);
+
+// Gain sets `engine` steps together (1 for the scalar pass): batches of a
+// multiple of it leave no lane idle.
+std::size_t batch_group_size(BatchEngine engine);
 
 // The lanes' instruction sets this CPU can run, widest first. The widest is
 // chosen once per process; batch_use_lanes picks another one of these for
