@@ -3,7 +3,7 @@
 // it says, with a note under its hint that tells the value used and why. An
 // edit that reads as written keeps its own colours and hint; no text is
 // changed.
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 
 #include <vector>
 

@@ -1,6 +1,6 @@
 // The image control's zoom and pan: whole magnifications around the cursor,
 // exact pixel squares on screen, and the bitmap never touched.
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 #include "toolkit/paint/image.h"
 #include "toolkit/paint/image_view.h"
 

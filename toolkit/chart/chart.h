@@ -5,7 +5,7 @@
 // remembers what it has drawn).
 #include "toolkit/chart/chart_model.h"
 #include "toolkit/paint/canvas.h"
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 
 #include <cstddef>
 #include <functional>

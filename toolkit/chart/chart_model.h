@@ -3,7 +3,7 @@
 // model knows nothing of drawing; whoever draws it (the chart's widget)
 // listens for the changes it has to redraw.
 #include "toolkit/chart/chart_data.h"
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 
 #include <cstddef>
 #include <memory>

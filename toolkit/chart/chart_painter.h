@@ -11,7 +11,7 @@
 // kDashColumns pixel columns, so that a strip looks as the same part of a
 // full drawing.
 #include "toolkit/chart/chart_layout.h"
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 
 #include <QColor>
 #include <QImage>

@@ -4,7 +4,7 @@
 // runs after every change of the text, typed or set.
 #include "toolkit/app/control.h"
 #include "toolkit/app/events.h"
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 
 #include <memory>
 #include <optional>

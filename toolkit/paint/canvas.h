@@ -1,7 +1,7 @@
 #pragma once
 // Drawing surface of an image: a bitmap with a pen, a current position and
 // a white brush, with the pixel rules the drawing code relies on.
-#include "toolkit/paint/colors.h"
+#include "toolkit/app/colors.h"
 
 #include <functional>
 #include <memory>
