@@ -173,7 +173,12 @@ RunMetrics run_metrics_of(const RunTotals& t) {
         100.0 * static_cast<double>(std::max(0, t.peakAlong - wMagnitude)) / static_cast<double>(wMagnitude);
     m.peak = t.peak;
     m.peakMs = METRICS_PASS_MS * t.peakPass;
-    if (t.lastOutsideBand < t.passes) m.settlingMs = METRICS_PASS_MS * (t.lastOutsideBand + 1);
+    // Settled only if the final stretch inside the band, passes k ... n, is long
+    // enough to tell: max(10, n / 10) passes; a response that merely passes
+    // through the band at the end has not settled.
+    if (t.passes - t.lastOutsideBand >= std::max<std::int64_t>(10, t.passes / 10)) {
+        m.settlingMs = METRICS_PASS_MS * (t.lastOutsideBand + 1);
+    }
     return m;
 }
 

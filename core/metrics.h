@@ -29,7 +29,9 @@ struct RunMetrics {
     std::optional<double> overshootPct;     // beyond |w|, in percent of |w|
     std::optional<std::int16_t> peak;       // the response farthest in the direction of w
     std::optional<std::int64_t> peakMs;     // its first pass
-    std::optional<std::int64_t> settlingMs; // from when on the response stays within the band
+    // From when on the response stays within the band (2 % of |w|, at least 1,
+    // around w); empty unless that final stretch lasts max(10, n / 10) passes.
+    std::optional<std::int64_t> settlingMs;
     // Speed mode: w minus the mean response over the last tenth of the run.
     std::optional<double> steadyError;
 
