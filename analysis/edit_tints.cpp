@@ -1,7 +1,7 @@
 #include "analysis/edit_tints.h"
 
 #include "analysis/edit_changes.h"
-#include "analysis/edit_reading.h"
+#include "core/gain_set.h"
 #include "toolkit/controls/labeled_edit.h"
 
 EditTints::EditTints(EditChanges& changes) : changes_(changes) {
@@ -21,8 +21,8 @@ void EditTints::watch(TLabeledEdit* edit) {
 }
 
 void EditTints::refresh(TLabeledEdit* edit) {
-    const EditReading reading = read_edit_text(edit->Text());
-    if (reading.asWritten) {
+    const GainText reading = read_gain_text(edit->Text());
+    if (reading.as_written()) {
         edit->SetTint(std::nullopt);
     } else {
         edit->SetTint(kTint, reading.why);

@@ -1,13 +1,11 @@
 #include "analysis/gain_file_section.h"
 
 #include "core/gain_set.h"
-#include "core/int16.h"
 #include "toolkit/app/events.h"
 #include "toolkit/controls/check_box.h"
 #include "toolkit/controls/labeled_edit.h"
 #include "toolkit/sys/dialogs.h"
 #include "io/gain_file.h"
-#include "toolkit/sys/sysutils.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -19,7 +17,7 @@ namespace {
 constexpr const char* kFilter = "Gain files (*.ini);;All files (*)";
 
 // An edit's value as a run reads it: not a number gives 0, and the low 16 bits are kept.
-std::int16_t edit_value(const TLabeledEdit* edit) { return wrap16(ParseIntDefault(edit->Text(), 0)); }
+std::int16_t edit_value(const TLabeledEdit* edit) { return read_gain_text(edit->Text()).value; }
 
 }  // namespace
 

@@ -13,7 +13,6 @@ const GainMapMetric GAIN_MAP_METRICS[5] = {
 };
 
 const char* const GAIN_MAP_GAIN_NAMES[SWEEP_GAIN_COUNT] = {"Kp", "Ki", "Kd", "Kv", "W"};
-const char* const GAIN_MAP_GAIN_OPTIONS[SWEEP_GAIN_COUNT] = {"--kp", "--ki", "--kd", "--kv", "--w"};
 
 namespace {
 
@@ -29,11 +28,6 @@ std::vector<std::string> split_cells(const std::string& row) {
 
 }  // namespace
 
-std::int16_t gain_of(const RegulationGains& g, std::size_t which) {
-    const std::int16_t values[SWEEP_GAIN_COUNT] = {g.kp, g.ki, g.kd, g.kv, g.w};
-    return values[which];
-}
-
 bool GainMapModel::reset(const RegulationGains& fixed, std::size_t x, std::string_view xRange, std::size_t y,
                          std::string_view yRange, std::string& error) {
     if (x == y) {
@@ -41,7 +35,7 @@ bool GainMapModel::reset(const RegulationGains& fixed, std::size_t x, std::strin
         return false;
     }
     SweepGrid grid;
-    for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) grid.ranges[g] = {gain_of(fixed, g), gain_of(fixed, g), 1};
+    for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) grid.ranges[g] = {run_gain(fixed, g), run_gain(fixed, g), 1};
     for (const auto& [gain, text] : {std::pair{x, xRange}, std::pair{y, yRange}}) {
         std::string why;
         if (!parse_gain_range(text, grid.ranges[gain], why)) {
@@ -85,7 +79,7 @@ GainMapCell GainMapModel::cell_of(std::uint64_t index) const {
     const RegulationGains gains = sweep_gains_at(grid_, index);
     const GainRange& xr = grid_.ranges[x_];
     const GainRange& yr = grid_.ranges[y_];
-    return {(gain_of(gains, x_) - xr.from) / xr.step, (gain_of(gains, y_) - yr.from) / yr.step};
+    return {(run_gain(gains, x_) - xr.from) / xr.step, (run_gain(gains, y_) - yr.from) / yr.step};
 }
 
 RegulationGains GainMapModel::gains_at(GainMapCell cell) const {

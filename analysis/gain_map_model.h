@@ -20,9 +20,9 @@ struct GainMapMetric {
 };
 extern const GainMapMetric GAIN_MAP_METRICS[5];
 
-// The gains' names on the axes ("Kp" ... "W") and their sweep options.
+// The gains' names on the axes ("Kp" ... "W"); their sweep options are
+// "--" and their GAIN_SET_KEYS, the value of each in RegulationGains is run_gain.
 extern const char* const GAIN_MAP_GAIN_NAMES[SWEEP_GAIN_COUNT];
-extern const char* const GAIN_MAP_GAIN_OPTIONS[SWEEP_GAIN_COUNT];
 
 struct GainMapCell {
     int ix = 0;
@@ -79,6 +79,3 @@ private:
     std::vector<std::string> columns_;
     std::vector<std::string> rows_;  // in the grid's order
 };
-
-// The value of gain `which` (an index into the grid's gains) in `gains`.
-std::int16_t gain_of(const RegulationGains& gains, std::size_t which);

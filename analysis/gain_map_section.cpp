@@ -3,14 +3,13 @@
 #include "analysis/edit_changes.h"
 #include "analysis/gain_map_sweep.h"
 #include "analysis/gain_map_view.h"
-#include "core/int16.h"
+#include "core/gain_set.h"
 #include "core/nc_program.h"
 #include "toolkit/app/exception.h"
 #include "toolkit/controls/check_box.h"
 #include "toolkit/controls/labeled_edit.h"
 #include "toolkit/sys/dialogs.h"
 #include "toolkit/sys/files.h"
-#include "toolkit/sys/sysutils.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -123,7 +122,7 @@ void GainMapSection::set_status(const QString& text, bool error) {
 
 RegulationGains GainMapSection::edit_gains() const {
     // As the window reads its edits at a run's start: not a number is 0, then the low 16 bits.
-    auto read = [](const TLabeledEdit* edit) { return wrap16(ParseIntDefault(edit->Text(), 0)); };
+    auto read = [](const TLabeledEdit* edit) { return read_gain_text(edit->Text()).value; };
     return {read(host_.kp), read(host_.ki), read(host_.kd), read(host_.kv), read(host_.w)};
 }
 
@@ -155,7 +154,7 @@ void GainMapSection::start_sweep() {
     }
     for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
         const GainRange& r = model_.grid().ranges[g];
-        args << GAIN_MAP_GAIN_OPTIONS[g]
+        args << "--" + QString::fromUtf8(GAIN_SET_KEYS[g].data(), static_cast<qsizetype>(GAIN_SET_KEYS[g].size()))
              << (r.from == r.to ? QString::number(r.from) : QString("%1:%2:%3").arg(r.from).arg(r.to).arg(r.step));
     }
 
@@ -224,14 +223,14 @@ void GainMapSection::recolour() {
 void GainMapSection::fill_edits(int ix, int iy) {
     const RegulationGains g = model_.gains_at({ix, iy});
     TLabeledEdit* const edits[SWEEP_GAIN_COUNT] = {host_.kp, host_.ki, host_.kd, host_.kv, host_.w};
-    for (std::size_t i = 0; i < SWEEP_GAIN_COUNT; ++i) edits[i]->SetText(std::to_string(gain_of(g, i)));
+    for (std::size_t i = 0; i < SWEEP_GAIN_COUNT; ++i) edits[i]->SetText(std::to_string(run_gain(g, i)));
     set_status(QString("Edits filled: Kp %1 Ki %2 Kd %3 Kv %4 W %5.").arg(g.kp).arg(g.ki).arg(g.kd).arg(g.kv).arg(g.w));
 }
 
 QString GainMapSection::describe(int ix, int iy) const {
     const RegulationGains g = model_.gains_at({ix, iy});
     const std::size_t x = model_.x_gain(), y = model_.y_gain();
-    QString text = QString("%1 %2, %3 %4").arg(GAIN_MAP_GAIN_NAMES[x]).arg(gain_of(g, x)).arg(GAIN_MAP_GAIN_NAMES[y]).arg(gain_of(g, y));
+    QString text = QString("%1 %2, %3 %4").arg(GAIN_MAP_GAIN_NAMES[x]).arg(run_gain(g, x)).arg(GAIN_MAP_GAIN_NAMES[y]).arg(run_gain(g, y));
     const auto cells = model_.cells_of({ix, iy});
     if (cells.empty()) return text + "\n(not run yet)";
     for (const auto& [name, value] : cells) {
@@ -243,7 +242,7 @@ QString GainMapSection::describe(int ix, int iy) const {
 void GainMapSection::follow_edits() {
     if (model_.empty()) return;
     const RegulationGains g = edit_gains();
-    view_->set_cross(QPointF(gain_of(g, model_.x_gain()), gain_of(g, model_.y_gain())));
+    view_->set_cross(QPointF(run_gain(g, model_.x_gain()), run_gain(g, model_.y_gain())));
 }
 
 void GainMapSection::save_png() {

@@ -2,7 +2,7 @@
 
 #include "analysis/edit_tints.h"
 #include "analysis/event_lanes.h"
-#include "analysis/reference_overlay.h"
+#include "analysis/twin_overlay.h"
 #include "analysis/run_feed.h"
 #include "toolkit/app/control.h"
 #include "toolkit/chart/chart.h"
@@ -38,15 +38,15 @@ InsightSection::InsightSection(const AnalysisHost& host, EditChanges& edits, QWi
 
     auto* toggles = new QHBoxLayout;
     lanesBox_ = new QCheckBox("Event lanes", this);
-    overlayBox_ = new QCheckBox("Reference", this);
-    differenceBox_ = new QCheckBox("v - ref.", this);
+    twinBox_ = new QCheckBox("Twin", this);
+    differenceBox_ = new QCheckBox("v - twin", this);
     lanesBox_->setToolTip("A strip under the plot: a tick at each pass that wrapped or hit a limit");
-    overlayBox_->setToolTip("The real-valued twin of the run: no wrap, no truncation, same limits");
+    twinBox_->setToolTip("The real-valued twin of the run: no wrap, no truncation, same limits");
     differenceBox_->setToolTip("The integer speed minus the twin's speed, a faded solid line");
-    for (QCheckBox* box : {lanesBox_, overlayBox_, differenceBox_}) toggles->addWidget(box);
+    for (QCheckBox* box : {lanesBox_, twinBox_, differenceBox_}) toggles->addWidget(box);
     column->addLayout(toggles);
     connect(lanesBox_, &QCheckBox::toggled, this, [this](bool on) { set_lanes_shown(on); });
-    connect(overlayBox_, &QCheckBox::toggled, this, [this](bool on) { set_overlay_shown(on); });
+    connect(twinBox_, &QCheckBox::toggled, this, [this](bool on) { set_twin_shown(on); });
     connect(differenceBox_, &QCheckBox::toggled, this, [this](bool on) { set_difference_shown(on); });
 
     // Headroom: the largest share of its 16-bit range each loop's weighted
@@ -121,7 +121,7 @@ void InsightSection::on_pass(const RunPassInfo& pass) {
     headroom_.add(pass.events);
     if (!lanes_) lanes_ = new EventLanes(*host_.chart, host_.chartPage ? host_.chartPage->Widget() : nullptr);
     lanes_->add_pass(pass.pass, pass.runTime, pass.events);
-    if (!overlay_) overlay_ = std::make_unique<ReferenceOverlay>(*host_.chart);
+    if (!overlay_) overlay_ = std::make_unique<TwinOverlay>(*host_.chart);
     overlay_->add_pass(pass);
     show_headroom();
 }
@@ -141,16 +141,16 @@ void InsightSection::set_lanes_shown(bool shown) {
     }
 }
 
-void InsightSection::set_overlay_shown(bool shown) {
-    if (overlayBox_->isChecked() != shown) overlayBox_->setChecked(shown);
-    if (!overlay_) overlay_ = std::make_unique<ReferenceOverlay>(*host_.chart);
+void InsightSection::set_twin_shown(bool shown) {
+    if (twinBox_->isChecked() != shown) twinBox_->setChecked(shown);
+    if (!overlay_) overlay_ = std::make_unique<TwinOverlay>(*host_.chart);
     overlay_->set_shown(shown, differenceBox_->isChecked());
 }
 
 void InsightSection::set_difference_shown(bool shown) {
     if (differenceBox_->isChecked() != shown) differenceBox_->setChecked(shown);
-    if (!overlay_) overlay_ = std::make_unique<ReferenceOverlay>(*host_.chart);
-    overlay_->set_shown(overlayBox_->isChecked(), shown);
+    if (!overlay_) overlay_ = std::make_unique<TwinOverlay>(*host_.chart);
+    overlay_->set_shown(twinBox_->isChecked(), shown);
 }
 
 void InsightSection::show_headroom() {

@@ -18,7 +18,7 @@ class EditChanges;
 class EditTints;
 class QCheckBox;
 class QLabel;
-class ReferenceOverlay;
+class TwinOverlay;
 struct RunPassInfo;
 struct RunStartInfo;
 
@@ -28,12 +28,12 @@ public:
     ~InsightSection() override;
 
     void set_lanes_shown(bool shown);
-    void set_overlay_shown(bool shown);
+    void set_twin_shown(bool shown);
     void set_difference_shown(bool shown);
 
     // For tests and the benchmark; null until first shown.
     EventLanes* lanes() const { return lanes_; }
-    ReferenceOverlay* overlay() const { return overlay_.get(); }
+    TwinOverlay* overlay() const { return overlay_.get(); }
     const RunHeadroom& headroom() const { return headroom_; }
 
     static constexpr const char* kTitle = "Integer arithmetic";
@@ -47,12 +47,12 @@ private:
     AnalysisHost host_;
     int subscription_ = 0;
     QCheckBox* lanesBox_;
-    QCheckBox* overlayBox_;
+    QCheckBox* twinBox_;
     QCheckBox* differenceBox_;
     std::array<QLabel*, 4> headroomLabels_{};  // speed |P+I+D|, |eSum|, then position
     std::array<QLabel*, kRegulationEventCount> counts_{};
     QPointer<EventLanes> lanes_;
-    std::unique_ptr<ReferenceOverlay> overlay_;
+    std::unique_ptr<TwinOverlay> overlay_;
     std::unique_ptr<EditTints> tints_;
     RunHeadroom headroom_;
 };

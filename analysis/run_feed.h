@@ -30,9 +30,9 @@ struct RunPassInfo {
     // The pass's wraps and limits, in the order the pass met them, and the
     // real-valued twin's counterparts of the chart's first three series.
     PassEvents events{};
-    double shadowY = 0.0;  // speed mode: its speed loop's y; position mode: its position loop's y
-    double shadowSpeed = 0.0;
-    double shadowPosition = 0.0;
+    double twinY = 0.0;  // speed mode: its speed loop's y; position mode: its position loop's y
+    double twinSpeed = 0.0;
+    double twinPosition = 0.0;
 };
 
 class RunFeed {

@@ -3,7 +3,7 @@
 #include "core/isqrt.h"
 #include "core/nc.h"
 #include "core/plant.h"
-#include "core/reference_twin.h"
+#include "core/twin.h"
 #include "core/regulation_events.h"
 
 #include <benchmark/benchmark.h>
@@ -57,7 +57,7 @@ void BM_regulation_pass_with_events_and_twin(benchmark::State& state) {
     positionController = PidController{0, 0, 0, 1, 0, 0, 0, 30, 0, 0};
     actualSpeed = actualPosition = 0;
     PassEvents events;
-    ReferenceTwin twin;
+    Twin twin;
     twin_start(twin, false, RegulationGains{250, 60, 0, 30, 0});
     std::int16_t setpoint = 0;
     for (auto _ : state) {

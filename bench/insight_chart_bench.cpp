@@ -6,7 +6,7 @@
 // same passes are timed with lanes and overlay off and on, in wall time and
 // in the thread's CPU time.
 #include "analysis/event_lanes.h"
-#include "analysis/reference_overlay.h"
+#include "analysis/twin_overlay.h"
 #include "analysis/run_feed.h"
 #include "core/int16.h"
 #include "core/regulation_insight.h"
@@ -38,7 +38,7 @@ struct Bench {
     TChart chart{&page};
     std::vector<TLineSeries*> series;
     EventLanes* lanes;
-    ReferenceOverlay overlay{chart};
+    TwinOverlay overlay{chart};
     RegulationRun run;
     RegulationInsight insight;
     std::int16_t position = 0;
@@ -77,8 +77,8 @@ struct Bench {
         info.speedMode = true;
         info.actualSpeed = actualSpeed;
         info.events = insight.events;
-        info.shadowY = twin_chart_y(insight.twin, true);
-        info.shadowSpeed = insight.twin.speed;
+        info.twinY = twin_chart_y(insight.twin, true);
+        info.twinSpeed = insight.twin.speed;
         lanes->add_pass(++passes, t, insight.events);
         overlay.add_pass(info);
         chart.Repaint();

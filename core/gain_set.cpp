@@ -1,5 +1,7 @@
 #include "core/gain_set.h"
 
+#include "core/int16.h"
+
 #include <algorithm>
 #include <charconv>
 #include <limits>
@@ -32,18 +34,35 @@ std::optional<std::int64_t> whole_number(std::string_view text) {
 
 }  // namespace
 
-RegulationGains regulation_gains(const GainSet& set) {
-    return {set.kp, set.ki, set.kd, set.kv, set.speedMode ? set.w : std::int16_t{0}};
+GainText read_gain_text(std::string_view text) {
+    GainText reading;
+    reading.text = std::string(text);
+    std::size_t i = text.find_first_not_of(" \t");
+    if (i != std::string_view::npos && (text[i] == '+' || text[i] == '-')) ++i;
+    const bool digits = i < text.size() && std::all_of(text.begin() + static_cast<std::ptrdiff_t>(i), text.end(),
+                                                       [](char ch) { return ch >= '0' && ch <= '9'; });
+    const std::optional<std::int64_t> number = digits ? whole_number(text) : std::nullopt;
+    if (!number || *number < std::numeric_limits<std::int32_t>::min() || *number > std::numeric_limits<std::int32_t>::max()) {
+        reading.kind = digits ? GainTextKind::TooLong : GainTextKind::NotANumber;
+        reading.why = "The run uses 0: " + gain_text_echo(text) +
+                      (digits ? " is too long to read as a number." : " is not a whole number.");
+        return reading;
+    }
+    reading.number = static_cast<std::int32_t>(*number);
+    reading.value = wrap16(reading.number);
+    if (reading.value != reading.number) {
+        reading.kind = GainTextKind::Wrapped;
+        reading.why = "The run uses " + std::to_string(reading.value) + ": " + std::to_string(reading.number) +
+                      " does not fit in 16 bits, and only its low 16 bits are kept.";
+    }
+    return reading;
 }
 
 std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const GainSet& set) {
-    return {{{"kp", std::to_string(set.kp)},
-             {"ki", std::to_string(set.ki)},
-             {"kd", std::to_string(set.kd)},
-             {"kv", std::to_string(set.kv)},
-             {"w", std::to_string(set.w)},
-             {"pos", std::to_string(set.pos)},
-             {"speed_mode", set.speedMode ? "true" : "false"}}};
+    std::array<std::pair<std::string_view, std::string>, 7> entries;
+    for (std::size_t k = 0; k < GAIN_SET_FIELDS.size(); ++k) entries[k] = {GAIN_SET_KEYS[k], std::to_string(set.*GAIN_SET_FIELDS[k])};
+    entries.back() = {GAIN_SET_KEYS.back(), set.speedMode ? "true" : "false"};
+    return entries;
 }
 
 std::string gain_text_echo(std::string_view text) {
@@ -64,8 +83,6 @@ bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, 
         set.speedMode = trimmed(text) == "true";
         return true;
     }
-    std::int16_t GainSet::*const fields[] = {&GainSet::kp, &GainSet::ki, &GainSet::kd,
-                                             &GainSet::kv, &GainSet::w,  &GainSet::pos};
     const auto at = std::find(GAIN_SET_KEYS.begin(), GAIN_SET_KEYS.end(), key);
     if (at == GAIN_SET_KEYS.end()) {
         error = "key " + gain_text_echo(key) + " is not a key of a gain set";
@@ -81,6 +98,6 @@ bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, 
                 std::to_string(GAIN_VALUE_MAX);
         return false;
     }
-    set.*fields[at - GAIN_SET_KEYS.begin()] = static_cast<std::int16_t>(*value);
+    set.*GAIN_SET_FIELDS[static_cast<std::size_t>(at - GAIN_SET_KEYS.begin())] = static_cast<std::int16_t>(*value);
     return true;
 }

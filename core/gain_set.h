@@ -26,11 +26,47 @@ struct GainSet {
     friend bool operator==(const GainSet&, const GainSet&) = default;
 };
 
-// The gains a run takes from the set; w only in speed mode, as the window reads it.
-RegulationGains regulation_gains(const GainSet& set);
+// The window's edits as the program starts: Kp 2.5, Ki 0.6, Kd 0, Kv 0.3,
+// w 80, Pos 20, position mode. The command line's defaults are the same.
+inline constexpr GainSet GAIN_SET_INITIAL{250, 60, 0, 30, 80, 20, false};
 
-// The keys of a set as a gain file names them, in the order of the window's edits.
+// The keys of a set as a gain file names them, in the order of the window's
+// edits. The first five are the gains a run takes (RegulationGains), in the
+// order of the sweep's grid, its rows, the gain map and the trace's options.
 inline constexpr std::array<std::string_view, 7> GAIN_SET_KEYS{"kp", "ki", "kd", "kv", "w", "pos", "speed_mode"};
+inline constexpr std::size_t RUN_GAIN_COUNT = 5;
+
+// The integer fields of a set, in GAIN_SET_KEYS order (speed_mode aside).
+inline constexpr std::array<std::int16_t GainSet::*, 6> GAIN_SET_FIELDS{
+    &GainSet::kp, &GainSet::ki, &GainSet::kd, &GainSet::kv, &GainSet::w, &GainSet::pos};
+// A run's gains, in GAIN_SET_KEYS order.
+inline constexpr std::array<std::int16_t RegulationGains::*, RUN_GAIN_COUNT> RUN_GAIN_FIELDS{
+    &RegulationGains::kp, &RegulationGains::ki, &RegulationGains::kd, &RegulationGains::kv, &RegulationGains::w};
+
+// Gain `which` (an index into RUN_GAIN_FIELDS) of a run's gains.
+inline std::int16_t run_gain(const RegulationGains& gains, std::size_t which) { return gains.*RUN_GAIN_FIELDS[which]; }
+
+// How an edit's text relates to the value a run takes from it.
+enum class GainTextKind {
+    AsWritten,   // the text says exactly the value
+    NotANumber,  // no whole number: the run takes 0
+    TooLong,     // digits beyond what the reader takes: the run takes 0
+    Wrapped,     // a whole number outside 16 bits: the run takes its low 16 bits
+};
+
+struct GainText {
+    std::int16_t value = 0;  // what the run takes
+    std::string text;        // as written
+    GainTextKind kind = GainTextKind::AsWritten;
+    std::int32_t number = 0;  // the number the text says (AsWritten, Wrapped)
+    std::string why;          // unless as written: the value taken and why, one sentence
+    bool as_written() const { return kind == GainTextKind::AsWritten; }
+};
+
+// An edit's text as a run reads it (the window at a run's start, the command
+// line's gain options): blanks, a sign and decimal digits, nothing else,
+// within 32 bits, else 0; then the low 16 bits (70000 becomes 4464).
+GainText read_gain_text(std::string_view text);
 
 // Keys in GAIN_SET_KEYS order, each with its value as text ("250", "true").
 std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const GainSet& set);

@@ -2,13 +2,13 @@
 // A regulation pass watched: the wraps and limits the integer cascade meets
 // and the real-valued twin stepped beside it. The integer run is the same,
 // bit for bit, as without the watching.
-#include "core/reference_twin.h"
+#include "core/twin.h"
 #include "core/regulation.h"
 #include "core/regulation_events.h"
 
 struct RegulationInsight {
     PassEvents events;   // of the last pass
-    ReferenceTwin twin;  // started with the run
+    Twin twin;  // started with the run
 };
 
 // With the run's start: the twin at rest with the run's gains.
@@ -22,6 +22,6 @@ bool regulation_pass(RegulationRun& run, RegulationPassHost& host, RegulationIns
 
 // The twin's counterpart of the chart's first series: its speed loop's y in
 // speed mode, its position loop's y in position mode.
-inline double twin_chart_y(const ReferenceTwin& twin, bool speedMode) {
+inline double twin_chart_y(const Twin& twin, bool speedMode) {
     return speedMode ? twin.speedController.y : twin.positionController.y;
 }

@@ -88,24 +88,24 @@ std::string sweep_grid_size_text(const SweepGrid& grid) {
 }
 
 RegulationGains sweep_gains_at(const SweepGrid& grid, std::uint64_t index) {
-    std::int16_t values[SWEEP_GAIN_COUNT] = {};
+    RegulationGains gains{};
     for (std::size_t g = SWEEP_GAIN_COUNT; g-- > 0;) {
         const GainRange& range = grid.ranges[g];
         const auto size = static_cast<std::uint64_t>(gain_range_size(range));
         const auto k = static_cast<std::int64_t>(index % size);
         index /= size;
-        values[g] = wrap16(range.from + k * range.step);  // stays within 16 bits by the range's checks
+        gains.*RUN_GAIN_FIELDS[g] = wrap16(range.from + k * range.step);  // stays within 16 bits by the range's checks
     }
-    return {values[SWEEP_KP], values[SWEEP_KI], values[SWEEP_KD], values[SWEEP_KV], values[SWEEP_W]};
+    return gains;
 }
 
 bool sweep_index_of(const SweepGrid& grid, const RegulationGains& gains, std::uint64_t& index) {
-    const std::int16_t values[SWEEP_GAIN_COUNT] = {gains.kp, gains.ki, gains.kd, gains.kv, gains.w};
     index = 0;
     for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
         const GainRange& range = grid.ranges[g];
-        const std::int64_t offset = std::int64_t{values[g]} - range.from;
-        if (offset < 0 || values[g] > range.to || offset % range.step != 0) return false;
+        const std::int16_t value = run_gain(gains, g);
+        const std::int64_t offset = std::int64_t{value} - range.from;
+        if (offset < 0 || value > range.to || offset % range.step != 0) return false;
         index = index * static_cast<std::uint64_t>(gain_range_size(range)) + static_cast<std::uint64_t>(offset / range.step);
     }
     return true;

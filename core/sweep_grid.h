@@ -2,6 +2,7 @@
 // The grid of gain sets a sweep runs: one range per gain, every combination
 // in a fixed order (kp slowest, then ki, kd, kv, w fastest), and the shard
 // K/N of that order that one machine takes (the indices i with i mod N = K).
+#include "core/gain_set.h"
 #include "core/regulation.h"
 
 #include <array>
@@ -24,9 +25,9 @@ bool parse_gain_range(std::string_view text, GainRange& range, std::string& erro
 // Number of values in the range.
 std::int64_t gain_range_size(const GainRange& range);
 
-// Indices into SweepGrid::ranges.
+// Indices into SweepGrid::ranges: the gains in GAIN_SET_KEYS order.
 inline constexpr std::size_t SWEEP_KP = 0, SWEEP_KI = 1, SWEEP_KD = 2, SWEEP_KV = 3, SWEEP_W = 4;
-inline constexpr std::size_t SWEEP_GAIN_COUNT = 5;
+inline constexpr std::size_t SWEEP_GAIN_COUNT = RUN_GAIN_COUNT;
 
 struct SweepGrid {
     std::array<GainRange, SWEEP_GAIN_COUNT> ranges{};

@@ -73,8 +73,8 @@ const std::vector<Command>& commands() {
          "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--program FILE]\n"
          "                             [--out FILE]\n"
          "The metrics of the run that 'regulation' traces with the same options: a header line and one\n"
-         "row (or one JSON object, null for empty cells). --gains reads a gain file; options given\n"
-         "after it override it.\n",
+         "row (or one JSON object, null for empty cells). Speed mode needs --passes N. --gains reads\n"
+         "a gain file; options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_metrics(o, out, std::cerr); }},
         {"nc",
          {"program", "out"},

@@ -1,9 +1,7 @@
 #include "trace/regulation_setup.h"
 
 #include "core/gain_set.h"
-#include "core/int16.h"
 #include "io/gain_file.h"
-#include "toolkit/sys/sysutils.h"
 
 #include <limits>
 #include <optional>
@@ -13,17 +11,18 @@ namespace {
 
 // An edit text read as the window reads it: not a number gives 0, then the
 // low 16 bits. Either surprise earns one warning line.
-std::int16_t edit_value(const ParsedOptions& options, const std::string& name, const std::string& initial,
+std::int16_t edit_value(const ParsedOptions& options, const std::string& name, std::int16_t initial,
                         std::ostream& warnings) {
-    const std::string text = options.text(name).value_or(initial);
-    const int value = ParseIntDefault(text, 0);
-    const std::int16_t kept = wrap16(value);
-    if (value == 0 && ParseIntDefault(text, 1) == 1) {
-        warnings << "vantrel-trace: warning: --" << name << " " << quoted(text) << " is not a number; using 0\n";
-    } else if (kept != value) {
-        warnings << "vantrel-trace: warning: --" << name << " " << value << " wraps to " << kept << " in 16 bits\n";
+    const auto text = options.text(name);
+    if (!text) return initial;
+    const GainText reading = read_gain_text(*text);
+    if (reading.kind == GainTextKind::Wrapped) {
+        warnings << "vantrel-trace: warning: --" << name << " " << reading.number << " wraps to " << reading.value
+                 << " in 16 bits\n";
+    } else if (!reading.as_written()) {
+        warnings << "vantrel-trace: warning: --" << name << " " << quoted(*text) << " is not a number; using 0\n";
     }
-    return kept;
+    return reading.value;
 }
 
 }  // namespace
@@ -48,15 +47,13 @@ RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream
     setup.passLimit = integer_option(options, "passes", std::numeric_limits<long>::max(), 1,
                                      std::numeric_limits<long>::max());
 
-    // The window's initial texts, in the order the window reads them.
-    const auto gain = [&](const std::string& name, const std::string& initial, std::int16_t GainSet::*field) {
-        return from_file(name) ? (*file).*field : edit_value(options, name, initial, warnings);
-    };
-    setup.gains.kp = gain("kp", "250", &GainSet::kp);
-    setup.gains.ki = gain("ki", "60", &GainSet::ki);
-    setup.gains.kd = gain("kd", "0", &GainSet::kd);
-    setup.gains.kv = gain("kv", "30", &GainSet::kv);
-    setup.gains.w = gain("w", "80", &GainSet::w);
+    // Options stand in for the window's edits, which start at their initial values.
+    for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
+        const std::string name(GAIN_SET_KEYS[g]);
+        const std::int16_t GainSet::*field = GAIN_SET_FIELDS[g];
+        setup.gains.*RUN_GAIN_FIELDS[g] =
+            from_file(name) ? (*file).*field : edit_value(options, name, GAIN_SET_INITIAL.*field, warnings);
+    }
     if (!setup.speedMode && options.text("w") && !from_file("w")) {
         // The window leaves its w edit disabled in position mode.
         warnings << "vantrel-trace: warning: --w is the speed to regulate; position mode ignores it\n";

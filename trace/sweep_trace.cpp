@@ -81,16 +81,14 @@ SweepPlan read_plan(const ParsedOptions& options) {
     if (plan.run.speedMode && !options.text("passes")) throw Refusal{"speed mode needs --passes N"};
     plan.run.passes = integer_option(options, "passes", 0, 1, std::numeric_limits<long>::max());
 
-    const char* const names[SWEEP_GAIN_COUNT] = {"kp", "ki", "kd", "kv", "w"};
-    const char* const initial[SWEEP_GAIN_COUNT] = {"250", "60", "0", "30", "80"};
-    const std::int16_t GainSet::*const fields[SWEEP_GAIN_COUNT] = {&GainSet::kp, &GainSet::ki, &GainSet::kd,
-                                                                    &GainSet::kv, &GainSet::w};
     for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
-        const std::string text = from_file(names[g]) ? std::to_string((*file).*fields[g])
-                                                     : options.text(names[g]).value_or(initial[g]);
+        const std::string name(GAIN_SET_KEYS[g]);
+        const std::int16_t GainSet::*field = GAIN_SET_FIELDS[g];
+        const std::string text = from_file(name) ? std::to_string((*file).*field)
+                                                 : options.text(name).value_or(std::to_string(GAIN_SET_INITIAL.*field));
         std::string error;
         if (!parse_gain_range(text, plan.grid.ranges[g], error)) {
-            throw Refusal{"--" + std::string(names[g]) + " " + quoted(text) + ": " + error};
+            throw Refusal{"--" + name + " " + quoted(text) + ": " + error};
         }
     }
     if (sweep_grid_size(plan.grid) > SWEEP_MAX_GAIN_SETS) {

@@ -1,5 +1,9 @@
 #include "window/main_form.h"
 
+#include "core/gain_set.h"
+
+#include <string>
+
 TForm1* Form1 = nullptr;
 
 namespace {
@@ -15,12 +19,12 @@ TButton* make_button(TForm1* form, TWinControl* parent, int left, int top, int w
 
 // Every edit of the window: 57 x 21, digits only, label on its left.
 TLabeledEdit* make_edit(TForm1* form, TWinControl* parent, int left, int top, int tabOrder, const char* label,
-                        const char* text, const char* hint) {
+                        std::int16_t value, const char* hint) {
     auto* edit = new TLabeledEdit(form, parent);
     edit->SetBounds(left, top, 57, 21);
     edit->SetTabOrder(tabOrder);
     edit->SetLabelCaption(label);
-    edit->SetText(text);
+    edit->SetText(std::to_string(value));
     edit->SetHint(hint);
     edit->SetNumbersOnly(true);
     return edit;
@@ -72,9 +76,9 @@ void TForm1::build_regulation_page() {
 
     Button1 = make_button(this, Panel1, 8, 8, 89, 0, "Regelung an");
     Button2 = make_button(this, Panel1, 120, 8, 89, 1, "Regelung aus");
-    edKp = make_edit(this, Panel1, 256, 21, 2, "Kp", "250", "Proportional factor");
-    edKi = make_edit(this, Panel1, 256, 48, 3, "Ki", "60", "Integral factor");
-    edKd = make_edit(this, Panel1, 256, 75, 4, "Kd", "0", "Differential factor");
+    edKp = make_edit(this, Panel1, 256, 21, 2, "Kp", GAIN_SET_INITIAL.kp, "Proportional factor");
+    edKi = make_edit(this, Panel1, 256, 48, 3, "Ki", GAIN_SET_INITIAL.ki, "Integral factor");
+    edKd = make_edit(this, Panel1, 256, 75, 4, "Kd", GAIN_SET_INITIAL.kd, "Differential factor");
     build_mode_group();
 
     Chart1 = Own(new TChart(TabSheet1->Widget()));
@@ -95,16 +99,16 @@ void TForm1::build_mode_group() {
     GroupBox1->SetTabOrder(5);
     GroupBox1->SetCaption("GroupBox1");
 
-    edKv = make_edit(this, GroupBox1, 24, 38, 0, "Kv", "30", "Proportional factor");
-    edW = make_edit(this, GroupBox1, 24, 65, 1, "w", "80", "Speed to regulate (0,100)");
+    edKv = make_edit(this, GroupBox1, 24, 38, 0, "Kv", GAIN_SET_INITIAL.kv, "Proportional factor");
+    edW = make_edit(this, GroupBox1, 24, 65, 1, "w", GAIN_SET_INITIAL.w, "Speed to regulate (0,100)");
 
     cbSpeedRegulation = new TCheckBox(this, GroupBox1);
     cbSpeedRegulation->SetBounds(3, 15, 97, 17);
     cbSpeedRegulation->SetTabOrder(2);
     cbSpeedRegulation->SetCaption("Speed Regelung");
-    cbSpeedRegulation->SetChecked(false);
+    cbSpeedRegulation->SetChecked(GAIN_SET_INITIAL.speedMode);
 
-    edPos = make_edit(this, GroupBox1, 117, 38, 3, "Pos", "20", "Proportional factor");
+    edPos = make_edit(this, GroupBox1, 117, 38, 3, "Pos", GAIN_SET_INITIAL.pos, "Proportional factor");
 }
 
 // "NC Tests": the buttons above the image the drawings go on, and beyond the

@@ -2,7 +2,7 @@
 
 #include "analysis/run_feed.h"
 #include "core/cascade.h"
-#include "core/int16.h"
+#include "core/gain_set.h"
 #include "core/regulation.h"
 #include "core/regulation_insight.h"
 #include "toolkit/sys/sysutils.h"
@@ -20,7 +20,7 @@ bool speed_mode() { return Form1->cbSpeedRegulation->Checked(); }
 
 // An edit's value as the controllers take it: not a number gives 0, and the
 // low 16 bits are kept (70000 becomes 4464).
-std::int16_t edit_value(const TLabeledEdit* edit) { return wrap16(ParseIntDefault(edit->Text(), 0)); }
+std::int16_t edit_value(const TLabeledEdit* edit) { return read_gain_text(edit->Text()).value; }
 
 std::array<TLineSeries*, 4> all_series() { return {Form1->Series1, Form1->Series2, Form1->Series3, Form1->Series4}; }
 
@@ -54,9 +54,9 @@ RunPassInfo pass_info(const RegulationRun& run, bool speedMode, const Regulation
     pass.actualSpeed = actualSpeed;
     pass.actualPosition = actualPosition;
     pass.events = insight.events;
-    pass.shadowY = twin_chart_y(insight.twin, speedMode);
-    pass.shadowSpeed = insight.twin.speed;
-    pass.shadowPosition = insight.twin.position;
+    pass.twinY = twin_chart_y(insight.twin, speedMode);
+    pass.twinSpeed = insight.twin.speed;
+    pass.twinPosition = insight.twin.position;
     return pass;
 }
 

@@ -67,8 +67,8 @@ TEST(GainMapModel, CellsAndGridIndicesMatchForBothAxisOrders) {
             const GainMapCell cell = model.cell_of(k);
             EXPECT_EQ(k, model.index_of(cell));
             const RegulationGains gains = model.gains_at(cell);
-            EXPECT_EQ(10 + 10 * cell.ix, gain_of(gains, x));
-            EXPECT_EQ(100 + 100 * cell.iy, gain_of(gains, y));
+            EXPECT_EQ(10 + 10 * cell.ix, run_gain(gains, x));
+            EXPECT_EQ(100 + 100 * cell.iy, run_gain(gains, y));
             EXPECT_EQ(60, gains.ki);
         }
     }

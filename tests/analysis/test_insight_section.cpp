@@ -1,12 +1,11 @@
 // The panel's integer arithmetic section: what the edits give, the lanes and
-// the reference turned on during a run, and the designed picture kept while
+// the twin turned on during a run, and the designed picture kept while
 // they are off.
 #include "analysis/analysis_panel.h"
-#include "analysis/edit_reading.h"
 #include "analysis/edit_tints.h"
 #include "analysis/event_lanes.h"
 #include "analysis/insight_section.h"
-#include "analysis/reference_overlay.h"
+#include "analysis/twin_overlay.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/chart/chart.h"
 
@@ -28,33 +27,6 @@ InsightSection* open_section() {
 
 }  // namespace
 
-TEST(EditReading, SaysTheValueTheRunUsesAndWhy) {
-    const struct {
-        const char* text;
-        std::int16_t value;
-        bool asWritten;
-        const char* why;  // a part of the reason
-    } cases[] = {
-        {"250", 250, true, ""},
-        {" +42", 42, true, ""},
-        {"-32768", -32768, true, ""},
-        {"32768", -32768, false, "The run uses -32768: 32768 does not fit in 16 bits"},
-        {"70000", 4464, false, "The run uses 4464"},
-        {"abc", 0, false, "The run uses 0: 'abc' is not a whole number"},
-        {"", 0, false, "is not a whole number"},
-        {"2.5", 0, false, "is not a whole number"},
-        {"99999999999", 0, false, "too long to read as a number"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        const EditReading reading = read_edit_text(c.text);
-        EXPECT_EQ(c.value, reading.value);
-        EXPECT_EQ(c.asWritten, reading.asWritten);
-        EXPECT_NE(std::string::npos, reading.why.find(c.why)) << reading.why;
-        EXPECT_EQ(c.asWritten, reading.why.empty());
-    }
-}
-
 TEST_F(MainWindow, EditsReadAsAnotherNumberAreTintedAndKeepTheirText) {
     show_regulation_page();
     const std::vector<TLabeledEdit*> edits{Form1->edKp, Form1->edKi, Form1->edKd, Form1->edKv, Form1->edW, Form1->edPos};
@@ -74,7 +46,7 @@ TEST_F(MainWindow, EditsReadAsAnotherNumberAreTintedAndKeepTheirText) {
     EXPECT_EQ(hint, Form1->edKp->Hint());
 }
 
-TEST_F(MainWindow, LanesAndReferenceTurnedOnDuringARunShowItFromItsStart) {
+TEST_F(MainWindow, LanesAndTwinTurnedOnDuringARunShowItFromItsStart) {
     show_regulation_page();
     Form1->cbSpeedRegulation->SetChecked(true);
     const QRect designedChart = Form1->Chart1->Widget()->geometry();
@@ -87,7 +59,7 @@ TEST_F(MainWindow, LanesAndReferenceTurnedOnDuringARunShowItFromItsStart) {
             EXPECT_FALSE(section->lanes() && section->lanes()->isVisible());
             EXPECT_FALSE(section->overlay() && section->overlay()->shown());
             section->set_lanes_shown(true);
-            section->set_overlay_shown(true);
+            section->set_twin_shown(true);
         }
         if (pass == 90) click_later(Form1->Button2);
     };
@@ -115,7 +87,7 @@ TEST_F(MainWindow, LanesAndReferenceTurnedOnDuringARunShowItFromItsStart) {
     EXPECT_EQ("speed.out_wrap at pass 82, 328 ms: 32800 became -32736", lanes->hover_text(QPoint(column, lane)));
 
     section->set_lanes_shown(false);
-    section->set_overlay_shown(false);
+    section->set_twin_shown(false);
     QApplication::processEvents();
     EXPECT_EQ(designedChart, Form1->Chart1->Widget()->geometry());
     EXPECT_FALSE(lanes->isVisible());

@@ -1,4 +1,4 @@
-#include "analysis/reference_overlay.h"
+#include "analysis/twin_overlay.h"
 
 #include "analysis/run_feed.h"
 #include "toolkit/chart/chart.h"
@@ -6,15 +6,15 @@
 #include <cmath>
 #include <limits>
 
-ReferenceOverlay::ReferenceOverlay(TChart& chart) : chart_(chart) {}
+TwinOverlay::TwinOverlay(TChart& chart) : chart_(chart) {}
 
-ReferenceOverlay::~ReferenceOverlay() {
+TwinOverlay::~TwinOverlay() {
     for (TChartOverlay* line : lines_) {
         if (line) chart_.RemoveOverlay(line);
     }
 }
 
-void ReferenceOverlay::clear() {
+void TwinOverlay::clear() {
     pending_.clear();
     passes_ = 0;
     for (TChartOverlay* line : lines_) {
@@ -22,17 +22,17 @@ void ReferenceOverlay::clear() {
     }
 }
 
-void ReferenceOverlay::add(const Pending& pass) {
+void TwinOverlay::add(const Pending& pass) {
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         if (!std::isnan(pass.values[i])) lines_[i]->AddXY(pass.time, pass.values[i]);
     }
 }
 
-void ReferenceOverlay::add_pass(const RunPassInfo& pass) {
+void TwinOverlay::add_pass(const RunPassInfo& pass) {
     constexpr double none = std::numeric_limits<double>::quiet_NaN();
     const Pending values{double(pass.runTime),
-                         {pass.shadowY, pass.shadowSpeed, pass.speedMode ? none : pass.shadowPosition,
-                          pass.actualSpeed - pass.shadowSpeed}};
+                         {pass.twinY, pass.twinSpeed, pass.speedMode ? none : pass.twinPosition,
+                          pass.actualSpeed - pass.twinSpeed}};
     ++passes_;
     if (lines_[0]) {
         add(values);
@@ -41,7 +41,7 @@ void ReferenceOverlay::add_pass(const RunPassInfo& pass) {
     }
 }
 
-void ReferenceOverlay::set_shown(bool twins, bool difference) {
+void TwinOverlay::set_shown(bool twins, bool difference) {
     if (!lines_[0]) {
         if (!twins && !difference) return;
         for (int i = 0; i < kLines; ++i) {
@@ -63,4 +63,4 @@ void ReferenceOverlay::set_shown(bool twins, bool difference) {
     for (int i = 0; i < kLines; ++i) lines_[static_cast<std::size_t>(i)]->SetVisible(i == 3 ? difference : twins);
 }
 
-bool ReferenceOverlay::shown() const { return lines_[0] && (lines_[0]->Visible() || lines_[3]->Visible()); }
+bool TwinOverlay::shown() const { return lines_[0] && (lines_[0]->Visible() || lines_[3]->Visible()); }

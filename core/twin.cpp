@@ -1,4 +1,4 @@
-#include "core/reference_twin.h"
+#include "core/twin.h"
 
 #include <algorithm>
 
@@ -15,8 +15,8 @@ void twin_controller_step(TwinController& c, double actual) {
     c.ePrev = e;
 }
 
-void twin_start(ReferenceTwin& twin, bool speedMode, const RegulationGains& gains) {
-    twin = ReferenceTwin{};
+void twin_start(Twin& twin, bool speedMode, const RegulationGains& gains) {
+    twin = Twin{};
     twin.plant = plant;
     twin.plant.speed = 0.0;
     twin.plant.integral = 0.0;
@@ -27,7 +27,7 @@ void twin_start(ReferenceTwin& twin, bool speedMode, const RegulationGains& gain
     if (speedMode) twin.speedController.w = gains.w;
 }
 
-void twin_pass(ReferenceTwin& twin, bool speedMode, double commandedX) {
+void twin_pass(Twin& twin, bool speedMode, double commandedX) {
     twin.speed = plant_advance(twin.plant, twin.pwm);
     if (!speedMode) {
         twin.position += twin.speed;

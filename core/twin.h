@@ -17,7 +17,7 @@ struct TwinController {
     double ta = 1.0;
 };
 
-struct ReferenceTwin {
+struct Twin {
     TwinController speedController;
     TwinController positionController;
     Plant plant{};          // own state, the engine's model constants
@@ -31,7 +31,7 @@ struct ReferenceTwin {
 void twin_controller_step(TwinController& c, double actual);
 
 // At rest with the run's gains; in speed mode w is the speed setpoint.
-void twin_start(ReferenceTwin& twin, bool speedMode, const RegulationGains& gains);
+void twin_start(Twin& twin, bool speedMode, const RegulationGains& gains);
 // One pass beside the integer one: plant step, in position mode the
 // position sum and the position loop toward `commandedX`, then the speed loop.
-void twin_pass(ReferenceTwin& twin, bool speedMode, double commandedX);
+void twin_pass(Twin& twin, bool speedMode, double commandedX);

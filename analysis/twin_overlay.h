@@ -12,12 +12,12 @@ class TChart;
 class TChartOverlay;
 struct RunPassInfo;
 
-class ReferenceOverlay {
+class TwinOverlay {
 public:
-    explicit ReferenceOverlay(TChart& chart);
-    ~ReferenceOverlay();
-    ReferenceOverlay(const ReferenceOverlay&) = delete;
-    ReferenceOverlay& operator=(const ReferenceOverlay&) = delete;
+    explicit TwinOverlay(TChart& chart);
+    ~TwinOverlay();
+    TwinOverlay(const TwinOverlay&) = delete;
+    TwinOverlay& operator=(const TwinOverlay&) = delete;
 
     void clear();
     void add_pass(const RunPassInfo& pass);

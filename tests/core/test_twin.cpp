@@ -1,4 +1,4 @@
-#include "core/reference_twin.h"
+#include "core/twin.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@ namespace {
 
 constexpr RegulationGains kInitialGains{250, 60, 0, 30, 80};
 
-TEST(ReferenceTwin, ControllerStepsMatchHandComputedValues) {
+TEST(Twin, ControllerStepsMatchHandComputedValues) {
     const struct {
         const char* name;
         TwinController before;  // w, y, eSum, ePrev, kp, ki, kd, ta
@@ -31,8 +31,8 @@ TEST(ReferenceTwin, ControllerStepsMatchHandComputedValues) {
     }
 }
 
-TEST(ReferenceTwin, SpeedModePassesFromRest) {
-    ReferenceTwin twin;
+TEST(Twin, SpeedModePassesFromRest) {
+    Twin twin;
     twin_start(twin, true, kInitialGains);
     // Pass 1: the plant is at rest, e = 80: y = (250 * 80 + 60 * 80) / 100.
     // Pass 2: speed 0.1 * 248; e = 55.2, eSum 135.2.
@@ -47,8 +47,8 @@ TEST(ReferenceTwin, SpeedModePassesFromRest) {
     }
 }
 
-TEST(ReferenceTwin, PositionModeLimitsTheSpeedSetpointAndThePwm) {
-    ReferenceTwin twin;
+TEST(Twin, PositionModeLimitsTheSpeedSetpointAndThePwm) {
+    Twin twin;
     twin_start(twin, false, kInitialGains);
     twin_pass(twin, false, 1000.0);  // position loop: 30 * 1000 / 100 = 300, handed on as 255
     EXPECT_DOUBLE_EQ(twin.positionController.y, 300.0);
