@@ -4,6 +4,7 @@
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
+#include "trace/tune_trace.h"
 #include "toolkit/sys/files.h"
 #include "io/nc_program_file.h"
 
@@ -34,6 +35,7 @@ const char kUsage[] =
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
     "  sweep        the run metrics of every gain set of a grid, in worker processes\n"
+    "  tune         the best gains of a box under limits: the metrics row of the best set\n"
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
@@ -41,7 +43,7 @@ const char kUsage[] =
     "Files read (--program, --gains) may be any readable file: a FIFO, <(...), or '-' for stdin.\n"
     "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
     "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
-    "on stderr); 128 + signal when a sweep is stopped.\n"
+    "on stderr); 4 tune found no feasible set; 128 + signal when a sweep or tune is stopped.\n"
     "vantrel-trace --version prints the version.\n";
 
 const std::vector<Command>& commands() {
@@ -186,6 +188,7 @@ int run(const std::vector<std::string>& args) {
     }
     if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
     if (args[0] == "sweep") return trace_sweep({args.begin() + 1, args.end()});
+    if (args[0] == "tune") return trace_tune({args.begin() + 1, args.end()});
     for (const Command& command : commands()) {
         if (args[0] != command.name) continue;
         ParsedOptions options;
