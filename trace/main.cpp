@@ -5,6 +5,7 @@
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
 #include "trace/regulation_setup.h"
+#include "trace/tune_trace.h"
 
 #include <cstdio>
 #include <functional>
@@ -43,6 +44,7 @@ const char kUsage[] =
     "  arc          the points of the incremental arc trace: a,b\n"
     "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
     "  sweep        the run metrics of every gain set of a grid, in worker processes\n"
+    "  tune         the best gains of a box under limits: the metrics row of the best set\n"
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
@@ -50,7 +52,7 @@ const char kUsage[] =
     "Files read (--program, --gains) may be any readable file: a FIFO, <(...), or '-' for stdin.\n"
     "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
     "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
-    "on stderr); 128 + signal when a sweep is stopped.\n"
+    "on stderr); 4 tune found no feasible set; 128 + signal when a sweep or tune is stopped.\n"
     "vantrel-trace --version prints the version.\n";
 
 const std::vector<Command>& commands() {
@@ -137,6 +139,36 @@ const std::vector<Command>& commands() {
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n",
          nullptr,
          trace_sweep,
+         false,
+         true},
+        {"tune",
+         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "program", "engine", "objective", "top", "max",
+          "out"},
+         {"no-wraps", "stream"},
+    "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
+    "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
+    "                          [--no-wraps] [--top K] [--jobs J] [--gains FILE] [--program FILE]\n"
+    "                          [--engine E] [--stream] [--out FILE]\n"
+    "The gains kp, ki, kd, kv within their ranges whose run has the smallest value of the metrics\n"
+    "column COLUMN (default iae; a signed column counts by its magnitude), among the feasible ones.\n"
+    "Prints the header of `vantrel-trace metrics` and the row of the best set (--top K: the K best,\n"
+    "best first); ties go to the smaller kp, then ki, kd, kv. RANGE is V, FROM:TO or FROM:TO:STEP as\n"
+    "in sweep; a gain left out keeps its value from --gains or the window's initial one (250, 60, 0,\n"
+    "30, 80); w is never searched. Speed mode needs --passes N; position mode runs each run to the\n"
+    "end of the NC program, --passes caps it.\n"
+    "  --max COLUMN=VALUE  feasible only when the column is at most VALUE (a signed column by its\n"
+    "                      magnitude; an empty cell is not feasible); may be given several times\n"
+    "  --no-wraps          feasible only when no pass wraps an error, sum or output of either loop\n"
+    "                      (clamps and the PWM and setpoint limits are allowed)\n"
+    "  --jobs J            worker processes (default: the number of cores); the rows are the same\n"
+    "  --engine E          auto, lanes or scalar, as in sweep\n"
+    "  --stream            one line per event instead, first field the kind: 'kind,' and the header\n"
+    "                      first, 'set,ROW' for each feasible set as it is found, 'runs,N' as the\n"
+    "                      count grows, 'best,ROW' for each best row at the end\n"
+    "Progress goes to standard error. Exit status 4: no feasible set (standard error says how many\n"
+    "were tried and which constraint ruled out the most), nothing on standard output.\n",
+         nullptr,
+         trace_tune,
          false,
          true},
     };

@@ -12,6 +12,11 @@ std::optional<std::string> ParsedOptions::text(const std::string& name) const {
     return it->second;
 }
 
+std::vector<std::string> ParsedOptions::all(const std::string& name) const {
+    const auto it = every.find(name);
+    return it == every.end() ? std::vector<std::string>{} : it->second;
+}
+
 bool ParsedOptions::given_after(const std::string& name, const std::string& other) const {
     const auto it = order.find(name);
     if (it == order.end()) return false;
@@ -52,6 +57,7 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
             value = args[++i];
         }
         parsed.values[name] = *value;
+        parsed.every[name].push_back(*value);
         parsed.order[name] = i;
     }
     // Both input files may be '-', but standard input can be read only once.

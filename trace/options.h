@@ -16,7 +16,8 @@ struct UsageError {
 
 struct ParsedOptions {
     bool help = false;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;  // the last value of each option
+    std::map<std::string, std::vector<std::string>> every;  // every value of each option, in order
     std::set<std::string> flags;  // the flags given
     std::vector<std::string> words;  // arguments that are no option, where the command takes them
     std::map<std::string, std::size_t> order;  // place of each option's last occurrence, 0 first
@@ -25,6 +26,8 @@ struct ParsedOptions {
     bool given_after(const std::string& name, const std::string& other) const;
 
     std::optional<std::string> text(const std::string& name) const;
+    // Every value given to `name` (an option that may come more than once).
+    std::vector<std::string> all(const std::string& name) const;
     bool flag(const std::string& name) const { return flags.count(name) != 0; }
 };
 

@@ -24,6 +24,10 @@ public:
     // Buffered; throws TraceOutputError when the data cannot be written.
     void write(const char* data, std::size_t size);
     void write(const std::string& text) { write(text.data(), text.size()); }
+    // Writes what is buffered now (a reader follows the output as it grows).
+    void flush() {
+        if (!buffer_.empty()) flush_buffer();
+    }
     // Flushes and, for a file, moves it to its final name.
     bool commit(std::string& error);
 

@@ -4,7 +4,9 @@
 #include "io/nc_program_file.h"
 #include "toolkit/app/exception.h"
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 #include <ostream>
 
 namespace {
@@ -54,6 +56,19 @@ SetupSources read_setup_sources(const ParsedOptions& options) {
         }
     }
     return sources;
+}
+
+BatchEngine engine_option(const ParsedOptions& options) {
+    const std::string engine = options.text("engine").value_or("auto");
+    if (engine == "auto") return BatchEngine::Auto;
+    if (engine == "lanes") return BatchEngine::Lanes;
+    if (engine == "scalar") return BatchEngine::Scalar;
+    throw UsageError{"--engine needs 'auto', 'lanes' or 'scalar', not " + echo_quoted(engine)};
+}
+
+int jobs_option(const ParsedOptions& options) {
+    const long cores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+    return static_cast<int>(integer_option(options, "jobs", cores, 1, 256));
 }
 
 void load_program_option(const ParsedOptions& options) {

@@ -4,6 +4,7 @@
 // that stand in for the window's edit texts. An option given after --gains
 // overrides the file's value; the file overrides options given before it;
 // what neither gives is the window's initial value.
+#include "core/gain_batch.h"
 #include "core/gain_set.h"
 #include "core/regulation.h"
 #include "trace/options.h"
@@ -33,6 +34,11 @@ struct RegulationSetup {
     std::int64_t passLimit = 0;  // speed mode: the passes to make; position mode: at most this many
     RegulationGains gains{};
 };
+
+// --engine auto|lanes|scalar (default auto) and --jobs J (1 ... 256, default
+// the number of cores) of the commands that run many gain sets.
+BatchEngine engine_option(const ParsedOptions& options);
+int jobs_option(const ParsedOptions& options);
 
 // --program FILE: the file becomes the program the runs load. Throws
 // Exception when it does not load.

@@ -12,7 +12,6 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <thread>
 
 namespace {
 
@@ -49,13 +48,8 @@ SweepPlan read_plan(const ParsedOptions& options) {
         std::string error;
         if (!parse_sweep_shard(*shard, plan.shard, error)) throw UsageError{"--shard " + echo_quoted(*shard) + ": " + error};
     }
-    const std::string engine = options.text("engine").value_or("auto");
-    if (engine == "auto") plan.run.engine = BatchEngine::Auto;
-    else if (engine == "lanes") plan.run.engine = BatchEngine::Lanes;
-    else if (engine == "scalar") plan.run.engine = BatchEngine::Scalar;
-    else throw UsageError{"--engine needs 'auto', 'lanes' or 'scalar', not " + echo_quoted(engine)};
-    const long cores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
-    plan.jobs = static_cast<int>(integer_option(options, "jobs", cores, 1, 256));
+    plan.run.engine = engine_option(options);
+    plan.jobs = jobs_option(options);
     return plan;
 }
 

@@ -25,30 +25,6 @@ struct Chunks {
     std::uint64_t count() const { return (total + size - 1) / size; }
 };
 
-// The rows of a chunk, measured as one batch; the room is reused chunk after
-// chunk, so a worker's memory stays flat however many sets the sweep has.
-class ChunkRows {
-public:
-    ChunkRows(const SweepPlan& plan, const Chunks& chunks)
-        : plan_(plan), chunks_(chunks), sets_(chunks.size), results_(chunks.size) {}
-
-    // The rows of chunk `c`, appended to `text`.
-    void append(std::string& text, std::uint64_t c) {
-        const std::uint64_t first = c * chunks_.size;
-        const std::uint64_t count = std::min(chunks_.total, first + chunks_.size) - first;
-        for (std::uint64_t m = 0; m < count; ++m) {
-            sets_[m] = sweep_gains_at(plan_.grid, sweep_shard_index(plan_.shard, first + m));
-        }
-        sweep_append_rows(text, plan_.run, std::span(sets_).first(count), results_);
-    }
-
-private:
-    const SweepPlan& plan_;
-    const Chunks& chunks_;
-    std::vector<RegulationGains> sets_;
-    std::vector<RunMetrics> results_;
-};
-
 bool write_all(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
@@ -76,12 +52,11 @@ ReadEnd read_all(int fd, char* data, std::size_t size, const volatile std::sig_a
 }
 
 // A worker: chunks j, j + J, j + 2J, ... each framed by its length in bytes.
-[[noreturn]] void work(const SweepPlan& plan, const Chunks& chunks, std::uint64_t j, std::uint64_t jobs, int fd) {
+[[noreturn]] void work(const ChunkProducer& produce, std::uint64_t count, std::uint64_t j, std::uint64_t jobs, int fd) {
     std::string text;
-    ChunkRows rows(plan, chunks);
-    for (std::uint64_t c = j; c < chunks.count(); c += jobs) {
+    for (std::uint64_t c = j; c < count; c += jobs) {
         text.assign(sizeof(std::uint32_t), '\0');
-        rows.append(text, c);
+        produce(c, text);
         const auto length = static_cast<std::uint32_t>(text.size() - sizeof(std::uint32_t));
         std::memcpy(text.data(), &length, sizeof length);
         if (!write_all(fd, text.data(), text.size())) ::_exit(1);
@@ -107,29 +82,24 @@ void end_workers(std::vector<Worker>& workers, bool kill) {
     workers.clear();
 }
 
-SweepEnd run_here(const SweepPlan& plan, const Chunks& chunks, const std::function<void(const std::string&)>& write,
-                  const std::function<void(std::uint64_t)>& progress, const volatile std::sig_atomic_t& stop) {
+SweepEnd run_here(std::uint64_t count, const ChunkProducer& produce, const ChunkConsumer& consume,
+                  const volatile std::sig_atomic_t& stop) {
     std::string text;
-    ChunkRows rows(plan, chunks);
-    for (std::uint64_t c = 0; c < chunks.count(); ++c) {
+    for (std::uint64_t c = 0; c < count; ++c) {
         if (stop != 0) return SweepEnd::Stopped;
         text.clear();
-        rows.append(text, c);
-        write(text);
-        progress(std::min(chunks.total, (c + 1) * chunks.size));
+        produce(c, text);
+        consume(c, text);
     }
     return SweepEnd::Finished;
 }
 
-
 // Reads chunk c from worker c mod J, in order, and hands it on.
-SweepEnd merge_rows(std::vector<Worker>& workers, const Chunks& chunks,
-                    const std::function<void(const std::string&)>& write,
-                    const std::function<void(std::uint64_t)>& progress, const volatile std::sig_atomic_t& stop,
-                    std::string& error) {
+SweepEnd merge_chunks(std::vector<Worker>& workers, std::uint64_t count, const ChunkConsumer& consume,
+                      const volatile std::sig_atomic_t& stop, std::string& error) {
     const std::uint64_t jobs = workers.size();
     std::string text;
-    for (std::uint64_t c = 0; c < chunks.count(); ++c) {
+    for (std::uint64_t c = 0; c < count; ++c) {
         const Worker& w = workers[c % jobs];
         std::uint32_t length = 0;
         ReadEnd end = read_all(w.fd, reinterpret_cast<char*>(&length), sizeof length, stop);
@@ -143,8 +113,7 @@ SweepEnd merge_rows(std::vector<Worker>& workers, const Chunks& chunks,
             error = "a worker process ended before its rows were done";
             return SweepEnd::Failed;
         }
-        write(text);
-        progress(std::min(chunks.total, (c + 1) * chunks.size));
+        consume(c, text);
     }
     end_workers(workers, false);
     return SweepEnd::Finished;
@@ -152,17 +121,15 @@ SweepEnd merge_rows(std::vector<Worker>& workers, const Chunks& chunks,
 
 }  // namespace
 
-SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::string& rows)>& write,
-                   const std::function<void(std::uint64_t done)>& progress, const volatile std::sig_atomic_t& stop,
-                   std::string& error) {
-    const Chunks chunks{sweep_shard_size(sweep_grid_size(plan.grid), plan.shard), chunk_size(plan.run)};
-    const std::uint64_t jobs = std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(plan.jobs, 1)),
-                                                       std::max<std::uint64_t>(chunks.count(), 1));
-    if (jobs == 1) return run_here(plan, chunks, write, progress, stop);
+SweepEnd run_chunks(std::uint64_t count, int jobs, const ChunkProducer& produce, const ChunkConsumer& consume,
+                    const volatile std::sig_atomic_t& stop, std::string& error) {
+    const std::uint64_t workerCount =
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(std::max(jobs, 1)), std::max<std::uint64_t>(count, 1));
+    if (workerCount == 1) return run_here(count, produce, consume, stop);
 
     std::vector<Worker> workers;
     const pid_t parent = ::getpid();
-    for (std::uint64_t j = 0; j < jobs; ++j) {
+    for (std::uint64_t j = 0; j < workerCount; ++j) {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0) {
             error = std::string("cannot start a worker: ") + std::strerror(errno);
@@ -179,7 +146,7 @@ SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::st
             ::signal(SIGTERM, SIG_DFL);
             ::signal(SIGHUP, SIG_DFL);
             if (::getppid() != parent) ::_exit(1);  // the parent went before the death signal was set
-            work(plan, chunks, j, jobs, fds[1]);
+            work(produce, count, j, workerCount, fds[1]);
         }
         ::close(fds[1]);
         if (pid < 0) {
@@ -192,9 +159,32 @@ SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::st
     }
 
     try {
-        return merge_rows(workers, chunks, write, progress, stop, error);
+        return merge_chunks(workers, count, consume, stop, error);
     } catch (...) {  // the output failed: no worker outlives the sweep
         end_workers(workers, true);
         throw;
     }
+}
+
+SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::string& rows)>& write,
+                   const std::function<void(std::uint64_t done)>& progress, const volatile std::sig_atomic_t& stop,
+                   std::string& error) {
+    const Chunks chunks{sweep_shard_size(sweep_grid_size(plan.grid), plan.shard), chunk_size(plan.run)};
+    // The rows of a chunk, measured as one batch; the room is reused chunk
+    // after chunk, so a worker's memory stays flat however many sets the sweep has.
+    std::vector<RegulationGains> sets(chunks.size);
+    std::vector<RunMetrics> results(chunks.size);
+    const auto produce = [&](std::uint64_t c, std::string& text) {
+        const std::uint64_t first = c * chunks.size;
+        const std::uint64_t count = std::min(chunks.total, first + chunks.size) - first;
+        for (std::uint64_t m = 0; m < count; ++m) {
+            sets[m] = sweep_gains_at(plan.grid, sweep_shard_index(plan.shard, first + m));
+        }
+        sweep_append_rows(text, plan.run, std::span(sets).first(count), results);
+    };
+    const auto consume = [&](std::uint64_t c, const std::string& rows) {
+        write(rows);
+        progress(std::min(chunks.total, (c + 1) * chunks.size));
+    };
+    return run_chunks(chunks.count(), plan.jobs, produce, consume, stop, error);
 }

@@ -20,6 +20,17 @@ struct SweepPlan {
 
 enum class SweepEnd { Finished, Stopped, Failed };
 
+// What the workers share out: chunk c's bytes appended to `text` (in a
+// worker), then handed to the consumer (in this process), in the order of c.
+using ChunkProducer = std::function<void(std::uint64_t c, std::string& text)>;
+using ChunkConsumer = std::function<void(std::uint64_t c, const std::string& text)>;
+
+// Chunks 0 ... count - 1 made by `jobs` worker processes (chunk c by worker
+// c mod J; 1 makes them here) and consumed in order. A non-zero `stop` ends
+// it between chunks, the workers ended and waited for; Failed sets `error`.
+SweepEnd run_chunks(std::uint64_t count, int jobs, const ChunkProducer& produce, const ChunkConsumer& consume,
+                    const volatile std::sig_atomic_t& stop, std::string& error);
+
 // Rows go to `write` a chunk at a time, in order; `progress` gets the number
 // of gain sets done after each chunk. A non-zero `stop` (set by a signal
 // handler) ends the sweep between chunks: the workers are ended and waited

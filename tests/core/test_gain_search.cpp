@@ -1,0 +1,199 @@
+#include "core/gain_search.h"
+
+#include "core/gain_batch.h"
+#include "core/regulation_insight.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+int column(std::string_view name) { return search_column_index(name); }
+
+GainSearchHooks engine_hooks(const GainSearchRequest& request) {
+    GainSearchHooks hooks;
+    hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
+        measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
+    };
+    hooks.wraps = [&request](const RegulationGains& gains) {
+        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
+    };
+    return hooks;
+}
+
+// Every set of the box measured, the feasible ones in order: objective, then kp, ki, kd, kv.
+std::vector<RegulationGains> brute_force(const GainSearchRequest& request) {
+    std::vector<RegulationGains> sets;
+    const auto& r = request.ranges;
+    for (int kp = r[0].from; kp <= r[0].to; kp += r[0].step)
+        for (int ki = r[1].from; ki <= r[1].to; ki += r[1].step)
+            for (int kd = r[2].from; kd <= r[2].to; kd += r[2].step)
+                for (int kv = r[3].from; kv <= r[3].to; kv += r[3].step)
+                    sets.push_back({std::int16_t(kp), std::int16_t(ki), std::int16_t(kd), std::int16_t(kv), request.w});
+    std::vector<RunMetrics> results(sets.size());
+    measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
+    std::vector<std::pair<double, RegulationGains>> feasible;
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        bool ok = !request.noWraps || !regulation_run_wraps(request.speedMode, sets[i], request.passLimit);
+        for (const GainLimit& limit : request.limits) {
+            const auto value = search_column_value(limit.column, results[i]);
+            ok = ok && value && *value <= limit.most;
+        }
+        const auto objective = search_column_value(request.objective, results[i]);
+        if (ok && objective) feasible.emplace_back(*objective, sets[i]);
+    }
+    const auto key = [](const std::pair<double, RegulationGains>& f) {
+        return std::tuple(f.first, f.second.kp, f.second.ki, f.second.kd, f.second.kv);
+    };
+    std::sort(feasible.begin(), feasible.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
+    std::vector<RegulationGains> out;
+    for (const auto& f : feasible) out.push_back(f.second);
+    return out;
+}
+
+struct SmallBox {
+    const char* what;
+    GainSearchRequest request;
+};
+
+GainSearchRequest position(std::array<GainRange, 4> ranges, const char* objective, std::vector<GainLimit> limits,
+                           bool noWraps) {
+    GainSearchRequest r;
+    r.ranges = ranges;
+    r.objective = column(objective);
+    r.limits = std::move(limits);
+    r.noWraps = noWraps;
+    r.top = 3;
+    return r;
+}
+
+GainSearchRequest speed(std::array<GainRange, 4> ranges, const char* objective, std::vector<GainLimit> limits,
+                        bool noWraps) {
+    GainSearchRequest r = position(ranges, objective, std::move(limits), noWraps);
+    r.speedMode = true;
+    r.passLimit = 150;
+    r.w = 80;
+    return r;
+}
+
+TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
+    const SmallBox boxes[] = {
+        {"iae alone", position({{{100, 900, 40}, {0, 300, 50}, {0, 0, 1}, {30, 30, 1}}}, "iae", {}, false)},
+        {"pwm limit", position({{{100, 2500, 200}, {0, 200, 40}, {0, 100, 50}, {10, 200, 30}}}, "iae",
+                               {{column("pwm_limit_passes"), 0}}, false)},
+        {"no wraps", position({{{500, 8000, 500}, {0, 2000, 400}, {0, 0, 1}, {20, 400, 60}}}, "rms_following_error",
+                              {}, true)},
+        {"signed objective", position({{{100, 900, 100}, {0, 300, 60}, {0, 40, 20}, {20, 60, 20}}}, "final_error",
+                                      {{column("max_following_error"), 30}}, false)},
+        {"speed, two limits", speed({{{50, 1500, 50}, {0, 400, 40}, {0, 50, 50}, {30, 30, 1}}}, "steady_error",
+                                    {{column("pwm_limit_passes"), 0}, {column("peak"), 40}}, true)},
+    };
+    for (const SmallBox& box : boxes) {
+        SCOPED_TRACE(box.what);
+        const std::vector<RegulationGains> expected = brute_force(box.request);
+        ASSERT_GE(expected.size(), 3u);  // each box has a choice to make
+        const GainSearchOutcome outcome = search_gains(box.request, engine_hooks(box.request));
+        ASSERT_EQ(outcome.best.size(), 3u);
+        for (std::size_t i = 0; i < 3; ++i) {
+            const RegulationGains& got = outcome.best[i].gains;
+            EXPECT_EQ(std::tie(got.kp, got.ki, got.kd, got.kv),
+                      std::tie(expected[i].kp, expected[i].ki, expected[i].kd, expected[i].kv))
+                << "place " << i;
+        }
+    }
+}
+
+TEST(GainSearch, TiesGoToTheSmallerKpThenKiKdKv) {
+    // Every position run of the demo makes the same number of passes.
+    GainSearchRequest r = position({{{200, 202, 1}, {10, 11, 1}, {0, 1, 1}, {30, 31, 1}}}, "passes", {}, false);
+    const GainSearchOutcome outcome = search_gains(r, engine_hooks(r));
+    ASSERT_EQ(outcome.best.size(), 3u);
+    const RegulationGains expected[] = {{200, 10, 0, 30, 0}, {200, 10, 0, 31, 0}, {200, 10, 1, 30, 0}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const RegulationGains& got = outcome.best[i].gains;
+        EXPECT_EQ(std::tie(got.kp, got.ki, got.kd, got.kv),
+                  std::tie(expected[i].kp, expected[i].ki, expected[i].kd, expected[i].kv));
+    }
+}
+
+TEST(GainSearch, AnInfeasibleRequestNamesWhatRuledOutTheMost) {
+    // Overshoot at most 0 with rise time at most 4 ms: no set of the box rises that fast.
+    GainSearchRequest r = speed({{{100, 400, 100}, {0, 100, 50}, {0, 0, 1}, {30, 30, 1}}}, "iae",
+                                {{column("overshoot_pct"), 1000}, {column("rise_ms"), 4}}, false);
+    const GainSearchOutcome outcome = search_gains(r, engine_hooks(r));
+    EXPECT_TRUE(outcome.best.empty());
+    EXPECT_EQ(outcome.sets, 12u);
+    ASSERT_EQ(outcome.ruledOut.size(), 4u);
+    EXPECT_EQ(outcome.ruledOut[0], 0u);
+    EXPECT_EQ(outcome.ruledOut[1], 12u);
+    EXPECT_EQ(search_constraint_names(r)[1], "rise_ms <= 4");
+}
+
+TEST(GainSearch, ALargeBoxEndsWhereNoStepOf1Or10Or100Improves) {
+    GainSearchRequest r = speed({{{0, 1999, 1}, {0, 199, 1}, {0, 0, 1}, {30, 30, 1}}}, "iae",
+                                {{column("overshoot_pct"), 10}}, false);
+    r.passLimit = 40;
+    r.top = 1;
+    const GainSearchOutcome outcome = search_gains(r, engine_hooks(r));
+    ASSERT_EQ(outcome.best.size(), 1u);
+    EXPECT_LT(outcome.sets, 400'000u / 4);  // far fewer than the box
+    const RegulationGains at = outcome.best[0].gains;
+    std::vector<RegulationGains> around;
+    for (const int step : {1, 10, 100}) {
+        for (const int sign : {-1, 1}) {
+            RegulationGains kp = at, ki = at;
+            kp.kp = std::int16_t(at.kp + sign * step);
+            ki.ki = std::int16_t(at.ki + sign * step);
+            if (kp.kp >= 0 && kp.kp <= 1999) around.push_back(kp);
+            if (ki.ki >= 0 && ki.ki <= 199) around.push_back(ki);
+        }
+    }
+    std::vector<RunMetrics> results(around.size());
+    measure_gain_batch(true, r.passLimit, around, results, BatchEngine::Scalar);
+    for (std::size_t i = 0; i < around.size(); ++i) {
+        if (*search_column_value(r.limits[0].column, results[i]) > 10) continue;
+        EXPECT_GE(double(results[i].iae), outcome.best[0].objective) << around[i].kp << " " << around[i].ki;
+    }
+}
+
+// The wrap check against the run watched pass by pass, as `insight` shows it.
+TEST(GainSearch, TheWrapCheckSeesTheSixWrapsAndNothingElse) {
+    constexpr std::uint16_t kWraps = (1u << SPEED_E_WRAP) | (1u << SPEED_SUM_WRAP) | (1u << SPEED_OUT_WRAP) |
+                                     (1u << POSITION_E_WRAP) | (1u << POSITION_SUM_WRAP) | (1u << POSITION_OUT_WRAP);
+    struct Host final : RegulationPassHost {
+        bool speed;
+        std::int64_t left;
+        bool speed_mode() override { return speed; }
+        void pause_and_pump() override {
+            if (--left == 0) stop_regulation();
+        }
+    };
+    const std::tuple<bool, RegulationGains> runs[] = {
+        {false, {250, 60, 0, 30, 0}},     {false, {8000, 2000, 0, 400, 0}}, {false, {300, 0, 0, 32767, 0}},
+        {true, {250, 60, 0, 30, 80}},     {true, {32767, 0, 0, 0, 255}},    {true, {20, 30000, 0, 0, -200}},
+        {true, {100, 100, 9000, 0, 250}}, {false, {-300, -60, 0, -30, 0}},
+    };
+    int wrapping = 0;
+    for (const auto& [speedMode, gains] : runs) {
+        Host host;
+        host.speed = speedMode;
+        host.left = 300;
+        RegulationInsight insight;
+        RegulationRun run;
+        regulationRunning = true;
+        regulation_start(run, speedMode, gains);
+        insight_start(insight, speedMode, gains);
+        std::uint16_t raised = 0;
+        while (regulationRunning && regulation_pass(run, host, insight)) raised |= insight.events.raised;
+        const bool expected = (raised & kWraps) != 0;
+        wrapping += expected;
+        EXPECT_EQ(regulation_run_wraps(speedMode, gains, 300), expected) << gains.kp << " " << gains.kv;
+    }
+    EXPECT_GE(wrapping, 2);  // the table holds both kinds
+    EXPECT_LE(wrapping, 6);
+}
+
+}  // namespace

@@ -1,0 +1,119 @@
+// `vantrel-trace tune` as a user runs it: the rows, the statuses, the workers.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct Result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string slurp(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class TuneCli : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() / ("vantrel-tune-test-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    Result run(const std::string& args) {
+        const auto out = dir_ / "stdout";
+        const auto err = dir_ / "stderr";
+        const std::string command =
+            std::string(VANTREL_TRACE_PATH) + " " + args + " > " + out.string() + " 2> " + err.string();
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(out), slurp(err)};
+    }
+
+    std::filesystem::path dir_;
+};
+
+// 51 x 41 = 2091 position runs: measured whole, in one batch the workers share.
+const char kBox[] = "tune --kp 100:300:4 --ki 0:200:5 --max pwm_limit_passes=0 --top 2";
+
+TEST_F(TuneCli, RowsAreWhatMetricsPrintsAndTheSameForEveryJobCount) {
+    const Result one = run(std::string(kBox) + " --jobs 1");
+    ASSERT_EQ(one.status, 0) << one.err;
+    std::istringstream lines(one.out);
+    std::string header, best, second, more;
+    std::getline(lines, header);
+    std::getline(lines, best);
+    std::getline(lines, second);
+    EXPECT_FALSE(std::getline(lines, more));
+    EXPECT_NE(best, second);
+
+    // The best row is the metrics of its gains, and no better set of the box fits the limit.
+    std::istringstream cells(best);
+    std::string mode, kp, ki;
+    std::getline(cells, mode, ',');
+    std::getline(cells, kp, ',');
+    std::getline(cells, ki, ',');
+    const Result metrics = run("metrics --kp " + kp + " --ki " + ki);
+    EXPECT_EQ(metrics.out, header + "\n" + best + "\n");
+
+    for (const char* jobs : {" --jobs 2", " --jobs 3", " --jobs 2 --engine scalar"}) {
+        const Result many = run(std::string(kBox) + jobs);
+        EXPECT_EQ(many.status, 0) << jobs;
+        EXPECT_EQ(many.out, one.out) << jobs;
+    }
+
+    // The stream ends with the same rows, after the feasible sets it found.
+    const Result stream = run(std::string(kBox) + " --stream --jobs 2");
+    EXPECT_EQ(stream.status, 0);
+    EXPECT_EQ(stream.out.rfind("kind," + header + "\n", 0), 0u);
+    EXPECT_NE(stream.out.find("\nset," + second + "\n"), std::string::npos);
+    EXPECT_NE(stream.out.find("\nbest," + best + "\nbest," + second + "\n"), std::string::npos);
+}
+
+TEST_F(TuneCli, NoFeasibleSetExitsWith4AndNamesTheConstraint) {
+    const Result r = run("tune --kp 100:200:50 --ki 0:60:30 --max iae=10 --max pwm_limit_passes=1000 --out " +
+                         (dir_ / "best.csv").string());
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "best.csv"));
+    EXPECT_NE(r.err.find("no feasible set among 9 gain sets"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("iae <= 10 ruled out the most: 9"), std::string::npos) << r.err;
+}
+
+TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
+    const struct {
+        const char* args;
+        const char* says;
+    } cases[] = {
+        {"--objective speed", "--objective 'speed' is not one of passes,"},
+        {"--max iae", "--max needs COLUMN=VALUE"},
+        {"--max kp=3", "--max 'kp' is not one of"},
+        {"--max iae=lots", "the value is not a number"},
+        {"--w 10:20", "--w takes one value"},
+        {"--kp 300:100", "--kp '300:100'"},
+        {"--top 0", "option --top needs a whole number from 1"},
+        {"--mode speed", "speed mode needs --passes N"},
+        {"--no-wraps=1", "takes no value"},
+    };
+    for (const auto& c : cases) {
+        const Result r = run(std::string("tune ") + c.args);
+        EXPECT_EQ(r.status, 2) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << ": " << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << c.args << ": " << r.err;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,271 @@
+#include "trace/tune_trace.h"
+
+#include "core/csv.h"
+#include "core/gain_batch.h"
+#include "core/gain_search.h"
+#include "core/gain_set.h"
+#include "trace/output.h"
+#include "trace/regulation_setup.h"
+#include "trace/sweep_workers.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <type_traits>
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+extern "C" void on_tune_stop_signal(int signal) { stopSignal = signal; }
+
+void catch_stop_signals() {
+    struct sigaction action {};
+    action.sa_handler = on_tune_stop_signal;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
+struct TunePlan {
+    GainSearchRequest request;
+    BatchEngine engine = BatchEngine::Auto;
+    int jobs = 1;
+    bool stream = false;
+};
+
+std::string column_list() {
+    std::string list;
+    for (const std::string_view name : search_column_names()) {
+        if (!list.empty()) list += ", ";
+        list += name;
+    }
+    return list;
+}
+
+int column_option(const std::string& option, const std::string& name) {
+    const int column = search_column_index(name);
+    if (column < 0) throw UsageError{option + " " + echo_quoted(name) + " is not one of " + column_list()};
+    return column;
+}
+
+GainLimit read_limit(const std::string& text) {
+    const std::size_t eq = text.find('=');
+    if (eq == std::string::npos) throw UsageError{"--max needs COLUMN=VALUE, not " + echo_quoted(text)};
+    GainLimit limit;
+    limit.column = column_option("--max", text.substr(0, eq));
+    const std::string value = text.substr(eq + 1);
+    char* end = nullptr;
+    limit.most = std::strtod(value.c_str(), &end);
+    if (value.empty() || *end != '\0' || !std::isfinite(limit.most)) {
+        throw UsageError{"--max " + echo_quoted(text) + ": the value is not a number"};
+    }
+    return limit;
+}
+
+TunePlan read_plan(const ParsedOptions& options) {
+    TunePlan plan;
+    GainSearchRequest& request = plan.request;
+    const SetupSources sources = read_setup_sources(options);
+    request.speedMode = sources.speedMode;
+    request.passLimit = sources.passes.value_or(METRICS_NO_PASS_LIMIT);
+    for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
+        const std::string text = sources.optionTexts[g].value_or(std::to_string(run_gain(sources.values, g)));
+        GainRange range;
+        std::string error;
+        if (!parse_gain_range(text, range, error)) {
+            throw UsageError{"--" + std::string(GAIN_SET_KEYS[g]) + " " + echo_quoted(text) + ": " + error};
+        }
+        if (g < SEARCH_GAIN_COUNT) {
+            request.ranges[g] = range;
+        } else if (gain_range_size(range) != 1) {
+            throw UsageError{"--w takes one value: tune never searches w"};
+        } else {
+            request.w = static_cast<std::int16_t>(range.from);
+        }
+    }
+    request.objective = column_option("--objective", options.text("objective").value_or("iae"));
+    for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text));
+    request.noWraps = options.flag("no-wraps");
+    request.top = static_cast<std::size_t>(integer_option(options, "top", 1, 1, 1000));
+
+    plan.engine = engine_option(options);
+    plan.jobs = jobs_option(options);
+    plan.stream = options.flag("stream");
+    return plan;
+}
+
+static_assert(std::is_trivially_copyable_v<RunMetrics>, "metrics travel from the workers as bytes");
+
+// Sets per worker chunk, and the least sets worth forking workers for.
+constexpr std::size_t kChunk = 512;
+constexpr std::size_t kParallelFrom = 2048;
+
+struct Failure {
+    std::string message;
+};
+struct Stopped {};
+
+// Measures a batch: in worker processes when it is large enough to pay for them.
+void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
+    const GainSearchRequest& request = plan.request;
+    if (plan.jobs == 1 || sets.size() < kParallelFrom) {
+        measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine);
+        return;
+    }
+    const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
+    std::vector<RunMetrics> room(kChunk);
+    const auto produce = [&](std::uint64_t c, std::string& text) {
+        const std::size_t first = c * kChunk;
+        const std::size_t count = std::min(sets.size(), first + kChunk) - first;
+        measure_gain_batch(request.speedMode, request.passLimit, sets.subspan(first, count), room, plan.engine);
+        text.append(reinterpret_cast<const char*>(room.data()), count * sizeof(RunMetrics));
+    };
+    const auto consume = [&](std::uint64_t c, const std::string& text) {
+        std::memcpy(results.data() + c * kChunk, text.data(), text.size());
+    };
+    std::string error;
+    const SweepEnd end = run_chunks(chunks, plan.jobs, produce, consume, stopSignal, error);
+    if (end == SweepEnd::Stopped) throw Stopped{};
+    if (end == SweepEnd::Failed) throw Failure{error};
+}
+
+std::string hit_row(const GainSearchHit& hit) { return metrics_csv_row(hit.gains, hit.metrics); }
+
+// The search's progress on standard error: redrawn in place on a terminal,
+// otherwise a line every few seconds.
+class TuneProgress {
+public:
+    TuneProgress(const GainSearchRequest& request, bool terminal)
+        : objective_(search_column_names()[static_cast<std::size_t>(request.objective)]), terminal_(terminal) {}
+
+    void update(const GainSearchProgress& p) {
+        const auto now = std::chrono::steady_clock::now();
+        if (now < next_) return;
+        next_ = now + (terminal_ ? std::chrono::milliseconds(100) : std::chrono::milliseconds(5000));
+        std::string best = "none feasible yet";
+        if (p.best) {
+            best = "best " + std::string(objective_) + " ";
+            std::string number;
+            csv_append_number(number, p.best->objective);
+            best += number + " at kp " + std::to_string(p.best->gains.kp) + ", ki " + std::to_string(p.best->gains.ki) +
+                    ", kd " + std::to_string(p.best->gains.kd) + ", kv " + std::to_string(p.best->gains.kv);
+        }
+        std::fprintf(stderr, terminal_ ? "\rtune: %llu runs, %s\x1b[K" : "vantrel-trace: tune: %llu runs, %s\n",
+                     static_cast<unsigned long long>(p.runs), best.c_str());
+        std::fflush(stderr);
+        drawn_ = true;
+    }
+    void finish() {
+        if (terminal_ && drawn_) std::fputc('\n', stderr);
+    }
+
+private:
+    std::string_view objective_;
+    bool terminal_;
+    bool drawn_ = false;
+    std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(terminal_ ? 100 : 5000);
+};
+
+// Standard error's account of a search without a feasible set.
+std::string none_found(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
+    const std::vector<std::string> names = search_constraint_names(request);
+    std::size_t most = 0;
+    for (std::size_t i = 1; i < outcome.ruledOut.size(); ++i) {
+        if (outcome.ruledOut[i] > outcome.ruledOut[most]) most = i;
+    }
+    std::string text = "no feasible set among " + std::to_string(outcome.sets) + " gain sets tried (" +
+                       std::to_string(outcome.runs) + " runs)";
+    if (outcome.ruledOut[most] > 0) {
+        text += "; " + names[most] + " ruled out the most: " + std::to_string(outcome.ruledOut[most]);
+    }
+    return text;
+}
+
+int search_and_write(const TunePlan& plan, TraceOutput& out) {
+    const GainSearchRequest& request = plan.request;
+    TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
+    GainSearchHooks hooks;
+    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
+        measure_batch(plan, sets, results);
+    };
+    hooks.wraps = [&](const RegulationGains& gains) {
+        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
+    };
+    hooks.stop = [] { return stopSignal != 0; };
+    std::uint64_t streamedRuns = 0;
+    hooks.progress = [&](const GainSearchProgress& p) {
+        progress.update(p);
+        if (!plan.stream) return;
+        if (p.runs >= streamedRuns + 1000) {
+            streamedRuns = p.runs;
+            out.write("runs," + std::to_string(p.runs) + "\n");
+        }
+        out.flush();  // the reader follows the search as it goes
+    };
+    if (plan.stream) {
+        out.write("kind," + metrics_csv_header());
+        hooks.feasible = [&](const GainSearchHit& hit) { out.write("set," + hit_row(hit)); };
+    }
+
+    GainSearchOutcome outcome;
+    try {
+        outcome = search_gains(request, hooks);
+    } catch (const Stopped&) {
+        outcome.stopped = true;
+    } catch (const Failure& f) {
+        progress.finish();
+        std::cerr << "vantrel-trace: tune: " << f.message << "\n";
+        return 1;
+    }
+    progress.finish();
+    if (outcome.stopped) {
+        std::cerr << "vantrel-trace: tune: stopped\n";
+        return 128 + stopSignal;
+    }
+    if (outcome.best.empty()) {
+        std::cerr << "vantrel-trace: tune: " << none_found(request, outcome) << "\n";
+        return 4;  // the output is never committed: nothing on standard output, no file
+    }
+    if (plan.stream) {
+        out.write("runs," + std::to_string(outcome.runs) + "\n");
+        for (const GainSearchHit& hit : outcome.best) out.write("best," + hit_row(hit));
+    } else {
+        out.write(metrics_csv_header());
+        for (const GainSearchHit& hit : outcome.best) out.write(hit_row(hit));
+    }
+    std::cerr << "vantrel-trace: tune: " << outcome.sets << " gain sets, " << outcome.runs << " runs\n";
+    std::string error;
+    if (!out.commit(error)) {
+        std::cerr << "vantrel-trace: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int trace_tune(const ParsedOptions& options) {
+    const TunePlan plan = read_plan(options);
+    std::string outPath = options.text("out").value_or("");
+    // The workers are forked from this process, so they run the program chosen here.
+    load_program_option(options);
+    if (outPath == "-") outPath.clear();
+    catch_stop_signals();
+    TraceOutput out(outPath);
+    std::string error;
+    if (!out.open(error)) {
+        std::cerr << "vantrel-trace: " << error << "\n";
+        return 1;
+    }
+    try {
+        return search_and_write(plan, out);
+    } catch (const TraceOutputError& e) {
+        std::cerr << "vantrel-trace: " << e.message << "\n";
+        return 1;
+    }
+}
