@@ -13,12 +13,15 @@ namespace {
 // G0 every tenth line, a comment now and then.
 std::string largest_program() {
     std::string text = "%\n(largest program)\nG91\n";
+    int atX = 0;  // where the moves have got to: they turn back before the 16-bit edge
     for (std::size_t i = 0; i < NC_PROGRAM_MAX_BLOCKS; ++i) {
-        const int x = int(i % 200) - 100;
+        int x = int(i % 200) - 100;
+        if (atX + x < -30000 || atX + x > 30000) x = -x;
         const int y = int(i % 15) - 7;
         if (i % 10 == 9) {
             text += "G0 Z" + std::to_string(y) + "\n";
         } else {
+            atX += x;
             text += (i % 10 == 0 ? "G1 X" : "X") + std::to_string(x) + " Y" + std::to_string(y) +
                     (i % 100 == 0 ? " ;c\n" : "\n");
         }

@@ -1,5 +1,6 @@
 #include "core/nc_program.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -9,6 +10,7 @@ namespace {
 // The chosen program; the demo while none is.
 NcProgram ncChosenProgram;
 bool ncDemoChosen = true;
+std::uint64_t ncChoice = 0;  // bumped by every choice
 
 // A number word's value is kept exactly up to this; longer digit runs only
 // need to be known as too large.
@@ -64,7 +66,7 @@ class Parser {
 public:
     explicit Parser(std::string_view text) : text_(text) {}
 
-    std::vector<NcProgramBlock> run() {
+    NcProgram run() {
         std::size_t start = 0;
         while (start <= text_.size() && !ended_) {
             const std::size_t end = std::min(text_.find('\n', start), text_.size());
@@ -72,8 +74,8 @@ public:
             parse_line(text_.substr(start, end - start));
             start = end + 1;
         }
-        if (blocks_.empty()) refuse(0, 0, "the program has no blocks: give at least one G0 or G1 move");
-        return std::move(blocks_);
+        if (program_.blocks.empty()) refuse(0, 0, "the program has no blocks: give at least one G0 or G1 move");
+        return std::move(program_);
     }
 
 private:
@@ -224,7 +226,23 @@ private:
                    "the program grows beyond " + std::to_string(NC_PROGRAM_MAX_BLOCKS) +
                        " blocks here (a move longer than 255 counts once per piece it is split into)");
         }
-        blocks_.push_back(block);
+        if (block.kind != NC_FEED_RESET) follow(block.offset, at);
+        program_.blocks.push_back(block);
+        program_.lines.push_back(lineNumber_);
+    }
+
+    // The interpreter keeps the running position in 16 bits and would wrap
+    // it without a word: a program whose path leaves that range is refused.
+    void follow(const NcPoint& offset, const Word& at) {
+        const std::int16_t NcPoint::*axes[3] = {&NcPoint::X, &NcPoint::Y, &NcPoint::Z};
+        for (int k = 0; k < 3; ++k) {
+            position_[k] += offset.*axes[k];
+            if (position_[k] < INT16_MIN || position_[k] > INT16_MAX) {
+                refuse(lineNumber_, at.column,
+                       std::string("the path leaves the 16-bit range here: ") + "XYZ"[k] + " would reach " +
+                           std::to_string(position_[k]) + " (-32768 to 32767)");
+            }
+        }
     }
 
     std::string_view text_;
@@ -232,7 +250,8 @@ private:
     Motion modal_ = Motion::None;  // G0 or G1 in force
     bool ended_ = false;           // M2 or M30 seen
     std::size_t pieceCount_ = 0;   // interpreter blocks the program builds so far
-    std::vector<NcProgramBlock> blocks_;
+    std::int32_t position_[3] = {0, 0, 0};  // X, Y, Z where the last block ends
+    NcProgram program_;
 };
 
 }  // namespace
@@ -245,7 +264,7 @@ NcProgramParse nc_parse_program(std::string_view text, std::string_view fileName
         return result;
     }
     try {
-        result.program.blocks = Parser(text).run();
+        result.program = Parser(text).run();
         result.program.name = std::string(fileName);
         result.ok = true;
     } catch (const Refusal& refusal) {
@@ -258,6 +277,45 @@ std::string nc_program_error_text(std::string_view fileName, const NcProgramErro
     std::string text(fileName);
     if (error.line > 0) text += ":" + std::to_string(error.line) + ":" + std::to_string(error.column);
     return text + ": " + error.message;
+}
+
+namespace {
+
+// Calls `at(end, index)` with the end point of each block, from the origin on.
+template <class Visit>
+void walk_path(const NcProgram& program, Visit at) {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    for (std::size_t i = 0; i < program.blocks.size(); ++i) {
+        const NcProgramBlock& block = program.blocks[i];
+        if (block.kind == NC_FEED_RESET) continue;
+        x += block.offset.X;
+        y += block.offset.Y;
+        if (!at(x, y, i)) return;
+    }
+}
+
+}  // namespace
+
+NcArea nc_program_extent(const NcProgram& program) {
+    NcArea area{0, 0, 0, 0};
+    walk_path(program, [&area](std::int32_t x, std::int32_t y, std::size_t) {
+        area = {std::min(area.minX, x), std::max(area.maxX, x), std::min(area.minY, y), std::max(area.maxY, y)};
+        return true;
+    });
+    return area;
+}
+
+std::size_t nc_program_line_leaving(const NcProgram& program, const NcArea& area) {
+    std::size_t line = 0;
+    // A path that starts outside leaves at its first block.
+    if (area.minX > 0 || area.maxX < 0 || area.minY > 0 || area.maxY < 0) return program.lines.empty() ? 0 : program.lines[0];
+    walk_path(program, [&](std::int32_t x, std::int32_t y, std::size_t i) {
+        if (x >= area.minX && x <= area.maxX && y >= area.minY && y <= area.maxY) return true;
+        line = i < program.lines.size() ? program.lines[i] : 0;
+        return false;
+    });
+    return line;
 }
 
 std::string nc_demo_program_text() {
@@ -293,12 +351,16 @@ void nc_load_program(const NcProgram& program) {
 void nc_choose_program(NcProgram program) {
     ncChosenProgram = std::move(program);
     ncDemoChosen = false;
+    ++ncChoice;
 }
 
 void nc_choose_demo() {
     ncChosenProgram = NcProgram{};
     ncDemoChosen = true;
+    ++ncChoice;
 }
+
+std::uint64_t nc_chosen_count() { return ncChoice; }
 
 bool nc_demo_chosen() { return ncDemoChosen; }
 

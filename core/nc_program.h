@@ -12,7 +12,9 @@
 //   N..              line numbers, ignored
 // Words in any order; a left-out axis is 0; whole numbers within the 16-bit
 // range; G0/G1 stays in force on lines that give only axis words. Comments in
-// ( ) and after ';'; blank lines and '%' lines; letters in either case.
+// ( ) and after ';'; blank lines and '%' lines; letters in either case. The
+// running position (the sum of the moves from the origin) must stay within
+// the 16-bit range as well: the interpreter would wrap it.
 #include "core/nc.h"
 
 #include <cstddef>
@@ -38,6 +40,7 @@ struct NcProgram {
     std::string name;  // shown to the user: the file's name
     std::string path;  // the file as the user gave it, for another process to read it again
     std::vector<NcProgramBlock> blocks;
+    std::vector<std::size_t> lines;  // the file line of each block, counted from 1
 };
 
 // The first error of a file. Line and column count from 1 (the column in
@@ -60,6 +63,18 @@ NcProgramParse nc_parse_program(std::string_view text, std::string_view fileName
 // "FILE:LINE:COLUMN: message", or "FILE: message" for the whole file.
 std::string nc_program_error_text(std::string_view fileName, const NcProgramError& error);
 
+// A rectangle of the NC plane in position units, both edges included.
+struct NcArea {
+    std::int32_t minX, maxX, minY, maxY;
+    friend bool operator==(const NcArea&, const NcArea&) = default;
+};
+// The smallest area that holds the program's whole path, the origin included
+// (every point of a linear move lies between the move's two ends).
+NcArea nc_program_extent(const NcProgram& program);
+// The file line of the first block whose end point lies outside `area`, or 0
+// when the whole path stays inside it.
+std::size_t nc_program_line_leaving(const NcProgram& program, const NcArea& area);
+
 // The built-in demo program written in the file format.
 std::string nc_demo_program_text();
 
@@ -74,5 +89,8 @@ void nc_choose_program(NcProgram program);
 void nc_choose_demo();
 bool nc_demo_chosen();
 const NcProgram& nc_chosen_program();  // meaningful unless the demo is chosen
+// How many times a program was chosen so far: whoever keeps something made
+// from the chosen program knows by it when to make it again.
+std::uint64_t nc_chosen_count();
 // Loads the chosen program: nc_load_demo or nc_load_program.
 void nc_load_chosen();

@@ -53,10 +53,12 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
                                                            edKd, edKv, edW, edPos, cbSpeedRegulation, TabSheet1});
 
     // A close during a regulation run ends the run as "Regelung aus" would
-    // (a speed-mode run has no end of its own); the window then closes once
-    // the handlers have returned. The NC page's loops end by themselves.
+    // (a speed-mode run has no end of its own), and a close during a drawing
+    // ends it as "Stop" would (a long program draws for minutes); the window
+    // then closes once the handlers have returned.
     OnCloseHeldBack = [] {
         if (regulationRunning) stop_regulation();
+        Form1->stop_drawings();
     };
 
     update_mode_controls();
@@ -125,6 +127,9 @@ void TForm1::build_nc_page() {
 
     btDrawNCPath = make_button(this, Panel2, 8, 10, 97, 0, "Draw NC Path");
     Button3 = make_button(this, Panel2, 320, 10, 75, 1, "Circle test");
+    // In the free room between the two designed buttons; open while a drawing runs.
+    btStop = make_button(this, Panel2, 113, 10, 60, 5, "Stop");
+    btStop->SetEnabled(false);
     btLoadNCProgram = make_button(this, Panel2, 404, 10, 105, 2, "Load NC program\u2026");
     cbStep = new TCheckBox(this, Panel2);
     cbStep->SetBounds(517, 14, 45, 17);
@@ -152,6 +157,7 @@ void TForm1::bind_handlers() {
     btLoadNCProgram->OnClick = Bind(this, &TForm1::btLoadNCProgramClick);
     cbStep->OnClick = Bind(this, &TForm1::cbStepClick);
     btNextPoint->OnClick = Bind(this, &TForm1::btNextPointClick);
+    btStop->OnClick = Bind(this, &TForm1::btStopClick);
     TabSheet2->AddShortcut("Right", Bind(this, &TForm1::btNextPointClick));
 }
 

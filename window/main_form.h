@@ -64,9 +64,15 @@ public:
     void BuiltInProgramClick(TObject* Sender);
     void cbStepClick(TObject* Sender);
     void btNextPointClick(TObject* Sender);
-    // The chosen program's name in the status bar's second panel; empty for
-    // the demo.
+    // The status bar's second panel: the program drawn or chosen (nothing
+    // for the demo alone), and where its path leaves the picture.
     void show_program_name();
+    void nc_program_chosen();  // a program was chosen: it takes over at the next drawing
+
+    // Ends the running drawings of the NC page (a close does this too).
+    TButton* btStop;
+    void btStopClick(TObject* Sender);
+    void stop_drawings();
 
     // Beyond the designed window: the regulation run tells its start and
     // passes here, and the analysis panel (closed until opened) listens.

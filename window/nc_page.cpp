@@ -10,6 +10,7 @@
 #include "window/main_form.h"
 
 #include <cstdint>
+#include <string>
 
 namespace {
 
@@ -27,6 +28,42 @@ constexpr unsigned kStepWaitPause = 10;  // between pumps while waiting for "Nex
 
 // "Next point" (or the right arrow key) was asked for since the last wait began.
 bool nextPointRequested = false;
+
+// The drawings running now ("Draw NC Path" and "Circle test", nested ones
+// included). "Stop" ends every one of them: each keeps the stop count from
+// its start and ends its loop once the count has moved on.
+int drawingsRunning = 0;
+unsigned stopsAsked = 0;
+unsigned drawingStart = 0;  // stopsAsked when the innermost drawing began
+
+// The program the innermost "Draw NC Path" drew (empty for the demo), and
+// the file line where its path leaves the picture (0 while it stays inside).
+std::string drawnProgram;
+std::size_t drawnLeavesAt = 0;
+bool drawingNcPath = false;
+bool drawnIsChosen = false;  // no other program was chosen since it was drawn
+
+// One drawing, from its handler's start to its return: "Stop" is open while
+// any runs.
+class Drawing {
+public:
+    Drawing() : outer_(drawingStart) {
+        drawingStart = stopsAsked;
+        if (drawingsRunning++ == 0) Form1->btStop->SetEnabled(true);
+    }
+    ~Drawing() {
+        drawingStart = outer_;
+        if (--drawingsRunning == 0 && Form1 != nullptr) Form1->btStop->SetEnabled(false);
+    }
+    Drawing(const Drawing&) = delete;
+    Drawing& operator=(const Drawing&) = delete;
+
+private:
+    unsigned outer_;
+};
+
+// Outside a drawing (the plot routines called on their own) nothing stops.
+bool drawing_stopped() { return drawingsRunning > 0 && stopsAsked != drawingStart; }
 
 TCanvas* canvas() { return Form1->Image1->Canvas(); }
 
@@ -59,6 +96,13 @@ void arc_marker(const PlotPoint& p, int width, TColor color, unsigned pauseMs) {
     Sleep(pauseMs);
 }
 
+// The NC area the image's bitmap shows.
+NcArea picture_area() {
+    const int width = Form1->Image1->BitmapWidth();
+    const int height = Form1->Image1->BitmapHeight();
+    return {-std::int32_t{kNcOriginX}, width - 1 - kNcOriginX, kNcOriginY - (height - 1), kNcOriginY};
+}
+
 int nc_pixel_x(const NcPoint& p) { return std::int32_t{kNcOriginX} + p.X; }
 int nc_pixel_y(const NcPoint& p) { return std::int32_t{kNcOriginY} - p.Y; }
 
@@ -66,7 +110,7 @@ int nc_pixel_y(const NcPoint& p) { return std::int32_t{kNcOriginY} - p.Y; }
 // Unchecking "Step" lets the plot run on; so does closing the window, which
 // otherwise would wait for this handler to return.
 void wait_for_next_point() {
-    while (Form1->cbStep->Checked() && !nextPointRequested && !CloseHeldBack()) {
+    while (Form1->cbStep->Checked() && !nextPointRequested && !drawing_stopped() && !CloseHeldBack()) {
         Application->ProcessMessages();
         if (nextPointRequested) break;
         Sleep(kStepWaitPause);
@@ -89,7 +133,7 @@ void draw_circle(int cx, int cy, int r) {
     CircleState circle = circle_begin(cx, cy, r, first);
     plot_scaled(first.x, first.y, 2);
     PlotPoint points[8];
-    while (circle_next_pass(circle, points)) {
+    while (!drawing_stopped() && circle_next_pass(circle, points)) {
         for (const PlotPoint& p : points) plot_scaled(p.x, p.y, 2);
         Sleep(kCirclePassPause);
         Application->ProcessMessages();
@@ -102,7 +146,7 @@ void draw_arc(std::int16_t cx, std::int16_t cy, std::int16_t sx, std::int16_t sy
     const PlotPoint start = arc_point(arc);
     plot_scaled(start.x, start.y, 2);  // with the caller's pen, no pause
     PlotPoint p{};
-    while (arc_next(arc, p)) {
+    while (!drawing_stopped() && arc_next(arc, p)) {
         // The pen is set before each marker: a nested handler may have changed it.
         arc_marker(p, 5, clBlue, kArcMarkerPause);
         arc_marker(p, 5, clLime, kArcMarkerPause);
@@ -111,6 +155,7 @@ void draw_arc(std::int16_t cx, std::int16_t cy, std::int16_t sx, std::int16_t sy
 }
 
 void TForm1::Button3Click(TObject*) {
+    const Drawing drawing;
     TCanvas* c = canvas();
     c->FillRect(c->ClipRect());
     set_pen(5, clLime);
@@ -120,19 +165,35 @@ void TForm1::Button3Click(TObject*) {
 }
 
 void TForm1::btDrawNCPathClick(TObject*) {
+    const Drawing drawing;
     NcPoint point{0, 0, 0};
     {
         TCanvas* c = canvas();
         c->FillRect(c->ClipRect());
     }
     nc_load_chosen();
+    // The status bar names what is drawn until the drawing ends, whatever
+    // is loaded meanwhile.
+    const bool outerNcPath = drawingNcPath;
+    drawingNcPath = true;
+    drawnProgram = nc_demo_chosen() ? std::string() : nc_chosen_program().name;
+    drawnLeavesAt = nc_demo_chosen() ? 0 : nc_program_line_leaving(nc_chosen_program(), picture_area());
+    drawnIsChosen = true;
+    show_program_name();
+    struct Ended {
+        bool outer;
+        ~Ended() {
+            drawingNcPath = outer;
+            if (Form1 != nullptr) Form1->show_program_name();
+        }
+    } ended{outerNcPath};
     // The start block's step leaves the point at the origin.
     if (nc_step(point) != NC_STEPPED) return;
     canvas()->MoveTo(nc_pixel_x(point), nc_pixel_y(point));
     nc_tick();
     // A nested click may reload and run the shared program inside the pumps;
     // this loop then ends at its next step.
-    while (nc_step(point) == NC_STEPPED) {
+    while (!drawing_stopped() && nc_step(point) == NC_STEPPED) {
         Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", point.X, point.Y, point.Z));
         const int x = nc_pixel_x(point);
         const int y = nc_pixel_y(point);
@@ -164,3 +225,31 @@ void TForm1::cbStepClick(TObject*) {
 }
 
 void TForm1::btNextPointClick(TObject*) { nextPointRequested = true; }
+
+void TForm1::btStopClick(TObject*) { ++stopsAsked; }
+
+void TForm1::stop_drawings() {
+    if (drawingsRunning > 0) ++stopsAsked;
+}
+
+// The second panel: while "Draw NC Path" runs, the program it draws (and the
+// one that takes over at the next, when another was chosen meanwhile); after
+// it, that program until another is chosen; and where its path leaves the
+// picture. The built-in program is named only beside another.
+void TForm1::show_program_name() {
+    const auto label = [](const std::string& name) { return name.empty() ? std::string("built-in program") : name; };
+    const std::string chosen = nc_demo_chosen() ? std::string() : nc_chosen_program().name;
+    if (!drawingNcPath && !drawnIsChosen) {
+        StatusBar1->Panels(1)->SetText(chosen);
+        return;
+    }
+    std::string text = drawnProgram;
+    if (drawnLeavesAt > 0) text = label(drawnProgram) + ": the path leaves the picture at line " + std::to_string(drawnLeavesAt);
+    if (!drawnIsChosen) text = label(text) + "; next: " + label(chosen);
+    StatusBar1->Panels(1)->SetText(text);
+}
+
+void TForm1::nc_program_chosen() {
+    drawnIsChosen = false;
+    show_program_name();
+}

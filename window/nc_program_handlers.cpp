@@ -10,14 +10,10 @@ void TForm1::btLoadNCProgramClick(TObject*) {
     std::string error;
     // A file that does not load leaves the chosen program as it was.
     if (!choose_nc_program_file(path, error)) throw Exception(error);
-    show_program_name();
+    nc_program_chosen();
 }
 
 void TForm1::BuiltInProgramClick(TObject*) {
     nc_choose_demo();
-    show_program_name();
-}
-
-void TForm1::show_program_name() {
-    StatusBar1->Panels(1)->SetText(nc_demo_chosen() ? "" : nc_chosen_program().name);
+    nc_program_chosen();
 }

@@ -89,6 +89,14 @@ TEST_F(NcProgramTest, RefusesWithLineColumnAndReason) {
         {"% x", "p.nc:1:3: '%' stands on a line of its own"},
         {"", "p.nc: the program has no blocks: give at least one G0 or G1 move"},
         {"%\n(nothing)\nM2", "p.nc: the program has no blocks: give at least one G0 or G1 move"},
+        // The running position stays in 16 bits: the interpreter would wrap it.
+        {"G1 X32767\nX1", "p.nc:2:1: the path leaves the 16-bit range here: X would reach 32768 (-32768 to 32767)"},
+        {"G1 X20000\nX-100 Y-5\nX20000", "p.nc:3:1: the path leaves the 16-bit range here: X would reach 39900 "
+                                          "(-32768 to 32767)"},
+        {"G0 Y-32768\nF60 G1 Z9 Y-1", "p.nc:2:5: the path leaves the 16-bit range here: Y would reach -32769 "
+                                       "(-32768 to 32767)"},
+        {"G1 Z30000\nG0 Z2767\nZ1", "p.nc:3:1: the path leaves the 16-bit range here: Z would reach 32768 "
+                                     "(-32768 to 32767)"},
         {std::string(NC_PROGRAM_MAX_BYTES + 1, ' '),
          "p.nc: the file is larger than 1 MiB (1048576 bytes), the most a program may have"},
     };
@@ -103,16 +111,38 @@ TEST_F(NcProgramTest, RefusesWithLineColumnAndReason) {
 
 TEST_F(NcProgramTest, BlockLimitCountsThePiecesOfLongMoves) {
     std::string atLimit = "G1\n";
-    for (std::size_t i = 0; i < NC_PROGRAM_MAX_BLOCKS; ++i) atLimit += "X1\n";
+    for (std::size_t i = 0; i < NC_PROGRAM_MAX_BLOCKS; ++i) atLimit += i % 2 ? "X-1\n" : "X1\n";
     EXPECT_TRUE(nc_parse_program(atLimit, "a.nc").ok);
     EXPECT_EQ(nc_program_error_text("a.nc", nc_parse_program(atLimit + "X1\n", "a.nc").error),
               "a.nc:100002:1: the program grows beyond 100000 blocks here (a move longer than 255 counts once "
               "per piece it is split into)");
     // X1000 becomes four blocks, so the limit comes 3 lines earlier.
     std::string longMoves = "G1\n";
-    for (std::size_t i = 0; i < NC_PROGRAM_MAX_BLOCKS / 4; ++i) longMoves += "X1000\n";
+    for (std::size_t i = 0; i < NC_PROGRAM_MAX_BLOCKS / 4; ++i) longMoves += i % 2 ? "X-1000\n" : "X1000\n";
     EXPECT_TRUE(nc_parse_program(longMoves, "b.nc").ok);
     EXPECT_EQ(nc_parse_program(longMoves + "X1", "b.nc").error.line, NC_PROGRAM_MAX_BLOCKS / 4 + 2);
+}
+
+TEST_F(NcProgramTest, ExtentAndTheLineWhereThePathLeavesAnArea) {
+    const NcProgram program =
+        nc_parse_program("G1 X10 Y5\n\nF60\nG0 X-20 Z99\nG1 X600 Y-300\nX-590 Y295", "e.nc").program;
+    EXPECT_EQ(program.lines, (std::vector<std::size_t>{1, 3, 4, 5, 6}));
+    EXPECT_EQ(nc_program_extent(program), (NcArea{-10, 590, -295, 5}));
+    struct Case {
+        NcArea area;
+        std::size_t line;
+    };
+    const Case cases[] = {
+        {{-10, 590, -295, 5}, 0},   // the extent holds everything
+        {{-10, 590, -295, 4}, 1},   // Y5 at the first line
+        {{-9, 590, -295, 5}, 4},    // the jump to X-10
+        {{-10, 589, -300, 9}, 5},   // the far end of the long move
+        {{1, 590, -295, 5}, 1},     // the origin itself is outside
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(nc_program_line_leaving(program, c.area), c.line);
+    }
 }
 
 TEST_F(NcProgramTest, DemoFileRunsTheDemoPointForPoint) {

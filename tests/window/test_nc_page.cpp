@@ -266,6 +266,59 @@ TEST_F(NcPage, nested_nc_path_plot_ends_the_interrupted_one) {
     EXPECT_EQ(1, nc_step(*std::make_unique<NcPoint>()));  // the program has ended
 }
 
+// "Stop" ends the drawings at the pass it is clicked in; it is open only
+// while one runs.
+TEST_F(NcPage, stop_ends_each_drawing_where_it_is_clicked) {
+    struct Case {
+        const char* name;
+        void (TForm1::*handler)(TObject*);
+        bool step;       // "Step" checked: the stop comes while waiting for "Next point"
+        int stopAtPump;
+        long passes;     // S4 of the NC path, S20 of the arc
+        const char* passPause;
+        long circlePasses;
+    };
+    const Case cases[] = {
+        {"path in pass 4", &TForm1::btDrawNCPathClick, false, 10, 4, "S4", 0},
+        {"path waiting in pass 1", &TForm1::btDrawNCPathClick, true, 6, 1, "S4", 0},
+        {"circle in pass 5", &TForm1::Button3Click, false, 5, 0, "S20", 5},
+        {"arc at its first point", &TForm1::Button3Click, false, 58, 1, "S20", 57},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        form()->cbStep->SetChecked(c.step);
+        Recorder rec;
+        int pumps = 0;
+        bool openWhileDrawing = false;
+        rec.onPump = [&] {
+            if (++pumps != c.stopAtPump) return;
+            openWhileDrawing = form()->btStop->Enabled();
+            click(form()->btStop);
+        };
+        (form()->*c.handler)(nullptr);
+        EXPECT_TRUE(openWhileDrawing);
+        EXPECT_FALSE(form()->btStop->Enabled());
+        EXPECT_EQ(c.passes, rec.count(c.passPause));
+        if (c.handler == &TForm1::Button3Click) {
+            EXPECT_EQ(c.circlePasses + 2 * c.passes, rec.count("S10"));
+        }
+    }
+}
+
+// A close during a drawing ends it as "Stop" would; then the program ends.
+TEST_F(NcPage, close_during_a_drawing_ends_it_then_the_program) {
+    Recorder rec;
+    int pumps = 0;
+    rec.onPump = [&] {
+        if (++pumps == 10) form()->Close();
+    };
+    post([] { click(form()->btDrawNCPath); });
+    Application->Run();
+    EXPECT_EQ(4, rec.count("S4"));
+    EXPECT_FALSE(form()->Visible());
+    EXPECT_TRUE(Application->Terminated());
+}
+
 TEST_F(NcPage, circle_test) {
     Recorder rec;
     std::vector<TColor> firstPoint;  // (162, 26), the first arc point, at each of its pauses

@@ -165,6 +165,52 @@ TEST_F(NcProgramPage, PositionModeRunFollowsTheLoadedProgramAndNestsWithThePlot)
     EXPECT_EQ("X-0003 Y0006 Z0000", Form1->StatusBar1->Panels(0)->Text());
 }
 
+// The second panel names the program being drawn, whatever is loaded
+// meanwhile, says where its path leaves the picture, and the newly loaded
+// program takes over at the next "Draw NC Path".
+TEST_F(NcProgramPage, StatusNamesTheDrawnProgramAndWhereItLeavesThePicture) {
+    const std::string a = write_file("a.nc", "G1 X10\nG0 Y-300\nG1 X5\n");  // leaves below, at line 2
+    const std::string b = write_file("b.nc", "G1 X20\n");
+    struct Case {
+        std::string drawn;   // empty: the demo
+        std::string loaded;  // during the drawing; empty: "Built-in program"
+        std::string during;
+        std::string after;
+        std::string next;    // after a second "Draw NC Path"
+    };
+    const Case cases[] = {
+        {a, b, "a.nc: the path leaves the picture at line 2; next: b.nc", "b.nc", "b.nc"},
+        {a, "", "a.nc: the path leaves the picture at line 2; next: built-in program", "", ""},
+        {"", b, "built-in program; next: b.nc", "b.nc", "b.nc"},
+        {b, a, "b.nc; next: a.nc", "a.nc", "a.nc: the path leaves the picture at line 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.during);
+        if (c.drawn.empty()) {
+            Form1->BuiltInProgramClick(nullptr);
+        } else {
+            load(c.drawn);
+        }
+        std::string during;
+        pauses.clear();
+        onPause = [&](int pass) {
+            if (pass != 4) return;
+            if (c.loaded.empty()) {
+                Form1->BuiltInProgramClick(nullptr);
+            } else {
+                load(c.loaded);
+            }
+            during = program_name();
+        };
+        Form1->btDrawNCPathClick(nullptr);
+        onPause = nullptr;
+        EXPECT_EQ(c.during, during);
+        EXPECT_EQ(c.after, program_name());
+        Form1->btDrawNCPathClick(nullptr);
+        EXPECT_EQ(c.next, program_name());
+    }
+}
+
 TEST_F(NcProgramPage, StepWaitsForNextPointAfterEachPoint) {
     load(write_file("steps.nc", "G1 X20\n"));  // 10 points
     Form1->cbStep->SetChecked(true);

@@ -167,6 +167,16 @@ void TImage::SetPopupMenu(TPopupMenu* menu) { menu->AttachTo(link_->widget); }
 
 bool TImage::HasCanvas() const { return canvas_ != nullptr; }
 
+int TImage::BitmapWidth() const {
+    if (canvas_) return canvas_->Width();
+    return link_->widget ? link_->widget->width() : 0;
+}
+
+int TImage::BitmapHeight() const {
+    if (canvas_) return canvas_->Height();
+    return link_->widget ? link_->widget->height() : 0;
+}
+
 TCanvas* TImage::Canvas() {
     if (!canvas_) {
         ImageWidget* widget = link_->widget;

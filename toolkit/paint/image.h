@@ -23,6 +23,9 @@ public:
     // and keeps that size; drawing beyond it is clipped.
     TCanvas* Canvas();
     bool HasCanvas() const;
+    // The bitmap's size, or the size it would get if made now.
+    int BitmapWidth() const;
+    int BitmapHeight() const;
     // Shows the bitmap at once: paints every part changed since the last
     // paint. Drawing otherwise shows at the next message pump (the canvas
     // schedules a paint of the part it changed).
