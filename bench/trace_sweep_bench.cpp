@@ -1,7 +1,9 @@
 // Sweep speed: position-mode runs per second on one core (metrics and CSV row
-// included), then `vantrel-trace sweep` over 10^6 gain sets with one and two
-// worker processes (wall time, rate, peak resident memory of the largest
-// process), and two shards run side by side and merged as the README shows.
+// included), then `vantrel-trace sweep` over 10^6 gain sets with one worker
+// process on the scalar engine and on the lanes, and with two on the lanes
+// (wall time, rate, CPU time, peak resident memory of the largest process;
+// the tables must be the same bytes), and two shards run side by side and
+// merged as the README shows.
 #include "core/metrics.h"
 
 #include <sys/resource.h>
@@ -100,14 +102,24 @@ int main() {
     const std::string dir = "/tmp/vantrel-sweep-bench-" + std::to_string(getpid());
     std::system(("mkdir -p " + dir).c_str());
     double jobsSeconds[3] = {};
-    for (int jobs : {1, 2}) {
+    const struct {
+        int jobs;
+        const char* engine;
+    } sweeps[] = {{1, "scalar"}, {1, "auto"}, {2, "auto"}};
+    for (const auto& sweep : sweeps) {
         const auto start = Clock::now();
-        const double mb = wait_for(spawn(with(kGrid, {"--jobs", std::to_string(jobs)}), (dir + "/all.csv").c_str()));
+        const std::string out = dir + (sweep.jobs == 2 ? "/all.csv" : "/one.csv");
+        const double mb = wait_for(
+            spawn(with(kGrid, {"--jobs", std::to_string(sweep.jobs), "--engine", sweep.engine}), out.c_str()));
         const double s = seconds_since(start);
-        jobsSeconds[jobs] = s;
-        std::printf("vantrel-trace sweep, 10^6 position gain sets, --jobs %d: %.2f s wall = %.0f runs/s; %.2f s CPU in all "
-                    "processes; peak %.1f MB in the largest process\n",
-                    jobs, s, 1e6 / s, lastCpuSeconds, mb);
+        jobsSeconds[sweep.jobs] = s;
+        std::printf("vantrel-trace sweep, 10^6 position gain sets, --jobs %d --engine %s: %.2f s wall = %.0f runs/s; "
+                    "%.2f s CPU in all processes = %.0f runs per CPU second; peak %.1f MB in the largest process\n",
+                    sweep.jobs, sweep.engine, s, 1e6 / s, lastCpuSeconds, 1e6 / lastCpuSeconds, mb);
+    }
+    if (std::system(("cmp -s " + dir + "/one.csv " + dir + "/all.csv").c_str()) != 0) {
+        std::printf("the engines' tables DIFFER\n");
+        return 1;
     }
 
     // Two shards side by side (as two machines would run them), then merged.

@@ -29,7 +29,9 @@ struct RunMetrics {
     std::optional<double> overshootPct;     // beyond |w|, in percent of |w|
     std::optional<std::int16_t> peak;       // the response farthest in the direction of w
     std::optional<std::int64_t> peakMs;     // its first pass
-    std::optional<std::int64_t> settlingMs; // from when on the response stays within the band
+    // From when on the response stays within the band (2 % of |w|, at least 1,
+    // around w); empty unless that final stretch lasts max(10, n / 10) passes.
+    std::optional<std::int64_t> settlingMs;
     // Speed mode: w minus the mean response over the last tenth of the run.
     std::optional<double> steadyError;
 
@@ -43,9 +45,44 @@ struct RunMetrics {
     std::int64_t pwmLimitPasses = 0;  // passes with |speed controller y| > 255
 };
 
-// Takes one run's passes and keeps only what the metrics need: running
-// extremes and sums, plus the responses of the last tenth of the run for the
-// steady error (the start of that window only moves forward).
+// What a run's metrics are made of: running extremes and sums over its passes
+// k = 1 ... passes. The accumulator below keeps them for one run; the lanes
+// engine (gain_batch.h) keeps them for many runs at once; both make the
+// metrics with run_metrics_of, so a cell is defined in one place.
+struct RunTotals {
+    bool speedMode = false;
+    std::int16_t w = 0;  // speed setpoint; 0 in position mode
+    std::int64_t passes = 0;
+
+    // Speed mode: the first passes at 10 % and 90 % of |w| (0 until reached),
+    // the peak along w's direction (r x sgn(w)) and its first pass, the last
+    // pass outside the settling band (0 for none), and the responses of the
+    // steady-error window, the last max(1, passes / 10).
+    std::int64_t firstAt10 = 0;
+    std::int64_t firstAt90 = 0;
+    std::int32_t peakAlong = 0;
+    std::int16_t peak = 0;
+    std::int64_t peakPass = 0;
+    std::int64_t lastOutsideBand = 0;
+    std::int64_t tailSum = 0;
+    std::int64_t tailCount = 0;
+
+    // Position mode, c - r: the first error of largest magnitude and its pass,
+    // the last one, the sum of squares.
+    std::int32_t maxError = 0;
+    std::int64_t maxErrorPass = 0;
+    std::int32_t lastError = 0;
+    std::int64_t sumSquaredError = 0;
+
+    std::int64_t sumAbsError = 0;  // sum of |c - r|
+    std::int64_t limitPasses = 0;  // passes with |speed controller y| > 255
+};
+
+RunMetrics run_metrics_of(const RunTotals& totals);
+
+// Takes one run's passes and keeps only what the metrics need: the totals,
+// plus the responses of the last tenth of the run for the steady error (the
+// start of that window only moves forward).
 class RunMetricsAccumulator {
 public:
     // Starts a new run; `w` is the speed setpoint (ignored in position mode).
@@ -58,33 +95,15 @@ public:
 private:
     void keep_for_steady_error(std::int16_t response);
 
-    bool speedMode_ = false;
-    std::int16_t w_ = 0;
+    RunTotals totals_;
     std::int32_t wSign_ = 0;    // -1, 0 or +1
     std::int32_t wMagnitude_ = 0;
     std::int32_t band50_ = 0;   // 50 x the settling band: max(|w|, 50)
-
-    std::int64_t passes_ = 0;
-    std::int64_t firstAt10_ = 0;  // 0 until reached
-    std::int64_t firstAt90_ = 0;
-    std::int32_t peakAlong_ = 0;  // r x sgn(w) of the peak
-    std::int16_t peak_ = 0;
-    std::int64_t peakPass_ = 0;
-    std::int64_t lastOutsideBand_ = 0;
-
-    std::int32_t maxError_ = 0;
-    std::int64_t maxErrorPass_ = 0;
-    std::int32_t lastError_ = 0;
-    std::int64_t sumSquaredError_ = 0;
-    std::int64_t sumAbsError_ = 0;
-    std::int64_t limitPasses_ = 0;
 
     // Responses from pass tailFirst_ on (kept from index tailHead_ of tail_),
     // and their sum over the steady-error window.
     std::vector<std::int16_t> tail_;
     std::size_t tailHead_ = 0;
-    std::int64_t tailSum_ = 0;
-    std::int64_t tailCount_ = 0;
     std::int64_t window_ = 1;  // the window's length, max(1, n / 10)
     int sinceWindowGrew_ = 0;  // passes since it last grew, 0 ... 9
 };

@@ -10,6 +10,7 @@ namespace {
 // The chosen program; the demo while none is.
 NcProgram ncChosenProgram;
 bool ncDemoChosen = true;
+std::uint64_t ncChoice = 0;  // bumped by every choice
 
 // A number word's value is kept exactly up to this; longer digit runs only
 // need to be known as too large.
@@ -350,12 +351,16 @@ void nc_load_program(const NcProgram& program) {
 void nc_choose_program(NcProgram program) {
     ncChosenProgram = std::move(program);
     ncDemoChosen = false;
+    ++ncChoice;
 }
 
 void nc_choose_demo() {
     ncChosenProgram = NcProgram{};
     ncDemoChosen = true;
+    ++ncChoice;
 }
+
+std::uint64_t nc_chosen_count() { return ncChoice; }
 
 bool nc_demo_chosen() { return ncDemoChosen; }
 

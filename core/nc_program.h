@@ -89,5 +89,8 @@ void nc_choose_program(NcProgram program);
 void nc_choose_demo();
 bool nc_demo_chosen();
 const NcProgram& nc_chosen_program();  // meaningful unless the demo is chosen
+// How many times a program was chosen so far: whoever keeps something made
+// from the chosen program knows by it when to make it again.
+std::uint64_t nc_chosen_count();
 // Loads the chosen program: nc_load_demo or nc_load_program.
 void nc_load_chosen();

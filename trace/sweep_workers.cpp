@@ -13,10 +13,13 @@
 namespace {
 
 // Gain sets per chunk: small enough for a prompt stop and smooth progress,
-// large enough that the pipe traffic stays a small part of the work.
+// large enough that the pipe traffic stays a small part of the work, and a
+// whole number of the engine's groups.
 std::uint64_t chunk_size(const SweepRunSettings& run) {
     const long passes = run.passes > 0 ? run.passes : 200;  // a position run of the demo program
-    return static_cast<std::uint64_t>(std::clamp(200000L / passes, 1L, 512L));
+    const auto sets = static_cast<std::uint64_t>(std::clamp(200000L / passes, 1L, 512L));
+    const std::uint64_t group = batch_group_size(run.engine);
+    return (sets + group - 1) / group * group;
 }
 
 struct Chunks {

@@ -20,6 +20,12 @@ RunMetrics speed_run(std::int16_t w, const std::vector<std::int16_t>& responses,
     return acc.result();
 }
 
+// `first`, then `value` for `passes` passes.
+std::vector<std::int16_t> held(std::vector<std::int16_t> first, std::int16_t value, std::size_t passes) {
+    first.insert(first.end(), passes, value);
+    return first;
+}
+
 TEST(Metrics, SpeedModeStepResponses) {
     const struct {
         const char* name;
@@ -33,18 +39,24 @@ TEST(Metrics, SpeedModeStepResponses) {
         std::int64_t iae;
     } cases[] = {
         {"never rising", 100, {0, 0, 0, 0, 0}, none, 0.0, 0, 4, none, 100.0, 2000},
-        {"rising without overshoot", 100, {0, 10, 50, 90, 98, 100, 100, 100, 100, 100}, 8, 0.0, 100, 24, 20, 0.0,
-         1008},
-        {"negative step", -200, {0, -30, -150, -190, -230, -210, -196, -200, -201, -199, -200, -200}, 8, 15.0, -230,
-         20, 28, 0.0, 4 * 476},
+        {"rising without overshoot, then 10 passes in the band", 100, held({0, 10, 50, 90, 98}, 100, 9), 8, 0.0, 100,
+         24, 20, 0.0, 1008},
+        {"in the band for 9 passes at the end only", 100, held({0, 10, 50, 90, 98}, 100, 8), 8, 0.0, 100, 24, none,
+         0.0, 1008},
+        {"in the band for the last tenth of 200 passes", 100, held(std::vector<std::int16_t>(180, 0), 100, 20), 0,
+         0.0, 100, 724, 724, 0.0, 4 * 18000},
+        {"in the band for one pass less than the last tenth", 100, held(std::vector<std::int16_t>(181, 0), 100, 19), 0,
+         0.0, 100, 728, none, 5.0, 4 * 18100},
+        {"negative step", -200, held({0, -30, -150, -190, -230, -210, -196}, -200, 12), 8, 15.0, -230, 20, 28, 0.0,
+         4 * 474},
         {"settling lost at the end", 50, {10, 45, 50, 50, 49, 60}, 4, 20.0, 60, 24, none, -10.0, 4 * 56},
         {"w = 0 leaves only the steady error", 0, {0, 3, -2}, none, none, none, none, none, 2.0, 20},
         {"one pass", 80, {0}, none, 0.0, 0, 4, none, 80.0, 320},
-        {"levels met exactly: 10 % and 90 % of 30, band of 1", 30, {3, 27, 31, 29}, 4, 100.0 / 30, 31, 12, 12, 1.0,
-         4 * 32},
+        {"levels met exactly: 10 % and 90 % of 30, band of 1", 30, held({3, 27, 31}, 29, 10), 4, 100.0 / 30, 31, 12,
+         12, 1.0, 4 * 41},
         {"steady error over the last tenth: 7 - (5 + 6 + 6) / 3", 7,
          {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 6, 6}, none, 0.0, 6,
-         116, 116, 4.0 / 3, 4 * (27 * 7 + 2 + 1 + 1)},
+         116, none, 4.0 / 3, 4 * (27 * 7 + 2 + 1 + 1)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,7 +132,8 @@ TEST(Metrics, LongRunMatchesTheDefinitionsAtEveryLength) {
         const RunMetrics got = acc.result();
         const auto count = static_cast<std::int64_t>(m);
         EXPECT_EQ(got.steadyError, static_cast<double>(w * count - sum) / static_cast<double>(count));
-        EXPECT_EQ(got.settlingMs, settleFrom <= n ? I(4 * static_cast<std::int64_t>(settleFrom)) : none);
+        const bool settled = n + 1 - settleFrom >= std::max<std::size_t>(10, n / 10);
+        EXPECT_EQ(got.settlingMs, settled ? I(4 * static_cast<std::int64_t>(settleFrom)) : none);
     }
 }
 
@@ -150,6 +163,18 @@ TEST(Metrics, WholeRunsWithTheInitialGains) {
     EXPECT_EQ(measure_regulation_run(true, gains, 0).passes, 0);
     const RunMetrics again = measure_regulation_run(false, gains, METRICS_NO_PASS_LIMIT);
     EXPECT_EQ(metrics_csv_row(gains, again), metrics_csv_row(gains, position));  // nothing carried over
+}
+
+TEST(Metrics, WholeRunsSettleOnlyWhenTheyStayInTheBand) {
+    const struct {
+        RegulationGains gains;
+        std::int64_t passes;
+        I settling;
+    } cases[] = {
+        {{0, 0, 2000, 30, 10}, 500, none},  // still swinging from -28 to +30, in the band at the last pass
+        {{0, 90, 0, 30, 5}, 300, 40},
+    };
+    for (const auto& c : cases) EXPECT_EQ(measure_regulation_run(true, c.gains, c.passes).settlingMs, c.settling);
 }
 
 }  // namespace

@@ -1,0 +1,82 @@
+// The lanes engine against the scalar pass, one worker's CPU time: position
+// runs of the demo per CPU second, speed-mode passes per CPU second at 2000
+// passes a run, per instruction set this CPU has; and the peak resident
+// memory as the number of sets grows (streamed a chunk at a time, as a sweep
+// worker does), which must stay flat.
+#include "core/gain_batch.h"
+#include "core/nc_program.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace {
+
+double cpu_seconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double peak_mb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+// The sets a sweep over kp 0..999, ki 0..999 takes, chunk by chunk of 512.
+struct Chunked {
+    std::vector<RegulationGains> sets = std::vector<RegulationGains>(512);
+    std::vector<RunMetrics> results = std::vector<RunMetrics>(512);
+
+    // Measures `count` sets; returns the CPU seconds taken.
+    double run(bool speedMode, std::int64_t passes, std::int64_t count, BatchEngine engine) {
+        const double start = cpu_seconds();
+        for (std::int64_t first = 0; first < count; first += 512) {
+            const std::int64_t n = std::min<std::int64_t>(512, count - first);
+            for (std::int64_t i = 0; i < n; ++i) {
+                const std::int64_t index = first + i;
+                sets[static_cast<std::size_t>(i)] = {static_cast<std::int16_t>(index / 1000 % 1000),
+                                                     static_cast<std::int16_t>(index % 1000), 0, 30, 80};
+            }
+            measure_gain_batch(speedMode, passes, std::span(sets).first(static_cast<std::size_t>(n)), results, engine);
+        }
+        return cpu_seconds() - start;
+    }
+};
+
+void rates(const char* name, BatchEngine engine, std::int64_t positionRuns, std::int64_t speedRuns) {
+    Chunked chunked;
+    const double position = chunked.run(false, METRICS_NO_PASS_LIMIT, positionRuns, engine);
+    const double speed = chunked.run(true, 2000, speedRuns, engine);
+    std::printf("%-8s  %12.0f position runs of the demo per CPU second   %12.3g speed passes per CPU second\n", name,
+                static_cast<double>(positionRuns) / position, 2000.0 * static_cast<double>(speedRuns) / speed);
+}
+
+}  // namespace
+
+int main() {
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    double load[1] = {0};
+    getloadavg(load, 1);
+    std::printf("load average at start: %.1f on %ld cores\n", load[0], sysconf(_SC_NPROCESSORS_ONLN));
+    nc_choose_demo();
+    rates("scalar", BatchEngine::Scalar, 100000, 1000);
+    for (const std::string_view lanes : batch_lane_sets()) {
+        batch_use_lanes(lanes);
+        rates(std::string(lanes).c_str(), BatchEngine::Lanes, 2000000, 20000);
+    }
+    batch_use_lanes(batch_lane_sets().front());
+    Chunked chunked;
+    for (const std::int64_t count : {10000, 100000, 1000000}) {
+        chunked.run(false, METRICS_NO_PASS_LIMIT, count, BatchEngine::Auto);
+        std::printf("%s, %7lld position sets streamed 512 at a time: peak %.1f MB\n", batch_engine_name(BatchEngine::Auto),
+                    static_cast<long long>(count), peak_mb());
+    }
+    return 0;
+}
