@@ -43,7 +43,7 @@ std::vector<std::string> rows(const std::vector<RegulationGains>& sets, const st
 // A program of `blocks` linear moves of 3 along X (two passes each), or the demo for 0.
 void choose_program(int blocks) {
     if (blocks == 0) return nc_choose_demo();
-    NcProgram program{"moves.nc", "moves.nc", {}};
+    NcProgram program{"moves.nc", "moves.nc", {}, {}};
     for (int b = 0; b < blocks; ++b) program.blocks.push_back({NC_LINEAR, {3, 0, 0}});
     nc_choose_program(program);
 }
