@@ -13,7 +13,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <set>
 
 namespace {
 
@@ -41,24 +40,20 @@ QString number_text(double v, int digits = 5) {
     return QString::number(v, 'g', digits);
 }
 
-// Round values 1, 2 and 5 times a power of ten within [lo, hi], the roundest
-// first (larger powers, then 1 before 5 before 2), at most `count` decades.
-std::vector<double> round_values(double lo, double hi, int decades) {
+// The 1-2-5 values (1, 2 and 5 times a power of ten, and their negatives)
+// within [lo, hi], the roundest first: every power of ten, then the fives,
+// then the twos, over twelve decades down from the largest magnitude. On the
+// logarithmic bar they fall about evenly, as a log axis' ticks do.
+std::vector<double> round_values(double lo, double hi) {
     std::vector<double> out;
     const double span = std::max(std::abs(lo), std::abs(hi));
     if (!(span > 0) || !std::isfinite(span)) return out;
+    if (lo <= 0 && 0 <= hi) out.push_back(0);
     const int top = static_cast<int>(std::floor(std::log10(span)));
-    std::set<double> seen;
-    for (int k = top; k > top - decades; --k) {
-        const double unit = std::pow(10.0, k);
-        for (double m : {1.0, 5.0, 2.0}) {
-            const double step = m * unit;
-            const auto first = static_cast<long long>(std::ceil(lo / step));
-            const auto last = static_cast<long long>(std::floor(hi / step));
-            if (last - first > 1000) continue;
-            for (long long i = first; i <= last; ++i) {
-                const double v = static_cast<double>(i) * step;
-                if (seen.insert(v).second) out.push_back(v);
+    for (double m : {1.0, 5.0, 2.0}) {
+        for (int k = top; k > top - 12; --k) {
+            for (double v : {m * std::pow(10.0, k), -m * std::pow(10.0, k)}) {
+                if (lo <= v && v <= hi) out.push_back(v);
             }
         }
     }
@@ -126,7 +121,7 @@ std::optional<QPoint> GainMapView::best_cell() const {
 
 QString GainMapView::bar_title() const { return valued_ > 0 ? metric_ + ", log scale" : metric_; }
 
-// The ends first, told apart by as many digits as it takes; then round
+// The ends first, told apart by as many digits as it takes; then 1-2-5
 // values, the roundest first, wherever a label has room and says something
 // no other label says.
 std::vector<GainMapView::BarLabel> GainMapView::bar_labels() const {
@@ -145,7 +140,7 @@ std::vector<GainMapView::BarLabel> GainMapView::bar_labels() const {
     while (digits < 15 && number_text(high_, digits) == number_text(low_, digits)) ++digits;
     out.push_back({high_, number_text(high_, digits), r.top()});
     out.push_back({low_, number_text(low_, digits), r.bottom()});
-    for (double v : round_values(low_, high_, 4)) {
+    for (double v : round_values(low_, high_)) {
         const int y = height_of(v);
         const QString text = number_text(v);
         const bool crowded = std::any_of(out.begin(), out.end(), [&](const BarLabel& l) {
