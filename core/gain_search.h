@@ -81,9 +81,9 @@ struct GainSearchHooks {
     // After each batch; optional.
     std::function<void(const GainSearchProgress&)> progress;
     // Each set as it is found feasible; optional. With noWraps, only the sets
-    // the search looked at for wraps are known to be feasible: the best
-    // (up to 2,000) of the grid and of each walk's steps, not every set that
-    // meets the limits.
+    // the search looked at for wraps are known to be feasible: up to 2,000 of
+    // the grid, evenly through its ranking, and the walks' steps, not every
+    // set that meets the limits.
     std::function<void(const GainSearchHit&)> feasible;
     // Asked between batches; true ends the search early.
     std::function<bool()> stop;
