@@ -372,7 +372,7 @@ GainSearchOutcome Search::run() {
     std::uint64_t boxSize = 1;
     for (const std::int32_t n : size_) boxSize *= static_cast<std::uint64_t>(n);
     constexpr std::size_t kBatch = 16384;  // points per batch while measuring a grid: few forks of the workers
-    constexpr std::size_t kStarts = 32;
+    constexpr std::size_t kStarts = 64;
 
     const std::vector<Point> first = boxSize <= GAIN_SEARCH_EXHAUSTIVE ? whole_box() : coarse_grid();
     for (std::size_t i = 0; i < first.size() && !stopping(); i += kBatch) {

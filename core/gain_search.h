@@ -8,7 +8,7 @@
 // answer.
 //
 // The method: a box of at most GAIN_SEARCH_EXHAUSTIVE sets is measured whole.
-// A larger one is measured on a regular coarse grid first; from 32 of its
+// A larger one is measured on a regular coarse grid first; from 64 of its
 // best points (half of them chosen to lie apart) an integer pattern search
 // walks in single-gain steps of 100, 10 and 1 (in steps of each range),
 // always to the best neighbour, and goes back to the long steps after every
