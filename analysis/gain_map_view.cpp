@@ -48,7 +48,7 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric) {
     const auto cells = static_cast<std::size_t>(x.size) * static_cast<std::size_t>(y.size);
     states_.assign(cells, State::Empty);
     values_.assign(cells, 0.0);
-    low_ = high_ = 0;
+    if (!held_) low_ = high_ = 0;
     filled_ = 0;
     valued_ = 0;
     update();
@@ -63,8 +63,24 @@ void GainMapView::set_cell(int ix, int iy, std::optional<double> value) {
     states_[i] = value ? State::Value : State::Undefined;
     if (value) {
         values_[i] = *value;
-        low_ = first ? *value : std::min(low_, *value);
-        high_ = first ? *value : std::max(high_, *value);
+        if (!held_) {
+            low_ = first ? *value : std::min(low_, *value);
+            high_ = first ? *value : std::max(high_, *value);
+        }
+    }
+    update();
+}
+
+void GainMapView::hold_scale() { held_ = held_ || valued_ > 0; }
+
+void GainMapView::fit_scale() {
+    held_ = false;
+    bool first = true;
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        if (states_[i] != State::Value) continue;
+        low_ = first ? values_[i] : std::min(low_, values_[i]);
+        high_ = first ? values_[i] : std::max(high_, values_[i]);
+        first = false;
     }
     update();
 }
@@ -92,7 +108,7 @@ bool GainMapView::cell_at(QPoint pos, int& ix, int& iy) const {
 // IAE span decades between stable and barely stable gains, and a linear
 // scale would paint all the good region one colour.
 double GainMapView::scale_position(double value) const {
-    return high_ > low_ ? std::log1p(value - low_) / std::log1p(high_ - low_) : 0.5;
+    return high_ > low_ ? std::log1p(std::clamp(value, low_, high_) - low_) / std::log1p(high_ - low_) : 0.5;
 }
 
 double GainMapView::scale_value(double position) const { return low_ + std::expm1(position * std::log1p(high_ - low_)); }
@@ -161,7 +177,7 @@ void GainMapView::paintEvent(QPaintEvent*) {
     p.setPen(Qt::black);
     p.drawRect(scale.adjusted(0, 0, -1, -1));
     const QRect labels(scale.right() + 3, r.top(), kScaleLabels, r.height());
-    const bool any = valued_ > 0;
+    const bool any = valued_ > 0 || held_;
     if (any) {
         p.drawText(labels, Qt::AlignTop | Qt::AlignLeft, number_text(high_));
         p.drawText(labels, Qt::AlignBottom | Qt::AlignLeft, number_text(low_));

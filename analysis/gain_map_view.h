@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class GainMapView : public QWidget {
@@ -26,6 +27,14 @@ public:
     void set_cell(int ix, int iy, std::optional<double> value);
     // Where the edits' gains lie, in gain units; nothing hides the cross.
     void set_cross(std::optional<QPointF> gains);
+    // The colour scale follows the values as they come, unless held: then
+    // reset and set_cell leave it as it is, so that maps can be compared
+    // (values beyond it take its end colours). Holding needs a scale: a map
+    // with a value. fit_scale lets go and fits it to the cells there are.
+    void hold_scale();
+    void fit_scale();
+    bool scale_held() const { return held_; }
+    std::pair<double, double> scale() const { return {low_, high_}; }
 
     int filled() const { return filled_; }
     // The cell under a point of the widget, if any.
@@ -56,5 +65,6 @@ private:
     double low_ = 0, high_ = 0;
     int filled_ = 0;  // cells run
     int valued_ = 0;  // of them, cells with a value
+    bool held_ = false;
     std::optional<QPointF> cross_;
 };
