@@ -1,5 +1,7 @@
 #include "core/gain_file_format.h"
 
+#include "core/text_echo.h"
+
 #include <algorithm>
 #include <array>
 #include <utility>
@@ -93,14 +95,14 @@ private:
         const std::size_t equals = line.find('=', first);
         if (equals == std::string_view::npos) {
             refuse(lineNumber_, first + 1,
-                   "a line of [gains] is key=value; " + gain_text_echo(trimmed(line)) + " has no '='");
+                   "a line of [gains] is key=value; " + echo_quoted(trimmed(line)) + " has no '='");
         }
         const std::string_view key = trimmed(line.substr(first, equals - first));
         if (key.empty()) refuse(lineNumber_, first + 1, "'=' without a key before it");
         const auto known = std::find(GAIN_SET_KEYS.begin(), GAIN_SET_KEYS.end(), key);
         if (known == GAIN_SET_KEYS.end()) {
             refuse(lineNumber_, first + 1,
-                   "unknown key " + gain_text_echo(key) + ": the keys of [gains] are " + key_list());
+                   "unknown key " + echo_quoted(key) + ": the keys of [gains] are " + key_list());
         }
         std::size_t& keyLine = keyLines_[static_cast<std::size_t>(known - GAIN_SET_KEYS.begin())];
         if (keyLine != 0) {

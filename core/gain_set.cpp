@@ -1,6 +1,7 @@
 #include "core/gain_set.h"
 
 #include "core/int16.h"
+#include "core/text_echo.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,8 +9,6 @@
 #include <optional>
 
 namespace {
-
-constexpr std::size_t kEchoLimit = 40;  // characters of a bad value quoted in a message
 
 std::string_view trimmed(std::string_view text) {
     const auto first = text.find_first_not_of(" \t");
@@ -44,7 +43,7 @@ GainText read_gain_text(std::string_view text) {
     const std::optional<std::int64_t> number = digits ? whole_number(text) : std::nullopt;
     if (!number || *number < std::numeric_limits<std::int32_t>::min() || *number > std::numeric_limits<std::int32_t>::max()) {
         reading.kind = digits ? GainTextKind::TooLong : GainTextKind::NotANumber;
-        reading.why = "The run uses 0: " + gain_text_echo(text) +
+        reading.why = "The run uses 0: " + echo_quoted(text) +
                       (digits ? " is too long to read as a number." : " is not a whole number.");
         return reading;
     }
@@ -65,19 +64,10 @@ std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const G
     return entries;
 }
 
-std::string gain_text_echo(std::string_view text) {
-    std::string out = "'";
-    for (const char ch : text.substr(0, kEchoLimit)) {
-        out += (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ? '?' : ch;
-    }
-    if (text.size() > kEchoLimit) out += "...";
-    return out + "'";
-}
-
 bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, std::string& error) {
     if (key == "speed_mode") {
         if (trimmed(text) != "true" && trimmed(text) != "false") {
-            error = "value " + gain_text_echo(text) + " is neither 'true' nor 'false'";
+            error = "value " + echo_quoted(text) + " is neither 'true' nor 'false'";
             return false;
         }
         set.speedMode = trimmed(text) == "true";
@@ -85,16 +75,16 @@ bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, 
     }
     const auto at = std::find(GAIN_SET_KEYS.begin(), GAIN_SET_KEYS.end(), key);
     if (at == GAIN_SET_KEYS.end()) {
-        error = "key " + gain_text_echo(key) + " is not a key of a gain set";
+        error = "key " + echo_quoted(key) + " is not a key of a gain set";
         return false;
     }
     const std::optional<std::int64_t> value = whole_number(text);
     if (!value) {
-        error = "value " + gain_text_echo(text) + " is not a whole number";
+        error = "value " + echo_quoted(text) + " is not a whole number";
         return false;
     }
     if (*value < GAIN_VALUE_MIN || *value > GAIN_VALUE_MAX) {
-        error = "value " + gain_text_echo(text) + " is outside " + std::to_string(GAIN_VALUE_MIN) + " ... " +
+        error = "value " + echo_quoted(text) + " is outside " + std::to_string(GAIN_VALUE_MIN) + " ... " +
                 std::to_string(GAIN_VALUE_MAX);
         return false;
     }

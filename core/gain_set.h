@@ -35,6 +35,7 @@ inline constexpr GainSet GAIN_SET_INITIAL{250, 60, 0, 30, 80, 20, false};
 // order of the sweep's grid, its rows, the gain map and the trace's options.
 inline constexpr std::array<std::string_view, 7> GAIN_SET_KEYS{"kp", "ki", "kd", "kv", "w", "pos", "speed_mode"};
 inline constexpr std::size_t RUN_GAIN_COUNT = 5;
+inline constexpr std::size_t GAIN_KP = 0, GAIN_KI = 1, GAIN_KD = 2, GAIN_KV = 3, GAIN_W = 4;
 
 // The integer fields of a set, in GAIN_SET_KEYS order (speed_mode aside).
 inline constexpr std::array<std::int16_t GainSet::*, 6> GAIN_SET_FIELDS{
@@ -75,6 +76,3 @@ std::array<std::pair<std::string_view, std::string>, 7> gain_set_entries(const G
 // `set`. False with `error` ("value 'abc' is not a whole number") when it is
 // malformed or out of range; `set` is then left as it was.
 bool read_gain_value(std::string_view key, std::string_view text, GainSet& set, std::string& error);
-
-// A file's text echoed in a message: quoted, cut, control characters as '?'.
-std::string gain_text_echo(std::string_view text);

@@ -26,7 +26,8 @@ bool parse_gain_range(std::string_view text, GainRange& range, std::string& erro
 std::int64_t gain_range_size(const GainRange& range);
 
 // Indices into SweepGrid::ranges: the gains in GAIN_SET_KEYS order.
-inline constexpr std::size_t SWEEP_KP = 0, SWEEP_KI = 1, SWEEP_KD = 2, SWEEP_KV = 3, SWEEP_W = 4;
+inline constexpr std::size_t SWEEP_KP = GAIN_KP, SWEEP_KI = GAIN_KI, SWEEP_KD = GAIN_KD, SWEEP_KV = GAIN_KV,
+                             SWEEP_W = GAIN_W;
 inline constexpr std::size_t SWEEP_GAIN_COUNT = RUN_GAIN_COUNT;
 
 struct SweepGrid {

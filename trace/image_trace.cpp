@@ -1,6 +1,8 @@
 #include "trace/image_trace.h"
 
 #include "toolkit/app/application.h"
+#include "toolkit/app/exception.h"
+#include "trace/regulation_setup.h"
 #include "toolkit/sys/files.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
@@ -62,4 +64,22 @@ bool write_page_image(PageImage which, const std::string& path, const std::strin
     }
     Application->Shutdown();
     return written;
+}
+
+int trace_image(const ParsedOptions& options) {
+    if (options.words.size() > 1) throw UsageError{"image takes one kind, not " + echo_quoted(options.words[1])};
+    const std::string which = options.words.empty() ? std::string() : options.words[0];
+    if (which != "nc" && which != "circle") {
+        throw UsageError{which.empty() ? "image needs 'nc' or 'circle'" : "image needs 'nc' or 'circle', not " + echo_quoted(which)};
+    }
+    const auto out = options.text("out");
+    if (!out || out->empty()) throw UsageError{"image needs --out FILE"};
+    const std::string format = *out == "-" ? std::string("png") : ImageFormatForPath(*out);
+    if (format.empty()) throw UsageError{"cannot tell a picture format Qt writes from " + echo_quoted(*out)};
+    load_program_option(options);
+    std::string error;
+    if (!write_page_image(which == "nc" ? PageImage::NcPath : PageImage::CircleTest, *out, format, error)) {
+        throw Exception(error);
+    }
+    return 0;
 }

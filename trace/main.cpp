@@ -4,9 +4,8 @@
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
+#include "trace/regulation_setup.h"
 #include "trace/tune_trace.h"
-#include "toolkit/sys/files.h"
-#include "io/nc_program_file.h"
 
 #include <cstdio>
 #include <functional>
@@ -16,17 +15,27 @@
 
 namespace {
 
+// A command of the table. Most write CSV into the output the table opens
+// and commits; `run` commands (image, sweep) see to their output themselves
+// and return the exit status. Either throws UsageError for a refused command
+// line and Exception for an input file that cannot be used.
 struct Command {
     const char* name;
     std::vector<std::string> options;
     std::vector<std::string> flags;
     const char* usage;
-    std::function<void(const ParsedOptions&, TraceOutput&)> run;
+    void (*write)(const ParsedOptions&, TraceOutput&) = nullptr;
+    int (*run)(const ParsedOptions&) = nullptr;
+    bool takesWords = false;  // image nc|circle: the kind among the options
+    // A refusal is one line naming the command, without the usage (scripts
+    // running many sweeps read it).
+    bool oneLineRefusals = false;
 };
 
 const char kUsage[] =
-    "usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n"
-    "commands:\n"
+    "Usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n"
+    "\n"
+    "Commands:\n"
     "  regulation   one regulation run: time,series1,series2,series3,series4\n"
     "  insight      a regulation run beside its real-valued twin, with wraps and limits per pass\n"
     "  metrics      the rise, overshoot, settling and following errors of one regulation run\n"
@@ -51,7 +60,7 @@ const std::vector<Command>& commands() {
         {"regulation",
          {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
          {},
-         "usage: vantrel-trace regulation [--gains FILE] [--mode speed|position] [--passes N] [--kp T]\n"
+         "Usage: vantrel-trace regulation [--gains FILE] [--mode speed|position] [--passes N] [--kp T]\n"
          "                                [--ki T] [--kd T] [--kv T] [--w T] [--program FILE] [--out FILE]\n"
          "One regulation run as the window makes it with these edit texts (defaults: position mode,\n"
          "250, 60, 0, 30, 80), without pauses. Speed mode needs --passes N and ends after pass N;\n"
@@ -62,7 +71,7 @@ const std::vector<Command>& commands() {
         {"insight",
          {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
          {},
-         "usage: vantrel-trace insight [same options as regulation]\n"
+         "Usage: vantrel-trace insight [same options as regulation]\n"
          "One row per pass: pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"
          "y, speed, position and command are the integer run's chart values; the shadow_ columns are\n"
          "those of a real-valued twin of the cascade (no wrap, no truncation, the same limits);\n"
@@ -71,7 +80,7 @@ const std::vector<Command>& commands() {
         {"metrics",
          {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "program", "out"},
          {},
-         "usage: vantrel-trace metrics [--gains FILE] [--mode speed|position] [--passes N] [--kp T] [--ki T]\n"
+         "Usage: vantrel-trace metrics [--gains FILE] [--mode speed|position] [--passes N] [--kp T] [--ki T]\n"
          "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--program FILE]\n"
          "                             [--out FILE]\n"
          "The metrics of the run that 'regulation' traces with the same options: a header line and one\n"
@@ -81,7 +90,7 @@ const std::vector<Command>& commands() {
         {"nc",
          {"program", "out"},
          {"print-demo"},
-         "usage: vantrel-trace nc [--program FILE] [--out FILE]\n"
+         "Usage: vantrel-trace nc [--program FILE] [--out FILE]\n"
          "       vantrel-trace nc --print-demo [--out FILE]\n"
          "One row per nc_step call of the demo program (or FILE), up to the first non-zero result.\n"
          "--print-demo writes the demo program as a program file instead.\n",
@@ -89,16 +98,79 @@ const std::vector<Command>& commands() {
         {"circle",
          {"cx", "cy", "r", "out"},
          {},
-         "usage: vantrel-trace circle [--cx N] [--cy N] [--r N] [--out FILE]\n"
+         "Usage: vantrel-trace circle [--cx N] [--cy N] [--r N] [--out FILE]\n"
          "The logical points the midpoint circle plots, in drawing order (defaults 100, 100, 80).\n",
          trace_circle},
         {"arc",
          {"cx", "cy", "sx", "sy", "ex", "ey", "out"},
          {},
-         "usage: vantrel-trace arc [--cx N] [--cy N] [--sx N] [--sy N] [--ex N] [--ey N] [--out FILE]\n"
+         "Usage: vantrel-trace arc [--cx N] [--cy N] [--sx N] [--sy N] [--ex N] [--ey N] [--out FILE]\n"
          "The start point, then one row per pass of the arc trace (defaults: the circle test's\n"
          "100, 100, 100, 180, 180, 100).\n",
          trace_arc},
+        {"image",
+         {"program", "out"},
+         {},
+         "Usage: vantrel-trace image nc|circle [--program FILE] --out FILE\n"
+         "The NC Tests page's image as \"Draw NC Path\" (of the demo, or FILE) or \"Circle test\" leaves\n"
+         "it, without pauses. The file's extension chooses the format (png, jpg, bmp, ...; PNG without\n"
+         "one or for '-').\n",
+         nullptr,
+         trace_image,
+         true},
+        {"sweep",
+         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "engine", "out"},
+         {},
+    "Usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
+    "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
+    "                           [--gains FILE] [--program FILE] [--engine E] [--out FILE]\n"
+    "The metrics of one run per gain set, with the header and columns of `vantrel-trace metrics`.\n"
+    "RANGE is V, FROM:TO or FROM:TO:STEP (whole numbers, TO included, STEP 1 unless given, values\n"
+    "within 16 bits); a gain left out keeps the window's initial value (250, 60, 0, 30, 80). Rows\n"
+    "come in a fixed order, kp slowest and w fastest, whatever --jobs is. Speed mode needs\n"
+    "--passes N; position mode runs each run to the end of the NC program, --passes caps it.\n"
+    "--gains FILE (a gain file) gives the mode and the fixed gains; options given after it\n"
+    "override it. --program FILE runs that NC program instead of the demo.\n"
+    "  --jobs J     worker processes (default: the number of cores)\n"
+    "  --shard K/N  only the gain sets whose index i in that order has i mod N = K\n"
+    "  --engine E   auto (default), lanes (many gain sets stepped together on the widest\n"
+    "               instruction set of this CPU) or scalar (one run at a time); the rows are\n"
+    "               the same with every engine\n"
+    "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n",
+         nullptr,
+         trace_sweep,
+         false,
+         true},
+        {"tune",
+         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "program", "engine", "objective", "top", "max",
+          "out"},
+         {"no-wraps", "stream"},
+    "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
+    "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
+    "                          [--no-wraps] [--top K] [--jobs J] [--gains FILE] [--program FILE]\n"
+    "                          [--engine E] [--stream] [--out FILE]\n"
+    "The gains kp, ki, kd, kv within their ranges whose run has the smallest value of the metrics\n"
+    "column COLUMN (default iae; a signed column counts by its magnitude), among the feasible ones.\n"
+    "Prints the header of `vantrel-trace metrics` and the row of the best set (--top K: the K best,\n"
+    "best first); ties go to the smaller kp, then ki, kd, kv. RANGE is V, FROM:TO or FROM:TO:STEP as\n"
+    "in sweep; a gain left out keeps its value from --gains or the window's initial one (250, 60, 0,\n"
+    "30, 80); w is never searched. Speed mode needs --passes N; position mode runs each run to the\n"
+    "end of the NC program, --passes caps it.\n"
+    "  --max COLUMN=VALUE  feasible only when the column is at most VALUE (a signed column by its\n"
+    "                      magnitude; an empty cell is not feasible); may be given several times\n"
+    "  --no-wraps          feasible only when no pass wraps an error, sum or output of either loop\n"
+    "                      (clamps and the PWM and setpoint limits are allowed)\n"
+    "  --jobs J            worker processes (default: the number of cores); the rows are the same\n"
+    "  --engine E          auto, lanes or scalar, as in sweep\n"
+    "  --stream            one line per event instead, first field the kind: 'kind,' and the header\n"
+    "                      first, 'set,ROW' for each feasible set as it is found, 'runs,N' as the\n"
+    "                      count grows, 'best,ROW' for each best row at the end\n"
+    "Progress goes to standard error. Exit status 4: no feasible set (standard error says how many\n"
+    "were tried and which constraint ruled out the most), nothing on standard output.\n",
+         nullptr,
+         trace_tune,
+         false,
+         true},
     };
     return list;
 }
@@ -109,67 +181,8 @@ int usage_error(const std::string& message, const char* usage) {
 }
 
 int failure(const std::string& message, int status) {
-    std::cerr << "vantrel-trace: " << printable(message) << "\n";
+    std::cerr << "vantrel-trace: " << echo_printable(message) << "\n";
     return status;
-}
-
-// --program FILE: the file becomes the program the run loads. False (with
-// the message written) when it does not load.
-bool choose_program_option(const ParsedOptions& options) {
-    const auto path = options.text("program");
-    if (!path) return true;
-    std::string error;
-    if (choose_nc_program_file(*path, error)) return true;
-    failure(error, 1);
-    return false;
-}
-
-int run_image(const std::vector<std::string>& args) {
-    const char* usage =
-        "usage: vantrel-trace image nc|circle [--program FILE] --out FILE\n"
-        "The NC Tests page's image as \"Draw NC Path\" (of the demo, or FILE) or \"Circle test\" leaves\n"
-        "it, without pauses. The file's extension chooses the format (png, jpg, bmp, ...; PNG without\n"
-        "one or for '-').\n";
-    // The kind may stand anywhere among the options.
-    std::vector<std::string> rest;
-    std::vector<std::string> kinds;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg.rfind("-", 0) != 0) {
-            kinds.push_back(arg);
-            continue;
-        }
-        rest.push_back(arg);
-        if (arg.rfind("--", 0) == 0 && arg != "--help" && arg.find('=') == std::string::npos && i + 1 < args.size()) {
-            rest.push_back(args[++i]);
-        }
-    }
-    ParsedOptions options;
-    try {
-        options = parse_options(rest, {"program", "out"});
-    } catch (const UsageError& e) {
-        return usage_error(e.message, usage);
-    }
-    if (options.help) {
-        std::cout << usage;
-        return 0;
-    }
-    if (kinds.size() > 1) return usage_error("image takes one kind, not " + quoted(kinds[1]), usage);
-    const std::string which = kinds.empty() ? std::string() : kinds[0];
-    if (which != "nc" && which != "circle") {
-        return usage_error(which.empty() ? "image needs 'nc' or 'circle'" : "image needs 'nc' or 'circle', not " + quoted(which),
-                           usage);
-    }
-    const auto out = options.text("out");
-    if (!out || out->empty()) return usage_error("image needs --out FILE", usage);
-    const std::string format = *out == "-" ? std::string("png") : ImageFormatForPath(*out);
-    if (format.empty()) return usage_error("cannot tell a picture format Qt writes from " + quoted(*out), usage);
-    if (!choose_program_option(options)) return 1;
-    std::string error;
-    if (!write_page_image(which == "nc" ? PageImage::NcPath : PageImage::CircleTest, *out, format, error)) {
-        return failure(error, 1);
-    }
-    return 0;
 }
 
 int run(const std::vector<std::string>& args) {
@@ -186,44 +199,44 @@ int run(const std::vector<std::string>& args) {
         std::cout << "vantrel-trace " << VANTREL_VERSION << "\n";
         return 0;
     }
-    if (args[0] == "image") return run_image({args.begin() + 1, args.end()});
-    if (args[0] == "sweep") return trace_sweep({args.begin() + 1, args.end()});
-    if (args[0] == "tune") return trace_tune({args.begin() + 1, args.end()});
     for (const Command& command : commands()) {
         if (args[0] != command.name) continue;
-        ParsedOptions options;
         try {
-            options = parse_options({args.begin() + 1, args.end()}, command.options, command.flags);
+            const ParsedOptions options = parse_options({args.begin() + 1, args.end()}, command.options, command.flags,
+                                                        command.takesWords);
             if (options.help) {
                 std::cout << command.usage;
                 return 0;
             }
+            if (command.run) return command.run(options);
             if (options.flag("print-demo") && options.text("program")) {
                 throw UsageError{"--print-demo prints the demo; it takes no --program"};
             }
-            if (!choose_program_option(options)) return 1;
+            load_program_option(options);
             TraceOutput out(options.text("out").value_or(""));
             std::string error;
             if (!out.open(error)) return failure(error, 1);
             int status = 0;
             try {
-                command.run(options, out);
+                command.write(options, out);
             } catch (const TraceIncomplete& e) {
                 error = e.message;
                 status = 3;
-            } catch (const Exception& e) {  // a file the command reads is unusable
-                return failure(e.Message(), 1);
             }
             std::string writeError;
             if (!out.commit(writeError)) return failure(writeError, 1);
             return status == 0 ? 0 : failure(error, status);
         } catch (const UsageError& e) {
-            return usage_error(e.message, command.usage);
+            if (!command.oneLineRefusals) return usage_error(e.message, command.usage);
+            std::cerr << "vantrel-trace: " << command.name << ": " << e.message << "\n";
+            return 2;
+        } catch (const Exception& e) {  // a file the command reads is unusable
+            return failure(e.Message(), 1);
         } catch (const TraceOutputError& e) {
             return failure(e.message, 1);
         }
     }
-    return usage_error("unknown command " + quoted(args[0]), kUsage);
+    return usage_error("unknown command " + echo_quoted(args[0]), kUsage);
 }
 
 }  // namespace

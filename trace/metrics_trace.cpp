@@ -5,7 +5,7 @@
 void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
     const std::string format = options.text("format").value_or("csv");
     if (format != "csv" && format != "json") {
-        throw UsageError{"option --format needs 'csv' or 'json', not " + quoted(format)};
+        throw UsageError{"option --format needs 'csv' or 'json', not " + echo_quoted(format)};
     }
     const RegulationSetup setup = read_regulation_setup(options, warnings);
     const RunMetrics metrics = measure_regulation_run(setup.speedMode, setup.gains, setup.passLimit);

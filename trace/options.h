@@ -1,6 +1,8 @@
 #pragma once
 // Command-line options of the traces: "--name value" pairs, flags without a
 // value ("--print-demo") and "--help".
+#include "core/text_echo.h"  // echo_quoted, echo_printable: how messages echo an argument
+
 #include <map>
 #include <optional>
 #include <set>
@@ -14,28 +16,28 @@ struct UsageError {
 
 struct ParsedOptions {
     bool help = false;
-    std::map<std::string, std::string> values;
+    std::map<std::string, std::string> values;  // the last value of each option
+    std::map<std::string, std::vector<std::string>> every;  // every value of each option, in order
     std::set<std::string> flags;  // the flags given
+    std::vector<std::string> words;  // arguments that are no option, where the command takes them
     std::map<std::string, std::size_t> order;  // place of each option's last occurrence, 0 first
 
     // True when `name` was given after `other` (or `other` not at all).
     bool given_after(const std::string& name, const std::string& other) const;
 
     std::optional<std::string> text(const std::string& name) const;
+    // Every value given to `name` (an option that may come more than once).
+    std::vector<std::string> all(const std::string& name) const;
     bool flag(const std::string& name) const { return flags.count(name) != 0; }
 };
 
 // Accepts only the names given (without the leading "--"): options with a
-// value, and flags; throws UsageError for anything else, a missing value or
-// a value given to a flag.
+// value, flags, and with `takesWords` arguments without a leading '-' among
+// them; throws UsageError for anything else, a missing value or a value
+// given to a flag.
 ParsedOptions parse_options(const std::vector<std::string>& args, const std::vector<std::string>& names,
-                            const std::vector<std::string>& flagNames = {});
+                            const std::vector<std::string>& flagNames = {}, bool takesWords = false);
 
-// A command-line argument as messages echo it: in single quotes, control
-// characters escaped (\n, \x1b), cut to 60 characters with "..." after.
-std::string quoted(std::string_view text);
-// The same escaping without quotes or cut, for a whole message line.
-std::string printable(std::string_view text);
 
 // An integer option within [low, high]; throws UsageError otherwise.
 long integer_option(const ParsedOptions& options, const std::string& name, long fallback, long low, long high);

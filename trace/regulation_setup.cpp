@@ -1,60 +1,94 @@
 #include "trace/regulation_setup.h"
 
-#include "core/gain_set.h"
 #include "io/gain_file.h"
+#include "io/nc_program_file.h"
+#include "toolkit/app/exception.h"
 
+#include <algorithm>
 #include <limits>
-#include <optional>
+#include <thread>
 #include <ostream>
 
 namespace {
 
 // An edit text read as the window reads it: not a number gives 0, then the
 // low 16 bits. Either surprise earns one warning line.
-std::int16_t edit_value(const ParsedOptions& options, const std::string& name, std::int16_t initial,
-                        std::ostream& warnings) {
-    const auto text = options.text(name);
-    if (!text) return initial;
-    const GainText reading = read_gain_text(*text);
+std::int16_t edit_value(std::string_view name, const std::string& text, std::ostream& warnings) {
+    const GainText reading = read_gain_text(text);
     if (reading.kind == GainTextKind::Wrapped) {
         warnings << "vantrel-trace: warning: --" << name << " " << reading.number << " wraps to " << reading.value
                  << " in 16 bits\n";
     } else if (!reading.as_written()) {
-        warnings << "vantrel-trace: warning: --" << name << " " << quoted(*text) << " is not a number; using 0\n";
+        warnings << "vantrel-trace: warning: --" << name << " " << echo_quoted(text) << " is not a number; using 0\n";
     }
     return reading.value;
 }
 
 }  // namespace
 
-RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings) {
+SetupSources read_setup_sources(const ParsedOptions& options) {
     std::optional<GainSet> file;
     if (const auto path = options.text("gains")) file = LoadGainFile(*path);
     // The file's value unless the option came after it.
     const auto from_file = [&](const std::string& name) { return file && !options.given_after(name, "gains"); };
 
-    RegulationSetup setup;
+    SetupSources sources;
     if (from_file("mode")) {
-        setup.speedMode = file->speedMode;
+        sources.speedMode = file->speedMode;
     } else {
         const std::string mode = options.text("mode").value_or("position");
         if (mode != "speed" && mode != "position") {
-            throw UsageError{"option --mode needs 'speed' or 'position', not " + quoted(mode)};
+            throw UsageError{"option --mode needs 'speed' or 'position', not " + echo_quoted(mode)};
         }
-        setup.speedMode = mode == "speed";
+        sources.speedMode = mode == "speed";
     }
-    if (setup.speedMode && !options.text("passes")) throw UsageError{"speed mode needs --passes N"};
-    setup.passLimit = integer_option(options, "passes", std::numeric_limits<long>::max(), 1,
-                                     std::numeric_limits<long>::max());
-
-    // Options stand in for the window's edits, which start at their initial values.
+    if (sources.speedMode && !options.text("passes")) throw UsageError{"speed mode needs --passes N"};
+    if (options.text("passes")) {
+        sources.passes = integer_option(options, "passes", 0, 1, std::numeric_limits<long>::max());
+    }
     for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
         const std::string name(GAIN_SET_KEYS[g]);
-        const std::int16_t GainSet::*field = GAIN_SET_FIELDS[g];
-        setup.gains.*RUN_GAIN_FIELDS[g] =
-            from_file(name) ? (*file).*field : edit_value(options, name, GAIN_SET_INITIAL.*field, warnings);
+        if (from_file(name)) {
+            sources.values.*RUN_GAIN_FIELDS[g] = (*file).*GAIN_SET_FIELDS[g];
+        } else {
+            sources.optionTexts[g] = options.text(name);
+            sources.values.*RUN_GAIN_FIELDS[g] = GAIN_SET_INITIAL.*GAIN_SET_FIELDS[g];
+        }
     }
-    if (!setup.speedMode && options.text("w") && !from_file("w")) {
+    return sources;
+}
+
+BatchEngine engine_option(const ParsedOptions& options) {
+    const std::string engine = options.text("engine").value_or("auto");
+    if (engine == "auto") return BatchEngine::Auto;
+    if (engine == "lanes") return BatchEngine::Lanes;
+    if (engine == "scalar") return BatchEngine::Scalar;
+    throw UsageError{"--engine needs 'auto', 'lanes' or 'scalar', not " + echo_quoted(engine)};
+}
+
+int jobs_option(const ParsedOptions& options) {
+    const long cores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
+    return static_cast<int>(integer_option(options, "jobs", cores, 1, 256));
+}
+
+void load_program_option(const ParsedOptions& options) {
+    const auto path = options.text("program");
+    std::string error;
+    if (path && !choose_nc_program_file(*path, error)) throw Exception(error);
+}
+
+RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings) {
+    const SetupSources sources = read_setup_sources(options);
+    RegulationSetup setup;
+    setup.speedMode = sources.speedMode;
+    setup.passLimit = sources.passes.value_or(std::numeric_limits<long>::max());
+    setup.gains = sources.values;
+    for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
+        if (const auto& text = sources.optionTexts[g]) {
+            setup.gains.*RUN_GAIN_FIELDS[g] = edit_value(GAIN_SET_KEYS[g], *text, warnings);
+        }
+    }
+    if (!setup.speedMode && sources.optionTexts[GAIN_W]) {
         // The window leaves its w edit disabled in position mode.
         warnings << "vantrel-trace: warning: --w is the speed to regulate; position mode ignores it\n";
     }

@@ -1,10 +1,8 @@
 #pragma once
 // `vantrel-trace sweep`: the metrics of every gain set of a grid, one CSV row each.
-#include <string>
-#include <vector>
+#include "trace/options.h"
 
-extern const char kSweepUsage[];
-
-// The arguments after "sweep"; returns the exit status (2 for a refused
-// command line, 1 for a failure, 128 + signal when stopped).
-int trace_sweep(const std::vector<std::string>& args);
+// The sweep the options ask for; returns the exit status (1 for a failure,
+// 128 + signal when stopped). Throws UsageError for a refused command line
+// and Exception for an input file that cannot be used, before any output.
+int trace_sweep(const ParsedOptions& options);

@@ -4,11 +4,8 @@
 #include "core/gain_batch.h"
 #include "core/gain_search.h"
 #include "core/gain_set.h"
-#include "io/gain_file.h"
-#include "io/nc_program_file.h"
-#include "toolkit/app/exception.h"
-#include "trace/options.h"
 #include "trace/output.h"
+#include "trace/regulation_setup.h"
 #include "trace/sweep_workers.h"
 
 #include <unistd.h>
@@ -19,34 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <limits>
-#include <optional>
-#include <thread>
 #include <type_traits>
-
-const char kTuneUsage[] =
-    "usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
-    "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
-    "                          [--no-wraps] [--top K] [--jobs J] [--gains FILE] [--program FILE]\n"
-    "                          [--engine E] [--stream] [--out FILE]\n"
-    "The gains kp, ki, kd, kv within their ranges whose run has the smallest value of the metrics\n"
-    "column COLUMN (default iae; a signed column counts by its magnitude), among the feasible ones.\n"
-    "Prints the header of `vantrel-trace metrics` and the row of the best set (--top K: the K best,\n"
-    "best first); ties go to the smaller kp, then ki, kd, kv. RANGE is V, FROM:TO or FROM:TO:STEP as\n"
-    "in sweep; a gain left out keeps its value from --gains or the window's initial one (250, 60, 0,\n"
-    "30, 80); w is never searched. Speed mode needs --passes N; position mode runs each run to the\n"
-    "end of the NC program, --passes caps it.\n"
-    "  --max COLUMN=VALUE  feasible only when the column is at most VALUE (a signed column by its\n"
-    "                      magnitude; an empty cell is not feasible); may be given several times\n"
-    "  --no-wraps          feasible only when no pass wraps an error, sum or output of either loop\n"
-    "                      (clamps and the PWM and setpoint limits are allowed)\n"
-    "  --jobs J            worker processes (default: the number of cores); the rows are the same\n"
-    "  --engine E          auto, lanes or scalar, as in sweep\n"
-    "  --stream            one line per event instead, first field the kind: 'kind,' and the header\n"
-    "                      first, 'set,ROW' for each feasible set as it is found, 'runs,N' as the\n"
-    "                      count grows, 'best,ROW' for each best row at the end\n"
-    "Progress goes to standard error. Exit status 4: no feasible set (standard error says how many\n"
-    "were tried and which constraint ruled out the most), nothing on standard output.\n";
 
 namespace {
 
@@ -68,25 +38,6 @@ struct TunePlan {
     bool stream = false;
 };
 
-// "--max A=1 --max=B=2" anywhere among the arguments: taken out, since the
-// option parser keeps one value per name.
-std::vector<std::string> take_limits(std::vector<std::string>& args) {
-    std::vector<std::string> limits;
-    std::vector<std::string> rest;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--max") {
-            if (i + 1 >= args.size()) throw UsageError{"option --max needs a value"};
-            limits.push_back(args[++i]);
-        } else if (args[i].rfind("--max=", 0) == 0) {
-            limits.push_back(args[i].substr(6));
-        } else {
-            rest.push_back(args[i]);
-        }
-    }
-    args = std::move(rest);
-    return limits;
-}
-
 std::string column_list() {
     std::string list;
     for (const std::string_view name : search_column_names()) {
@@ -98,52 +49,37 @@ std::string column_list() {
 
 int column_option(const std::string& option, const std::string& name) {
     const int column = search_column_index(name);
-    if (column < 0) throw UsageError{option + " " + quoted(name) + " is not one of " + column_list()};
+    if (column < 0) throw UsageError{option + " " + echo_quoted(name) + " is not one of " + column_list()};
     return column;
 }
 
 GainLimit read_limit(const std::string& text) {
     const std::size_t eq = text.find('=');
-    if (eq == std::string::npos) throw UsageError{"--max needs COLUMN=VALUE, not " + quoted(text)};
+    if (eq == std::string::npos) throw UsageError{"--max needs COLUMN=VALUE, not " + echo_quoted(text)};
     GainLimit limit;
     limit.column = column_option("--max", text.substr(0, eq));
     const std::string value = text.substr(eq + 1);
     char* end = nullptr;
     limit.most = std::strtod(value.c_str(), &end);
     if (value.empty() || *end != '\0' || !std::isfinite(limit.most)) {
-        throw UsageError{"--max " + quoted(text) + ": the value is not a number"};
+        throw UsageError{"--max " + echo_quoted(text) + ": the value is not a number"};
     }
     return limit;
 }
 
-TunePlan read_plan(const ParsedOptions& options, const std::vector<std::string>& limits) {
+TunePlan read_plan(const ParsedOptions& options) {
     TunePlan plan;
     GainSearchRequest& request = plan.request;
-    std::optional<GainSet> file;
-    if (const auto path = options.text("gains")) file = LoadGainFile(*path);
-    const auto from_file = [&](const std::string& name) { return file && !options.given_after(name, "gains"); };
-
-    if (from_file("mode")) {
-        request.speedMode = file->speedMode;
-    } else {
-        const std::string mode = options.text("mode").value_or("position");
-        if (mode != "speed" && mode != "position") {
-            throw UsageError{"--mode needs 'speed' or 'position', not " + quoted(mode)};
-        }
-        request.speedMode = mode == "speed";
-    }
-    if (request.speedMode && !options.text("passes")) throw UsageError{"speed mode needs --passes N"};
-    const long passes = integer_option(options, "passes", 0, 1, std::numeric_limits<long>::max());
-    request.passLimit = passes > 0 ? passes : METRICS_NO_PASS_LIMIT;
-
+    const SetupSources sources = read_setup_sources(options);
+    request.speedMode = sources.speedMode;
+    request.passLimit = sources.passes.value_or(METRICS_NO_PASS_LIMIT);
     for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
-        const std::string name(GAIN_SET_KEYS[g]);
-        const std::int16_t GainSet::*field = GAIN_SET_FIELDS[g];
-        const std::string text = from_file(name) ? std::to_string((*file).*field)
-                                                 : options.text(name).value_or(std::to_string(GAIN_SET_INITIAL.*field));
+        const std::string text = sources.optionTexts[g].value_or(std::to_string(run_gain(sources.values, g)));
         GainRange range;
         std::string error;
-        if (!parse_gain_range(text, range, error)) throw UsageError{"--" + name + " " + quoted(text) + ": " + error};
+        if (!parse_gain_range(text, range, error)) {
+            throw UsageError{"--" + std::string(GAIN_SET_KEYS[g]) + " " + echo_quoted(text) + ": " + error};
+        }
         if (g < SEARCH_GAIN_COUNT) {
             request.ranges[g] = range;
         } else if (gain_range_size(range) != 1) {
@@ -153,17 +89,12 @@ TunePlan read_plan(const ParsedOptions& options, const std::vector<std::string>&
         }
     }
     request.objective = column_option("--objective", options.text("objective").value_or("iae"));
-    for (const std::string& text : limits) request.limits.push_back(read_limit(text));
+    for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text));
     request.noWraps = options.flag("no-wraps");
     request.top = static_cast<std::size_t>(integer_option(options, "top", 1, 1, 1000));
 
-    const std::string engine = options.text("engine").value_or("auto");
-    if (engine == "auto") plan.engine = BatchEngine::Auto;
-    else if (engine == "lanes") plan.engine = BatchEngine::Lanes;
-    else if (engine == "scalar") plan.engine = BatchEngine::Scalar;
-    else throw UsageError{"--engine needs 'auto', 'lanes' or 'scalar', not " + quoted(engine)};
-    const long cores = std::max(1L, static_cast<long>(std::thread::hardware_concurrency()));
-    plan.jobs = static_cast<int>(integer_option(options, "jobs", cores, 1, 256));
+    plan.engine = engine_option(options);
+    plan.jobs = jobs_option(options);
     plan.stream = options.flag("stream");
     return plan;
 }
@@ -318,37 +249,11 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
 
 }  // namespace
 
-int trace_tune(std::vector<std::string> args) {
-    TunePlan plan;
-    std::string outPath;
-    try {
-        const std::vector<std::string> limits = take_limits(args);
-        const ParsedOptions options =
-            parse_options(args,
-                          {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "program", "engine",
-                           "objective", "top", "out"},
-                          {"no-wraps", "stream"});
-        if (options.help) {
-            std::cout << kTuneUsage;
-            return 0;
-        }
-        plan = read_plan(options, limits);
-        outPath = options.text("out").value_or("");
-        // The workers are forked from this process, so they run the program chosen here.
-        if (const auto program = options.text("program")) {
-            std::string error;
-            if (!choose_nc_program_file(*program, error)) {
-                std::cerr << "vantrel-trace: " << error << "\n";
-                return 1;
-            }
-        }
-    } catch (const UsageError& e) {
-        std::cerr << "vantrel-trace: tune: " << e.message << "\n";
-        return 2;
-    } catch (const Exception& e) {
-        std::cerr << "vantrel-trace: " << e.Message() << "\n";
-        return 1;
-    }
+int trace_tune(const ParsedOptions& options) {
+    const TunePlan plan = read_plan(options);
+    std::string outPath = options.text("out").value_or("");
+    // The workers are forked from this process, so they run the program chosen here.
+    load_program_option(options);
     if (outPath == "-") outPath.clear();
     catch_stop_signals();
     TraceOutput out(outPath);

@@ -1,11 +1,9 @@
 #pragma once
 // `vantrel-trace tune`: the best gains of a box under limits (core/gain_search.h),
 // measured by worker processes.
-#include <string>
-#include <vector>
+#include "trace/options.h"
 
-extern const char kTuneUsage[];
-
-// The arguments after "tune"; returns the exit status (0 found, 4 no feasible
-// set, 2 a refused command line, 1 a failure, 128 + signal when stopped).
-int trace_tune(std::vector<std::string> args);
+// Returns the exit status (0 found, 4 no feasible set, 1 a failure, 128 +
+// signal when stopped). Throws UsageError for a refused command line and
+// Exception for an input file that cannot be used, before any output.
+int trace_tune(const ParsedOptions& options);

@@ -75,9 +75,9 @@ TEST(GainFileFormat, RefusesTheWholeFileAtItsFirstError) {
         {saved_with("kp=-32769"), ":4:4: key kp: value '-32769' is outside -32768 ... 32767"},
         {saved_with("kp=99999999999999999999999"),
          ":4:4: key kp: value '99999999999999999999999' is outside -32768 ... 32767"},
-        {saved_with("kp=" + std::string(60, 'x')), ":4:4: key kp: value '" + std::string(40, 'x') +
+        {saved_with("kp=" + std::string(80, 'x')), ":4:4: key kp: value '" + std::string(60, 'x') +
                                                         "...' is not a whole number"},
-        {saved_with(std::string("kp=2\x01") + "0"), ":4:4: key kp: value '2?0' is not a whole number"},
+        {saved_with(std::string("kp=2\x01") + "0"), ":4:4: key kp: value '2\\x010' is not a whole number"},
         {"[gains]\nspeed_mode=True\n", ":2:12: key speed_mode: value 'True' is neither 'true' nor 'false'"},
     };
     for (const auto& c : cases) {

@@ -221,18 +221,20 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("vantrel-trace: "), std::string::npos);
-        EXPECT_NE(r.err.find("usage:"), std::string::npos);
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos);
     }
 }
 
 TEST_F(TraceCli, HelpOnEveryLevel) {
     for (const char* args : {"--help", "regulation --help", "metrics --help", "insight --help", "nc --help", "circle --help", "arc --help",
-                             "image --help", "help", "help arc", "help metrics", "image --help nc"}) {
+                             "image --help", "sweep --help", "help", "help arc", "help metrics", "image --help nc"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(r.out.rfind("usage: vantrel-trace", 0), 0u);
+        EXPECT_EQ(r.out.rfind("Usage: vantrel-trace", 0), 0u);
     }
+    // The manual page's synopsis is the first line, set off by a blank one.
+    EXPECT_EQ(run("--help").out.rfind("Usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n\n", 0), 0u);
 }
 
 TEST_F(TraceCli, OutFileIsWrittenWholeOrNotAtAll) {
