@@ -240,7 +240,13 @@ void GainMapSection::make_map(bool follows) {
     sweepButton_->setEnabled(false);
     cancel_->setEnabled(true);
     set_status(QString("Sweeping %1 gain sets (%2 mode)…").arg(model_.total()).arg(speedMode ? "speed" : "position"));
-    sweep_->start(program_, args);  // drops a sweep still running
+    // About 2 x 10^7 passes take the lanes some tens of milliseconds: below
+    // that the sweep needs no lower priority, and gets done however busy the
+    // machine is, in one process (the same rows).
+    const double passes = static_cast<double>(model_.total()) * (speedMode ? passes_->value() : 200.0);
+    const bool lengthy = passes > 2e7;
+    if (!lengthy) args << "--jobs" << "1";
+    sweep_->start(program_, args, lengthy);  // drops a sweep still running
 }
 
 void GainMapSection::cancel_sweep() {
@@ -258,7 +264,9 @@ void GainMapSection::take_line(const std::string& line) {
     if (const std::optional<GainMapCell> cell = model_.take_row(line)) {
         view_->set_cell(cell->ix, cell->iy, model_.value(line, GAIN_MAP_METRICS[metric_->currentIndex()]));
     }
-    progress_->setValue(static_cast<int>(model_.rows().size()));
+    // The bar repaints itself at once whenever its text changes: a few times a sweep, not per row.
+    const std::size_t rows = model_.rows().size();
+    if (rows % 2048 == 0 || rows == model_.total()) progress_->setValue(static_cast<int>(rows));
 }
 
 void GainMapSection::sweep_ended(const QString& failure) {

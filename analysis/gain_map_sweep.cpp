@@ -38,7 +38,7 @@ void GainMapSweep::drop() {
     old->terminate();
 }
 
-void GainMapSweep::start(const QString& program, const QStringList& arguments) {
+void GainMapSweep::start(const QString& program, const QStringList& arguments, bool lengthy) {
     drop();
     ++generation_;
     pending_.clear();
@@ -50,8 +50,7 @@ void GainMapSweep::start(const QString& program, const QStringList& arguments) {
     process_ = new QProcess(owner_);
     process_->setProgram(program);
     process_->setArguments(arguments);
-    // Below the window's priority, so the window and a running regulation keep their pace.
-    process_->setChildProcessModifier([] { static_cast<void>(::nice(10)); });
+    if (lengthy) process_->setChildProcessModifier([] { static_cast<void>(::nice(10)); });
     QObject::connect(process_, &QProcess::readyReadStandardOutput, process_, [this] { read_lines(); });
     QObject::connect(process_, &QProcess::finished, process_, [this](int code, QProcess::ExitStatus status) {
         if (status == QProcess::CrashExit || code != 0) {

@@ -1,6 +1,6 @@
 #pragma once
 // The gain map's child process: `vantrel-trace sweep` with the arguments
-// given, at a lower priority than the window, its table's lines handed over
+// given, a lengthy one at a lower priority than the window, its table's lines handed over
 // as they come through the message loop, and its end told with the last
 // line it wrote on standard error. Lines are handed over in turns of a few
 // milliseconds each, so that the window paints between them however fast
@@ -29,8 +29,11 @@ public:
     std::function<void(const QString& failure)> onEnd;
 
     // A sweep still running is dropped first: asked to stop, and no line or
-    // end of it is told any more.
-    void start(const QString& program, const QStringList& arguments);
+    // end of it is told any more. A lengthy one runs at a lower priority than
+    // the window, so the window and a running regulation keep their pace; a
+    // short one at the window's, so that it is done soon however busy the
+    // machine is.
+    void start(const QString& program, const QStringList& arguments, bool lengthy = true);
     // Asks the sweep to stop; onEnd follows.
     void cancel();
     bool running() const;

@@ -49,6 +49,7 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric) {
     states_.assign(cells, State::Empty);
     values_.assign(cells, 0.0);
     if (!held_) low_ = high_ = 0;
+    imageValid_ = false;
     filled_ = 0;
     valued_ = 0;
     update();
@@ -67,6 +68,10 @@ void GainMapView::set_cell(int ix, int iy, std::optional<double> value) {
             low_ = first ? *value : std::min(low_, *value);
             high_ = first ? *value : std::max(high_, *value);
         }
+    }
+    if (imageValid_ && low_ == imageLow_ && high_ == imageHigh_) {
+        reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy))[ix] =
+            value ? colour_of(*value) : kUndefinedGrey;
     }
     update();
 }
@@ -123,23 +128,30 @@ QPointF GainMapView::to_widget(double gainX, double gainY) const {
     return {r.left() + cx * r.width(), r.top() + r.height() - cy * r.height()};
 }
 
+void GainMapView::colour_cells() {
+    if (image_.width() != x_.size || image_.height() != y_.size) image_ = QImage(x_.size, y_.size, QImage::Format_ARGB32);
+    for (int iy = 0; iy < y_.size; ++iy) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy));
+        for (int ix = 0; ix < x_.size; ++ix) {
+            const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
+            line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
+                       : states_[i] == State::Undefined ? kUndefinedGrey
+                                                         : 0xFFFFFFFF;
+        }
+    }
+    imageValid_ = true;
+    imageLow_ = low_;
+    imageHigh_ = high_;
+}
+
 void GainMapView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
     const QRect r = plot_rect();
     p.fillRect(r, Qt::white);
     if (!states_.empty()) {
-        QImage cells(x_.size, y_.size, QImage::Format_ARGB32);
-        for (int iy = 0; iy < y_.size; ++iy) {
-            auto* line = reinterpret_cast<QRgb*>(cells.scanLine(y_.size - 1 - iy));
-            for (int ix = 0; ix < x_.size; ++ix) {
-                const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
-                line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
-                           : states_[i] == State::Undefined ? kUndefinedGrey
-                                                             : 0xFFFFFFFF;
-            }
-        }
-        p.drawImage(r, cells);
+        if (!imageValid_ || low_ != imageLow_ || high_ != imageHigh_) colour_cells();
+        p.drawImage(r, image_);
         // Undefined cells hatched, so they read apart from any colour of the scale.
         p.setPen(Qt::NoPen);
         p.setBrush(QBrush(QColor(90, 90, 90), Qt::BDiagPattern));

@@ -4,6 +4,7 @@
 // highest (light), with the scale beside it, a cross where the edits' gains
 // lie, and cells whose metric is undefined hatched in grey. Cells not yet run
 // stay white.
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
@@ -66,5 +67,11 @@ private:
     int filled_ = 0;  // cells run
     int valued_ = 0;  // of them, cells with a value
     bool held_ = false;
+    // The cells' colours, kept between paints: a cell that comes is coloured
+    // on its own while the scale stays, all of them again when it moves.
+    void colour_cells();
+    QImage image_;
+    bool imageValid_ = false;
+    double imageLow_ = 0, imageHigh_ = 0;  // the scale the image has
     std::optional<QPointF> cross_;
 };
