@@ -4,6 +4,7 @@
 #include "analysis/cursor_section.h"
 #include "analysis/edit_changes.h"
 #include "analysis/gain_file_section.h"
+#include "analysis/find_gains_section.h"
 #include "analysis/gain_map_section.h"
 #include "analysis/insight_section.h"
 #include "analysis/kept_runs_section.h"
@@ -27,6 +28,10 @@ AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*hos
     menu.AddItem(kMenuCaption, [this](TObject*) { toggle(); });
     menu.AddItem(kCursorACaption, [this](TObject*) { place_cursor(0); });
     menu.AddItem(kCursorBCaption, [this](TObject*) { place_cursor(1); });
+    menu.AddItem(kRemoveCursorsCaption, [this](TObject*) {
+        host_.chart->SetCursor(0, std::nullopt);
+        host_.chart->SetCursor(1, std::nullopt);
+    });
     menu.AddItem(kFitCaption, [this](TObject*) { host_.chart->FitToData(); });
     menu.AddItem(kRightAxisCaption, [this](TObject*) { host_.chart->SetRightAxis(!host_.chart->RightAxis()); });
 
@@ -119,5 +124,6 @@ void AnalysisDock::build_panel() {
     editChanges_ = std::make_unique<EditChanges>(host_);
     panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
     panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
+    panel_->add_section("Find gains", new FindGainsSection(host_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }
