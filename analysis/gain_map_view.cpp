@@ -119,14 +119,14 @@ std::optional<QPoint> GainMapView::best_cell() const {
     return best;
 }
 
-QString GainMapView::bar_title() const { return valued_ > 0 ? metric_ + ", log scale" : metric_; }
+QString GainMapView::bar_title() const { return valued_ > 0 || held_ ? metric_ + ", log scale" : metric_; }
 
 // The ends first, told apart by as many digits as it takes; then 1-2-5
 // values, the roundest first, wherever a label has room and says something
 // no other label says.
 std::vector<GainMapView::BarLabel> GainMapView::bar_labels() const {
     std::vector<BarLabel> out;
-    if (valued_ == 0) return out;
+    if (valued_ == 0 && !held_) return out;
     const QRect r = plot_rect();
     const int line = fontMetrics().height();
     auto height_of = [&](double v) {
@@ -222,7 +222,8 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric) {
     states_.assign(cells, State::Empty);
     values_.assign(cells, 0.0);
     wraps_.assign(cells, false);
-    low_ = high_ = 0;
+    if (!held_) low_ = high_ = 0;
+    imageValid_ = false;
     filled_ = 0;
     valued_ = 0;
     update();
@@ -237,8 +238,28 @@ void GainMapView::set_cell(int ix, int iy, std::optional<double> value) {
     states_[i] = value ? State::Value : State::Undefined;
     if (value) {
         values_[i] = *value;
-        low_ = first ? *value : std::min(low_, *value);
-        high_ = first ? *value : std::max(high_, *value);
+        if (!held_) {
+            low_ = first ? *value : std::min(low_, *value);
+            high_ = first ? *value : std::max(high_, *value);
+        }
+    }
+    if (imageValid_ && low_ == imageLow_ && high_ == imageHigh_) {
+        reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy))[ix] =
+            value ? colour_of(*value) : kUndefinedGrey;
+    }
+    update();
+}
+
+void GainMapView::hold_scale() { held_ = held_ || valued_ > 0; }
+
+void GainMapView::fit_scale() {
+    held_ = false;
+    bool first = true;
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        if (states_[i] != State::Value) continue;
+        low_ = first ? values_[i] : std::min(low_, values_[i]);
+        high_ = first ? values_[i] : std::max(high_, values_[i]);
+        first = false;
     }
     update();
 }
@@ -266,7 +287,7 @@ bool GainMapView::cell_at(QPoint pos, int& ix, int& iy) const {
 // IAE span decades between stable and barely stable gains, and a linear
 // scale would paint all the good region one colour.
 double GainMapView::scale_position(double value) const {
-    return high_ > low_ ? std::log1p(value - low_) / std::log1p(high_ - low_) : 0.5;
+    return high_ > low_ ? std::log1p(std::clamp(value, low_, high_) - low_) / std::log1p(high_ - low_) : 0.5;
 }
 
 double GainMapView::scale_value(double position) const { return low_ + std::expm1(position * std::log1p(high_ - low_)); }
@@ -281,23 +302,30 @@ QPointF GainMapView::to_widget(double gainX, double gainY) const {
     return {r.left() + cx * r.width(), r.top() + r.height() - cy * r.height()};
 }
 
+void GainMapView::colour_cells() {
+    if (image_.width() != x_.size || image_.height() != y_.size) image_ = QImage(x_.size, y_.size, QImage::Format_ARGB32);
+    for (int iy = 0; iy < y_.size; ++iy) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy));
+        for (int ix = 0; ix < x_.size; ++ix) {
+            const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
+            line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
+                       : states_[i] == State::Undefined ? kUndefinedGrey
+                                                         : 0xFFFFFFFF;
+        }
+    }
+    imageValid_ = true;
+    imageLow_ = low_;
+    imageHigh_ = high_;
+}
+
 void GainMapView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
     const QRect r = plot_rect();
     p.fillRect(r, Qt::white);
     if (!states_.empty()) {
-        QImage cells(x_.size, y_.size, QImage::Format_ARGB32);
-        for (int iy = 0; iy < y_.size; ++iy) {
-            auto* line = reinterpret_cast<QRgb*>(cells.scanLine(y_.size - 1 - iy));
-            for (int ix = 0; ix < x_.size; ++ix) {
-                const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
-                line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
-                           : states_[i] == State::Undefined ? kUndefinedGrey
-                                                             : 0xFFFFFFFF;
-            }
-        }
-        p.drawImage(r, cells);
+        if (!imageValid_ || low_ != imageLow_ || high_ != imageHigh_) colour_cells();
+        p.drawImage(r, image_);
         // Undefined cells hatched, so they read apart from any colour of the scale.
         p.setPen(Qt::NoPen);
         p.setBrush(QBrush(QColor(90, 90, 90), Qt::BDiagPattern));
