@@ -40,6 +40,9 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     const auto column_box = [&](const char* name, bool withNone, std::string_view chosen) {
         auto* box = new QComboBox(this);
         box->setObjectName(name);
+        // Narrow enough for the panel: the longest column names need not show whole when closed.
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(8);
         if (withNone) box->addItem(kNoLimit);
         for (const std::string_view column : found_metric_names()) box->addItem(text_of(column));
         box->setCurrentText(text_of(chosen));
@@ -54,6 +57,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
         grid->addWidget(new QLabel("At most", this), row, 0);
         limitColumns_[i] = column_box(("limit" + std::to_string(i)).c_str(), true, i == 0 ? "pwm_limit_passes" : kNoLimit);
         limitValues_[i] = new QLineEdit(i == 0 ? "0" : "", this);
+        limitValues_[i]->setMinimumWidth(40);
         limitValues_[i]->setObjectName(QString("limitValue%1").arg(i));
         grid->addWidget(limitColumns_[i], row, 1, 1, 2);
         grid->addWidget(limitValues_[i], row++, 3);
@@ -109,6 +113,9 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     grid->addWidget(scatter_, row++, 0, 1, 4);
     status_ = new QLabel("Set the ranges and limits, then Start. Click a point to fill the edits.", this);
     status_->setWordWrap(true);
+    // Wrapped labels take the panel's width rather than widening it to their text.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    best_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     grid->addWidget(status_, row++, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);

@@ -372,16 +372,26 @@ GainSearchOutcome Search::run() {
     std::uint64_t boxSize = 1;
     for (const std::int32_t n : size_) boxSize *= static_cast<std::uint64_t>(n);
     constexpr std::size_t kBatch = 16384;  // points per batch while measuring a grid: few forks of the workers
-    constexpr std::size_t kStarts = 32;
+    constexpr std::size_t kStarts = 64;
 
     const std::vector<Point> first = boxSize <= GAIN_SEARCH_EXHAUSTIVE ? whole_box() : coarse_grid();
     for (std::size_t i = 0; i < first.size() && !stopping(); i += kBatch) {
         measure({first.begin() + static_cast<std::ptrdiff_t>(i),
                  first.begin() + static_cast<std::ptrdiff_t>(std::min(first.size(), i + kBatch))});
     }
-    // A follower sees the grid's best feasible sets as well, not only the walks'.
+    // A follower sees feasible sets of the whole grid as well, not only the
+    // walks': up to kShown of those within the limits, evenly through their
+    // ranking, looked at for wraps.
     constexpr std::size_t kShown = 2000;
-    if (hooks_.feasible && request_.noWraps && !stopping()) best_of(first, kShown, true);
+    if (hooks_.feasible && request_.noWraps && !stopping()) {
+        std::vector<Point> within;
+        for (const Point& p : first) {
+            if (scores_.at(point_key(p)).violation == 0) within.push_back(p);
+        }
+        std::sort(within.begin(), within.end(), [this](const Point& a, const Point& b) { return better(a, b); });
+        const std::size_t stride = std::max<std::size_t>(1, within.size() / kShown);
+        for (std::size_t i = 0; i < within.size(); i += stride) resolved(within[i]);
+    }
     if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) walk(spread_starts(first, kStarts));
 
     std::vector<Point> measured;

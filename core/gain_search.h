@@ -8,7 +8,7 @@
 // answer.
 //
 // The method: a box of at most GAIN_SEARCH_EXHAUSTIVE sets is measured whole.
-// A larger one is measured on a regular coarse grid first; from 32 of its
+// A larger one is measured on a regular coarse grid first; from 64 of its
 // best points (half of them chosen to lie apart) an integer pattern search
 // walks in single-gain steps of 100, 10 and 1 (in steps of each range),
 // always to the best neighbour, and goes back to the long steps after every
@@ -81,9 +81,9 @@ struct GainSearchHooks {
     // After each batch; optional.
     std::function<void(const GainSearchProgress&)> progress;
     // Each set as it is found feasible; optional. With noWraps, only the sets
-    // the search looked at for wraps are known to be feasible: the best
-    // (up to 2,000) of the grid and of each walk's steps, not every set that
-    // meets the limits.
+    // the search looked at for wraps are known to be feasible: up to 2,000 of
+    // the grid, evenly through its ranking, and the walks' steps, not every
+    // set that meets the limits.
     std::function<void(const GainSearchHit&)> feasible;
     // Asked between batches; true ends the search early.
     std::function<bool()> stop;
