@@ -1,7 +1,8 @@
 #include "analysis/metrics_section.h"
 
 #include "analysis/run_record.h"
-#include "core/metrics.h"
+#include "core/csv.h"
+#include "core/metrics_format.h"
 
 #include <QClipboard>
 #include <QGridLayout>
@@ -9,13 +10,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QString>
-#include <QStringList>
-
-namespace {
-
-QStringList csv_cells(const std::string& line) { return QString::fromStdString(line).trimmed().split(','); }
-
-}  // namespace
 
 MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* parent)
     : QWidget(parent), feed_(feed), record_(record) {
@@ -25,14 +19,14 @@ MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* 
     grid->setVerticalSpacing(0);
     // Two columns of name and value pairs, in the header's order, from the
     // first metric on (the mode and gains before it are the run's own).
-    const QStringList names = csv_cells(metrics_csv_header());
-    firstShown_ = static_cast<int>(names.indexOf("passes"));
-    const int shown = static_cast<int>(names.size()) - firstShown_;
+    const int shown = static_cast<int>(METRICS_CELL_COLUMNS.size() - METRICS_FIRST_METRIC);
     const int rows = (shown + 1) / 2;
     for (int i = 0; i < shown; ++i) {
         auto* value = new QLabel(this);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        grid->addWidget(new QLabel(names[firstShown_ + i], this), i % rows, 2 * (i / rows));
+        const std::string_view name = METRICS_CELL_COLUMNS[METRICS_FIRST_METRIC + static_cast<std::size_t>(i)];
+        grid->addWidget(new QLabel(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())), this), i % rows,
+                        2 * (i / rows));
         grid->addWidget(value, i % rows, 2 * (i / rows) + 1);
         values_.push_back(value);
     }
@@ -70,10 +64,13 @@ void MetricsSection::showEvent(QShowEvent* event) {
 // Labels change only while they can be seen: a hidden panel costs the run nothing.
 void MetricsSection::refresh() {
     if (!isVisible()) return;
-    const QStringList cells = csv_cells(csv_row());
+    const MetricsCells cells = record_.known() ? metrics_cells(record_.start().gains, record_.metrics()) : MetricsCells{};
+    std::string text;
     for (std::size_t i = 0; i < values_.size(); ++i) {
-        const int at = firstShown_ + static_cast<int>(i);
-        values_[i]->setText(record_.known() && at < cells.size() && !cells[at].isEmpty() ? cells[at] : "-");
+        const std::optional<double>& cell = cells[METRICS_FIRST_METRIC + i];
+        text.clear();
+        if (cell) csv_append_number(text, *cell);  // as the row writes it
+        values_[i]->setText(cell ? QString::fromStdString(text) : QString("-"));
     }
     const auto& switches = record_.switches();
     switchNote_->setVisible(!switches.empty());

@@ -29,7 +29,6 @@ private:
     RunFeed& feed_;
     const RunRecord& record_;
     int subscription_;
-    int firstShown_ = 0;           // the header's column of the first value shown
     std::vector<QLabel*> values_;  // one per column shown
     QLabel* switchNote_;
 };
