@@ -7,6 +7,7 @@
 #include "analysis/gain_map_section.h"
 #include "analysis/insight_section.h"
 #include "analysis/kept_runs_section.h"
+#include "analysis/kept_runs_table.h"
 #include "analysis/metrics_section.h"
 #include "analysis/run_control_section.h"
 #include "analysis/setpoint_line.h"
@@ -56,7 +57,7 @@ std::vector<AnalysisDock::KeptLine> AnalysisDock::kept_lines() const {
     if (!keptRuns_) return lines;
     for (const KeptRunsSection::KeptRun& run : keptRuns_->kept()) {
         for (std::size_t s = 0; s < run.lines.size(); ++s) {
-            if (run.lines[s]) lines.push_back({run.number, s, run.lines[s]});
+            if (run.lines[s]) lines.push_back({kept_run_name(run) + ": " + run.titles[s], run.lines[s]});
         }
     }
     return lines;
@@ -104,8 +105,14 @@ void AnalysisDock::build_panel() {
     panel_->add_section("Metrics of the run on the chart", metrics_);
     keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
     panel_->add_section("Kept runs", keptRuns_);
-    cursors_ = new CursorSection(*host_.feed, *host_.chart);
+    auto* table = new KeptRunsTable(*keptRuns_);
+    panel_->add_section("Kept runs side by side", table);
+    cursors_ = new CursorSection(*host_.feed, *host_.chart, keptRuns_);
     panel_->add_section("Cursors", cursors_);
+    keptRuns_->changed = [table, this] {
+        table->refresh();
+        if (cursors_) cursors_->refresh();
+    };
     panel_->add_section("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
     panel_->add_section("Gain files", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);

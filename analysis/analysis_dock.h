@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <string>
 #include <vector>
 
 class AnalysisPanel;
@@ -39,11 +40,10 @@ public:
     KeptRunsSection* kept_runs() const { return keptRuns_; }
     CursorSection* cursors() const { return cursors_; }
 
-    // The kept runs' lines, oldest run first, each with its run's number and
-    // its series (0 ... 3); none until the panel is made.
+    // The kept runs' lines, oldest run first, each named by its run and
+    // series ("#3 Kp 100 Ki 10 Kd 0 w 80: y (PWM)"); none until the panel is made.
     struct KeptLine {
-        int run = 0;
-        std::size_t series = 0;
+        std::string name;
         const TChartOverlay* line = nullptr;
     };
     std::vector<KeptLine> kept_lines() const;

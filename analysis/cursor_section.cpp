@@ -1,5 +1,6 @@
 #include "analysis/cursor_section.h"
 
+#include "analysis/kept_runs_section.h"
 #include "analysis/run_feed.h"
 #include "toolkit/chart/chart.h"
 
@@ -16,30 +17,30 @@ std::string number(double v) {
     return text;
 }
 
-std::string cell(const std::optional<double>& v) { return v ? number(*v) : "-"; }
+std::string cell(const std::optional<double>& v) { return v ? number(*v) : "\u2013"; }
 
 constexpr const char* kNoCursor = "No cursor: right-click the chart, \"Cursor A here\".";
 
 }  // namespace
 
-std::optional<double> value_at_or_before(const TLineSeries& series, double x) {
+std::optional<double> value_at_or_before(const SeriesData& points, double x) {
     // X ascends: the first point beyond x, by bisection.
     std::size_t lo = 0;
-    std::size_t hi = series.Count();
+    std::size_t hi = points.size();
     while (lo < hi) {
         const std::size_t mid = lo + (hi - lo) / 2;
-        if (series.XValue(mid) <= x) {
+        if (points.x(mid) <= x) {
             lo = mid + 1;
         } else {
             hi = mid;
         }
     }
     if (lo == 0) return std::nullopt;
-    return series.YValue(lo - 1);
+    return points.y(lo - 1);
 }
 
-CursorSection::CursorSection(RunFeed& feed, TChart& chart, QWidget* parent)
-    : QWidget(parent), feed_(feed), chart_(chart) {
+CursorSection::CursorSection(RunFeed& feed, TChart& chart, const KeptRunsSection* kept, QWidget* parent)
+    : QWidget(parent), feed_(feed), chart_(chart), kept_(kept) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     text_ = new QLabel(this);
@@ -65,14 +66,23 @@ std::string CursorSection::readout() const {
     std::optional<double> dt;
     if (a && b) dt = *b - *a;
     std::string out = "t  A " + cell(a) + "  B " + cell(b) + "  \u0394t " + cell(dt);
-    for (std::size_t s = 0; s < chart_.SeriesCount(); ++s) {
-        const TLineSeries& series = *chart_.Series(s);
-        if (!series.Visible() || series.Count() == 0) continue;
-        const std::optional<double> ya = a ? value_at_or_before(series, *a) : std::nullopt;
-        const std::optional<double> yb = b ? value_at_or_before(series, *b) : std::nullopt;
+    auto add_row = [&](const std::string& name, const SeriesData& points) {
+        const std::optional<double> ya = a ? value_at_or_before(points, *a) : std::nullopt;
+        const std::optional<double> yb = b ? value_at_or_before(points, *b) : std::nullopt;
         std::optional<double> dy;
         if (ya && yb) dy = *yb - *ya;
-        out += "\n" + series.Title() + "  A " + cell(ya) + "  B " + cell(yb) + "  \u0394 " + cell(dy);
+        out += "\n" + name + "  A " + cell(ya) + "  B " + cell(yb) + "  \u0394 " + cell(dy);
+    };
+    for (std::size_t s = 0; s < chart_.SeriesCount(); ++s) {
+        const TLineSeries& series = *chart_.Series(s);
+        if (series.Visible() && series.Count() > 0) add_row(series.Title(), series.Points());
+    }
+    if (!kept_) return out;
+    for (const KeptRunsSection::KeptRun& run : kept_->kept()) {
+        for (std::size_t s = 0; s < run.lines.size(); ++s) {
+            const TChartOverlay* line = run.lines[s];
+            if (line && line->Visible()) add_row("#" + std::to_string(run.number) + " " + run.titles[s], line->Points());
+        }
     }
     return out;
 }

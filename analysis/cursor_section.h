@@ -1,23 +1,26 @@
 #pragma once
-// The readout of cursors A and B: their time and each visible series' value
-// there (the last point at or before the cursor), with the differences B - A.
+// The readout of cursors A and B: their time and each visible series' and
+// visible kept run's value there (the last point at or before the cursor;
+// "–" before a line's first point), with the differences B - A.
 #include <QWidget>
 
 #include <cstddef>
 #include <optional>
 #include <string>
 
+class KeptRunsSection;
 class QLabel;
 class RunFeed;
+class SeriesData;
 class TChart;
-class TLineSeries;
 
-// The Y of the last point of `series` at or before `x`; none before its first point.
-std::optional<double> value_at_or_before(const TLineSeries& series, double x);
+// The Y of the last point at or before `x`; none before the first point.
+std::optional<double> value_at_or_before(const SeriesData& points, double x);
 
 class CursorSection : public QWidget {
 public:
-    CursorSection(RunFeed& feed, TChart& chart, QWidget* parent = nullptr);
+    // `kept` may be null: then only the chart's series are read.
+    CursorSection(RunFeed& feed, TChart& chart, const KeptRunsSection* kept, QWidget* parent = nullptr);
     ~CursorSection() override;
 
     // The readout as shown, one line per row.
@@ -30,6 +33,7 @@ protected:
 private:
     RunFeed& feed_;
     TChart& chart_;
+    const KeptRunsSection* kept_;
     int subscription_;
     QLabel* text_;
 };

@@ -17,10 +17,11 @@ std::string chart_csv() {
                           [s](std::size_t i) { return s->YValue(i); }});
     }
     std::vector<std::string> names = {"time", "series1", "series2", "series3", "series4"};
-    // Kept runs follow as columns "kept3_series2", ..., oldest first.
+    // Kept runs follow, oldest first, named by run and series
+    // ("#3 Kp 100 Ki 10 Kd 0 w 80: y (PWM)").
     for (const AnalysisDock::KeptLine& kept : Form1->Analysis->kept_lines()) {
         const TChartOverlay* line = kept.line;
-        names.push_back("kept" + std::to_string(kept.run) + "_series" + std::to_string(kept.series + 1));
+        names.push_back(kept.name);
         series.push_back({line->Count(), [line](std::size_t i) { return line->XValue(i); },
                           [line](std::size_t i) { return line->YValue(i); }});
     }

@@ -3,6 +3,9 @@
 #include "analysis/analysis_panel.h"
 #include "analysis/cursor_section.h"
 #include "analysis/kept_runs_section.h"
+#include "analysis/kept_runs_table.h"
+#include "analysis/metric_columns.h"
+#include "core/csv.h"
 #include "analysis/metrics_section.h"
 #include "analysis/run_record.h"
 #include "tests/window/window_fixture.h"
@@ -18,6 +21,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <string>
 
 namespace {
@@ -63,6 +67,72 @@ TEST_F(PanelSections, CopyMetricsCopiesTheRowTheTraceWouldPrint) {
     EXPECT_EQ(row, QGuiApplication::clipboard()->text().toStdString());
 }
 
+// The panel reads numbers, not the CSV it prints: the same cells either way.
+TEST_F(PanelSections, MetricValuesAreTheCellsTheTracePrints) {
+    for (bool speed : {true, false}) {
+        SCOPED_TRACE(speed);
+        RegulationGains gains{250, 60, 3, 30, -80};
+        const RunMetrics m = measure_regulation_run(speed, gains, 300);
+        std::string row = speed ? "speed," : "position,";
+        csv_append_row(row, metric_values(gains, m));
+        EXPECT_EQ(metrics_csv_row(gains, m), row);
+    }
+}
+
+TEST(KeptRunsTable, MarksTheBestOfEachColumnPerModeAndCopiesAsCsv) {
+    auto run = [](int number, bool speed, std::optional<std::int64_t> rise, double overshoot, double steady,
+                  std::int64_t iae) {
+        KeptRunsSection::KeptRun r;
+        r.number = number;
+        r.metrics.speedMode = speed;
+        r.metrics.riseMs = rise;
+        r.metrics.overshootPct = overshoot;
+        r.metrics.steadyError = steady;
+        r.metrics.iae = iae;
+        if (!speed) r.metrics.overshootPct = r.metrics.steadyError = std::nullopt;
+        return r;
+    };
+    const std::vector<KeptRunsSection::KeptRun> runs = {
+        run(1, true, 40, 5.0, -2, 900), run(2, true, 40, 12.5, 1, 700), run(3, true, std::nullopt, 0.25, 3, 800),
+        run(4, false, std::nullopt, 0, 0, 5000)};
+    const auto best = kept_runs_best(runs);
+    struct Row {
+        const char* column;
+        std::vector<bool> best;  // per run
+    };
+    const Row rows[] = {
+        {"rise_ms", {true, true, false, false}},       // a tie marks both; none is no best
+        {"overshoot_pct", {false, false, true, false}},
+        {"steady_error", {false, true, false, false}},  // nearest zero
+        {"iae", {false, true, false, true}},            // per mode
+        {"kp", {false, false, false, false}},           // a setting has no best
+    };
+    const auto columns = metric_columns();
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.column);
+        std::size_t c = 0;
+        while (c < columns.size() && columns[c].name != row.column) ++c;
+        ASSERT_LT(c, columns.size());
+        for (std::size_t r = 0; r < runs.size(); ++r) EXPECT_EQ(row.best[r], best[r][c]) << "run " << r + 1;
+    }
+    const std::string csv = kept_runs_csv(runs);
+    EXPECT_EQ("run,mode," + metrics_csv_header().substr(5), csv.substr(0, csv.find('\n') + 1));
+    EXPECT_NE(std::string::npos, csv.find("\n3,speed,0,0,0,0,0,0,,0.25,")) << csv;
+}
+
+TEST(MetricText, WholeNumbersAsSuchFractionsWithThreeDecimals) {
+    const MetricColumn whole{"iae", false, MetricBest::kLowest};
+    const MetricColumn fraction{"overshoot_pct", true, MetricBest::kLowest};
+    struct Row {
+        const MetricColumn& column;
+        std::optional<double> value;
+        const char* text;
+    };
+    const Row rows[] = {{whole, 120, "120"},          {whole, -7, "-7"},         {fraction, 12.5, "12.500"},
+                        {fraction, 2.0 / 3, "0.667"}, {fraction, -1e-9, "0.000"}, {fraction, std::nullopt, "\u2013"}};
+    for (const Row& r : rows) EXPECT_EQ(r.text, metric_text(r.column, r.value));
+}
+
 TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     KeptRunsSection& kept = *Form1->Analysis->kept_runs();
     speed_run(5);
@@ -79,7 +149,8 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
 
     // The export offers the kept run's columns after the chart's own.
     const std::string csv = chart_csv();
-    EXPECT_EQ("time,series1,series2,series3,series4,kept1_series1,kept1_series2", csv.substr(0, csv.find('\n')));
+    EXPECT_EQ("time,series1,series2,series3,series4,#1 Kp 250 Ki 60 Kd 0 w 80: y (PWM),#1 Kp 250 Ki 60 Kd 0 w 80: v (IST)",
+              csv.substr(0, csv.find('\n')));
 
     for (int run = 0; run < 9; ++run) speed_run(2);
     ASSERT_EQ(KeptRunsSection::kMaxKept, kept.kept().size());
@@ -89,15 +160,32 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     const std::size_t overlays = Form1->Chart1->OverlayCount();
     QListWidget* list = Form1->Analysis->panel()->findChild<QListWidget*>();
     ASSERT_EQ(8, list->count());
+    // A colour each, none twice, and all eight rows in sight.
+    std::set<TColor> colours;
+    for (const auto& run : kept.kept()) colours.insert(run.colour);
+    EXPECT_EQ(KeptRunsSection::kMaxKept, colours.size());
+    EXPECT_LE(list->visualItemRect(list->item(7)).bottom(), list->viewport()->height());
+    // The selected run over the others, at full strength; the others faded.
+    kept.select(2);
+    for (std::size_t r = 0; r < kept.kept().size(); ++r) {
+        const TOverlayStyle& style = kept.kept()[r].lines[1]->Style();
+        EXPECT_EQ(r == 2, style.Raised);
+        EXPECT_EQ(r == 2, style.Alpha == 255);
+        EXPECT_EQ(kept.kept()[r].colour, style.Color);
+    }
     list->item(1)->setCheckState(Qt::Unchecked);  // as the user's tick
     EXPECT_FALSE(kept.kept()[1].lines[0]->Visible());
     EXPECT_TRUE(kept.kept()[0].lines[0]->Visible());
     kept.set_shown(0, false);
     EXPECT_EQ(Qt::Unchecked, list->item(0)->checkState());
     EXPECT_FALSE(kept.kept()[0].lines[0]->Visible());
+    const TColor freed = kept.kept()[0].colour;
     kept.remove(0);
     EXPECT_EQ(KeptRunsSection::kMaxKept - 1, kept.kept().size());
     EXPECT_EQ(overlays - 2, Form1->Chart1->OverlayCount());
+    EXPECT_EQ(1, kept.selected());  // the same run, one place up
+    speed_run(2);
+    EXPECT_EQ(freed, kept.kept().back().colour);
     EXPECT_TRUE(errors.shown.empty());
 }
 
@@ -148,7 +236,7 @@ TEST_F(PanelSections, CursorsFromTheMenuReadTheLastPointAtOrBefore) {
     const Row rows[] = {{-1, 0}, {0, 0}, {5, 248}, {8, 221}, {11.9, 221}, {1000, Form1->Series1->YValue(10)}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.x);
-        const auto y = value_at_or_before(*Form1->Series1, r.x);
+        const auto y = value_at_or_before(Form1->Series1->Points(), r.x);
         if (r.x < 0) {
             EXPECT_FALSE(y);
         } else {

@@ -63,7 +63,7 @@ TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
         {"opaque", {0x008000, 1, 255, false, -1}},
         {"faded", {0x008000, 1, 80, false, -1}},
         {"dashed", {0x404040, 1, 255, true, 1}},
-        {"wide", {0xC00080, 3, 160, false, 0}},
+        {"wide, raised, in the legend", {0xC00080, 3, 160, false, 0, true, "#1"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -120,6 +120,31 @@ TEST(ChartOverlay, LegendClickHidesAndShowsItsSeries) {
         EXPECT_EQ(visible == 1, c.series[1]->Visible());
         EXPECT_EQ(expected[visible], pixels_of(c.picture(), plot, clNavy));
         EXPECT_FALSE(c.chart.UserView());  // a legend click is no pan
+    }
+}
+
+// Overlays with a legend entry are listed under the heading, which folds them.
+TEST(ChartOverlay, TheOverlaysHeadingFoldsTheirEntries) {
+    OverlayChart c;
+    c.add_passes(50);
+    const std::size_t series = c.series.size();
+    c.chart.AddOverlay({0x008000, 1, 80, false, -1, false, "#1 Kp 250"});
+    c.chart.AddOverlay({0x008000, 1, 80, false, -1, false, ""});
+    c.chart.AddOverlay({0x800080, 1, 80, false, -1, false, "#2 Kp 120"});
+    EXPECT_TRUE(c.chart.LegendEntry(series).Right == 0);  // no heading: no overlay entries
+    c.chart.SetOverlayHeading("Kept runs");
+    struct Row {
+        bool folded;
+        std::size_t lines;  // of the legend
+    };
+    for (const Row row : {Row{false, series + 3}, Row{true, series + 1}, Row{false, series + 3}}) {
+        SCOPED_TRACE(row.folded);
+        EXPECT_GT(c.chart.LegendEntry(row.lines - 1).Right, 0);
+        EXPECT_EQ(0, c.chart.LegendEntry(row.lines).Right);
+        EXPECT_EQ(row.folded, c.chart.OverlaysFolded());
+        const TRect heading = c.chart.LegendEntry(series);
+        QTest::mouseClick(c.chart.Widget(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint((heading.Left + heading.Right) / 2, (heading.Top + heading.Bottom) / 2));
     }
 }
 

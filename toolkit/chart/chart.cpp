@@ -114,3 +114,9 @@ TRect TChart::LegendEntry(std::size_t index) {
     const QRect r = widget_->legend_entry(index);
     return TRect{r.left(), r.top(), r.right() + 1, r.bottom() + 1};
 }
+
+void TChart::SetOverlayHeading(const std::string& heading) { model_.set_overlay_heading(heading); }
+
+void TChart::SetOverlaysFolded(bool folded) { model_.set_overlays_folded(folded); }
+
+bool TChart::OverlaysFolded() const { return model_.overlays_folded(); }

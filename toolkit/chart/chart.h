@@ -101,8 +101,14 @@ public:
     std::optional<double> Cursor(int which) const;
     // The time under a widget column in the view shown now.
     double XAtPixel(int x);
-    // Where a series' legend entry lies, in widget pixels (for tests).
+    // Where a legend line lies, in widget pixels (for tests): the series'
+    // entries first, then the overlays' heading and entries.
     TRect LegendEntry(std::size_t index);
+    // Overlays whose style gives a legend entry are listed under this
+    // heading (none without one); a click on it folds or unfolds them.
+    void SetOverlayHeading(const std::string& heading);
+    void SetOverlaysFolded(bool folded);
+    bool OverlaysFolded() const;
 
     // Told after the shown ranges changed: zoom, pan, fit, growth, Clear.
     std::function<void()> OnViewChange;

@@ -16,6 +16,36 @@ constexpr int kLabelGap = 12;  // least free space between two bottom labels
 
 }  // namespace
 
+std::vector<LegendItem> legend_items(const ChartModel& model) {
+    std::vector<LegendItem> items;
+    for (std::size_t i = 0; i < model.SeriesCount(); ++i) items.push_back({LegendItem::kSeries, i});
+    if (model.overlay_heading().empty()) return items;
+    bool headed = false;
+    for (std::size_t i = 0; i < model.OverlayCount(); ++i) {
+        if (model.Overlay(i)->Style().Legend.empty()) continue;
+        if (!headed) items.push_back({LegendItem::kHeading, 0});
+        headed = true;
+        if (model.overlays_folded()) break;
+        items.push_back({LegendItem::kOverlay, i});
+    }
+    return items;
+}
+
+std::string legend_text(const ChartModel& model, const LegendItem& item) {
+    switch (item.kind) {
+    case LegendItem::kSeries:
+        return model.Series(item.index)->Title();
+    case LegendItem::kOverlay:
+        return model.Overlay(item.index)->Style().Legend;
+    case LegendItem::kHeading:
+        break;
+    }
+    if (!model.overlays_folded()) return "\u25BE " + model.overlay_heading();
+    std::size_t entries = 0;
+    for (std::size_t i = 0; i < model.OverlayCount(); ++i) entries += !model.Overlay(i)->Style().Legend.empty();
+    return "\u25B8 " + model.overlay_heading() + " (" + std::to_string(entries) + ")";
+}
+
 int pen_width(const TLineSeries& series) { return std::max(1, series.Width()); }
 
 ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const AxisRange& xs, const AxisRange& ys,
@@ -32,13 +62,14 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
     }
 
     int right = width - 1 - kMargin;
-    if (model.SeriesCount() > 0) {
+    out.legendItems = legend_items(model);
+    if (!out.legendItems.empty()) {
         int textWidth = 0;
-        for (std::size_t i = 0; i < model.SeriesCount(); ++i) {
-            textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromStdString(model.Series(i)->Title())));
+        for (const LegendItem& item : out.legendItems) {
+            textWidth = std::max(textWidth, fm.horizontalAdvance(QString::fromStdString(legend_text(model, item))));
         }
         const int w = 6 + kSwatch + 6 + textWidth + 6;
-        const int h = 4 + static_cast<int>(model.SeriesCount()) * (line + 2) + 4;
+        const int h = 4 + static_cast<int>(out.legendItems.size()) * (line + 2) + 4;
         out.legend = QRect(right - w + 1, top, w, h);
         right = out.legend.left() - 1 - kMargin;
     }
@@ -94,14 +125,15 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
     return out;
 }
 
-QRect legend_entry_rect(const ChartLayout& layout, std::size_t index, std::size_t count) {
+QRect legend_entry_rect(const ChartLayout& layout, std::size_t index) {
     const QRect& legend = layout.legend;
-    if (legend.isNull() || index >= count) return QRect();
+    if (legend.isNull() || index >= layout.legendItems.size()) return QRect();
     const int line = layout.lineHeight;
     return QRect(legend.left() + 1, legend.top() + 4 + static_cast<int>(index) * (line + 2), legend.width() - 2, line);
 }
 
-int legend_entry_at(const ChartLayout& layout, QPointF at, std::size_t count) {
+int legend_entry_at(const ChartLayout& layout, QPointF at) {
+    const std::size_t count = layout.legendItems.size();
     const QRect& legend = layout.legend;
     if (legend.isNull() || !legend.contains(at.toPoint())) return -1;
     const int entry = (static_cast<int>(at.y()) - legend.top() - 4) / (layout.lineHeight + 2);

@@ -9,11 +9,27 @@
 #include <QRect>
 #include <QSize>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 class ChartModel;
 class TLineSeries;
+
+// One line of the legend: a series' entry (a click hides or shows the
+// series), the overlays' heading (a click folds or unfolds their entries) or
+// an overlay's entry.
+struct LegendItem {
+    enum Kind : char { kSeries, kHeading, kOverlay };
+    Kind kind = kSeries;
+    std::size_t index = 0;  // the series' or overlay's place in the model
+};
+// The legend's lines, top to bottom: the series, then (when some overlay has
+// an entry and the model a heading) the heading and, unless folded, those
+// overlays.
+std::vector<LegendItem> legend_items(const ChartModel& model);
+// The text an item shows: a heading says whether it is folded ("▸ Kept runs (3)").
+std::string legend_text(const ChartModel& model, const LegendItem& item);
 
 struct ChartLayout {
     QRect title;
@@ -30,6 +46,7 @@ struct ChartLayout {
     std::vector<double> yLabels;
     std::vector<double> rightLabels;
     int lineHeight = 0;  // of the font's text
+    std::vector<LegendItem> legendItems;
 };
 
 // What the layout depends on besides the ranges and the series.
@@ -48,7 +65,7 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
 // A series' pen: its width, at least one pixel.
 int pen_width(const TLineSeries& series);
 
-// The legend's entry of the series at `index` (empty past the last), and the
-// entry under a point (-1 for none) for `count` series.
-QRect legend_entry_rect(const ChartLayout& layout, std::size_t index, std::size_t count);
-int legend_entry_at(const ChartLayout& layout, QPointF at, std::size_t count);
+// The legend's line at `index` of layout.legendItems (empty past the last),
+// and the line under a point (-1 for none).
+QRect legend_entry_rect(const ChartLayout& layout, std::size_t index);
+int legend_entry_at(const ChartLayout& layout, QPointF at);

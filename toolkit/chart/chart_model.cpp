@@ -89,6 +89,11 @@ void TChartOverlay::SetVisible(bool visible) {
     model_.overlays_changed();
 }
 
+void TChartOverlay::SetStyle(const TOverlayStyle& style) {
+    style_ = style;
+    model_.overlays_changed();
+}
+
 TLineSeries* ChartModel::AddSeries(const std::string& title, int width, TColor color) {
     if (color == clDefaultColor) color = kDefaultColors[series_.size() % std::size(kDefaultColors)];
     series_.push_back(std::unique_ptr<TLineSeries>(new TLineSeries(*this, series_.size(), title, width, color)));
@@ -118,6 +123,18 @@ void ChartModel::RemoveOverlay(TChartOverlay* overlay) {
 TChartOverlay* ChartModel::Overlay(std::size_t index) const {
     if (index >= overlays_.size()) throw Exception("Chart overlay index out of range");
     return overlays_[index].get();
+}
+
+void ChartModel::set_overlay_heading(const std::string& heading) {
+    if (heading == overlayHeading_) return;
+    overlayHeading_ = heading;
+    if (listener_) listener_->series_changed();
+}
+
+void ChartModel::set_overlays_folded(bool folded) {
+    if (folded == overlaysFolded_) return;
+    overlaysFolded_ = folded;
+    if (listener_) listener_->series_changed();
 }
 
 void ChartModel::overlays_changed() {

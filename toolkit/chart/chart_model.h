@@ -75,11 +75,15 @@ struct TOverlayStyle {
     // The Y axis it is drawn against: that of this series (index), so that
     // it follows the series to the right-hand axis; -1 for the left axis.
     int AxisOf = -1;
+    bool Raised = false;  // drawn over the other overlays
+    // Its entry in the legend, under the overlays' heading; empty for none.
+    std::string Legend{};
 };
 
 // A line on the chart that is not one of its series: a kept run, a
-// reference line, a comparison. It has no legend entry, is drawn under the
-// series, joins the ranges, zoom and pan, and a series' Clear leaves it.
+// reference line, a comparison. It is drawn under the series, joins the
+// ranges, zoom and pan, and a series' Clear leaves it. It has a legend entry
+// only when its style gives one.
 class TChartOverlay {
 public:
     TChartOverlay(const TChartOverlay&) = delete;
@@ -94,6 +98,7 @@ public:
     void SetVisible(bool visible);
     bool Visible() const { return visible_; }
     const TOverlayStyle& Style() const { return style_; }
+    void SetStyle(const TOverlayStyle& style);
     const SeriesData& Points() const { return points_; }
 
 private:
@@ -125,6 +130,13 @@ public:
     // Throws Exception when there is no such overlay.
     TChartOverlay* Overlay(std::size_t index) const;
 
+    // The heading above the overlays' legend entries (shown only with such
+    // entries); folded, the legend shows the heading alone.
+    void set_overlay_heading(const std::string& heading);
+    const std::string& overlay_heading() const { return overlayHeading_; }
+    void set_overlays_folded(bool folded);
+    bool overlays_folded() const { return overlaysFolded_; }
+
     // One listener at a time; null for none.
     void set_listener(ChartModelListener* listener) { listener_ = listener; }
     ChartModelListener* listener() const { return listener_; }
@@ -137,4 +149,6 @@ private:
     std::vector<std::unique_ptr<TLineSeries>> series_;
     std::vector<std::unique_ptr<TChartOverlay>> overlays_;
     ChartModelListener* listener_ = nullptr;
+    std::string overlayHeading_;
+    bool overlaysFolded_ = false;
 };

@@ -67,9 +67,14 @@ void ChartWidget::mousePressEvent(QMouseEvent* event) {
         return;
     }
     update_picture();
-    if (const int entry = legend_entry_at(layout_, event->position(), model_.SeriesCount()); entry >= 0) {
-        TLineSeries& series = *model_.Series(static_cast<std::size_t>(entry));
-        series.SetVisible(!series.Visible());
+    if (const int entry = legend_entry_at(layout_, event->position()); entry >= 0) {
+        const LegendItem item = layout_.legendItems[static_cast<std::size_t>(entry)];
+        if (item.kind == LegendItem::kSeries) {
+            TLineSeries& series = *model_.Series(item.index);
+            series.SetVisible(!series.Visible());
+        } else if (item.kind == LegendItem::kHeading) {
+            model_.set_overlays_folded(!model_.overlays_folded());
+        }
         update();
         event->accept();
         return;
@@ -122,7 +127,7 @@ void ChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     drag_.reset();
-    if (legend_entry_at(layout_, event->position(), model_.SeriesCount()) >= 0) {
+    if (legend_entry_at(layout_, event->position()) >= 0) {
         // The second click of a quick pair on the legend switches again.
         mousePressEvent(event);
         return;

@@ -188,18 +188,37 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
     const int line = layout.lineHeight;
     painter.save();
     painter.setClipRect(legend.adjusted(1, 1, -1, -1));
-    for (std::size_t i = 0; i < model.SeriesCount(); ++i) {
-        const TLineSeries& series = *model.Series(i);
+    for (std::size_t i = 0; i < layout.legendItems.size(); ++i) {
+        const LegendItem& item = layout.legendItems[i];
         const int top = legend.top() + 4 + static_cast<int>(i) * (line + 2);
         const int mid = top + line / 2;
-        // A hidden series' entry is dimmed.
-        use_colour(painter, series.Visible() ? to_qcolor(series.Color()) : faded(series.Color(), 60));
-        fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid),
-                     pen_width(series));
-        painter.setPen(series.Visible() ? QColor(Qt::black) : kHiddenText);
+        bool shown = true;
+        int textLeft = legend.left() + 6 + kSwatch + 6;
+        if (item.kind == LegendItem::kHeading) {
+            textLeft = legend.left() + 6;
+        } else {
+            // A hidden line's entry is dimmed.
+            int width = 1;
+            QColor colour;
+            if (item.kind == LegendItem::kSeries) {
+                const TLineSeries& series = *model.Series(item.index);
+                shown = series.Visible();
+                width = pen_width(series);
+                colour = shown ? to_qcolor(series.Color()) : faded(series.Color(), 60);
+            } else {
+                const TChartOverlay& overlay = *model.Overlay(item.index);
+                const TOverlayStyle& style = overlay.Style();
+                shown = overlay.Visible();
+                width = std::max(2, style.Width);
+                colour = faded(style.Color, shown ? std::max(style.Alpha, 120) : 40);
+            }
+            use_colour(painter, colour);
+            fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid), width);
+        }
+        painter.setPen(shown ? QColor(Qt::black) : kHiddenText);
         painter.setBrush(Qt::NoBrush);
-        const QRect text(legend.left() + 6 + kSwatch + 6, top, legend.width(), line);
-        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(series.Title()));
+        const QRect text(textLeft, top, legend.right() - textLeft, line);
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(legend_text(model, item)));
     }
     painter.restore();
 }

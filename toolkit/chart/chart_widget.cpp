@@ -117,10 +117,13 @@ void ChartWidget::set_cursor(int which, std::optional<double> x) {
 std::vector<ChartLine> ChartWidget::lines() const {
     std::vector<ChartLine> out;
     auto* self = const_cast<ChartWidget*>(this);  // the undrawn marks are the widget's own bookkeeping
-    // Settled overlays first: they lie in the background, under the rest.
+    // Settled overlays first: they lie in the background, under the rest;
+    // raised ones over the others of their layer.
     for (bool settled : {true, false}) {
-        for (std::size_t i = 0; i < model_.OverlayCount(); ++i) {
+        for (std::size_t k = 0; k < 2 * model_.OverlayCount(); ++k) {
+            const std::size_t i = k % model_.OverlayCount();
             const TChartOverlay& o = *model_.Overlay(i);
+            if (o.Style().Raised != (k >= model_.OverlayCount())) continue;
             if (!o.Visible() || (overlay_layer(i) == kSettled) != settled) continue;
             const TOverlayStyle& s = o.Style();
             out.push_back(ChartLine{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width),
@@ -233,7 +236,7 @@ QPoint ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
 
 QRect ChartWidget::legend_entry(std::size_t index) {
     update_picture();
-    return legend_entry_rect(layout_, index, model_.SeriesCount());
+    return legend_entry_rect(layout_, index);
 }
 
 QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index, bool right) const {
