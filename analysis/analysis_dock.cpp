@@ -27,6 +27,10 @@ AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*hos
     menu.AddItem(kMenuCaption, [this](TObject*) { toggle(); });
     menu.AddItem(kCursorACaption, [this](TObject*) { place_cursor(0); });
     menu.AddItem(kCursorBCaption, [this](TObject*) { place_cursor(1); });
+    menu.AddItem(kRemoveCursorsCaption, [this](TObject*) {
+        host_.chart->SetCursor(0, std::nullopt);
+        host_.chart->SetCursor(1, std::nullopt);
+    });
     menu.AddItem(kFitCaption, [this](TObject*) { host_.chart->FitToData(); });
     menu.AddItem(kRightAxisCaption, [this](TObject*) { host_.chart->SetRightAxis(!host_.chart->RightAxis()); });
 

@@ -51,6 +51,7 @@ public:
     // Chart menu items, after the window's own.
     static constexpr const char* kCursorACaption = "Cursor A here";
     static constexpr const char* kCursorBCaption = "Cursor B here";
+    static constexpr const char* kRemoveCursorsCaption = "Remove cursors";
     static constexpr const char* kFitCaption = "Fit to data";
     static constexpr const char* kRightAxisCaption = "Right-hand axis for y and v";
 

@@ -35,7 +35,7 @@ std::optional<double> value_at_or_before(const SeriesData& points, double x) {
             hi = mid;
         }
     }
-    if (lo == 0) return std::nullopt;
+    if (lo == 0 || x > points.x(points.size() - 1)) return std::nullopt;
     return points.y(lo - 1);
 }
 

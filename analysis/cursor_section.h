@@ -1,7 +1,8 @@
 #pragma once
 // The readout of cursors A and B: their time and each visible series' and
 // visible kept run's value there (the last point at or before the cursor;
-// "–" before a line's first point), with the differences B - A.
+// "–" before a line's first point and after its last, rather than a value
+// it no longer holds), with the differences B - A.
 #include <QWidget>
 
 #include <cstddef>
@@ -14,7 +15,8 @@ class RunFeed;
 class SeriesData;
 class TChart;
 
-// The Y of the last point at or before `x`; none before the first point.
+// The Y of the last point at or before `x`; none before the first point
+// and beyond the last.
 std::optional<double> value_at_or_before(const SeriesData& points, double x);
 
 class CursorSection : public QWidget {

@@ -169,6 +169,7 @@ void TForm1::build_menus() {
     ImagePopupMenu.AddItem("Save image as PNG...", Bind(this, &TForm1::ImageSavePngClick));
     ImagePopupMenu.AddItem("Load NC program\u2026", Bind(this, &TForm1::btLoadNCProgramClick));
     ImagePopupMenu.AddItem("Built-in program", Bind(this, &TForm1::BuiltInProgramClick));
+    ImagePopupMenu.AddItem("Fit path", Bind(this, &TForm1::ImageFitPathClick));
     Image1->SetPopupMenu(&ImagePopupMenu);
 }
 

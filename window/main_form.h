@@ -54,6 +54,7 @@ public:
     void ChartExportCsvClick(TObject* Sender);
     void ChartSavePngClick(TObject* Sender);
     void ImageSavePngClick(TObject* Sender);
+    void ImageFitPathClick(TObject* Sender);
 
     // Own NC programs: loading a file, back to the built-in demo, and
     // following "Draw NC Path" point by point.

@@ -9,6 +9,7 @@
 #include "window/drawing.h"
 #include "window/main_form.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -42,6 +43,7 @@ std::string drawnProgram;
 std::size_t drawnLeavesAt = 0;
 bool drawingNcPath = false;
 bool drawnIsChosen = false;  // no other program was chosen since it was drawn
+TRect drawnArea;             // image pixels the drawn path covers, its dots included
 
 // One drawing, from its handler's start to its return: "Stop" is open while
 // any runs.
@@ -103,6 +105,25 @@ NcArea picture_area() {
     return {-std::int32_t{kNcOriginX}, width - 1 - kNcOriginX, kNcOriginY - (height - 1), kNcOriginY};
 }
 
+// The demo as a program, for its extent.
+const NcProgram& demo_program() {
+    static const NcProgram demo = nc_parse_program(nc_demo_program_text(), "demo").program;
+    return demo;
+}
+
+// The image pixels a program's path covers, with the 5-pixel dots around its points.
+TRect path_pixels(const NcProgram& program) {
+    const NcArea a = nc_program_extent(program);
+    return {kNcOriginX + a.minX - 2, kNcOriginY - a.maxY - 2, kNcOriginX + a.maxX + 3, kNcOriginY - a.minY + 3};
+}
+
+// An overview of the path and the picture together, for "Fit path".
+void keep_overview(const TRect& path) {
+    const TCanvas* c = canvas();
+    Form1->Image1->KeepOverview({std::min(path.Left, 0), std::min(path.Top, 0), std::max(path.Right, c->Width()),
+                                 std::max(path.Bottom, c->Height())});
+}
+
 int nc_pixel_x(const NcPoint& p) { return std::int32_t{kNcOriginX} + p.X; }
 int nc_pixel_y(const NcPoint& p) { return std::int32_t{kNcOriginY} - p.Y; }
 
@@ -156,6 +177,7 @@ void draw_arc(std::int16_t cx, std::int16_t cy, std::int16_t sx, std::int16_t sy
 
 void TForm1::Button3Click(TObject*) {
     const Drawing drawing;
+    drawnArea = TRect{};  // "Fit path" shows the whole picture
     TCanvas* c = canvas();
     c->FillRect(c->ClipRect());
     set_pen(5, clLime);
@@ -179,6 +201,8 @@ void TForm1::btDrawNCPathClick(TObject*) {
     drawnProgram = nc_demo_chosen() ? std::string() : nc_chosen_program().name;
     drawnLeavesAt = nc_demo_chosen() ? 0 : nc_program_line_leaving(nc_chosen_program(), picture_area());
     drawnIsChosen = true;
+    drawnArea = path_pixels(nc_demo_chosen() ? demo_program() : nc_chosen_program());
+    if (drawnLeavesAt > 0) keep_overview(drawnArea);
     show_program_name();
     struct Ended {
         bool outer;
@@ -227,6 +251,12 @@ void TForm1::cbStepClick(TObject*) {
 void TForm1::btNextPointClick(TObject*) { nextPointRequested = true; }
 
 void TForm1::btStopClick(TObject*) { ++stopsAsked; }
+
+// Zooms and pans the image to the whole path last drawn; a path beyond the
+// picture shows in the overview kept while it was drawn.
+void TForm1::ImageFitPathClick(TObject*) {
+    if (drawnArea == TRect{} || !Image1->ShowArea(drawnArea)) Image1->ShowAll();
+}
 
 void TForm1::stop_drawings() {
     if (drawingsRunning > 0) ++stopsAsked;

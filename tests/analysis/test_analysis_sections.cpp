@@ -6,6 +6,8 @@
 #include "analysis/kept_runs_table.h"
 #include "analysis/metric_columns.h"
 #include "core/csv.h"
+#include "core/headless_run.h"
+#include "core/metrics_format.h"
 #include "analysis/metrics_section.h"
 #include "analysis/run_record.h"
 #include "tests/window/window_fixture.h"
@@ -19,6 +21,7 @@
 
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -58,13 +61,25 @@ private:
 
 }  // namespace
 
-TEST_F(PanelSections, CopyMetricsCopiesTheRowTheTraceWouldPrint) {
+TEST_F(PanelSections, CopyMetricsCopiesTheHeaderAndRowTheTraceWouldPrint) {
+    MetricsSection& metrics = *Form1->Analysis->metrics();
+    QGuiApplication::clipboard()->setText("before");
+    QTest::mouseClick(panel_button("Copy metrics"), Qt::LeftButton);
+    EXPECT_EQ("before", QGuiApplication::clipboard()->text());
+    EXPECT_TRUE(metrics.copy_note().startsWith("Nothing to copy")) << metrics.copy_note().toStdString();
+    EXPECT_EQ("\u2013", metrics.value_text("rise_ms"));
+
     speed_run(30);
-    const std::string row = Form1->Analysis->metrics()->csv_row();
+    const std::string row = metrics.csv_row();
     EXPECT_EQ(Form1->Analysis->record().csv_row(), row);
     EXPECT_EQ(0u, row.rfind("speed,250,60,0,", 0));
     QTest::mouseClick(panel_button("Copy metrics"), Qt::LeftButton);
-    EXPECT_EQ(row, QGuiApplication::clipboard()->text().toStdString());
+    EXPECT_EQ(metrics_csv_header() + row, QGuiApplication::clipboard()->text().toStdString());
+    // Shown rounded, copied in full.
+    const RunMetrics m = Form1->Analysis->record().metrics();
+    ASSERT_TRUE(m.steadyError);
+    EXPECT_EQ(QString::number(*m.steadyError, 'f', 3), metrics.value_text("steady_error"));
+    EXPECT_EQ(QString::number(m.passes), metrics.value_text("passes"));
 }
 
 // The panel reads numbers, not the CSV it prints: the same cells either way.
@@ -233,15 +248,13 @@ TEST_F(PanelSections, CursorsFromTheMenuReadTheLastPointAtOrBefore) {
         double x;
         double expectedPwm;  // Series1 at or before x
     };
-    const Row rows[] = {{-1, 0}, {0, 0}, {5, 248}, {8, 221}, {11.9, 221}, {1000, Form1->Series1->YValue(10)}};
+    constexpr double kNone = -9999;  // before the first point, beyond the last
+    const double last = Form1->Series1->XValue(Form1->Series1->Count() - 1);
+    const Row rows[] = {{-1, kNone}, {0, 0}, {5, 248}, {8, 221}, {11.9, 221},
+                        {last, Form1->Series1->YValue(10)}, {last + 0.5, kNone}};
     for (const Row& r : rows) {
         SCOPED_TRACE(r.x);
-        const auto y = value_at_or_before(Form1->Series1->Points(), r.x);
-        if (r.x < 0) {
-            EXPECT_FALSE(y);
-        } else {
-            EXPECT_EQ(r.expectedPwm, y.value_or(-9999));
-        }
+        EXPECT_EQ(r.expectedPwm, value_at_or_before(Form1->Series1->Points(), r.x).value_or(kNone));
     }
     const TRect plot = Form1->Chart1->PlotArea();
     for (const char* caption : {AnalysisDock::kCursorACaption, AnalysisDock::kCursorBCaption}) {
@@ -256,9 +269,17 @@ TEST_F(PanelSections, CursorsFromTheMenuReadTheLastPointAtOrBefore) {
     const auto b = Form1->Chart1->Cursor(1);
     ASSERT_TRUE(a && b);
     EXPECT_LT(*a, *b);
+    EXPECT_EQ(0, std::fmod(*a, 4.0));  // on samples
     const std::string readout = Form1->Analysis->cursors()->readout();
     EXPECT_NE(std::string::npos, readout.find("y (PWM)  A ")) << readout;
     EXPECT_NE(std::string::npos, readout.find("v (IST)  A ")) << readout;
+    EXPECT_NE(std::string::npos, readout.find("x (Pos)  A \u2013  B \u2013")) << readout;  // only its start point
+
+    const auto& items = Form1->ChartPopupMenu.Items();
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i].caption == AnalysisDock::kRemoveCursorsCaption) Form1->ChartPopupMenu.Click(i);
+    }
+    EXPECT_FALSE(Form1->Chart1->Cursor(0) || Form1->Chart1->Cursor(1));
 }
 
 TEST_F(PanelSections, GainFilesLoadWholeOrNotAtAll) {

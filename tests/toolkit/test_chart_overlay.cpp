@@ -184,6 +184,27 @@ TEST(ChartOverlay, RightAxisGivesTheFirstTwoSeriesTheirOwnRange) {
     EXPECT_LT(c.chart.PointPixel(*c.series[0], peak).Y, plot.Top + (plot.Bottom - plot.Top) / 4);
 }
 
+// Samples every 4 ms from 0 to 996; a visible overlay's points count too.
+TEST(ChartOverlay, CursorsSnapToTheNearestSampleOfAVisibleLine) {
+    OverlayChart c;
+    c.add_passes(250);
+    TChartOverlay* odd = c.chart.AddOverlay({0x008000, 1, 80, false, -1});
+    odd->AddXY(1001, 0);
+    struct Row {
+        double x;
+        bool oddShown;
+        double expected;
+    };
+    const Row rows[] = {{5.9, true, 4}, {6, true, 4}, {6.1, true, 8}, {-30, true, 0},
+                        {2000, true, 1001}, {2000, false, 996}, {998.9, false, 996}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.x);
+        odd->SetVisible(r.oddShown);
+        c.chart.SetCursor(0, r.x);
+        EXPECT_EQ(r.expected, c.chart.Cursor(0).value_or(-1));
+    }
+}
+
 TEST(ChartOverlay, CursorsArePlacedDraggedAndToldAndTheViewChangeIsTold) {
     OverlayChart c;
     c.add_passes(250);
@@ -204,9 +225,14 @@ TEST(ChartOverlay, CursorsArePlacedDraggedAndToldAndTheViewChangeIsTold) {
     QTest::mouseMove(w, QPoint(to, y));
     QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
     ASSERT_TRUE(c.chart.Cursor(0));
-    EXPECT_NEAR(c.chart.XAtPixel(to), *c.chart.Cursor(0), 1e-9);
+    EXPECT_NEAR(c.chart.XAtPixel(to), *c.chart.Cursor(0), 2.0);  // on the nearest sample
+    EXPECT_EQ(0, std::fmod(*c.chart.Cursor(0), 4.0));
     EXPECT_FALSE(c.chart.UserView());  // the drag moved the cursor, not the view
     EXPECT_GE(cursorNotices, 3);
+    // A double-click on its line takes it away.
+    QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(to, y));
+    EXPECT_FALSE(c.chart.Cursor(0));
+    EXPECT_TRUE(c.chart.Cursor(1));
     c.chart.SetCursor(1, std::nullopt);
     EXPECT_FALSE(c.chart.Cursor(1));
 

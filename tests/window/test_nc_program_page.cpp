@@ -8,6 +8,7 @@
 #include "io/nc_program_file.h"
 
 #include <QDir>
+#include <QImage>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -118,7 +119,7 @@ TEST_F(NcProgramPage, FileThatDoesNotLoadShowsItsFirstErrorAndKeepsTheProgram) {
 
 TEST_F(NcProgramPage, BuiltInProgramGoesBackToTheDemo) {
     load(write_file("one.nc", "G1 X1\n"));
-    ASSERT_EQ(3u, Form1->ImagePopupMenu.Items().size());
+    ASSERT_EQ(4u, Form1->ImagePopupMenu.Items().size());
     EXPECT_EQ("Load NC program\u2026", Form1->ImagePopupMenu.Items()[1].caption);
     EXPECT_EQ("Built-in program", Form1->ImagePopupMenu.Items()[2].caption);
     Form1->ImagePopupMenu.Click(2);
@@ -209,6 +210,40 @@ TEST_F(NcProgramPage, StatusNamesTheDrawnProgramAndWhereItLeavesThePicture) {
         Form1->btDrawNCPathClick(nullptr);
         EXPECT_EQ(c.next, program_name());
     }
+}
+
+// "Fit path" zooms into a small path and shows one beyond the picture in the
+// overview kept while it was drawn.
+TEST_F(NcProgramPage, FitPathShowsTheWholePath) {
+    struct Case {
+        std::string text;  // empty: the demo
+        int scale;         // 0: the overview
+    };
+    const Case cases[] = {{"G1 X20 Y10\n", 24}, {"", 3}, {"G1 X10\nG0 Y-300\nG1 X5\n", 0}, {"G0 X-70 Y30\n", 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        if (c.text.empty()) {
+            Form1->BuiltInProgramClick(nullptr);
+        } else {
+            load(write_file("fit.nc", c.text));
+        }
+        Form1->btDrawNCPathClick(nullptr);
+        Form1->ImagePopupMenu.Click(3);
+        EXPECT_EQ(c.scale == 0, Form1->Image1->ShowsOverview());
+        EXPECT_EQ(c.scale == 0 ? 1 : c.scale, Form1->Image1->View().scale);
+    }
+    // The overview kept the lime dot the bitmap clipped away, at (-20, 120)
+    // of the picture: the overview starts 22 pixels further left and is
+    // halved to fit the control.
+    const TCanvas* canvas = Form1->Image1->Canvas();
+    ASSERT_NE(nullptr, canvas->Overview());
+    EXPECT_EQ((TRect{-22, 0, 660, 380}), canvas->OverviewArea());
+    EXPECT_EQ(2, canvas->OverviewReduction());
+    EXPECT_EQ(qRgb(0, 255, 0), canvas->Overview()->pixel(1, 60));
+    Form1->Button3Click(nullptr);  // a new picture: no overview, Fit path shows it all
+    Form1->ImagePopupMenu.Click(3);
+    EXPECT_FALSE(Form1->Image1->ShowsOverview());
+    EXPECT_EQ(ImageView{}, Form1->Image1->View());
 }
 
 TEST_F(NcProgramPage, StepWaitsForNextPointAfterEachPoint) {

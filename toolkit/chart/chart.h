@@ -96,7 +96,9 @@ public:
     // The right-hand axis' range shown now, as View's Y (while it is on).
     ChartView RightView();
 
-    // Cursors A (0) and B (1): vertical lines at a time, or none.
+    // Cursors A (0) and B (1): vertical lines at a time, or none. A cursor
+    // snaps to the nearest point of the visible lines (series and overlays);
+    // a double-click on its line takes it away.
     void SetCursor(int which, std::optional<double> x);
     std::optional<double> Cursor(int which) const;
     // The time under a widget column in the view shown now.

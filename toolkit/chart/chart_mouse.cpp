@@ -127,6 +127,14 @@ void ChartWidget::mouseDoubleClickEvent(QMouseEvent* event) {
         return;
     }
     drag_.reset();
+    if (const int which = cursor_at(event->position()); which >= 0) {
+        // A double-click on a cursor's line or handle takes it away.
+        cursorDrag_ = -1;
+        unsetCursor();
+        set_cursor(which, std::nullopt);
+        event->accept();
+        return;
+    }
     if (legend_entry_at(layout_, event->position()) >= 0) {
         // The second click of a quick pair on the legend switches again.
         mousePressEvent(event);

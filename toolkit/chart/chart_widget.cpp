@@ -4,6 +4,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 ChartWidget::ChartWidget(ChartModel& model, QWidget* parent) : QWidget(parent), model_(model) {
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -107,7 +108,38 @@ void ChartWidget::set_right_axis(bool on) {
     update();
 }
 
+namespace {
+
+// The X of the point nearest to `x` (the earlier one on a tie); none without points.
+std::optional<double> nearest_x(const SeriesData& points, double x) {
+    std::size_t lo = 0;
+    std::size_t hi = points.size();
+    while (lo < hi) {  // X ascends: the first point at or beyond x
+        const std::size_t mid = lo + (hi - lo) / 2;
+        if (points.x(mid) < x) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    std::optional<double> best;
+    if (lo > 0) best = points.x(lo - 1);
+    if (lo < points.size() && (!best || points.x(lo) - x < x - *best)) best = points.x(lo);
+    return best;
+}
+
+}  // namespace
+
+// A cursor lands on a sample: the nearest point of any visible line.
 void ChartWidget::set_cursor(int which, std::optional<double> x) {
+    if (x) {
+        std::optional<double> snapped;
+        for (const ChartLine& line : lines()) {
+            const std::optional<double> near = nearest_x(*line.points, *x);
+            if (near && (!snapped || std::abs(*near - *x) < std::abs(*snapped - *x))) snapped = near;
+        }
+        if (snapped) x = snapped;
+    }
     if (!view_.set_cursor(which, x)) return;
     stale_ = true;
     update();

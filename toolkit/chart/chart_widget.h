@@ -11,7 +11,8 @@
 //   left-button drag    pans: the data under the cursor follows it,
 //   left double-click   fits the axes to the data, with a small margin.
 // A left click on a legend entry hides or shows its series; a left drag that
-// starts on a cursor's line moves the cursor.
+// starts on a cursor's line moves the cursor, which snaps to the points; a
+// double-click on it takes it away.
 // The right button is the popup menu's and does nothing here. A zoom or pan
 // puts the chart in the user's view: its axes stay where the user put them
 // while points go on arriving (the automatic ranges still grow behind it),

@@ -43,6 +43,7 @@ void TCanvas::changed(long long left, long long top, long long right, long long 
 }
 
 void TCanvas::Pixels(int x, int y, TColor color) {
+    overviewFill(x, y, x + 1LL, y + 1LL, color);
     if (x < 0 || y < 0 || x >= Width() || y >= Height()) return;
     reinterpret_cast<QRgb*>(bitmap_->scanLine(y))[x] = to_qrgb(color);
     changed(x, y, x + 1, y + 1);
@@ -59,6 +60,7 @@ void TCanvas::MoveTo(int x, int y) {
 }
 
 void TCanvas::LineTo(int x, int y) {
+    overviewLine(penX_, penY_, x, y);
     if (Pen.Width <= 1) {
         thinLine(penX_, penY_, x, y);
     } else if (x == penX_ && y == penY_) {
@@ -116,6 +118,7 @@ void TCanvas::dot(int x, int y) {
     const long long w = Pen.Width;
     const long long left = x - w / 2;
     const long long top = y - w / 2;
+    overviewFill(left, top, left + w, top + w, Pen.Color);
     const QRgb color = to_qrgb(Pen.Color);
     const long long x0 = std::max(left, 0LL);
     const long long x1 = std::min(left + w, static_cast<long long>(Width()));
@@ -139,6 +142,11 @@ void TCanvas::wideLine(int x0, int y0, int x1, int y1) {
 }
 
 void TCanvas::FillRect(const TRect& rect) {
+    if (overview_ && rect.Left <= 0 && rect.Top <= 0 && rect.Right >= Width() && rect.Bottom >= Height()) {
+        overview_.reset();
+        if (OnOverviewChange) OnOverviewChange();
+    }
+    overviewFill(rect.Left, rect.Top, rect.Right, rect.Bottom, clWhite);
     const int x0 = std::max(rect.Left, 0);
     const int x1 = std::min(rect.Right, Width());
     const int y0 = std::max(rect.Top, 0);
@@ -150,4 +158,68 @@ void TCanvas::FillRect(const TRect& rect) {
         std::fill(line + x0, line + x1, white);
     }
     changed(x0, y0, x1, y1);
+}
+
+void TCanvas::KeepOverview(const TRect& area, int reduction) {
+    reduction_ = std::max(reduction, 1);
+    overviewArea_ = area;
+    const int width = std::max(0, (area.Right - area.Left + reduction_ - 1) / reduction_);
+    const int height = std::max(0, (area.Bottom - area.Top + reduction_ - 1) / reduction_);
+    overview_ = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
+    overview_->fill(Qt::white);
+    if (OnOverviewChange) OnOverviewChange();
+}
+
+// Canvas pixels [left, right) x [top, bottom) in the overview: every
+// overview pixel they touch takes the colour.
+void TCanvas::overviewFill(long long left, long long top, long long right, long long bottom, TColor color) {
+    if (!overview_) return;
+    const long long r = reduction_;
+    const auto at = [r](long long v, int origin) { return (v - origin) >= 0 ? (v - origin) / r : -((origin - v + r - 1) / r); };
+    const long long x0 = std::max(at(left, overviewArea_.Left), 0LL);
+    const long long y0 = std::max(at(top, overviewArea_.Top), 0LL);
+    const long long x1 = std::min(at(right - 1, overviewArea_.Left) + 1, static_cast<long long>(overview_->width()));
+    const long long y1 = std::min(at(bottom - 1, overviewArea_.Top) + 1, static_cast<long long>(overview_->height()));
+    if (x0 >= x1 || y0 >= y1) return;
+    const QRgb c = to_qrgb(color);
+    for (long long row = y0; row < y1; ++row) {
+        QRgb* line = reinterpret_cast<QRgb*>(overview_->scanLine(static_cast<int>(row)));
+        std::fill(line + x0, line + x1, c);
+    }
+    if (OnOverviewChange) OnOverviewChange();
+}
+
+// The same pixels as the bitmap's line (a thin one: Bresenham, the end left
+// out; a wide one is marked along its thin middle), walked only where the
+// overview holds them.
+void TCanvas::overviewLine(int x0, int y0, int x1, int y1) {
+    if (!overview_ || (x0 == x1 && y0 == y1)) return;
+    const TRect& a = overviewArea_;
+    if (std::max(x0, x1) < a.Left || std::max(y0, y1) < a.Top || std::min(x0, x1) >= a.Right ||
+        std::min(y0, y1) >= a.Bottom)
+        return;
+    const std::int64_t dx = std::llabs(std::int64_t{x1} - x0);
+    const std::int64_t dy = -std::llabs(std::int64_t{y1} - y0);
+    const int sx = x0 < x1 ? 1 : -1;
+    const int sy = y0 < y1 ? 1 : -1;
+    const QRgb color = to_qrgb(Pen.Color);
+    const std::int64_t r = reduction_;
+    std::int64_t err = dx + dy;
+    std::int64_t x = x0;
+    std::int64_t y = y0;
+    while (x != x1 || y != y1) {
+        if (x >= a.Left && y >= a.Top && x < a.Right && y < a.Bottom) {
+            reinterpret_cast<QRgb*>(overview_->scanLine(static_cast<int>((y - a.Top) / r)))[(x - a.Left) / r] = color;
+        }
+        const std::int64_t e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
+    if (OnOverviewChange) OnOverviewChange();
 }

@@ -57,13 +57,30 @@ public:
     // (already clipped to the bitmap); the image uses it to schedule a paint.
     std::function<void(const TRect&)> OnChange;
 
+    // An overview: a reduced copy of `area` (canvas coordinates, reaching
+    // beyond the bitmap where the drawing does), each of its pixels standing
+    // for `reduction` x `reduction` canvas pixels. From now on every drawing
+    // call goes into it as well, so what the bitmap clips away is kept there;
+    // a FillRect of the whole bitmap ends it. A thin line keeps its pixels
+    // (each marks the overview pixel it falls in), a dot covers at least one.
+    void KeepOverview(const TRect& area, int reduction);
+    const QImage* Overview() const { return overview_.get(); }  // null when none
+    TRect OverviewArea() const { return overviewArea_; }
+    int OverviewReduction() const { return reduction_; }
+    std::function<void()> OnOverviewChange;
+
 private:
     void changed(long long left, long long top, long long right, long long bottom);
     void thinLine(int x0, int y0, int x1, int y1);
     void dot(int x, int y);
     void wideLine(int x0, int y0, int x1, int y1);
+    void overviewLine(int x0, int y0, int x1, int y1);
+    void overviewFill(long long left, long long top, long long right, long long bottom, TColor color);
 
     std::unique_ptr<QImage> bitmap_;
+    std::unique_ptr<QImage> overview_;
+    TRect overviewArea_;
+    int reduction_ = 1;
     int penX_ = 0;
     int penY_ = 0;
 };

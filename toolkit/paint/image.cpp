@@ -30,6 +30,7 @@ public:
 
     // A part of the bitmap changed: paint it at the next message pump.
     void changed(const QRect& r) {
+        if (overview) return;  // the overview tells its own changes
         const QRect shown = QRect(view.x + r.x() * view.scale, view.y + r.y() * view.scale, r.width() * view.scale,
                                   r.height() * view.scale)
                                 .intersected(rect());
@@ -43,7 +44,30 @@ public:
         if (!unpainted_.isEmpty()) repaint(unpainted_);
     }
 
+    // Shows the canvas' overview instead of the bitmap, centred, until a
+    // click, the wheel or a double-click.
+    bool overview = false;
+    QPoint overview_corner() const {
+        const QImage* o = canvas ? canvas->Overview() : nullptr;
+        return o ? QPoint((width() - o->width()) / 2, (height() - o->height()) / 2) : QPoint();
+    }
+    // Leaving the overview shows the whole bitmap.
+    void show_overview(bool on) {
+        if (overview == on) return;
+        overview = on;
+        view = ImageView{};
+        unpainted_ = QRegion();
+        update();
+    }
+    void overview_changed() {
+        if (!overview) return;
+        if (!canvas || !canvas->Overview()) return show_overview(false);
+        unpainted_ = QRegion(rect());
+        update();
+    }
+
     void set_view(const ImageView& next) {
+        show_overview(false);
         const ImageView kept = clamp_image_view(next, sizes());
         if (kept == view) return;
         view = kept;
@@ -57,6 +81,10 @@ protected:
         QPainter painter(this);
         const QRect area = event->rect();
         QRect covered;
+        if (overview && canvas && canvas->Overview()) {
+            paint_overview(painter, area);
+            return;
+        }
         if (canvas) {
             const QRect bitmapOnScreen(view.x, view.y, canvas->Width() * view.scale, canvas->Height() * view.scale);
             covered = area.intersected(bitmapOnScreen);
@@ -67,6 +95,7 @@ protected:
     }
 
     void wheelEvent(QWheelEvent* event) override {
+        show_overview(false);
         const QPoint delta = event->angleDelta();
         wheelEighths_ += delta.y() != 0 ? delta.y() : delta.x();
         const int notches = wheelEighths_ / 120;  // a notch is 120; touchpads send parts of one
@@ -79,6 +108,7 @@ protected:
     }
     void mousePressEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) return event->ignore();
+        show_overview(false);
         drag_ = Drag{event->position().toPoint(), view, false};
         event->accept();
     }
@@ -113,6 +143,21 @@ private:
         ImageView start;   // the view then
         bool panning;      // moved far enough to be a pan, not a click
     };
+
+    // The overview at one screen pixel per overview pixel, with a grey frame
+    // around the part the bitmap holds.
+    void paint_overview(QPainter& painter, const QRect& area) {
+        const QImage& o = *canvas->Overview();
+        const QPoint corner = overview_corner();
+        painter.fillRect(area, palette().window());
+        painter.drawImage(corner, o);
+        const TRect a = canvas->OverviewArea();
+        const int r = canvas->OverviewReduction();
+        const QRect bitmap(corner.x() + image_view_bitmap_at(0, a.Left, r), corner.y() + image_view_bitmap_at(0, a.Top, r),
+                           (canvas->Width() + r - 1) / r, (canvas->Height() + r - 1) / r);
+        painter.setPen(QColor(160, 160, 160));
+        painter.drawRect(bitmap.adjusted(-1, -1, 0, 0));
+    }
 
     ImageSizes sizes() const {
         return {canvas ? canvas->Width() : width(), canvas ? canvas->Height() : height(), width(), height()};
@@ -184,6 +229,9 @@ TCanvas* TImage::Canvas() {
         canvas_->OnChange = [guard = QPointer<ImageWidget>(widget)](const TRect& r) {
             if (guard) guard->changed(QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top));
         };
+        canvas_->OnOverviewChange = [guard = QPointer<ImageWidget>(widget)] {
+            if (guard) guard->overview_changed();
+        };
         if (widget) {
             widget->canvas = canvas_.get();
             widget->update();
@@ -201,3 +249,41 @@ ImageView TImage::View() const { return link_->widget ? link_->widget->view : Im
 void TImage::ShowAll() {
     if (link_->widget) link_->widget->set_view(ImageView{});
 }
+
+void TImage::KeepOverview(const TRect& area) {
+    ImageWidget* widget = link_->widget;
+    const long long w = std::max(widget ? widget->width() : 1, 1);
+    const long long h = std::max(widget ? widget->height() : 1, 1);
+    const long long across = std::max(0, area.Right - area.Left);
+    const long long down = std::max(0, area.Bottom - area.Top);
+    const long long reduction = std::max({1LL, (across + w - 1) / w, (down + h - 1) / h});
+    Canvas()->KeepOverview(area, static_cast<int>(reduction));
+}
+
+bool TImage::ShowArea(const TRect& area) {
+    ImageWidget* widget = link_->widget;
+    if (!widget || !canvas_ || area.Right <= area.Left || area.Bottom <= area.Top) return false;
+    const TCanvas& c = *canvas_;
+    if (area.Left >= 0 && area.Top >= 0 && area.Right <= c.Width() && area.Bottom <= c.Height()) {
+        const int across = area.Right - area.Left;
+        const int down = area.Bottom - area.Top;
+        int scale = 1;
+        while (scale < IMAGE_VIEW_MAX_SCALE) {
+            const ImageView larger = zoom_image_view({scale, 0, 0}, 1, 0, 0, {c.Width(), c.Height(), 1 << 20, 1 << 20});
+            if (larger.scale * across > widget->width() || larger.scale * down > widget->height()) break;
+            scale = larger.scale;
+        }
+        const int x = (widget->width() - across * scale) / 2 - area.Left * scale;
+        const int y = (widget->height() - down * scale) / 2 - area.Top * scale;
+        widget->set_view({scale, x, y});
+        return true;
+    }
+    const TRect held = c.OverviewArea();
+    if (!c.Overview() || area.Left < held.Left || area.Top < held.Top || area.Right > held.Right ||
+        area.Bottom > held.Bottom)
+        return false;
+    widget->show_overview(true);
+    return true;
+}
+
+bool TImage::ShowsOverview() const { return link_->widget && link_->widget->overview; }

@@ -37,6 +37,17 @@ public:
     // Back to the bitmap unmagnified at the top-left, as a double-click does.
     void ShowAll();
 
+    // From now on the canvas also keeps an overview of `area` (canvas
+    // coordinates, reaching beyond the bitmap), reduced by the smallest
+    // whole factor that lets it show whole in the control as it is now.
+    void KeepOverview(const TRect& area);
+    // Shows `area` (canvas coordinates) whole: where it lies within the
+    // bitmap, magnified by the largest factor that fits and centred; else
+    // the overview, centred, when it holds the area. A click, the wheel or
+    // a double-click goes back to the bitmap. False when it cannot.
+    bool ShowArea(const TRect& area);
+    bool ShowsOverview() const;
+
 private:
     struct Link;                  // a guarded pointer to the widget, which its Qt parent owns
     std::unique_ptr<Link> link_;
