@@ -4,6 +4,7 @@
 #include "analysis/cursor_section.h"
 #include "analysis/edit_changes.h"
 #include "analysis/gain_file_section.h"
+#include "analysis/find_gains_section.h"
 #include "analysis/gain_map_section.h"
 #include "analysis/insight_section.h"
 #include "analysis/kept_runs_section.h"
@@ -123,5 +124,6 @@ void AnalysisDock::build_panel() {
     editChanges_ = std::make_unique<EditChanges>(host_);
     panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
     panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
+    panel_->add_section("Find gains", new FindGainsSection(host_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
 }

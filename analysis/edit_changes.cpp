@@ -1,5 +1,6 @@
 #include "analysis/edit_changes.h"
 
+#include "toolkit/controls/check_box.h"
 #include "toolkit/controls/labeled_edit.h"
 
 #include <algorithm>
@@ -10,10 +11,19 @@ EditChanges::EditChanges(const AnalysisHost& host) {
         edits_.push_back(edit);
         edit->OnChange = [this](TObject*) { changed(); };
     }
+    if (host.speedMode) {
+        mode_ = host.speedMode;
+        modeClick_ = mode_->OnClick;
+        mode_->OnClick = [this](TObject* sender) {
+            if (modeClick_) modeClick_(sender);
+            changed();
+        };
+    }
 }
 
 EditChanges::~EditChanges() {
     for (TLabeledEdit* edit : edits_) edit->OnChange = nullptr;
+    if (mode_) mode_->OnClick = modeClick_;
 }
 
 int EditChanges::subscribe(std::function<void()> listener) {

@@ -2,8 +2,10 @@
 // The panel's ear on the window's edits: the one OnChange handler of each
 // edit the window hands the panel, telling every listener of each change of
 // a text, typed or set. Made with the panel; until then the edits have no
-// handler, and once it is gone they have none again.
+// handler, and once it is gone they have none again. A click on the mode's
+// check box is told too, after the window's own handler has run.
 #include "analysis/analysis_host.h"
+#include "toolkit/app/events.h"
 
 #include <functional>
 #include <vector>
@@ -24,6 +26,8 @@ private:
     void changed();
 
     std::vector<TLabeledEdit*> edits_;
+    TCheckBox* mode_ = nullptr;
+    TNotifyEvent modeClick_;  // the window's handler, restored when the panel goes
     struct Entry {
         int id;
         std::function<void()> listener;

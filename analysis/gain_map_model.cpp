@@ -1,5 +1,7 @@
 #include "analysis/gain_map_model.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <utility>
@@ -125,4 +127,17 @@ std::string GainMapModel::table() const {
     std::string text = header_ + "\n";
     for (const std::string& row : rows_) text += row + "\n";
     return text;
+}
+
+GainRange gain_range_around(const GainRange& range, std::int32_t value) {
+    const std::int32_t span = range.to - range.from;
+    const std::int32_t below = span / range.step / 2 * range.step;  // from the lower middle down to the first
+    const std::int32_t lowest = range.from >= 0 ? 0 : INT16_MIN;
+    const std::int32_t from = std::min(std::max(value - below, lowest), INT16_MAX - span);
+    return {from, from + span, range.step};
+}
+
+std::string gain_range_text(const GainRange& range) {
+    if (range.from == range.to) return std::to_string(range.from);
+    return std::to_string(range.from) + ":" + std::to_string(range.to) + ":" + std::to_string(range.step);
 }

@@ -32,7 +32,7 @@ struct GainMapCell {
 class GainMapModel {
 public:
     // The largest map (cells) one sweep fills.
-    static constexpr std::int64_t kMostCells = 250'000;
+    static constexpr std::int64_t kMostCells = 512 * 512;
 
     // A new, empty map of `x` against `y` (indices into the grid's gains),
     // each over its range text ("FROM:TO:STEP" or one value), the other gains
@@ -79,3 +79,10 @@ private:
     std::vector<std::string> columns_;
     std::vector<std::string> rows_;  // in the grid's order
 };
+
+// `range` moved so that `value` is its middle value (the lower middle of an
+// even count), keeping its step and number of values: the map around the
+// edits' gains. It stays within 16 bits, and at 0 or above if it began there.
+GainRange gain_range_around(const GainRange& range, std::int32_t value);
+// "FROM:TO:STEP", or "V" for a single value: as the sweep reads it.
+std::string gain_range_text(const GainRange& range);

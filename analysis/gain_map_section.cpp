@@ -11,6 +11,7 @@
 #include "toolkit/sys/dialogs.h"
 #include "toolkit/sys/files.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -19,6 +20,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
+
+#include <utility>
 
 GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent)
     : QWidget(parent),
@@ -53,7 +57,11 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     metric_->setObjectName("metric");
     for (const GainMapMetric& m : GAIN_MAP_METRICS) metric_->addItem(m.caption);
     metric_->setCurrentIndex(2);
-    grid->addWidget(metric_, 2, 1, 1, 3);
+    grid->addWidget(metric_, 2, 1, 1, 2);
+    rescale_ = new QPushButton("Rescale", this);
+    rescale_->setObjectName("rescale");
+    rescale_->setToolTip("Fit the colour scale to the map shown; maps made while following the edits keep it");
+    grid->addWidget(rescale_, 2, 3);
 
     grid->addWidget(new QLabel("Passes", this), 3, 0);
     passes_ = new QSpinBox(this);
@@ -66,33 +74,54 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     cancel_->setEnabled(false);
     grid->addWidget(sweepButton_, 3, 2);
     grid->addWidget(cancel_, 3, 3);
+    follow_ = new QCheckBox("Follow the edits: a new map around the gains as they change", this);
+    follow_->setObjectName("follow");
+    follow_->setChecked(true);
+    grid->addWidget(follow_, 4, 0, 1, 4);
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 1);
     progress_->setValue(0);
     progress_->setFormat("%v / %m");
     progress_->setTextVisible(false);  // until a sweep starts
-    grid->addWidget(progress_, 4, 0, 1, 4);
+    grid->addWidget(progress_, 5, 0, 1, 4);
 
     shows_ = new QLabel(this);
     shows_->setWordWrap(true);
-    grid->addWidget(shows_, 5, 0, 1, 4);
+    grid->addWidget(shows_, 6, 0, 1, 4);
     view_ = new GainMapView(this);
-    grid->addWidget(view_, 6, 0, 1, 4);
+    grid->addWidget(view_, 7, 0, 1, 4);
     status_ = new QLabel("Choose two gains and their ranges, then Sweep. Click a cell to fill the edits.", this);
     status_->setWordWrap(true);
-    grid->addWidget(status_, 7, 0, 1, 4);
+    grid->addWidget(status_, 8, 0, 1, 4);
 
     auto* savePng = new QPushButton("Save PNG…", this);
     auto* saveCsv = new QPushButton("Save CSV…", this);
-    grid->addWidget(savePng, 8, 0, 1, 2);
-    grid->addWidget(saveCsv, 8, 2, 1, 2);
+    grid->addWidget(savePng, 9, 0, 1, 2);
+    grid->addWidget(saveCsv, 9, 2, 1, 2);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(3, 1);
 
     connect(sweepButton_, &QPushButton::clicked, this, [this] { start_sweep(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel_sweep(); });
     connect(metric_, &QComboBox::currentIndexChanged, this, [this] { recolour(); });
+    connect(rescale_, &QPushButton::clicked, view_, &GainMapView::fit_scale);
+    // The section's own controls, as the user changes them: the ranges as typed.
+    for (QComboBox* axis : {xGain_, yGain_}) {
+        connect(axis, &QComboBox::activated, this, [this] { schedule_follow(false); });
+    }
+    for (QLineEdit* range : {xRange_, yRange_}) {
+        connect(range, &QLineEdit::textEdited, this, [this] { schedule_follow(false); });
+    }
+    connect(passes_, &QSpinBox::valueChanged, this, [this] { schedule_follow(false); });
+    connect(follow_, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) schedule_follow(true);
+        else followTimer_->stop();
+    });
+    followTimer_ = new QTimer(this);
+    followTimer_->setSingleShot(true);
+    followTimer_->setInterval(150);
+    connect(followTimer_, &QTimer::timeout, this, [this] { follow_now(); });
     connect(savePng, &QPushButton::clicked, this, [this] { save_png(); });
     connect(saveCsv, &QPushButton::clicked, this, [this] { save_csv(); });
     view_->onCellClicked = [this](int ix, int iy) { fill_edits(ix, iy); };
@@ -100,8 +129,11 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     sweep_->onLine = [this](const std::string& line) { take_line(line); };
     sweep_->onEnd = [this](const QString& failure) { sweep_ended(failure); };
 
-    // The cross follows the edits.
-    subscription_ = edits_.subscribe([this] { follow_edits(); });
+    // The cross follows the edits, and so does the map when asked to.
+    subscription_ = edits_.subscribe([this] {
+        follow_edits();
+        schedule_follow(true);
+    });
 }
 
 GainMapSection::~GainMapSection() {
@@ -127,36 +159,80 @@ RegulationGains GainMapSection::edit_gains() const {
 }
 
 void GainMapSection::start_sweep() {
-    if (sweeping()) return;
+    if (!sweeping()) make_map(false);
+}
+
+void GainMapSection::set_follow_delay(int ms) { followTimer_->setInterval(ms); }
+
+void GainMapSection::schedule_follow(bool recentre) {
+    if (!follow_->isChecked()) return;
+    recentre_ = recentre_ || recentre;
+    followTimer_->start();  // again from the start at every change
+}
+
+void GainMapSection::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (std::exchange(stale_, false)) followTimer_->start();
+}
+
+void GainMapSection::follow_now() {
+    if (!isVisible()) {
+        stale_ = true;  // made when the section shows again
+        return;
+    }
+    if (std::exchange(recentre_, false)) {
+        // Both ranges moved to the edits' gains, where they read.
+        const RegulationGains gains = edit_gains();
+        for (const auto& [combo, edit] : {std::pair{xGain_, xRange_}, std::pair{yGain_, yRange_}}) {
+            GainRange range;
+            std::string why;
+            if (!parse_gain_range(edit->text().trimmed().toStdString(), range, why)) continue;
+            const auto gain = static_cast<std::size_t>(combo->currentIndex());
+            edit->setText(QString::fromStdString(gain_range_text(gain_range_around(range, run_gain(gains, gain)))));
+        }
+    }
+    make_map(true);
+}
+
+void GainMapSection::make_map(bool follows) {
+    GainMapModel model;
     std::string error;
-    if (!model_.reset(edit_gains(), static_cast<std::size_t>(xGain_->currentIndex()), xRange_->text().trimmed().toStdString(),
-                      static_cast<std::size_t>(yGain_->currentIndex()), yRange_->text().trimmed().toStdString(), error)) {
+    if (!model.reset(edit_gains(), static_cast<std::size_t>(xGain_->currentIndex()), xRange_->text().trimmed().toStdString(),
+                     static_cast<std::size_t>(yGain_->currentIndex()), yRange_->text().trimmed().toStdString(), error)) {
         set_status(QString::fromStdString(error), true);
         return;
     }
-    headerRead_ = false;
-    cancelled_ = false;
-    reset_view();
-    follow_edits();
 
     // The run the window would make: its mode, and in position mode its program.
     const bool speedMode = host_.speedMode->Checked();
     QStringList args{"sweep", "--mode", speedMode ? "speed" : "position"};
+    QString shows;
     if (speedMode) {
         args << "--passes" << QString::number(passes_->value());
-        shows_->setText(QString("Speed mode, %1 passes each").arg(passes_->value()));
+        shows = QString("Speed mode, %1 passes each").arg(passes_->value());
     } else if (nc_demo_chosen()) {
-        shows_->setText("Position mode, the built-in program");
+        shows = "Position mode, the built-in program";
     } else {
         const NcProgram& program = nc_chosen_program();
         args << "--program" << QString::fromStdString(program.path);
-        shows_->setText("Position mode, " + QString::fromStdString(program.name));
+        shows = "Position mode, " + QString::fromStdString(program.name);
     }
     for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
-        const GainRange& r = model_.grid().ranges[g];
         args << "--" + QString::fromUtf8(GAIN_SET_KEYS[g].data(), static_cast<qsizetype>(GAIN_SET_KEYS[g].size()))
-             << (r.from == r.to ? QString::number(r.from) : QString("%1:%2:%3").arg(r.from).arg(r.to).arg(r.step));
+             << QString::fromStdString(gain_range_text(model.grid().ranges[g]));
     }
+    if (follows && args == madeFrom_) return;  // that map is shown or on its way
+
+    model_ = std::move(model);
+    madeFrom_ = args;
+    headerRead_ = false;
+    cancelled_ = false;
+    // A map that follows the edits keeps the last one's colours; a new one fits its own.
+    if (follows) view_->hold_scale();
+    else view_->fit_scale();
+    reset_view();
+    follow_edits();
+    shows_->setText(shows);
 
     progress_->setRange(0, static_cast<int>(model_.total()));
     progress_->setTextVisible(true);
@@ -164,7 +240,13 @@ void GainMapSection::start_sweep() {
     sweepButton_->setEnabled(false);
     cancel_->setEnabled(true);
     set_status(QString("Sweeping %1 gain sets (%2 mode)…").arg(model_.total()).arg(speedMode ? "speed" : "position"));
-    sweep_->start(program_, args);
+    // About 2 x 10^7 passes take the lanes some tens of milliseconds: below
+    // that the sweep needs no lower priority, and gets done however busy the
+    // machine is, in one process (the same rows).
+    const double passes = static_cast<double>(model_.total()) * (speedMode ? passes_->value() : 200.0);
+    const bool lengthy = passes > 2e7;
+    if (!lengthy) args << "--jobs" << "1";
+    sweep_->start(program_, args, lengthy);  // drops a sweep still running
 }
 
 void GainMapSection::cancel_sweep() {
@@ -182,7 +264,9 @@ void GainMapSection::take_line(const std::string& line) {
     if (const std::optional<GainMapCell> cell = model_.take_row(line)) {
         view_->set_cell(cell->ix, cell->iy, model_.value(line, GAIN_MAP_METRICS[metric_->currentIndex()]));
     }
-    progress_->setValue(static_cast<int>(model_.rows().size()));
+    // The bar repaints itself at once whenever its text changes: a few times a sweep, not per row.
+    const std::size_t rows = model_.rows().size();
+    if (rows % 2048 == 0 || rows == model_.total()) progress_->setValue(static_cast<int>(rows));
 }
 
 void GainMapSection::sweep_ended(const QString& failure) {
@@ -190,16 +274,20 @@ void GainMapSection::sweep_ended(const QString& failure) {
     cancel_->setEnabled(false);
     const std::size_t rows = model_.rows().size();
     if (cancelled_) {
+        madeFrom_.clear();
         set_status(QString("Cancelled after %1 of %2 gain sets.").arg(rows).arg(model_.total()));
     } else if (!failure.isEmpty() || rows != model_.total()) {
+        madeFrom_.clear();
         set_status(failure.isEmpty() ? QString("The sweep ended after %1 of %2 gain sets.").arg(rows).arg(model_.total())
                                      : failure,
                    true);
     } else {
-        set_status(QString("%1 gain sets in %2 s. Click a cell to fill the edits.")
+        set_status(QString("%1 gain sets in %2 s%3. Click a cell to fill the edits.")
                        .arg(model_.total())
-                       .arg(QString::number(sweep_->seconds(), 'f', 1)));
+                       .arg(QString::number(sweep_->seconds(), 'f', 2))
+                       .arg(view_->scale_held() ? ", colours as before (Rescale fits them to this map)" : ""));
     }
+    if (onSweepEnded) onSweepEnded();
 }
 
 void GainMapSection::reset_view() {
@@ -211,6 +299,7 @@ void GainMapSection::reset_view() {
 
 void GainMapSection::recolour() {
     if (model_.empty()) return;
+    view_->fit_scale();  // another metric, another scale
     reset_view();
     const GainMapMetric& metric = GAIN_MAP_METRICS[metric_->currentIndex()];
     for (const std::string& row : model_.take_rows()) {

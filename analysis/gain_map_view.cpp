@@ -48,7 +48,8 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric) {
     const auto cells = static_cast<std::size_t>(x.size) * static_cast<std::size_t>(y.size);
     states_.assign(cells, State::Empty);
     values_.assign(cells, 0.0);
-    low_ = high_ = 0;
+    if (!held_) low_ = high_ = 0;
+    imageValid_ = false;
     filled_ = 0;
     valued_ = 0;
     update();
@@ -63,8 +64,28 @@ void GainMapView::set_cell(int ix, int iy, std::optional<double> value) {
     states_[i] = value ? State::Value : State::Undefined;
     if (value) {
         values_[i] = *value;
-        low_ = first ? *value : std::min(low_, *value);
-        high_ = first ? *value : std::max(high_, *value);
+        if (!held_) {
+            low_ = first ? *value : std::min(low_, *value);
+            high_ = first ? *value : std::max(high_, *value);
+        }
+    }
+    if (imageValid_ && low_ == imageLow_ && high_ == imageHigh_) {
+        reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy))[ix] =
+            value ? colour_of(*value) : kUndefinedGrey;
+    }
+    update();
+}
+
+void GainMapView::hold_scale() { held_ = held_ || valued_ > 0; }
+
+void GainMapView::fit_scale() {
+    held_ = false;
+    bool first = true;
+    for (std::size_t i = 0; i < states_.size(); ++i) {
+        if (states_[i] != State::Value) continue;
+        low_ = first ? values_[i] : std::min(low_, values_[i]);
+        high_ = first ? values_[i] : std::max(high_, values_[i]);
+        first = false;
     }
     update();
 }
@@ -92,7 +113,7 @@ bool GainMapView::cell_at(QPoint pos, int& ix, int& iy) const {
 // IAE span decades between stable and barely stable gains, and a linear
 // scale would paint all the good region one colour.
 double GainMapView::scale_position(double value) const {
-    return high_ > low_ ? std::log1p(value - low_) / std::log1p(high_ - low_) : 0.5;
+    return high_ > low_ ? std::log1p(std::clamp(value, low_, high_) - low_) / std::log1p(high_ - low_) : 0.5;
 }
 
 double GainMapView::scale_value(double position) const { return low_ + std::expm1(position * std::log1p(high_ - low_)); }
@@ -107,23 +128,30 @@ QPointF GainMapView::to_widget(double gainX, double gainY) const {
     return {r.left() + cx * r.width(), r.top() + r.height() - cy * r.height()};
 }
 
+void GainMapView::colour_cells() {
+    if (image_.width() != x_.size || image_.height() != y_.size) image_ = QImage(x_.size, y_.size, QImage::Format_ARGB32);
+    for (int iy = 0; iy < y_.size; ++iy) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy));
+        for (int ix = 0; ix < x_.size; ++ix) {
+            const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
+            line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
+                       : states_[i] == State::Undefined ? kUndefinedGrey
+                                                         : 0xFFFFFFFF;
+        }
+    }
+    imageValid_ = true;
+    imageLow_ = low_;
+    imageHigh_ = high_;
+}
+
 void GainMapView::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.fillRect(rect(), palette().window());
     const QRect r = plot_rect();
     p.fillRect(r, Qt::white);
     if (!states_.empty()) {
-        QImage cells(x_.size, y_.size, QImage::Format_ARGB32);
-        for (int iy = 0; iy < y_.size; ++iy) {
-            auto* line = reinterpret_cast<QRgb*>(cells.scanLine(y_.size - 1 - iy));
-            for (int ix = 0; ix < x_.size; ++ix) {
-                const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
-                line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
-                           : states_[i] == State::Undefined ? kUndefinedGrey
-                                                             : 0xFFFFFFFF;
-            }
-        }
-        p.drawImage(r, cells);
+        if (!imageValid_ || low_ != imageLow_ || high_ != imageHigh_) colour_cells();
+        p.drawImage(r, image_);
         // Undefined cells hatched, so they read apart from any colour of the scale.
         p.setPen(Qt::NoPen);
         p.setBrush(QBrush(QColor(90, 90, 90), Qt::BDiagPattern));
@@ -161,7 +189,7 @@ void GainMapView::paintEvent(QPaintEvent*) {
     p.setPen(Qt::black);
     p.drawRect(scale.adjusted(0, 0, -1, -1));
     const QRect labels(scale.right() + 3, r.top(), kScaleLabels, r.height());
-    const bool any = valued_ > 0;
+    const bool any = valued_ > 0 || held_;
     if (any) {
         p.drawText(labels, Qt::AlignTop | Qt::AlignLeft, number_text(high_));
         p.drawText(labels, Qt::AlignBottom | Qt::AlignLeft, number_text(low_));

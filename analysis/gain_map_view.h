@@ -4,11 +4,13 @@
 // highest (light), with the scale beside it, a cross where the edits' gains
 // lie, and cells whose metric is undefined hatched in grey. Cells not yet run
 // stay white.
+#include <QImage>
 #include <QWidget>
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class GainMapView : public QWidget {
@@ -26,6 +28,14 @@ public:
     void set_cell(int ix, int iy, std::optional<double> value);
     // Where the edits' gains lie, in gain units; nothing hides the cross.
     void set_cross(std::optional<QPointF> gains);
+    // The colour scale follows the values as they come, unless held: then
+    // reset and set_cell leave it as it is, so that maps can be compared
+    // (values beyond it take its end colours). Holding needs a scale: a map
+    // with a value. fit_scale lets go and fits it to the cells there are.
+    void hold_scale();
+    void fit_scale();
+    bool scale_held() const { return held_; }
+    std::pair<double, double> scale() const { return {low_, high_}; }
 
     int filled() const { return filled_; }
     // The cell under a point of the widget, if any.
@@ -56,5 +66,12 @@ private:
     double low_ = 0, high_ = 0;
     int filled_ = 0;  // cells run
     int valued_ = 0;  // of them, cells with a value
+    bool held_ = false;
+    // The cells' colours, kept between paints: a cell that comes is coloured
+    // on its own while the scale stays, all of them again when it moves.
+    void colour_cells();
+    QImage image_;
+    bool imageValid_ = false;
+    double imageLow_ = 0, imageHigh_ = 0;  // the scale the image has
     std::optional<QPointF> cross_;
 };

@@ -76,9 +76,9 @@ private:
     Score& resolved(const Point& p);
     bool better(const Point& a, const Point& b);
     std::vector<Point> best_of(std::vector<Point> points, std::size_t count, bool feasibleOnly);
-    Point best_neighbour(const Point& at, std::size_t step);
     std::vector<Point> neighbours(const Point& at, std::int32_t step) const;
-    std::vector<Point> coarse_grid() const;
+    std::vector<Point> coarse_grid();
+    std::vector<Point> spread_starts(std::vector<Point> grid, std::size_t count);
     std::vector<Point> whole_box() const;
     void walk(std::vector<Point> starts);
     void report_progress();
@@ -87,6 +87,7 @@ private:
     const GainSearchRequest& request_;
     const GainSearchHooks& hooks_;
     std::array<std::int32_t, SEARCH_GAIN_COUNT> size_{};
+    std::array<std::int32_t, SEARCH_GAIN_COUNT> spacing_{};  // of the coarse grid, in index steps
     std::unordered_map<std::uint64_t, Score> scores_;
     std::optional<Point> best_;  // best feasible so far
     GainSearchOutcome outcome_;
@@ -126,11 +127,9 @@ void Search::measure(std::vector<Point> points) {
     outcome_.sets += points.size();
     for (std::size_t i = 0; i < points.size(); ++i) {
         Score& s = scores_[point_key(points[i])] = score_of(results[i]);
-        if (hooks_.feasible && s.violation == 0) {
-            if (resolved(points[i]).violation == 0) report_feasible(points[i], results[i], s);
-        } else if (s.wraps == Wraps::No && s.violation == 0 && (!best_ || better(points[i], *best_))) {
-            best_ = points[i];
-        }
+        if (s.wraps != Wraps::No || s.violation != 0) continue;  // not feasible, or not known yet
+        if (hooks_.feasible) report_feasible(points[i], results[i], s);
+        if (!best_ || better(points[i], *best_)) best_ = points[i];
     }
     report_progress();
 }
@@ -144,8 +143,15 @@ Score& Search::resolved(const Point& p) {
         if (s.wraps == Wraps::Yes) {
             s.violation = kWrapped;
             ++outcome_.ruledOut[request_.limits.size()];
-        } else if (!best_ || better(p, *best_)) {
-            best_ = p;
+        } else {
+            if (!best_ || better(p, *best_)) best_ = p;
+            if (hooks_.feasible) {  // its row, measured again: the scores keep no metrics
+                const RegulationGains gains = gains_of(p);
+                RunMetrics metrics;
+                hooks_.measure(std::span(&gains, 1), std::span(&metrics, 1));
+                ++outcome_.runs;
+                report_feasible(p, metrics, s);
+            }
         }
     }
     return s;
@@ -194,11 +200,11 @@ std::vector<Point> Search::neighbours(const Point& at, std::int32_t step) const 
     return out;
 }
 
-// Per gain as many values as keep the grid near kCoarse points, shared out
+// Per gain as many values as keep the grid near request_.coarse points, shared out
 // so the spacing in index steps is about the same for every searched gain;
 // each range's both ends included.
-std::vector<Point> Search::coarse_grid() const {
-    constexpr std::uint64_t kCoarse = 40'000;
+std::vector<Point> Search::coarse_grid() {
+    const std::uint64_t coarse = request_.coarse;
     std::array<std::int32_t, SEARCH_GAIN_COUNT> counts{1, 1, 1, 1};
     for (;;) {
         std::size_t widest = SEARCH_GAIN_COUNT;
@@ -208,7 +214,7 @@ std::vector<Point> Search::coarse_grid() const {
         for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
             if (counts[g] >= size_[g]) continue;
             const double spacing = double(size_[g] - 1) / double(counts[g]);
-            if (product / static_cast<std::uint64_t>(counts[g]) * static_cast<std::uint64_t>(counts[g] + 1) > kCoarse) continue;
+            if (product / static_cast<std::uint64_t>(counts[g]) * static_cast<std::uint64_t>(counts[g] + 1) > coarse) continue;
             if (spacing > widestSpacing) {
                 widestSpacing = spacing;
                 widest = g;
@@ -219,6 +225,7 @@ std::vector<Point> Search::coarse_grid() const {
     }
     std::array<std::vector<std::int32_t>, SEARCH_GAIN_COUNT> values;
     for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+        spacing_[g] = counts[g] > 1 ? (size_[g] - 1 + counts[g] - 2) / (counts[g] - 1) : size_[g];
         for (std::int32_t i = 0; i < counts[g]; ++i) {
             const std::int64_t index =
                 counts[g] == 1 ? (size_[g] - 1) / 2 : (std::int64_t{i} * (size_[g] - 1) + (counts[g] - 1) / 2) / (counts[g] - 1);
@@ -241,6 +248,38 @@ std::vector<Point> Search::whole_box() const {
             for (p[2] = 0; p[2] < size_[2]; ++p[2])
                 for (p[3] = 0; p[3] < size_[3]; ++p[3]) box.push_back(p);
     return box;
+}
+
+// The best `count` grid points that lie apart: each more than two grid
+// spacings from every one chosen before in at least one gain, so the walks
+// set out from different valleys rather than from one corner of the best.
+// Feasible ones first; the least infeasible make up the number.
+std::vector<Point> Search::spread_starts(std::vector<Point> grid, std::size_t count) {
+    std::sort(grid.begin(), grid.end(), [this](const Point& a, const Point& b) { return better(a, b); });
+    const auto apart = [&](const std::vector<Point>& chosen, const Point& p) {
+        return std::none_of(chosen.begin(), chosen.end(), [&](const Point& s) {
+            for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+                if (std::abs(p[g] - s[g]) > 2 * spacing_[g]) return false;
+            }
+            return true;
+        });
+    };
+    std::vector<Point> starts;
+    std::vector<Point> infeasible;
+    // Half the starts are simply the best points, the other half lie apart.
+    for (const Point& p : grid) {
+        if (starts.size() == count / 2) break;
+        if (resolved(p).violation == 0) starts.push_back(p);
+    }
+    for (const Point& p : grid) {
+        if (starts.size() == count) break;
+        if (!apart(starts, p)) continue;
+        if (resolved(p).violation == 0) starts.push_back(p);
+        else if (infeasible.size() < count && apart(infeasible, p)) infeasible.push_back(p);
+    }
+    std::sort(infeasible.begin(), infeasible.end(), [this](const Point& a, const Point& b) { return better(a, b); });
+    for (std::size_t i = 0; starts.size() < count && i < infeasible.size(); ++i) starts.push_back(infeasible[i]);
+    return starts;
 }
 
 // The pattern search from every start at once, a batch per round: each
@@ -308,15 +347,28 @@ void Search::report_feasible(const Point& p, const RunMetrics& m, const Score& s
 GainSearchOutcome Search::run() {
     std::uint64_t boxSize = 1;
     for (const std::int32_t n : size_) boxSize *= static_cast<std::uint64_t>(n);
-    constexpr std::size_t kBatch = 4096;  // points per batch while measuring a grid
-    constexpr std::size_t kStarts = 8;
+    constexpr std::size_t kBatch = 16384;  // points per batch while measuring a grid: few forks of the workers
+    constexpr std::size_t kStarts = 64;
 
     const std::vector<Point> first = boxSize <= GAIN_SEARCH_EXHAUSTIVE ? whole_box() : coarse_grid();
     for (std::size_t i = 0; i < first.size() && !stopping(); i += kBatch) {
         measure({first.begin() + static_cast<std::ptrdiff_t>(i),
                  first.begin() + static_cast<std::ptrdiff_t>(std::min(first.size(), i + kBatch))});
     }
-    if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) walk(best_of(first, kStarts, false));
+    // A follower sees feasible sets of the whole grid as well, not only the
+    // walks': up to kShown of those within the limits, evenly through their
+    // ranking, looked at for wraps.
+    constexpr std::size_t kShown = 2000;
+    if (hooks_.feasible && request_.noWraps && !stopping()) {
+        std::vector<Point> within;
+        for (const Point& p : first) {
+            if (scores_.at(point_key(p)).violation == 0) within.push_back(p);
+        }
+        std::sort(within.begin(), within.end(), [this](const Point& a, const Point& b) { return better(a, b); });
+        const std::size_t stride = std::max<std::size_t>(1, within.size() / kShown);
+        for (std::size_t i = 0; i < within.size(); i += stride) resolved(within[i]);
+    }
+    if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) walk(spread_starts(first, kStarts));
 
     std::vector<Point> measured;
     for (const auto& [key, s] : scores_) {

@@ -8,11 +8,11 @@
 // answer.
 //
 // The method: a box of at most GAIN_SEARCH_EXHAUSTIVE sets is measured whole.
-// A larger one is measured on a regular coarse grid first; from the best few
-// of its points an integer pattern search walks in single-gain steps of 100,
-// 10 and 1 (in steps of each range), always to the best neighbour, and goes
-// back to the long steps after every move, so it stops only where no single
-// step of 100, 10 or 1 improves.
+// A larger one is measured on a regular coarse grid first; from 64 of its
+// best points (half of them chosen to lie apart) an integer pattern search
+// walks in single-gain steps of 100, 10 and 1 (in steps of each range),
+// always to the best neighbour, and goes back to the long steps after every
+// move, so it stops only where no single step of 100, 10 or 1 improves.
 #include "core/headless_run.h"
 #include "core/metrics.h"
 #include "core/regulation.h"
@@ -31,8 +31,10 @@
 // w stays as the request gives it.
 inline constexpr std::size_t SEARCH_GAIN_COUNT = 4;
 
-// Boxes up to this many sets are measured whole.
+// Boxes up to this many sets are measured whole; a larger box first on a
+// coarse grid of about GAIN_SEARCH_COARSE points.
 inline constexpr std::uint64_t GAIN_SEARCH_EXHAUSTIVE = 100'000;
+inline constexpr std::uint64_t GAIN_SEARCH_COARSE = 300'000;
 
 // The metric columns a search minimises or limits, in the order of the
 // metrics' header; a signed column (steady_error, max_following_error,
@@ -58,6 +60,7 @@ struct GainSearchRequest {
     std::vector<GainLimit> limits;
     bool noWraps = false;  // no pass may raise an e_wrap, sum_wrap or out_wrap of either loop
     std::size_t top = 1;   // how many of the best feasible sets to return
+    std::uint64_t coarse = GAIN_SEARCH_COARSE;  // points of the coarse grid (tests take fewer)
 };
 
 struct GainSearchHit {
@@ -78,9 +81,10 @@ struct GainSearchHooks {
     std::function<bool(const RegulationGains& gains)> wraps;
     // After each batch; optional.
     std::function<void(const GainSearchProgress&)> progress;
-    // Each feasible set as it is found; optional. When given, every set that
-    // meets the limits is also looked at for wraps (with noWraps), which costs
-    // one run more for each.
+    // Each set as it is found feasible; optional. With noWraps, only the sets
+    // the search looked at for wraps are known to be feasible: up to 2,000 of
+    // the grid, evenly through its ranking, and the walks' steps, not every
+    // set that meets the limits.
     std::function<void(const GainSearchHit&)> feasible;
     // Asked between batches; true ends the search early.
     std::function<bool()> stop;

@@ -163,8 +163,9 @@ const std::vector<Command>& commands() {
     "  --jobs J            worker processes (default: the number of cores); the rows are the same\n"
     "  --engine E          auto, lanes or scalar, as in sweep\n"
     "  --stream            one line per event instead, first field the kind: 'kind,' and the header\n"
-    "                      first, 'set,ROW' for each feasible set as it is found, 'runs,N' as the\n"
-    "                      count grows, 'best,ROW' for each best row at the end\n"
+    "                      first, 'set,ROW' for each set as it is found feasible (with --no-wraps,\n"
+    "                      those looked at for wraps), 'runs,N' as the count grows, 'best,ROW' for\n"
+    "                      each best row at the end\n"
     "Progress goes to standard error. Exit status 4: no feasible set (standard error says how many\n"
     "were tried and which constraint ruled out the most), nothing on standard output.\n",
          nullptr,

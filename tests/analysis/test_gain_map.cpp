@@ -9,6 +9,7 @@
 #include "toolkit/sys/dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -23,11 +24,15 @@
 
 namespace {
 
-GainMapSection* open_gain_map() {
+// The map made by the Sweep button only, unless `follow`.
+GainMapSection* open_gain_map(bool follow = false) {
     QTest::keyClick(Form1->Widget(), Qt::Key_F9);
     QApplication::processEvents();
     auto* section = dynamic_cast<GainMapSection*>(Form1->Analysis->panel()->findChild<QWidget*>("gainMap"));
-    if (section) section->set_trace_program(VANTREL_TRACE_PATH);
+    if (section) {
+        section->set_trace_program(VANTREL_TRACE_PATH);
+        section->findChild<QCheckBox*>("follow")->setChecked(follow);
+    }
     return section;
 }
 
@@ -43,6 +48,17 @@ bool wait_until_done(GainMapSection* section) {
     clock.start();
     while (section->sweeping() && clock.elapsed() < 60000) QTest::qWait(10);
     return !section->sweeping();
+}
+
+// Waits until `count` more sweeps have ended.
+bool wait_for_ends(GainMapSection* section, int count) {
+    int ends = 0;
+    section->onSweepEnded = [&ends] { ++ends; };
+    QElapsedTimer clock;
+    clock.start();
+    while (ends < count && clock.elapsed() < 60000) QTest::qWait(5);
+    section->onSweepEnded = nullptr;
+    return ends == count;
 }
 
 std::string sweep_output(const QStringList& args) {
@@ -72,6 +88,70 @@ TEST(GainMapModel, CellsAndGridIndicesMatchForBothAxisOrders) {
             EXPECT_EQ(60, gains.ki);
         }
     }
+}
+
+TEST(GainMapModel, RangesMoveToHaveTheGainInTheirMiddle) {
+    const struct {
+        GainRange range;
+        std::int32_t value;
+        GainRange moved;
+    } cases[] = {
+        {{0, 600, 20}, 1000, {700, 1300, 20}},
+        {{0, 30, 10}, 100, {90, 120, 10}},           // four values: the lower middle
+        {{0, 7, 2}, 50, {48, 55, 2}},                // 0, 2, 4, 6: TO off the steps stays so
+        {{0, 600, 20}, 250, {0, 600, 20}},           // not below 0 when it began there
+        {{-100, 100, 10}, -32760, {-32768, -32568, 10}},
+        {{0, 10, 1}, 32767, {32757, 32767, 1}},
+        {{5, 5, 1}, 80, {80, 80, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(gain_range_text(c.range) + " around " + std::to_string(c.value));
+        const GainRange moved = gain_range_around(c.range, c.value);
+        EXPECT_EQ(gain_range_text(moved), gain_range_text(c.moved));
+    }
+}
+
+// Edits and the mode remake the map around the gains, a newer change drops
+// the sweep running, and the colours stay until Rescale.
+TEST_F(MainWindow, GainMapFollowsTheEditsAndKeepsItsColours) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map(true);
+    ASSERT_NE(section, nullptr);
+    set_axes(section, SWEEP_KP, "0:40:10", SWEEP_KI, "0:20:10");
+    Form1->edKp->SetText("100");
+    Form1->edKi->SetText("30");  // one map for both
+    ASSERT_TRUE(wait_for_ends(section, 1));
+    EXPECT_EQ(section->findChild<QLineEdit*>("xRange")->text(), "80:120:10");
+    EXPECT_EQ(section->findChild<QLineEdit*>("yRange")->text(), "20:40:10");
+    EXPECT_EQ(section->table(), sweep_output({"--mode", "position", "--kp", "80:120:10", "--ki", "20:40:10", "--kd", "0",
+                                              "--kv", "30", "--w", "80"}));
+    const auto scale = section->view()->scale();
+
+    Form1->edKp->SetText("2000");  // far worse gains: their map alone would scale otherwise
+    ASSERT_TRUE(wait_for_ends(section, 1));
+    EXPECT_EQ(section->findChild<QLineEdit*>("xRange")->text(), "1980:2020:10");
+    EXPECT_EQ(section->view()->scale(), scale);
+    EXPECT_TRUE(section->view()->scale_held());
+    QTest::mouseClick(section->findChild<QPushButton*>("rescale"), Qt::LeftButton);
+    EXPECT_FALSE(section->view()->scale_held());
+    EXPECT_NE(section->view()->scale(), scale);
+
+    // A change while a map runs: only the newer one ends, and it alone fills the map.
+    set_axes(section, SWEEP_KP, "0:990:10", SWEEP_KI, "0:99:1");
+    section->set_follow_delay(0);  // the mode's change comes before the first map is through
+    Form1->edKi->SetText("250");
+    QElapsedTimer clock;
+    clock.start();
+    while (!section->sweeping() && clock.elapsed() < 5000) QTest::qWait(5);
+    ASSERT_TRUE(section->sweeping());
+    click(Form1->cbSpeedRegulation);
+    ASSERT_TRUE(wait_for_ends(section, 1));
+    EXPECT_EQ("Speed mode, 500 passes each", section->shows_text()) << section->status_text().toStdString();
+    EXPECT_TRUE(section->table() == sweep_output({"--mode", "speed", "--passes", "500", "--kp", "1510:2500:10", "--ki",
+                                                  "201:300:1", "--kd", "0", "--kv", "30", "--w", "80"}))
+        << section->status_text().toStdString() << " " << section->table().size();
+    QTest::qWait(300);
+    EXPECT_FALSE(section->sweeping());  // nothing more came
 }
 
 TEST_F(MainWindow, GainMapSweepsTheLoadedProgramAndAClickFillsTheEdits) {

@@ -137,6 +137,7 @@ TEST(GainSearch, ALargeBoxEndsWhereNoStepOf1Or10Or100Improves) {
                                 {{column("overshoot_pct"), 10}}, false);
     r.passLimit = 40;
     r.top = 1;
+    r.coarse = 20'000;
     const GainSearchOutcome outcome = search_gains(r, engine_hooks(r));
     ASSERT_EQ(outcome.best.size(), 1u);
     EXPECT_LT(outcome.sets, 400'000u / 4);  // far fewer than the box
