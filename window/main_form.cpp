@@ -158,6 +158,13 @@ void TForm1::bind_handlers() {
     cbStep->OnClick = Bind(this, &TForm1::cbStepClick);
     btNextPoint->OnClick = Bind(this, &TForm1::btNextPointClick);
     btStop->OnClick = Bind(this, &TForm1::btStopClick);
+    // The digits-only gain edits take "2.5" as 25: a decimal point typed
+    // into one says how gains are written.
+    for (TLabeledEdit* gain : {edKp, edKi, edKd, edKv}) {
+        gain->OnRefused = [gain](const std::string& typed) {
+            if (typed == "." || typed == ",") gain->ShowNote("Gains are whole hundredths: 250 = 2.5");
+        };
+    }
     TabSheet2->AddShortcut("Right", Bind(this, &TForm1::btNextPointClick));
 }
 

@@ -2,6 +2,7 @@
 #include "tests/window/window_fixture.h"
 
 #include <QApplication>
+#include <QToolTip>
 #include <QWidget>
 
 #include <string>
@@ -107,4 +108,29 @@ TEST_F(MainWindow, PagesGiveTheChartAndTheImageTheirDesignedSizes) {
     QApplication::processEvents();
     EXPECT_EQ(QSize(660, 421), Form1->TabSheet1->Widget()->size());
     EXPECT_EQ(QSize(660, 309), Form1->Chart1->Widget()->size());
+}
+
+// A decimal point typed into a gain edit is refused as designed, and a note
+// beside the edit says how gains are written; other edits and keys say nothing.
+TEST_F(MainWindow, DecimalPointInAGainEditShowsTheHundredthsNote) {
+    show_regulation_page();
+    const struct {
+        TLabeledEdit* edit;
+        const char* typed;
+        const char* text;  // after typing into the emptied edit
+        bool note;
+    } cases[] = {
+        {Form1->edKp, "2.5", "25", true}, {Form1->edKv, "1,5", "15", true}, {Form1->edKd, "x", "", false},
+        {Form1->edW, "8.5", "85", false}, {Form1->edKi, "60", "60", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        QToolTip::showText(QPoint(0, 0), "-");  // hiding a tip takes a while: a stand-in instead
+        Form1->cbSpeedRegulation->SetChecked(c.edit == Form1->edW);
+        c.edit->SetText("");
+        QTest::keyClicks(c.edit->Widget(), c.typed);
+        EXPECT_EQ(c.text, c.edit->Text());
+        EXPECT_EQ(c.note ? "Gains are whole hundredths: 250 = 2.5" : "-", QToolTip::text().toStdString());
+    }
+    QToolTip::hideText();
 }

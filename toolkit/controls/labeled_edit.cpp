@@ -1,17 +1,44 @@
 #include "toolkit/controls/labeled_edit.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QToolTip>
 
 class TLabeledEdit::Label {
 public:
     explicit Label(QWidget* parent) : widget(new QLabel(parent)) {}
     QPointer<QLabel> widget;  // a sibling of the edit in the same parent
     QPalette untinted;        // the edit's own, while a tint shows
+};
+
+// Sees each typed text before the edit does: a digits-only edit refuses
+// anything else without a word, and OnRefused says what it was.
+class TLabeledEdit::KeyWatch : public QObject {
+public:
+    KeyWatch(TLabeledEdit& control, QObject* parent) : QObject(parent), control_(control) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !control_.OnRefused) return false;
+        const auto* edit = static_cast<QLineEdit*>(watched);
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        if (!edit->validator() || typed.isEmpty() || !typed.at(0).isPrint()) return false;
+        for (const QChar c : typed) {
+            if (!c.isDigit()) {
+                control_.OnRefused(typed.toStdString());
+                break;
+            }
+        }
+        return false;
+    }
+
+private:
+    TLabeledEdit& control_;
 };
 
 namespace {
@@ -25,6 +52,14 @@ TLabeledEdit::TLabeledEdit(TComponent* owner, TWinControl* parent)
     label_->widget->setBuddy(Widget());
     QLineEdit* edit = edit_of(*this);
     QObject::connect(edit, &QLineEdit::textChanged, edit, [this] { FireEvent(OnChange, this); });
+    edit->installEventFilter(new KeyWatch(*this, edit));
+}
+
+void TLabeledEdit::ShowNote(const std::string& note) {
+    QLineEdit* edit = edit_of(*this);
+    if (!edit) return;
+    QToolTip::showText(edit->mapToGlobal(QPoint(edit->width() + 2, 0)), QString::fromStdString(note), edit, QRect(),
+                       4000);
 }
 
 TLabeledEdit::~TLabeledEdit() { delete label_->widget.data(); }

@@ -6,6 +6,7 @@
 #include "toolkit/app/events.h"
 #include "toolkit/app/colors.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,10 @@ public:
     std::optional<TColor> Tint() const { return tint_; }
 
     TNotifyEvent OnChange;
+    // Runs with what was typed when NumbersOnly refused it ("." or "x").
+    std::function<void(const std::string& typed)> OnRefused;
+    // Shows `note` beside the edit for a few seconds, as a hint shows.
+    void ShowNote(const std::string& note);
 
     QWidget* LabelWidget() const;
     QWidget* FocusWidget() const override { return Widget(); }
@@ -41,6 +46,7 @@ public:
 private:
     void place_label();
     class Label;
+    class KeyWatch;
     std::unique_ptr<Label> label_;
     std::optional<TColor> tint_;
     std::string untintedHint_;  // the hint while a tint's note is under it
