@@ -347,7 +347,7 @@ void Search::report_feasible(const Point& p, const RunMetrics& m, const Score& s
 GainSearchOutcome Search::run() {
     std::uint64_t boxSize = 1;
     for (const std::int32_t n : size_) boxSize *= static_cast<std::uint64_t>(n);
-    constexpr std::size_t kBatch = 16384;  // points per batch while measuring a grid: few forks of the workers
+    constexpr std::size_t kBatch = 1 << 17;  // points per batch while measuring a grid: few forks of the workers
     constexpr std::size_t kStarts = 64;
 
     const std::vector<Point> first = boxSize <= GAIN_SEARCH_EXHAUSTIVE ? whole_box() : coarse_grid();

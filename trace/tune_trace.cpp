@@ -118,6 +118,9 @@ void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, 
         measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine);
         return;
     }
+    // The first set here: what the engine works out once per program (the
+    // setpoints) is then inherited by every worker instead of made in each.
+    measure_gain_batch(request.speedMode, request.passLimit, sets.first(1), results.first(1), plan.engine);
     const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
     std::vector<RunMetrics> room(kChunk);
     const auto produce = [&](std::uint64_t c, std::string& text) {
