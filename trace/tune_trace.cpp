@@ -3,6 +3,7 @@
 #include "core/csv.h"
 #include "core/gain_batch.h"
 #include "core/gain_search.h"
+#include "core/metrics_format.h"
 #include "core/gain_set.h"
 #include "trace/output.h"
 #include "trace/regulation_setup.h"
