@@ -76,11 +76,12 @@ private:
     Score& resolved(const Point& p);
     bool better(const Point& a, const Point& b);
     std::vector<Point> best_of(std::vector<Point> points, std::size_t count, bool feasibleOnly);
-    std::vector<Point> neighbours(const Point& at, std::int32_t step) const;
+    std::vector<Point> neighbours(const Point& at, std::int32_t step, unsigned pinned = 0) const;
     std::vector<Point> coarse_grid();
     std::vector<Point> spread_starts(std::vector<Point> grid, std::size_t count);
+    std::vector<std::pair<Point, unsigned>> face_starts(std::vector<Point> grid);
     std::vector<Point> whole_box() const;
-    void walk(std::vector<Point> starts);
+    void walk(std::vector<std::pair<Point, unsigned>> starts);
     void report_progress();
     void report_feasible(const Point& p, const RunMetrics& m, const Score& s);
 
@@ -188,9 +189,11 @@ std::vector<Point> Search::best_of(std::vector<Point> points, std::size_t count,
     return chosen;
 }
 
-std::vector<Point> Search::neighbours(const Point& at, std::int32_t step) const {
+// The single-gain steps from `at`, but none of a gain in `pinned` (a bit per gain).
+std::vector<Point> Search::neighbours(const Point& at, std::int32_t step, unsigned pinned) const {
     std::vector<Point> out;
     for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+        if ((pinned >> g) & 1u) continue;
         for (const std::int32_t sign : {-1, 1}) {
             Point p = at;
             p[g] = std::clamp(at[g] + sign * step, 0, size_[g] - 1);  // up to the box's edge
@@ -282,10 +285,55 @@ std::vector<Point> Search::spread_starts(std::vector<Point> grid, std::size_t co
     return starts;
 }
 
+// The best feasible grid point on every face of the box (one gain or more at
+// an end of its range; not the corners, which are single points), with those
+// gains pinned for its walk. A constraint often cuts the box so that the best
+// sets lie where it meets a face (a gain at 0: that term switched off), in a
+// pocket the grid's spacing steps over; a free walk from there drifts inside
+// along the objective's slope before it reaches the pocket, a walk kept on the
+// face finds it. The pinned walks are freed where they stop, so they end like
+// every other walk.
+std::vector<std::pair<Point, unsigned>> Search::face_starts(std::vector<Point> grid) {
+    unsigned searched = 0;
+    for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+        if (size_[g] > 1) searched |= 1u << g;
+    }
+    std::sort(grid.begin(), grid.end(), [this](const Point& a, const Point& b) { return better(a, b); });
+    std::vector<std::pair<unsigned, unsigned>> taken;  // (pinned gains, which of them at the high end)
+    std::vector<std::pair<Point, unsigned>> starts;
+    for (const Point& p : grid) {
+        unsigned low = 0;
+        unsigned high = 0;
+        for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+            if (!((searched >> g) & 1u)) continue;
+            if (p[g] == 0) low |= 1u << g;
+            else if (p[g] == size_[g] - 1) high |= 1u << g;
+        }
+        const unsigned ends = low | high;
+        if (ends == 0) continue;
+        bool resolvedFeasible = false;
+        bool looked = false;
+        // Every face the point lies on: each nonempty subset of its gains at an end.
+        for (unsigned pinned = ends; pinned != 0; pinned = (pinned - 1) & ends) {
+            if (pinned == searched) continue;  // a corner
+            const std::pair<unsigned, unsigned> face{pinned, high & pinned};
+            if (std::find(taken.begin(), taken.end(), face) != taken.end()) continue;
+            if (!looked) {
+                looked = true;
+                resolvedFeasible = resolved(p).violation == 0;
+            }
+            if (!resolvedFeasible) break;
+            taken.push_back(face);
+            starts.emplace_back(p, pinned);
+        }
+    }
+    return starts;
+}
+
 // The pattern search from every start at once, a batch per round: each
 // walker moves to its best neighbour while that is better, goes down the
 // steps when none is, and starts again from the longest after any move.
-void Search::walk(std::vector<Point> starts) {
+void Search::walk(std::vector<std::pair<Point, unsigned>> starts) {
     std::vector<std::int32_t> steps;
     const std::int32_t widest = *std::max_element(size_.begin(), size_.end());
     for (const std::int32_t step : {100, 10, 1}) {
@@ -293,34 +341,39 @@ void Search::walk(std::vector<Point> starts) {
     }
     struct Walker {
         Point at;
+        unsigned pinned = 0;  // gains this walk may not change, until it stops
         std::size_t step = 0;
         bool moved = false;
     };
     std::vector<Walker> walkers;
-    for (const Point& p : starts) walkers.push_back({p});
+    for (const auto& [p, pinned] : starts) walkers.push_back({p, pinned});
     while (!walkers.empty() && !stopping()) {
         std::vector<Point> batch;
         for (const Walker& w : walkers) {
-            const std::vector<Point> around = neighbours(w.at, steps[w.step]);
+            const std::vector<Point> around = neighbours(w.at, steps[w.step], w.pinned);
             batch.insert(batch.end(), around.begin(), around.end());
         }
         measure(std::move(batch));
         std::vector<Walker> next;
         for (Walker w : walkers) {
-            std::vector<Point> around = neighbours(w.at, steps[w.step]);
+            std::vector<Point> around = neighbours(w.at, steps[w.step], w.pinned);
             around.push_back(w.at);
             const Point best = best_of(std::move(around), 1, false).front();
             if (best != w.at) {
                 w.at = best;
                 w.moved = true;
             } else if (++w.step == steps.size()) {
-                if (!w.moved) continue;  // no step of any length improves: done
+                if (!w.moved) {
+                    if (w.pinned == 0) continue;  // no step of any length improves: done
+                    w.pinned = 0;                 // stopped on its face: free to leave it now
+                }
                 w.step = 0;
                 w.moved = false;
             }
             // Walkers that meet go on as one.
-            const bool met = std::any_of(next.begin(), next.end(),
-                                         [&](const Walker& o) { return o.at == w.at && o.step == w.step; });
+            const bool met = std::any_of(next.begin(), next.end(), [&](const Walker& o) {
+                return o.at == w.at && o.step == w.step && o.pinned == w.pinned;
+            });
             if (!met) next.push_back(w);
         }
         walkers = std::move(next);
@@ -368,7 +421,13 @@ GainSearchOutcome Search::run() {
         const std::size_t stride = std::max<std::size_t>(1, within.size() / kShown);
         for (std::size_t i = 0; i < within.size(); i += stride) resolved(within[i]);
     }
-    if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) walk(spread_starts(first, kStarts));
+    if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) {
+        std::vector<std::pair<Point, unsigned>> starts;
+        for (const Point& p : spread_starts(first, kStarts)) starts.emplace_back(p, 0u);
+        std::vector<std::pair<Point, unsigned>> faces = face_starts(first);
+        starts.insert(starts.end(), faces.begin(), faces.end());
+        walk(std::move(starts));
+    }
 
     std::vector<Point> measured;
     for (const auto& [key, s] : scores_) {
