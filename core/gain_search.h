@@ -12,7 +12,11 @@
 // best points (half of them chosen to lie apart) an integer pattern search
 // walks in single-gain steps of 100, 10 and 1 (in steps of each range),
 // always to the best neighbour, and goes back to the long steps after every
-// move, so it stops only where no single step of 100, 10 or 1 improves.
+// move, so it stops only where no single step of 100, 10 or 1 improves. One
+// more walk sets out from the best grid point on each face of the box (one
+// or more gains at an end of their range), kept on that face until it stops
+// and then free: a limit that cuts the box often leaves its best sets where
+// it meets a face, in a pocket the grid steps over.
 #include "core/headless_run.h"
 #include "core/metrics.h"
 #include "core/regulation.h"

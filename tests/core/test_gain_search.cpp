@@ -160,6 +160,40 @@ TEST(GainSearch, ALargeBoxEndsWhereNoStepOf1Or10Or100Improves) {
     }
 }
 
+// A limit that cuts the box diagonally, with the best set where the cut meets
+// a face (kp 0, ki 101), in a pocket narrower than the coarse grid's spacing:
+// along the cut every set is a local optimum of single-gain steps, so only a
+// walk kept on the face reaches it. Made-up measurements, to have that shape
+// exactly; the real loop has it too (speed mode, pwm_limit_passes <= 5).
+TEST(GainSearch, APocketOnAFaceOfTheBoxIsFound) {
+    const struct {
+        const char* what;
+        std::array<GainRange, 4> box;
+    } cases[] = {
+        {"kp, ki", {{{0, 999, 1}, {0, 999, 1}, {0, 0, 1}, {30, 30, 1}}}},
+        {"kp, ki, kd", {{{0, 999, 1}, {0, 999, 1}, {0, 99, 1}, {30, 30, 1}}}},
+    };
+    for (const auto& c : cases) {
+        GainSearchRequest r = speed(c.box, "iae", {{column("pwm_limit_passes"), 505}}, false);
+        r.top = 1;
+        r.coarse = 4'000;
+        GainSearchHooks hooks;
+        hooks.measure = [](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
+            for (std::size_t i = 0; i < sets.size(); ++i) {
+                const RegulationGains& g = sets[i];
+                results[i] = RunMetrics{};
+                results[i].pwmLimitPasses = g.kp + 5 * g.ki;
+                results[i].iae = 70000 - 10 * g.kp - 51 * g.ki + g.kd;
+            }
+        };
+        const GainSearchOutcome outcome = search_gains(r, hooks);
+        ASSERT_EQ(outcome.best.size(), 1u) << c.what;
+        const RegulationGains at = outcome.best[0].gains;
+        EXPECT_EQ(std::tuple(at.kp, at.ki, at.kd), std::tuple(0, 101, 0)) << c.what;
+        EXPECT_EQ(outcome.best[0].objective, 70000 - 51 * 101) << c.what;
+    }
+}
+
 // The wrap check against the run watched pass by pass, as `insight` shows it.
 TEST(GainSearch, TheWrapCheckSeesTheSixWrapsAndNothingElse) {
     constexpr std::uint16_t kWraps = (1u << SPEED_E_WRAP) | (1u << SPEED_SUM_WRAP) | (1u << SPEED_OUT_WRAP) |
