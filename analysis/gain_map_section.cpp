@@ -74,8 +74,9 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     cancel_->setEnabled(false);
     grid->addWidget(sweepButton_, 3, 2);
     grid->addWidget(cancel_, 3, 3);
-    follow_ = new QCheckBox("Follow the edits: a new map around the gains as they change", this);
+    follow_ = new QCheckBox("Follow the edits", this);
     follow_->setObjectName("follow");
+    follow_->setToolTip("A new map around the gains shortly after each change of an edit, the mode or the axes");
     follow_->setChecked(true);
     grid->addWidget(follow_, 4, 0, 1, 4);
 
@@ -105,7 +106,10 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     connect(sweepButton_, &QPushButton::clicked, this, [this] { start_sweep(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel_sweep(); });
     connect(metric_, &QComboBox::currentIndexChanged, this, [this] { recolour(); });
-    connect(rescale_, &QPushButton::clicked, view_, &GainMapView::fit_scale);
+    connect(rescale_, &QPushButton::clicked, this, [this] {
+        view_->fit_scale();
+        if (!sweeping() && !model_.empty()) set_status("Colours fitted to this map; maps that follow the edits keep them.");
+    });
     // The section's own controls, as the user changes them: the ranges as typed.
     for (QComboBox* axis : {xGain_, yGain_}) {
         connect(axis, &QComboBox::activated, this, [this] { schedule_follow(false); });

@@ -1,5 +1,7 @@
 #include "analysis/metric_columns.h"
 
+#include "core/metrics_format.h"
+
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -29,35 +31,22 @@ constexpr std::array<MetricColumn, 18> kColumns = {{
     {"pwm_limit_passes", false, B::kLowest},
 }};
 
-template <typename T>
-std::optional<double> number(const std::optional<T>& value) {
-    if (!value) return std::nullopt;
-    return static_cast<double>(*value);
+// The names are the metrics' own, in their order.
+constexpr bool names_match() {
+    for (std::size_t i = 0; i < kColumns.size(); ++i) {
+        if (kColumns[i].name != METRICS_CELL_COLUMNS[i]) return false;
+    }
+    return kColumns.size() == METRICS_CELL_COLUMNS.size();
 }
+static_assert(names_match(), "the panel's columns are the metrics' cells");
 
 }  // namespace
 
 std::span<const MetricColumn> metric_columns() { return kColumns; }
 
-std::vector<std::optional<double>> metric_values(const RegulationGains& g, const RunMetrics& m) {
-    return {double(g.kp),
-            double(g.ki),
-            double(g.kd),
-            double(g.kv),
-            m.speedMode ? std::optional<double>(g.w) : std::nullopt,
-            double(m.passes),
-            number(m.riseMs),
-            m.overshootPct,
-            number(m.peak),
-            number(m.peakMs),
-            number(m.settlingMs),
-            m.steadyError,
-            number(m.maxFollowingError),
-            number(m.maxFollowingMs),
-            m.rmsFollowingError,
-            number(m.finalError),
-            double(m.iae),
-            double(m.pwmLimitPasses)};
+std::vector<std::optional<double>> metric_values(const RegulationGains& gains, const RunMetrics& metrics) {
+    const MetricsCells cells = metrics_cells(gains, metrics);
+    return {cells.begin(), cells.end()};
 }
 
 std::string metric_text(const MetricColumn& column, std::optional<double> value) {

@@ -2,7 +2,7 @@
 
 #include "analysis/metric_columns.h"
 #include "analysis/run_record.h"
-#include "core/metrics.h"
+#include "core/metrics_format.h"
 
 #include <QClipboard>
 #include <QGridLayout>

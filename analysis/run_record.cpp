@@ -1,5 +1,7 @@
 #include "analysis/run_record.h"
 
+#include "core/metrics_format.h"
+
 RunRecord::RunRecord(RunFeed& feed) : feed_(feed) {
     RunFeed::Listener listener;
     listener.onStart = [this](const RunStartInfo& start) {

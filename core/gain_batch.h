@@ -4,6 +4,7 @@
 // on SSE2 and elsewhere), each lane bit-identical to the scalar pass; the
 // scalar engine is measure_regulation_run, one set at a time, and stays the
 // reference the lanes are held to.
+#include "core/headless_run.h"
 #include "core/metrics.h"
 #include "core/regulation.h"
 

@@ -1,6 +1,7 @@
 #include "core/gain_search.h"
 
 #include "core/csv.h"
+#include "core/metrics_format.h"
 #include "core/regulation_events.h"
 
 #include <algorithm>
@@ -9,39 +10,14 @@
 
 namespace {
 
-template <typename T>
-std::optional<double> cell(const std::optional<T>& value) {
-    if (!value) return std::nullopt;
-    return std::abs(static_cast<double>(*value));
-}
-
-struct Column {
-    std::string_view name;
-    std::optional<double> (*value)(const RunMetrics&);
-};
-
-// The metrics' numeric columns after the gains, in the header's order.
-constexpr std::array<Column, 12> kColumns{{
-    {"passes", [](const RunMetrics& m) { return std::optional<double>(double(m.passes)); }},
-    {"rise_ms", [](const RunMetrics& m) { return cell(m.riseMs); }},
-    {"overshoot_pct", [](const RunMetrics& m) { return cell(m.overshootPct); }},
-    {"peak", [](const RunMetrics& m) { return cell(m.peak); }},
-    {"peak_ms", [](const RunMetrics& m) { return cell(m.peakMs); }},
-    {"settling_ms", [](const RunMetrics& m) { return cell(m.settlingMs); }},
-    {"steady_error", [](const RunMetrics& m) { return cell(m.steadyError); }},
-    {"max_following_error", [](const RunMetrics& m) { return cell(m.maxFollowingError); }},
-    {"max_following_ms", [](const RunMetrics& m) { return cell(m.maxFollowingMs); }},
-    {"rms_following_error", [](const RunMetrics& m) { return cell(m.rmsFollowingError); }},
-    {"final_error", [](const RunMetrics& m) { return cell(m.finalError); }},
-    {"iae", [](const RunMetrics& m) { return std::optional<double>(double(m.iae)); }},
-}};
-constexpr std::array<std::string_view, 13> kColumnNames{
-    "passes", "rise_ms", "overshoot_pct", "peak", "peak_ms", "settling_ms", "steady_error",
-    "max_following_error", "max_following_ms", "rms_following_error", "final_error", "iae", "pwm_limit_passes"};
+// The metrics' columns from "passes" on, by the metrics' own names.
+constexpr std::span<const std::string_view> kColumnNames =
+    std::span(METRICS_CELL_COLUMNS).subspan<METRICS_FIRST_METRIC>();
 
 std::optional<double> column_value(int column, const RunMetrics& m) {
-    if (column == static_cast<int>(kColumns.size())) return double(m.pwmLimitPasses);
-    return kColumns[static_cast<std::size_t>(column)].value(m);
+    const std::optional<double> value = metrics_cells(RegulationGains{}, m)[METRICS_FIRST_METRIC + static_cast<std::size_t>(column)];
+    if (!value) return std::nullopt;
+    return std::abs(*value);
 }
 
 // ---- the search ----
@@ -371,7 +347,7 @@ void Search::report_feasible(const Point& p, const RunMetrics& m, const Score& s
 GainSearchOutcome Search::run() {
     std::uint64_t boxSize = 1;
     for (const std::int32_t n : size_) boxSize *= static_cast<std::uint64_t>(n);
-    constexpr std::size_t kBatch = 16384;  // points per batch while measuring a grid: few forks of the workers
+    constexpr std::size_t kBatch = 1 << 17;  // points per batch while measuring a grid: few forks of the workers
     constexpr std::size_t kStarts = 64;
 
     const std::vector<Point> first = boxSize <= GAIN_SEARCH_EXHAUSTIVE ? whole_box() : coarse_grid();
@@ -428,21 +404,6 @@ struct WrapWatch {
     }
 };
 
-// A headless run's side of a pass, as the metrics' run makes it.
-class CountedPass final : public RegulationPassHost {
-public:
-    CountedPass(bool speedMode, std::int64_t passLimit) : speedMode_(speedMode), passLimit_(passLimit) {}
-    bool speed_mode() override { return speedMode_; }
-    void pause_and_pump() override {
-        if (++pass_ == passLimit_) stop_regulation();
-    }
-
-private:
-    bool speedMode_;
-    std::int64_t passLimit_;
-    std::int64_t pass_ = 0;
-};
-
 }  // namespace
 
 std::span<const std::string_view> search_column_names() { return kColumnNames; }
@@ -459,15 +420,13 @@ GainSearchOutcome search_gains(const GainSearchRequest& request, const GainSearc
 }
 
 bool regulation_run_wraps(bool speedMode, const RegulationGains& gains, std::int64_t passLimit) {
-    if (passLimit < 1) return false;
-    CountedPass host(speedMode, passLimit);
     WrapWatch watch;
-    RegulationRun run;
-    regulationRunning = true;
-    regulation_start(run, speedMode, gains);
-    while (regulationRunning && !watch.wrapped &&
-           regulation_pass(run, host, [&](RegulationRun& r, bool mode) { return regulation_control(r, mode, watch); })) {
-    }
+    run_headless(
+        {speedMode, passLimit, gains},
+        [&watch](const RegulationRun&, const RegulationPoints&, std::int64_t) {
+            if (watch.wrapped) stop_regulation();  // the answer is known
+        },
+        [&watch](RegulationRun& r, bool mode) { return regulation_control(r, mode, watch); });
     regulationRunning = false;
     return watch.wrapped;
 }

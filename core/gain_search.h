@@ -13,6 +13,7 @@
 // walks in single-gain steps of 100, 10 and 1 (in steps of each range),
 // always to the best neighbour, and goes back to the long steps after every
 // move, so it stops only where no single step of 100, 10 or 1 improves.
+#include "core/headless_run.h"
 #include "core/metrics.h"
 #include "core/regulation.h"
 #include "core/sweep_grid.h"

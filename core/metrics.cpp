@@ -1,13 +1,8 @@
 #include "core/metrics.h"
 
-#include "core/cascade.h"
-#include "core/csv.h"
-
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <cstdlib>
-#include <string_view>
 
 namespace {
 
@@ -15,69 +10,6 @@ constexpr std::int32_t kPwmLimit = 255;
 // Dropped responses are cut off the front of the kept tail once they are
 // this many and at least half of it, so each is moved O(1) times on average.
 constexpr std::size_t kTailCompactAt = 1024;
-
-// The run, the speed-mode step response, the position-mode following, both.
-constexpr std::array<std::string_view, 19> kColumns = {
-    "mode", "kp", "ki", "kd", "kv", "w", "passes",
-    "rise_ms", "overshoot_pct", "peak", "peak_ms", "settling_ms", "steady_error",
-    "max_following_error", "max_following_ms", "rms_following_error", "final_error",
-    "iae", "pwm_limit_passes",
-};
-
-template <typename T>
-std::optional<double> cell(const std::optional<T>& value) {
-    if (!value) return std::nullopt;
-    return static_cast<double>(*value);
-}
-
-// Every column after "mode", as numbers.
-std::array<std::optional<double>, kColumns.size() - 1> cells(const RegulationGains& gains, const RunMetrics& m) {
-    return {double(gains.kp),
-            double(gains.ki),
-            double(gains.kd),
-            double(gains.kv),
-            m.speedMode ? std::optional<double>(gains.w) : std::nullopt,
-            double(m.passes),
-            cell(m.riseMs),
-            m.overshootPct,
-            cell(m.peak),
-            cell(m.peakMs),
-            cell(m.settlingMs),
-            m.steadyError,
-            cell(m.maxFollowingError),
-            cell(m.maxFollowingMs),
-            m.rmsFollowingError,
-            cell(m.finalError),
-            double(m.iae),
-            double(m.pwmLimitPasses)};
-}
-
-const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "position"; }
-
-RunMetricsAccumulator runAccumulator;  // reused by measure_regulation_run, so its tail keeps its memory
-
-// A headless run's side of a pass: a fixed mode, no pause, "Regelung aus"
-// after the last pass wanted, and each completed pass into the metrics.
-class MeasuringPass final : public RegulationPassHost {
-public:
-    MeasuringPass(bool speedMode, std::int16_t w, std::int64_t passLimit)
-        : speedMode_(speedMode), w_(w), passLimit_(passLimit) {}
-
-    bool speed_mode() override { return speedMode_; }
-    void pause_and_pump() override {
-        if (++pass_ == passLimit_) stop_regulation();
-    }
-    void chart_points(const RegulationRun& run, const RegulationPoints&) override {
-        if (speedMode_) runAccumulator.add_pass(w_, actualSpeed, speedController.y);
-        else runAccumulator.add_pass(run.commandedPoint.X, actualPosition, speedController.y);
-    }
-
-private:
-    bool speedMode_;
-    std::int16_t w_;
-    std::int64_t passLimit_;
-    std::int64_t pass_ = 0;
-};
 
 }  // namespace
 
@@ -180,45 +112,4 @@ RunMetrics run_metrics_of(const RunTotals& t) {
         m.settlingMs = METRICS_PASS_MS * (t.lastOutsideBand + 1);
     }
     return m;
-}
-
-std::string metrics_csv_header() {
-    std::string out;
-    csv_append_header(out, kColumns);
-    return out;
-}
-
-std::string metrics_csv_row(const RegulationGains& gains, const RunMetrics& metrics) {
-    std::string out = mode_name(metrics);
-    out += ',';
-    csv_append_row(out, cells(gains, metrics));
-    return out;
-}
-
-std::string metrics_json(const RegulationGains& gains, const RunMetrics& metrics) {
-    std::string out = "{\"mode\":\"";
-    out += mode_name(metrics);
-    out += '"';
-    const auto values = cells(gains, metrics);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        out += ",\"";
-        out += kColumns[i + 1];
-        out += "\":";
-        if (values[i]) csv_append_number(out, *values[i]);
-        else out += "null";
-    }
-    out += "}\n";
-    return out;
-}
-
-RunMetrics measure_regulation_run(bool speedMode, const RegulationGains& gains, std::int64_t passLimit) {
-    runAccumulator.reset(speedMode, gains.w);
-    if (passLimit < 1) return runAccumulator.result();
-    MeasuringPass host{speedMode, gains.w, passLimit};
-    RegulationRun run;
-    regulationRunning = true;
-    regulation_start(run, speedMode, gains);
-    while (regulationRunning && regulation_pass(run, host)) {
-    }
-    return runAccumulator.result();
 }

@@ -107,21 +107,3 @@ private:
     std::int64_t window_ = 1;  // the window's length, max(1, n / 10)
     int sinceWindowGrew_ = 0;  // passes since it last grew, 0 ... 9
 };
-
-// The metrics columns as the command-line front end prints them.
-std::string metrics_csv_header();
-// One row: mode, the gains used (w only in speed mode), then the metrics.
-std::string metrics_csv_row(const RegulationGains& gains, const RunMetrics& metrics);
-// One JSON object with the header's keys; empty cells are null.
-std::string metrics_json(const RegulationGains& gains, const RunMetrics& metrics);
-
-// Pass limit of a position-mode run that goes on until the NC program ends.
-inline constexpr std::int64_t METRICS_NO_PASS_LIMIT = INT64_MAX;
-
-// One whole run without pauses, as the window makes it, from a fresh start
-// through the engine's regulation pass: speed mode makes `passLimit` passes
-// (as if "Regelung aus" came in the last one); position mode runs until the
-// NC program ends, at most `passLimit` passes. A limit below 1 makes no pass.
-// Uses the engine's one instance of state, so it is not to be called from
-// two threads.
-RunMetrics measure_regulation_run(bool speedMode, const RegulationGains& gains, std::int64_t passLimit);

@@ -1,4 +1,5 @@
-#include "core/metrics.h"
+#include "core/headless_run.h"
+#include "core/metrics_format.h"
 #include "trace/regulation_setup.h"
 #include "trace/traces.h"
 
@@ -7,7 +8,7 @@ void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream&
     if (format != "csv" && format != "json") {
         throw UsageError{"option --format needs 'csv' or 'json', not " + echo_quoted(format)};
     }
-    const RegulationSetup setup = read_regulation_setup(options, warnings);
+    const RunSetup setup = read_regulation_setup(options, warnings);
     const RunMetrics metrics = measure_regulation_run(setup.speedMode, setup.gains, setup.passLimit);
     out.write(format == "json" ? metrics_json(setup.gains, metrics)
                                : metrics_csv_header() + metrics_csv_row(setup.gains, metrics));

@@ -77,9 +77,9 @@ void load_program_option(const ParsedOptions& options) {
     if (path && !choose_nc_program_file(*path, error)) throw Exception(error);
 }
 
-RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings) {
+RunSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings) {
     const SetupSources sources = read_setup_sources(options);
-    RegulationSetup setup;
+    RunSetup setup;
     setup.speedMode = sources.speedMode;
     setup.passLimit = sources.passes.value_or(std::numeric_limits<long>::max());
     setup.gains = sources.values;

@@ -6,6 +6,7 @@
 // what neither gives is the window's initial value.
 #include "core/gain_batch.h"
 #include "core/gain_set.h"
+#include "core/headless_run.h"
 #include "core/regulation.h"
 #include "trace/options.h"
 
@@ -29,11 +30,6 @@ struct SetupSources {
 };
 SetupSources read_setup_sources(const ParsedOptions& options);
 
-struct RegulationSetup {
-    bool speedMode = false;
-    std::int64_t passLimit = 0;  // speed mode: the passes to make; position mode: at most this many
-    RegulationGains gains{};
-};
 
 // --engine auto|lanes|scalar (default auto) and --jobs J (1 ... 256, default
 // the number of cores) of the commands that run many gain sets.
@@ -46,4 +42,4 @@ void load_program_option(const ParsedOptions& options);
 
 // The run the options give: option texts read as the window reads its edits,
 // each surprise (no number, a wrap, --w in position mode) one warning line.
-RegulationSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings);
+RunSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings);

@@ -1,6 +1,6 @@
 #include "trace/sweep_row.h"
 
-#include "core/metrics.h"
+#include "core/metrics_format.h"
 
 #include <limits>
 

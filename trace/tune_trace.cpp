@@ -3,6 +3,7 @@
 #include "core/csv.h"
 #include "core/gain_batch.h"
 #include "core/gain_search.h"
+#include "core/metrics_format.h"
 #include "core/gain_set.h"
 #include "trace/output.h"
 #include "trace/regulation_setup.h"
@@ -117,6 +118,9 @@ void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, 
         measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine);
         return;
     }
+    // The first set here: what the engine works out once per program (the
+    // setpoints) is then inherited by every worker instead of made in each.
+    measure_gain_batch(request.speedMode, request.passLimit, sets.first(1), results.first(1), plan.engine);
     const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
     std::vector<RunMetrics> room(kChunk);
     const auto produce = [&](std::uint64_t c, std::string& text) {

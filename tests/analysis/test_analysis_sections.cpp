@@ -6,6 +6,8 @@
 #include "analysis/kept_runs_table.h"
 #include "analysis/metric_columns.h"
 #include "core/csv.h"
+#include "core/headless_run.h"
+#include "core/metrics_format.h"
 #include "analysis/metrics_section.h"
 #include "analysis/run_record.h"
 #include "tests/window/window_fixture.h"

@@ -2,7 +2,7 @@
 #include "core/gain_batch.h"
 
 #include "core/gain_lanes.h"
-#include "core/metrics.h"
+#include "core/metrics_format.h"
 #include "core/nc_program.h"
 #include "core/pid.h"
 #include "core/plant.h"

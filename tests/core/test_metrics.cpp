@@ -1,4 +1,6 @@
-#include "core/metrics.h"
+#include "core/headless_run.h"
+#include "core/csv.h"
+#include "core/metrics_format.h"
 
 #include <gtest/gtest.h>
 
@@ -178,3 +180,38 @@ TEST(Metrics, WholeRunsSettleOnlyWhenTheyStayInTheBand) {
 }
 
 }  // namespace
+
+TEST(Metrics, CellsByColumnNameAreTheRowsNumbers) {
+    const RegulationGains gains{250, 60, 0, 30, 80};
+    for (const bool speedMode : {true, false}) {
+        SCOPED_TRACE(speedMode);
+        const RunMetrics metrics = measure_regulation_run(speedMode, gains, 300);
+        const MetricsCells cells = metrics_cells(gains, metrics);
+        std::string row = speedMode ? "speed" : "position";
+        for (const std::optional<double>& cell : cells) {
+            row += ',';
+            if (cell) csv_append_number(row, *cell);
+        }
+        EXPECT_EQ(row + "\n", metrics_csv_row(gains, metrics));
+    }
+    const struct {
+        const char* name;
+        int index;
+    } columns[] = {{"kp", 0}, {"w", 4}, {"passes", int(METRICS_FIRST_METRIC)}, {"iae", 16}, {"mode", -1}, {"IAE", -1}};
+    for (const auto& c : columns) EXPECT_EQ(c.index, metrics_cell_index(c.name)) << c.name;
+}
+
+TEST(HeadlessRun, CountsPassesUpToTheLimitOrTheProgramsEnd) {
+    const struct {
+        bool speedMode;
+        std::int64_t limit;
+        std::int64_t passes;
+    } cases[] = {{true, 0, 0}, {true, 7, 7}, {false, 10, 10}, {false, METRICS_NO_PASS_LIMIT, 195}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limit);
+        std::int64_t calls = 0;
+        run_headless({c.speedMode, c.limit, {250, 60, 0, 30, 80}},
+                     [&](const RegulationRun&, const RegulationPoints&, std::int64_t pass) { EXPECT_EQ(++calls, pass); });
+        EXPECT_EQ(c.passes, calls);
+    }
+}
