@@ -1,11 +1,18 @@
 #pragma once
 // The gain map's picture: one cell per gain set of a two-gain grid, coloured
 // by a metric on a logarithmic scale from the lowest value (dark) to the
-// highest (light), with the scale beside it, a cross where the edits' gains
-// lie, and cells whose metric is undefined hatched in grey. Cells not yet run
-// stay white.
+// highest (light), with the colour bar beside it, a cross where the edits'
+// gains lie, a ring on the best (lowest) cell, and cells whose metric is
+// undefined hatched in grey. Cells not yet run stay white. The bar is
+// labelled with values it really has at those heights (its ends and round
+// 1-2-5 values between), the axes at round gain values. Two buttons in the
+// corner: "Wraps" outlines the cells whose run wraps a 16-bit value (as far
+// as they are known), "Enlarge" moves the map into a window of its own until
+// that window closes.
 #include <QImage>
 #include <QWidget>
+
+class QToolButton;
 
 #include <cstdint>
 #include <functional>
@@ -26,6 +33,27 @@ public:
     };
     void reset(const Axis& x, const Axis& y, const QString& metric);
     void set_cell(int ix, int iy, std::optional<double> value);
+    // Whether the run of a cell wraps; outlined while "Wraps" is on.
+    void set_cell_wraps(int ix, int iy, bool wraps);
+    void set_show_wraps(bool on);
+    bool show_wraps() const { return showWraps_; }
+    // The cell with the lowest value (the first on a tie), once any has one.
+    std::optional<QPoint> best_cell() const;
+    // The colour bar's labels, top to bottom, with the heights they are
+    // drawn at (widget y), as painted now.
+    struct BarLabel {
+        double value;
+        QString text;
+        int y;
+    };
+    std::vector<BarLabel> bar_labels() const;
+    // The gain values the axes are labelled with.
+    std::vector<int> axis_ticks(bool yAxis) const;
+    // The title beside the bar: the metric, with ", log scale" once there are values.
+    QString bar_title() const;
+    // Moves the map into a window of its own (null until then), and back.
+    void enlarge();
+    QWidget* enlarged_window() const { return window_; }
     // Where the edits' gains lie, in gain units; nothing hides the cross.
     void set_cross(std::optional<QPointF> gains);
     // The colour scale follows the values as they come, unless held: then
@@ -45,12 +73,13 @@ public:
     std::function<void(int ix, int iy)> onCellClicked;
     std::function<QString(int ix, int iy)> describeCell;  // tooltip text
 
-    QSize sizeHint() const override { return {300, 280}; }
+    QSize sizeHint() const override { return {300, 300}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class State : std::uint8_t { Empty, Value, Undefined };
@@ -63,6 +92,8 @@ private:
     QString metric_;
     std::vector<State> states_;
     std::vector<double> values_;
+    std::vector<bool> wraps_;
+    bool showWraps_ = false;
     double low_ = 0, high_ = 0;
     int filled_ = 0;  // cells run
     int valued_ = 0;  // of them, cells with a value
@@ -74,4 +105,7 @@ private:
     bool imageValid_ = false;
     double imageLow_ = 0, imageHigh_ = 0;  // the scale the image has
     std::optional<QPointF> cross_;
+    QToolButton* wrapsButton_;
+    QWidget* window_ = nullptr;       // the enlarged map's own window
+    QWidget* placeholder_ = nullptr;  // holds the map's place meanwhile
 };

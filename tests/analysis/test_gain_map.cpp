@@ -266,3 +266,65 @@ TEST_F(MainWindow, GainMapSweepLeavesARunningRegulationAlone) {
     EXPECT_EQ(section->view()->filled(), 20 * 10);
     RecordProperty("rows_during_run", rowsDuringRun);
 }
+
+// The colour bar says values it really has at those heights, never twice the
+// same text; the axes step in 1-2-5; the best cell is the lowest.
+TEST(GainMapView, TheBarAndAxesAreLabelledTrulyAndTheBestCellIsMarked) {
+    struct Row {
+        const char* name;
+        double low, high;
+    };
+    const Row rows[] = {{"one value", 42, 42}, {"close ends", 4214.2, 4214.24}, {"decades", 3, 250000}, {"small", 0.5, 7}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        GainMapView view;
+        view.resize(320, 300);
+        view.reset({"Kp", 100, 50, 5}, {"Kv", 10, 10, 4}, "IAE");
+        EXPECT_EQ("IAE", view.bar_title());  // nothing dangles before there are values
+        EXPECT_FALSE(view.best_cell());
+        for (int iy = 0; iy < 4; ++iy) {
+            for (int ix = 0; ix < 5; ++ix) view.set_cell(ix, iy, row.high - (row.high - row.low) * (ix + iy) / 7.0);
+        }
+        EXPECT_EQ("IAE, log scale", view.bar_title());
+        EXPECT_EQ(row.low == row.high ? QPoint(0, 0) : QPoint(4, 3), view.best_cell().value_or(QPoint(-1, -1)));  // the first on a tie
+        const auto labels = view.bar_labels();
+        ASSERT_FALSE(labels.empty());
+        EXPECT_EQ(row.high, labels.front().value);
+        EXPECT_EQ(row.low, labels.back().value);
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            SCOPED_TRACE(labels[i].text.toStdString());
+            QString text = labels[i].text;
+            const double unit = text.endsWith('k') ? 1e3 : text.endsWith('M') ? 1e6 : 1;
+            if (unit != 1) text.chop(1);
+            EXPECT_NEAR(labels[i].value, text.toDouble() * unit, std::abs(labels[i].value) * 1e-4);
+            if (i == 0) continue;
+            EXPECT_NE(labels[i - 1].text, labels[i].text);
+            EXPECT_LT(labels[i - 1].y, labels[i].y);
+            EXPECT_GT(labels[i - 1].value, labels[i].value);
+        }
+        for (bool y : {false, true}) {
+            const auto ticks = view.axis_ticks(y);
+            ASSERT_GE(ticks.size(), 2u);
+            const int step = ticks[1] - ticks[0];
+            int mantissa = step;
+            while (mantissa % 10 == 0) mantissa /= 10;
+            EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << step;
+            EXPECT_GE(ticks.front(), y ? 10 : 100);
+            EXPECT_LE(ticks.back(), y ? 40 : 300);
+        }
+    }
+}
+
+TEST_F(MainWindow, TheEnlargedGainMapHasAWindowOfItsOwnAndComesBack) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    GainMapView* view = section->view();
+    view->enlarge();
+    ASSERT_NE(nullptr, view->enlarged_window());
+    EXPECT_EQ(view->enlarged_window(), view->window());
+    view->enlarged_window()->close();
+    EXPECT_EQ(nullptr, view->enlarged_window());
+    EXPECT_EQ(section, view->parentWidget());
+    EXPECT_TRUE(view->isVisibleTo(section));
+}
