@@ -16,13 +16,39 @@
 #include "toolkit/app/form.h"
 #include "toolkit/controls/popup_menu.h"
 
+#include <QEvent>
 #include <QKeySequence>
+#include <algorithm>
 #include <QShortcut>
+#include <QTimer>
 #include <QWidget>
+
+namespace {
+
+// Without a window manager (or with one that ignores the least size asked
+// for) the window can still be made narrower: it grows back at once.
+class KeepLeastWidth : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Resize && window->width() < window->minimumWidth()) {
+            QTimer::singleShot(0, window, [window] {
+                if (window->width() < window->minimumWidth()) window->resize(window->minimumWidth(), window->height());
+            });
+        }
+        return false;
+    }
+};
+
+}  // namespace
 
 AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*host.feed) {
     shortcut_ = new QShortcut(QKeySequence(Qt::Key_F9), host_.form->Widget());
     shortcut_->setContext(Qt::WindowShortcut);
+    host_.form->Widget()->installEventFilter(new KeepLeastWidth(shortcut_));
     QObject::connect(shortcut_, &QShortcut::activated, shortcut_, [this] { toggle(); });
     TPopupMenu& menu = *host_.chartMenu;
     menu.AddItem(kMenuCaption, [this](TObject*) { toggle(); });
@@ -82,8 +108,12 @@ void AnalysisDock::open() {
     if (is_open()) return;
     if (!panel_) build_panel();
     QWidget* window = host_.form->Widget();
+    minWidthClosed_ = window->minimumWidth();
+    const int mainArea = std::max(window->width(), main_area_least());
     panel_->show();
-    window->resize(window->width() + panel_->width(), window->height());
+    panel_->keep_wheel_for_scrolling();
+    window->setMinimumWidth(main_area_least() + panel_->width());
+    window->resize(mainArea + panel_->width(), window->height());
     host_.form->Realign();
 }
 
@@ -91,7 +121,32 @@ void AnalysisDock::close() {
     if (!is_open()) return;
     QWidget* window = host_.form->Widget();
     panel_->hide();
+    window->setMinimumWidth(minWidthClosed_);
     window->resize(window->width() - panel_->width(), window->height());
+    host_.form->Realign();
+}
+
+// The window's width beside the panel that leaves the chart its least: the
+// page control's frame takes 8 pixels around its pages (668 and 660 as laid
+// out).
+int AnalysisDock::main_area_least() const {
+    constexpr int kPageFrame = 8;
+    return kMinChartWidth + kPageFrame;
+}
+
+void AnalysisDock::set_panel_width(int width) {
+    if (!panel_) return;
+    width = std::clamp(width, AnalysisPanel::kMinWidth, AnalysisPanel::kMaxWidth);
+    if (!is_open()) {
+        panel_->resize(width, panel_->height());
+        return;
+    }
+    QWidget* window = host_.form->Widget();
+    const int least = main_area_least();
+    const int mainArea = std::max(window->width() - panel_->width() - (width - panel_->width()), least);
+    panel_->resize(width, panel_->height());
+    window->setMinimumWidth(least + width);
+    window->resize(mainArea + width, window->height());
     host_.form->Realign();
 }
 
@@ -106,6 +161,7 @@ void AnalysisDock::build_panel() {
         cursors_ = nullptr;
     });
     panel_->hide();
+    panel_->widthAsked = [this](int width) { set_panel_width(width); };
     metrics_ = new MetricsSection(*host_.feed, record_);
     panel_->add_section("Metrics of the run on the chart", metrics_);
     keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);

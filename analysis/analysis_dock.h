@@ -57,8 +57,16 @@ public:
 
     static constexpr const char* kMenuCaption = "Analysis panel (F9)";
 
+    // With the panel open the chart keeps at least this width: the window
+    // grows rather than squeeze it.
+    static constexpr int kMinChartWidth = 400;
+    // The panel's width, kept to its limits; the room comes from the chart's
+    // side down to its least, then from the window's growing.
+    void set_panel_width(int width);
+
 private:
     void build_panel();
+    int main_area_least() const;
     void place_cursor(int which);
 
     AnalysisHost host_;
@@ -71,4 +79,5 @@ private:
     int subscription_ = 0;
     AnalysisPanel* panel_ = nullptr;  // a child of the window's widget
     QShortcut* shortcut_ = nullptr;
+    int minWidthClosed_ = 0;  // the window's least width while the panel is closed
 };

@@ -1,11 +1,40 @@
 #include "analysis/analysis_panel.h"
 
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QCoreApplication>
 #include <QFrame>
+#include <QMouseEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QScrollArea>
 #include <QString>
 #include <QVBoxLayout>
+
+// The strip along the panel's left edge that a drag widens or narrows it by.
+class AnalysisPanel::Handle : public QWidget {
+public:
+    explicit Handle(AnalysisPanel* panel) : QWidget(panel), panel_(panel) {
+        setCursor(Qt::SplitHCursor);
+        setToolTip("Drag to widen or narrow the panel");
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        if (event->button() != Qt::LeftButton) return event->ignore();
+        fromX_ = event->globalPosition().toPoint().x();
+        fromWidth_ = panel_->width();
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        if (!event->buttons().testFlag(Qt::LeftButton) || !panel_->widthAsked) return;
+        panel_->widthAsked(fromWidth_ + fromX_ - event->globalPosition().toPoint().x());
+    }
+
+private:
+    AnalysisPanel* panel_;
+    int fromX_ = 0;
+    int fromWidth_ = 0;
+};
 
 AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     resize(kWidth, height());
@@ -14,6 +43,7 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     outer->setSpacing(4);
 
     auto* scroll = new QScrollArea(this);
+    scroll_ = scroll;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -29,6 +59,30 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     outer->addWidget(gestures);
     auto* units = new QLabel("Gains are in hundredths: Kp 250 is a factor of 2.5.", this);
     outer->addWidget(units);
+
+    // Over the left margin, above the rest.
+    auto* handle = new Handle(this);
+    handle->setGeometry(0, 0, 4, 1 << 14);
+    handle->raise();
+}
+
+void AnalysisPanel::keep_wheel_for_scrolling() {
+    const auto keep = [this](QWidget* w) {
+        w->setFocusPolicy(Qt::StrongFocus);  // a wheel turn gives no focus
+        w->installEventFilter(this);
+    };
+    for (QComboBox* box : findChildren<QComboBox*>()) keep(box);
+    for (QAbstractSpinBox* box : findChildren<QAbstractSpinBox*>()) keep(box);
+}
+
+// A wheel turn over an unfocused combo or spin box goes to the scroll area
+// instead, as if the box were not there.
+bool AnalysisPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
+        QCoreApplication::sendEvent(scroll_->viewport(), event);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void AnalysisPanel::add_section(const QString& title, QWidget* content) {

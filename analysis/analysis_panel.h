@@ -3,6 +3,9 @@
 // chart's mouse gestures stated underneath.
 #include <QWidget>
 
+#include <functional>
+
+class QScrollArea;
 class QString;
 class QVBoxLayout;
 
@@ -13,9 +16,24 @@ public:
     // Adds a titled section under the ones there; the panel takes `content`.
     void add_section(const QString& title, QWidget* content);
 
-    // The panel's width in pixels; the window widens by it.
+    // The panel's width in pixels at first; the window widens by it. Its
+    // left edge is a handle: a drag there asks for another width, between
+    // the two limits.
     static constexpr int kWidth = 380;
+    static constexpr int kMinWidth = 300;
+    static constexpr int kMaxWidth = 900;
+    std::function<void(int width)> widthAsked;
+
+    // Combo boxes and spin boxes inside take the wheel only with the focus:
+    // elsewhere the wheel scrolls the panel. Applies to those made so far.
+    void keep_wheel_for_scrolling();
+    QScrollArea* scroll_area() const { return scroll_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class Handle;
     QVBoxLayout* sections_;
+    QScrollArea* scroll_;
 };

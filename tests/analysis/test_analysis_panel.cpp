@@ -5,7 +5,12 @@
 #include "tests/window/window_fixture.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QWheelEvent>
 
 #include <string>
 #include <vector>
@@ -155,5 +160,73 @@ TEST_F(MainWindow, PauseHoldsTheRunBetweenPassesAndNextPassRunsExactlyOne) {
         EXPECT_EQ(c.points, Form1->Series1->Count());
         EXPECT_FALSE(Form1->RegulationFeed.paused());
         EXPECT_EQ(0, Form1->RegulationFeed.runs_going());
+    }
+}
+
+// With the panel open the chart keeps 400 pixels: the window grows instead
+// (on opening, when made small, when the panel is widened by its handle).
+TEST_F(MainWindow, PanelLeavesTheChartItsLeastWidth) {
+    show_regulation_page();
+    struct Case {
+        int windowBefore;  // before opening
+        int panelAsked;    // 0: as it is
+        int windowAfter;   // asked of the window once open; 0: none
+        int window;        // the window's width then
+        int panel;
+    };
+    const Case cases[] = {
+        {668, 0, 0, 1048, 380},  {300, 0, 0, 788, 380},    {668, 0, 500, 788, 380},
+        {668, 700, 0, 1108, 700}, {900, 100, 0, 1280, 300}, {668, 2000, 0, 1308, 900},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.window);
+        Form1->Analysis->close();
+        if (Form1->Analysis->panel()) Form1->Analysis->set_panel_width(AnalysisPanel::kWidth);
+        Form1->Widget()->resize(c.windowBefore, 468);
+        Form1->Analysis->open();
+        if (c.panelAsked > 0) Form1->Analysis->panel()->widthAsked(c.panelAsked);
+        if (c.windowAfter > 0) Form1->Widget()->resize(c.windowAfter, 350);
+        QApplication::processEvents();
+        EXPECT_EQ(c.window, Form1->Widget()->width());
+        EXPECT_EQ(c.panel, Form1->Analysis->panel()->width());
+        EXPECT_EQ(c.window - c.panel - 8, Form1->Chart1->Widget()->width());
+    }
+    Form1->Analysis->close();
+    EXPECT_EQ(1308 - 900, Form1->Widget()->width());  // closing gives back the panel's width
+}
+
+// The wheel over the panel scrolls it; a combo box or spin box takes it only
+// when it has the focus.
+TEST_F(MainWindow, WheelScrollsThePanelUnlessAComboOrSpinBoxHasTheFocus) {
+    show_regulation_page();
+    Form1->Analysis->open();
+    QApplication::processEvents();
+    QScrollBar* scroll = Form1->Analysis->panel()->scroll_area()->verticalScrollBar();
+    ASSERT_GT(scroll->maximum(), 0);
+    QComboBox* combo = Form1->Analysis->panel()->findChildren<QComboBox*>().value(0);
+    QSpinBox* spin = Form1->Analysis->panel()->findChildren<QSpinBox*>().value(0);
+    ASSERT_TRUE(combo && spin);
+    combo->setCurrentIndex(1);
+    spin->setValue(spin->minimum() + 1);
+    for (QWidget* w : {static_cast<QWidget*>(combo), static_cast<QWidget*>(spin)}) {
+        for (const bool focused : {false, true}) {
+            SCOPED_TRACE(w->metaObject()->className() + std::string(focused ? " focused" : ""));
+            scroll->setValue(scroll->maximum() / 2);
+            if (focused) {
+                w->activateWindow();
+                w->setFocus();
+                QApplication::processEvents();
+                ASSERT_TRUE(w->hasFocus());
+            }
+            const int comboIndex = combo->currentIndex();
+            const int spinValue = spin->value();
+            const QPoint at = w->rect().center();
+            QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(w, &wheel);
+            EXPECT_EQ(!focused, scroll->value() != scroll->maximum() / 2);
+            EXPECT_EQ(focused, combo->currentIndex() != comboIndex || spin->value() != spinValue);
+            if (focused) w->clearFocus();
+        }
     }
 }
