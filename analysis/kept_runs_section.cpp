@@ -28,7 +28,9 @@ constexpr bool kDashedSeries[4] = {true, false, false, true};
 QIcon swatch(TColor colour, int side) {
     QPixmap pixmap(side, side);
     pixmap.fill(QColor(color_red(colour), color_green(colour), color_blue(colour)));
-    return QIcon(pixmap);
+    QIcon icon(pixmap);
+    icon.addPixmap(pixmap, QIcon::Selected);  // the run's colour, not the selection's tint
+    return icon;
 }
 
 }  // namespace

@@ -157,7 +157,9 @@ void KeptRunsTable::refresh() {
         };
         QPixmap pixmap(side, side);
         pixmap.fill(QColor(color_red(run.colour), color_green(run.colour), color_blue(run.colour)));
-        auto* number = new Cell(QIcon(pixmap), QString("#%1").arg(run.number));
+        QIcon swatch(pixmap);
+        swatch.addPixmap(pixmap, QIcon::Selected);
+        auto* number = new Cell(swatch, QString("#%1").arg(run.number));
         number->setData(kNumberRole, run.number);
         number->setToolTip(QString::fromStdString(run.label));
         put(0, number);
