@@ -15,6 +15,8 @@
 #include "toolkit/chart/chart.h"
 #include "toolkit/app/form.h"
 #include "toolkit/controls/popup_menu.h"
+#include "toolkit/sys/settings.h"
+#include "toolkit/sys/sysutils.h"
 
 #include <QEvent>
 #include <QKeySequence>
@@ -24,6 +26,9 @@
 #include <QWidget>
 
 namespace {
+
+constexpr const char* kOpenKey = "panel/open";
+constexpr const char* kWidthKey = "panel/width";
 
 // Without a window manager (or with one that ignores the least size asked
 // for) the window can still be made narrower: it grows back at once.
@@ -115,6 +120,7 @@ void AnalysisDock::open() {
     window->setMinimumWidth(main_area_least() + panel_->width());
     window->resize(mainArea + panel_->width(), window->height());
     host_.form->Realign();
+    WriteSetting(kOpenKey, "1");
 }
 
 void AnalysisDock::close() {
@@ -124,6 +130,16 @@ void AnalysisDock::close() {
     window->setMinimumWidth(minWidthClosed_);
     window->resize(window->width() - panel_->width(), window->height());
     host_.form->Realign();
+    WriteSetting(kOpenKey, "0");
+}
+
+// The panel as the user left it: open or not, and its width.
+void AnalysisDock::restore() {
+    if (ReadSetting(kOpenKey) != "1") return;
+    if (!panel_) build_panel();
+    const std::string width = ReadSetting(kWidthKey);
+    if (!width.empty()) set_panel_width(ParseIntDefault(width, AnalysisPanel::kWidth));
+    open();  // beside the designed window
 }
 
 // The window's width beside the panel that leaves the chart its least: the
@@ -137,6 +153,7 @@ int AnalysisDock::main_area_least() const {
 void AnalysisDock::set_panel_width(int width) {
     if (!panel_) return;
     width = std::clamp(width, AnalysisPanel::kMinWidth, AnalysisPanel::kMaxWidth);
+    WriteSetting(kWidthKey, std::to_string(width));
     if (!is_open()) {
         panel_->resize(width, panel_->height());
         return;

@@ -30,6 +30,8 @@ public:
 
     void open();
     void close();
+    // Opens the panel at start if the user left it open, at the width left.
+    void restore();
     void toggle();
     bool is_open() const;
     // Null until the panel is first opened.

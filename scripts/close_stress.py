@@ -18,6 +18,7 @@ import random
 import struct
 import subprocess
 import sys
+import tempfile
 import time
 
 XCB_CLIENT_MESSAGE = 33
@@ -63,7 +64,10 @@ def main():
     print(f"close stress: {rounds} rounds, seed {seed}", flush=True)
     rng = random.Random(seed)
     xcb = Xcb()
-    env = dict(os.environ, QT_QPA_PLATFORM="xcb")
+    # A settings folder of its own: the user's kept settings (a panel left
+    # open) neither change the rounds nor are changed by them.
+    settings = tempfile.TemporaryDirectory()
+    env = dict(os.environ, QT_QPA_PLATFORM="xcb", XDG_CONFIG_HOME=settings.name)
     failures = []
     for round_number in range(1, rounds + 1):
         proc = subprocess.Popen([program], env=env)

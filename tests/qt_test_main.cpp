@@ -2,6 +2,8 @@
 // whole program, on the offscreen platform unless the caller chose another.
 #include <QApplication>
 #include <QDir>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QStandardPaths>
 #include <QtGlobal>
 #include <gtest/gtest.h>
@@ -32,6 +34,12 @@ int main(int argc, char** argv) {
         qputenv("XDG_RUNTIME_DIR", dir.c_str());
     }
     qInstallMessageHandler(quiet_known_noise);
+    // The settings the program keeps go to a folder of this run, never the user's.
+    QTemporaryDir settings;
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+        QSettings::setPath(format, QSettings::UserScope, settings.path());
+        QSettings::setPath(format, QSettings::SystemScope, settings.path());
+    }
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -62,6 +62,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
     };
 
     update_mode_controls();
+    Analysis->restore();  // the designed window, unless the panel was left open
 }
 
 // "Regelung Tests": the controls of a run above its chart.

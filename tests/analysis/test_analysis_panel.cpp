@@ -230,3 +230,27 @@ TEST_F(MainWindow, WheelScrollsThePanelUnlessAComboOrSpinBoxHasTheFocus) {
         }
     }
 }
+
+// The panel's state survives a restart: left open at a width it opens so;
+// left closed the window starts exactly as designed, with no panel made.
+TEST_F(MainWindow, PanelStartsAsItWasLeft) {
+    const struct {
+        bool leftOpen;
+        int width;
+    } cases[] = {{true, 520}, {false, 520}, {true, 310}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        Form1->Analysis->open();
+        Form1->Analysis->set_panel_width(c.width);
+        if (!c.leftOpen) Form1->Analysis->close();
+        delete Form1;
+        Form1 = nullptr;
+        Application->CreateForm(Form1);
+        Form1->Show();
+        QApplication::processEvents();
+        EXPECT_EQ(c.leftOpen, Form1->Analysis->is_open());
+        EXPECT_EQ(c.leftOpen, Form1->Analysis->panel() != nullptr);
+        EXPECT_EQ(c.leftOpen ? 668 + c.width : 668, Form1->Widget()->width());
+        EXPECT_EQ(468, Form1->Widget()->height());
+    }
+}

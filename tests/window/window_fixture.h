@@ -4,6 +4,7 @@
 #include "core/nc.h"
 #include "core/nc_program.h"
 #include "tests/toolkit/toolkit_test_support.h"
+#include "toolkit/sys/settings.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 
@@ -19,6 +20,7 @@ protected:
     void SetUp() override {
         nc_release_program();  // every test starts with no NC program loaded
         nc_choose_demo();
+        ClearSettings();  // every test starts as a first start of the program
         previousSleep_ = SetSleepHandler([this](unsigned ms) {
             pauses.push_back(ms);
             if (onPause) onPause(static_cast<int>(pauses.size()));

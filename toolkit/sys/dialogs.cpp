@@ -1,5 +1,7 @@
 #include "toolkit/sys/dialogs.h"
 
+#include "toolkit/sys/settings.h"
+
 #include <QFileIconProvider>
 #include <QApplication>
 #include <QDir>
@@ -34,6 +36,18 @@ public:
     }
 };
 
+// Each prompt (by its title) starts in the folder it was last left in, also
+// after a restart; the working folder until then.
+QString last_folder(const std::string& title) {
+    const QString kept = QString::fromStdString(ReadSetting("folders/" + title));
+    return !kept.isEmpty() && QDir(kept).exists() ? kept : QDir::currentPath();
+}
+
+std::string remember_folder(const std::string& title, const QString& chosen) {
+    WriteSetting("folders/" + title, QFileInfo(chosen).absolutePath().toStdString());
+    return chosen.toStdString();
+}
+
 }  // namespace
 
 std::string PromptSaveFileName(const std::string& title, const std::string& filter, const std::string& suggestedName) {
@@ -45,9 +59,9 @@ std::string PromptSaveFileName(const std::string& title, const std::string& filt
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&iconProvider);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(QDir::current().filePath(QString::fromStdString(suggestedName)));
+    dialog.selectFile(QDir(last_folder(title)).filePath(QString::fromStdString(suggestedName)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst().toStdString();
+    return remember_folder(title, dialog.selectedFiles().constFirst());
 }
 
 SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {
@@ -59,14 +73,14 @@ SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {
 std::string PromptOpenFileName(const std::string& title, const std::string& filter) {
     if (const OpenFilePrompt& prompt = open_file_prompt()) return prompt(title, filter);
     static EntryOnlyIconProvider iconProvider;
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QDir::currentPath(),
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), last_folder(title),
                        QString::fromStdString(filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&iconProvider);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst().toStdString();
+    return remember_folder(title, dialog.selectedFiles().constFirst());
 }
 
 OpenFilePrompt SetOpenFilePrompt(OpenFilePrompt prompt) {
