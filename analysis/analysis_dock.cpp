@@ -18,7 +18,10 @@
 #include "toolkit/sys/settings.h"
 #include "toolkit/sys/sysutils.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
+#include <QLineEdit>
 #include <QKeySequence>
 #include <algorithm>
 #include <QShortcut>
@@ -167,6 +170,42 @@ void AnalysisDock::set_panel_width(int width) {
     host_.form->Realign();
 }
 
+namespace {
+
+// Choices in the panel that a restart keeps, each under "panel/" and its
+// name: the map's axes, then its ranges (an axis may move them), its metric,
+// and "Keep runs". Read back once the panel is made, then written on change.
+void remember_choices(QWidget* panel) {
+    const auto key = [](const QString& name) { return "panel/" + name.toStdString(); };
+    if (QWidget* map = panel->findChild<QWidget*>("gainMap")) {
+        for (const char* name : {"xGain", "yGain", "metric"}) {
+            auto* box = map->findChild<QComboBox*>(name);
+            if (!box) continue;
+            const int kept = box->findText(QString::fromStdString(ReadSetting(key(name))));
+            if (kept >= 0) box->setCurrentIndex(kept);
+            QObject::connect(box, &QComboBox::currentTextChanged, box,
+                             [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
+        }
+        for (const char* name : {"xRange", "yRange"}) {
+            auto* edit = map->findChild<QLineEdit*>(name);
+            if (!edit) continue;
+            const std::string kept = ReadSetting(key(name));
+            if (!kept.empty()) edit->setText(QString::fromStdString(kept));
+            QObject::connect(edit, &QLineEdit::textChanged, edit,
+                             [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
+        }
+    }
+    for (QCheckBox* box : panel->findChildren<QCheckBox*>()) {
+        if (box->text() != "Keep runs") continue;
+        const std::string kept = ReadSetting(key("keepRuns"));
+        if (!kept.empty()) box->setChecked(kept == "1");
+        QObject::connect(box, &QCheckBox::toggled, box,
+                         [k = key("keepRuns")](bool on) { WriteSetting(k, on ? "1" : "0"); });
+    }
+}
+
+}  // namespace
+
 void AnalysisDock::build_panel() {
     QWidget* window = host_.form->Widget();
     panel_ = new AnalysisPanel(window);
@@ -199,4 +238,5 @@ void AnalysisDock::build_panel() {
     panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
     panel_->add_section("Find gains", new FindGainsSection(host_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
+    remember_choices(panel_);
 }

@@ -5,7 +5,9 @@
 #include "tests/window/window_fixture.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -252,5 +254,36 @@ TEST_F(MainWindow, PanelStartsAsItWasLeft) {
         EXPECT_EQ(c.leftOpen, Form1->Analysis->panel() != nullptr);
         EXPECT_EQ(c.leftOpen ? 668 + c.width : 668, Form1->Widget()->width());
         EXPECT_EQ(468, Form1->Widget()->height());
+    }
+}
+
+// The map's axes, ranges and metric and "Keep runs" survive a restart.
+TEST_F(MainWindow, PanelChoicesSurviveARestart) {
+    Form1->Analysis->open();
+    QWidget* map = Form1->Analysis->panel()->findChild<QWidget*>("gainMap");
+    ASSERT_NE(nullptr, map);
+    map->findChild<QComboBox*>("xGain")->setCurrentIndex(2);
+    map->findChild<QLineEdit*>("yRange")->setText("7:9");
+    map->findChild<QComboBox*>("metric")->setCurrentIndex(1);
+    QCheckBox* keep = nullptr;
+    for (QCheckBox* box : Form1->Analysis->panel()->findChildren<QCheckBox*>()) {
+        if (box->text() == "Keep runs") keep = box;
+    }
+    ASSERT_NE(nullptr, keep);
+    keep->setChecked(!keep->isChecked());
+    const bool kept = keep->isChecked();
+    Form1->Analysis->close();
+    delete Form1;
+    Form1 = nullptr;
+    Application->CreateForm(Form1);
+    Form1->Analysis->open();
+    map = Form1->Analysis->panel()->findChild<QWidget*>("gainMap");
+    EXPECT_EQ(2, map->findChild<QComboBox*>("xGain")->currentIndex());
+    EXPECT_EQ("7:9", map->findChild<QLineEdit*>("yRange")->text().toStdString());
+    EXPECT_EQ(1, map->findChild<QComboBox*>("metric")->currentIndex());
+    for (QCheckBox* box : Form1->Analysis->panel()->findChildren<QCheckBox*>()) {
+        if (box->text() == "Keep runs") {
+            EXPECT_EQ(kept, box->isChecked());
+        }
     }
 }
