@@ -120,10 +120,10 @@ const std::vector<Command>& commands() {
          true},
         {"sweep",
          {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "engine", "out"},
-         {},
+         {"wraps"},
     "Usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
     "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
-    "                           [--gains FILE] [--program FILE] [--engine E] [--out FILE]\n"
+    "                           [--gains FILE] [--program FILE] [--engine E] [--wraps] [--out FILE]\n"
     "The metrics of one run per gain set, with the header and columns of `vantrel-trace metrics`.\n"
     "RANGE is V, FROM:TO or FROM:TO:STEP (whole numbers, TO included, STEP 1 unless given, values\n"
     "within 16 bits); a gain left out keeps the window's initial value (250, 60, 0, 30, 80). Rows\n"
@@ -136,6 +136,8 @@ const std::vector<Command>& commands() {
     "  --engine E   auto (default), lanes (many gain sets stepped together on the widest\n"
     "               instruction set of this CPU) or scalar (one run at a time); the rows are\n"
     "               the same with every engine\n"
+    "  --wraps      one more column, wraps: 1 when a pass wraps an error, sum or output of\n"
+    "               either loop, else 0 (costs about one more run per gain set)\n"
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n",
          nullptr,
          trace_sweep,

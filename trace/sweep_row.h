@@ -11,9 +11,10 @@ struct SweepRunSettings {
     bool speedMode = false;
     long passes = 0;  // speed mode: the run's length; position mode: a cap, 0 for none
     BatchEngine engine = BatchEngine::Auto;
+    bool wraps = false;  // one more column, 'wraps': 1 when the run wraps an error, sum or output
 };
 
-std::string sweep_header();  // the header line, '\n' included
+std::string sweep_header(const SweepRunSettings& settings);  // the header line, '\n' included
 // One row per gain set, in order. `results` is scratch room of at least
 // sets.size(), kept by the caller so that a sweep allocates once.
 void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,

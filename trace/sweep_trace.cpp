@@ -49,6 +49,7 @@ SweepPlan read_plan(const ParsedOptions& options) {
         if (!parse_sweep_shard(*shard, plan.shard, error)) throw UsageError{"--shard " + echo_quoted(*shard) + ": " + error};
     }
     plan.run.engine = engine_option(options);
+    plan.run.wraps = options.flag("wraps");
     plan.jobs = jobs_option(options);
     return plan;
 }
@@ -56,7 +57,7 @@ SweepPlan read_plan(const ParsedOptions& options) {
 // Header and rows into `out`, then commits it; the exit status.
 int write_sweep(const SweepPlan& plan, TraceOutput& out, const std::string& outPath) {
     std::string error;
-    out.write(sweep_header());
+    out.write(sweep_header(plan.run));
     const std::uint64_t total = sweep_shard_size(sweep_grid_size(plan.grid), plan.shard);
     SweepProgress progress(stderr, ::isatty(STDERR_FILENO) == 1, total);
     std::uint64_t done = 0;

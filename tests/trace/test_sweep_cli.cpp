@@ -105,6 +105,19 @@ TEST_F(SweepCli, RowsComeInTheGridsOrderWhateverTheJobsAndEngine) {
     }
 }
 
+// kp 100 runs clean, kp 30000 wraps; --wraps only adds that column, the same with every engine.
+TEST_F(SweepCli, WrapsColumnMarksTheRunsThatWrap) {
+    const std::string grid = "--passes 300 --kp 100:30000:29900";
+    const std::vector<std::string> plain = lines_of(run(grid + " --jobs 1").out);
+    ASSERT_EQ(plain.size(), 3u);
+    for (const char* jobs : {"--jobs 1", "--jobs 2 --engine scalar", "--jobs 2 --engine lanes"}) {
+        SCOPED_TRACE(jobs);
+        const Result marked = run(grid + " --wraps " + jobs);
+        ASSERT_EQ(marked.status, 0) << marked.err;
+        EXPECT_EQ(lines_of(marked.out), (std::vector<std::string>{plain[0] + ",wraps", plain[1] + ",0", plain[2] + ",1"}));
+    }
+}
+
 TEST_F(SweepCli, ManyWorkersKeepTheOrderOfALongSweep) {
     const std::string grid = "--kp 0:999:1 --ki 50:54:1";  // 5000 gain sets, several chunks per worker
     const Result one = run(grid + " --jobs 1");
