@@ -129,6 +129,9 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     connect(savePng, &QPushButton::clicked, this, [this] { save_png(); });
     connect(saveCsv, &QPushButton::clicked, this, [this] { save_csv(); });
     view_->onCellClicked = [this](int ix, int iy) { fill_edits(ix, iy); };
+    view_->onShowWraps = [this](bool on) {
+        if (on && !madeFrom_.isEmpty() && !madeFrom_.contains("--wraps")) make_map(true);  // fetch the flags
+    };
     view_->describeCell = [this](int ix, int iy) { return describe(ix, iy); };
     sweep_->onLine = [this](const std::string& line) { take_line(line); };
     sweep_->onEnd = [this](const QString& failure) { sweep_ended(failure); };
@@ -225,6 +228,8 @@ void GainMapSection::make_map(bool follows) {
         args << "--" + QString::fromUtf8(GAIN_SET_KEYS[g].data(), static_cast<qsizetype>(GAIN_SET_KEYS[g].size()))
              << QString::fromStdString(gain_range_text(model.grid().ranges[g]));
     }
+    // Wrap flags cost a scalar run per set (about 4 times the sweep's CPU): only while shown.
+    if (view_->show_wraps()) args << "--wraps";
     if (follows && args == madeFrom_) return;  // that map is shown or on its way
 
     model_ = std::move(model);
@@ -267,6 +272,9 @@ void GainMapSection::take_line(const std::string& line) {
     }
     if (const std::optional<GainMapCell> cell = model_.take_row(line)) {
         view_->set_cell(cell->ix, cell->iy, model_.value(line, GAIN_MAP_METRICS[metric_->currentIndex()]));
+        if (const std::optional<double> wraps = model_.value(line, {"", "wraps", false})) {
+            view_->set_cell_wraps(cell->ix, cell->iy, *wraps != 0);
+        }
     }
     // The bar repaints itself at once whenever its text changes: a few times a sweep, not per row.
     const std::size_t rows = model_.rows().size();

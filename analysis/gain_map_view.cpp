@@ -92,7 +92,10 @@ GainMapView::GainMapView(QWidget* parent) : QWidget(parent) {
     column->setContentsMargins(0, 0, 2, 0);
     column->addLayout(corner);
     column->addStretch(1);
-    connect(wrapsButton_, &QToolButton::toggled, this, [this](bool on) { set_show_wraps(on); });
+    connect(wrapsButton_, &QToolButton::toggled, this, [this](bool on) {
+        set_show_wraps(on);
+        if (onShowWraps) onShowWraps(on);
+    });
     connect(enlargeButton, &QToolButton::clicked, this, [this] { enlarge(); });
 }
 

@@ -71,6 +71,7 @@ public:
     QRect plot_rect() const;
 
     std::function<void(int ix, int iy)> onCellClicked;
+    std::function<void(bool on)> onShowWraps;  // the "Wraps" button toggled
     std::function<QString(int ix, int iy)> describeCell;  // tooltip text
 
     QSize sizeHint() const override { return {300, 300}; }
