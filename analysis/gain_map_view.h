@@ -37,6 +37,10 @@ public:
     void set_cell_wraps(int ix, int iy, bool wraps);
     void set_show_wraps(bool on);
     bool show_wraps() const { return showWraps_; }
+    bool cell_wraps(int ix, int iy) const {
+        return ix >= 0 && iy >= 0 && ix < x_.size && iy < y_.size &&
+               wraps_[static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix)];
+    }
     // The cell with the lowest value (the first on a tie), once any has one.
     std::optional<QPoint> best_cell() const;
     // The colour bar's labels, top to bottom, with the heights they are

@@ -211,6 +211,19 @@ TEST_F(MainWindow, GainMapSweepsTheLoadedProgramAndAClickFillsTheEdits) {
     std::filesystem::remove_all(dir);
 }
 
+// Kp 100 runs clean, Kp 30000 wraps: with "Wraps" on the sweep tells them apart.
+TEST_F(MainWindow, GainMapOutlinesTheCellsWhoseRunWraps) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    set_axes(section, SWEEP_KV, "30", SWEEP_KP, "100:30000:29900");
+    section->view()->set_show_wraps(true);
+    section->start_sweep();
+    ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
+    EXPECT_FALSE(section->view()->cell_wraps(0, 0));
+    EXPECT_TRUE(section->view()->cell_wraps(0, 1));
+}
+
 TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
     show_regulation_page();
     GainMapSection* section = open_gain_map();
