@@ -46,7 +46,7 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     scroll_ = scroll;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // a narrowed panel clips nothing
     auto* column = new QWidget(scroll);
     sections_ = new QVBoxLayout(column);
     sections_->setContentsMargins(0, 0, 0, 0);

@@ -19,7 +19,7 @@ public:
     // The panel's width in pixels at first; the window widens by it. Its
     // left edge is a handle: a drag there asks for another width, between
     // the two limits.
-    static constexpr int kWidth = 380;
+    static constexpr int kWidth = 400;
     static constexpr int kMinWidth = 300;
     static constexpr int kMaxWidth = 900;
     std::function<void(int width)> widthAsked;
