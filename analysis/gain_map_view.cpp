@@ -181,7 +181,7 @@ void GainMapView::enlarge() {
     QLayout* layout = home ? home->layout() : nullptr;
     if (!layout) return;
     placeholder_ = new QLabel("The map is in its own window.", home);
-    layout->replaceWidget(this, placeholder_);
+    delete layout->replaceWidget(this, placeholder_);  // the old item is ours to free
     window_ = new QWidget(nullptr, Qt::Window);
     window_->setAttribute(Qt::WA_DeleteOnClose);
     window_->setWindowTitle("Gain map – " + metric_);
@@ -207,7 +207,7 @@ bool GainMapView::eventFilter(QObject* watched, QEvent* event) {
         QWidget* home = placeholder_->parentWidget();
         window_->layout()->removeWidget(this);
         setParent(home);
-        home->layout()->replaceWidget(placeholder_, this);
+        delete home->layout()->replaceWidget(placeholder_, this);
         show();
         placeholder_->disconnect(window_);
         placeholder_->deleteLater();
