@@ -1,6 +1,7 @@
 // vantrel-trace: the bench's traces as CSV (or the page's image as PNG),
 // without a window.
 #include "toolkit/app/exception.h"
+#include "trace/command_frame.h"
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
@@ -15,10 +16,11 @@
 
 namespace {
 
-// A command of the table. Most write CSV into the output the table opens
-// and commits; `run` commands (image, sweep) see to their output themselves
-// and return the exit status. Either throws UsageError for a refused command
-// line and Exception for an input file that cannot be used.
+// A command of the table. Most write CSV into the output of the frame they
+// run in (command_frame.h); `run` commands (image, sweep, tune) read their
+// options first and run their own body in the same frame, returning the exit
+// status. Either throws UsageError for a refused command line and Exception
+// for an input file that cannot be used.
 struct Command {
     const char* name;
     std::vector<std::string> options;
@@ -216,27 +218,16 @@ int run(const std::vector<std::string>& args) {
                 throw UsageError{"--print-demo prints the demo; it takes no --program"};
             }
             load_program_option(options);
-            TraceOutput out(options.text("out").value_or(""));
-            std::string error;
-            if (!out.open(error)) return failure(error, 1);
-            int status = 0;
-            try {
+            return run_in_frame(command.name, options.text("out").value_or(""), [&](TraceOutput& out) {
                 command.write(options, out);
-            } catch (const TraceIncomplete& e) {
-                error = e.message;
-                status = 3;
-            }
-            std::string writeError;
-            if (!out.commit(writeError)) return failure(writeError, 1);
-            return status == 0 ? 0 : failure(error, status);
+                return 0;
+            });
         } catch (const UsageError& e) {
             if (!command.oneLineRefusals) return usage_error(e.message, command.usage);
             std::cerr << "vantrel-trace: " << command.name << ": " << e.message << "\n";
             return 2;
         } catch (const Exception& e) {  // a file the command reads is unusable
             return failure(e.Message(), 1);
-        } catch (const TraceOutputError& e) {
-            return failure(e.message, 1);
         }
     }
     return usage_error("unknown command " + echo_quoted(args[0]), kUsage);

@@ -19,13 +19,13 @@ std::string sweep_header(const SweepRunSettings& settings) {
 }
 
 void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
-                       std::span<RunMetrics> results) {
+                       std::span<RunMetrics> results, RunStop stop) {
     const std::int64_t limit = settings.passes > 0 ? settings.passes : std::numeric_limits<std::int64_t>::max();
-    measure_gain_batch(settings.speedMode, limit, sets, results, settings.engine);
+    measure_gain_batch(settings.speedMode, limit, sets, results, settings.engine, stop);
     for (std::size_t i = 0; i < sets.size(); ++i) {
         std::string row = metrics_csv_row(sets[i], results[i]);
         if (settings.wraps) {
-            append_cell(row, regulation_run_wraps(settings.speedMode, sets[i], limit) ? ",1" : ",0");
+            append_cell(row, regulation_run_wraps(settings.speedMode, sets[i], limit, stop) ? ",1" : ",0");
         }
         out += row;
     }

@@ -5,7 +5,7 @@
 #include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
 #include "core/measure/gain_set.h"
-#include "trace/output.h"
+#include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
 #include "trace/sweep_workers.h"
 
@@ -13,24 +13,12 @@
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <type_traits>
 
 namespace {
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void on_tune_stop_signal(int signal) { stopSignal = signal; }
-
-void catch_stop_signals() {
-    struct sigaction action {};
-    action.sa_handler = on_tune_stop_signal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
 
 struct TunePlan {
     GainSearchRequest request;
@@ -54,6 +42,25 @@ int column_option(const std::string& option, const std::string& name) {
     return column;
 }
 
+// A whole or decimal number as a person writes it: digits, one optional
+// point and sign; no exponent, hexadecimal, "inf" or "nan", which strtod
+// would also take.
+bool is_decimal(const std::string& text) {
+    std::size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9') {
+            ++digits;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
 GainLimit read_limit(const std::string& text) {
     const std::size_t eq = text.find('=');
     if (eq == std::string::npos) throw UsageError{"--max needs COLUMN=VALUE, not " + echo_quoted(text)};
@@ -62,8 +69,8 @@ GainLimit read_limit(const std::string& text) {
     const std::string value = text.substr(eq + 1);
     char* end = nullptr;
     limit.most = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !std::isfinite(limit.most)) {
-        throw UsageError{"--max " + echo_quoted(text) + ": the value is not a number"};
+    if (!is_decimal(value) || *end != '\0' || !std::isfinite(limit.most)) {
+        throw UsageError{"--max " + echo_quoted(text) + ": the value is not a whole or decimal number"};
     }
     return limit;
 }
@@ -109,18 +116,23 @@ constexpr std::size_t kParallelFrom = 2048;
 struct Failure {
     std::string message;
 };
-struct Stopped {};
 
-// Measures a batch: in worker processes when it is large enough to pay for them.
+// Measures a batch: in worker processes when it is large enough to pay for
+// them. Throws CommandStopped once a stop is asked, here or in the workers.
 void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
     const GainSearchRequest& request = plan.request;
+    const RunStop stop = &command_stop();
     if (plan.jobs == 1 || sets.size() < kParallelFrom) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine);
+        if (!measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine, stop)) {
+            throw CommandStopped{};
+        }
         return;
     }
     // The first set here: what the engine works out once per program (the
     // setpoints) is then inherited by every worker instead of made in each.
-    measure_gain_batch(request.speedMode, request.passLimit, sets.first(1), results.first(1), plan.engine);
+    if (!measure_gain_batch(request.speedMode, request.passLimit, sets.first(1), results.first(1), plan.engine, stop)) {
+        throw CommandStopped{};
+    }
     const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
     std::vector<RunMetrics> room(kChunk);
     const auto produce = [&](std::uint64_t c, std::string& text) {
@@ -133,8 +145,8 @@ void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, 
         std::memcpy(results.data() + c * kChunk, text.data(), text.size());
     };
     std::string error;
-    const SweepEnd end = run_chunks(chunks, plan.jobs, produce, consume, stopSignal, error);
-    if (end == SweepEnd::Stopped) throw Stopped{};
+    const SweepEnd end = run_chunks(chunks, plan.jobs, produce, consume, command_stop(), error);
+    if (end == SweepEnd::Stopped) throw CommandStopped{};
     if (end == SweepEnd::Failed) throw Failure{error};
 }
 
@@ -198,13 +210,22 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
         measure_batch(plan, sets, results);
     };
     hooks.wraps = [&](const RegulationGains& gains) {
-        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
+        const bool wraps = regulation_run_wraps(request.speedMode, gains, request.passLimit, &command_stop());
+        if (command_stop() != 0) throw CommandStopped{};  // a run cut short tells nothing
+        return wraps;
     };
-    hooks.stop = [] { return stopSignal != 0; };
+    hooks.stop = [] { return command_stop() != 0; };
+    // The stream begins with the first feasible set: a box without one
+    // writes nothing (status 4), as without --stream.
+    bool streaming = false;
+    const auto begin_stream = [&] {
+        if (!streaming) out.write("kind," + metrics_csv_header());
+        streaming = true;
+    };
     std::uint64_t streamedRuns = 0;
     hooks.progress = [&](const GainSearchProgress& p) {
         progress.update(p);
-        if (!plan.stream) return;
+        if (!streaming) return;
         if (p.runs >= streamedRuns + 1000) {
             streamedRuns = p.runs;
             out.write("runs," + std::to_string(p.runs) + "\n");
@@ -212,30 +233,31 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
         out.flush();  // the reader follows the search as it goes
     };
     if (plan.stream) {
-        out.write("kind," + metrics_csv_header());
-        hooks.feasible = [&](const GainSearchHit& hit) { out.write("set," + hit_row(hit)); };
+        hooks.feasible = [&](const GainSearchHit& hit) {
+            begin_stream();
+            out.write("set," + hit_row(hit));
+        };
     }
 
     GainSearchOutcome outcome;
     try {
         outcome = search_gains(request, hooks);
-    } catch (const Stopped&) {
-        outcome.stopped = true;
     } catch (const Failure& f) {
         progress.finish();
         std::cerr << "vantrel-trace: tune: " << f.message << "\n";
         return 1;
+    } catch (const CommandStopped&) {
+        progress.finish();
+        throw;
     }
     progress.finish();
-    if (outcome.stopped) {
-        std::cerr << "vantrel-trace: tune: stopped\n";
-        return 128 + stopSignal;
-    }
+    if (outcome.stopped) throw CommandStopped{};
     if (outcome.best.empty()) {
         std::cerr << "vantrel-trace: tune: " << none_found(request, outcome) << "\n";
         return 4;  // the output is never committed: nothing on standard output, no file
     }
     if (plan.stream) {
+        begin_stream();
         out.write("runs," + std::to_string(outcome.runs) + "\n");
         for (const GainSearchHit& hit : outcome.best) out.write("best," + hit_row(hit));
     } else {
@@ -243,11 +265,6 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
         for (const GainSearchHit& hit : outcome.best) out.write(hit_row(hit));
     }
     std::cerr << "vantrel-trace: tune: " << outcome.sets << " gain sets, " << outcome.runs << " runs\n";
-    std::string error;
-    if (!out.commit(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
-    }
     return 0;
 }
 
@@ -255,21 +272,8 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
 
 int trace_tune(const ParsedOptions& options) {
     const TunePlan plan = read_plan(options);
-    std::string outPath = options.text("out").value_or("");
     // The workers are forked from this process, so they run the program chosen here.
     load_program_option(options);
-    if (outPath == "-") outPath.clear();
-    catch_stop_signals();
-    TraceOutput out(outPath);
-    std::string error;
-    if (!out.open(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
-    }
-    try {
-        return search_and_write(plan, out);
-    } catch (const TraceOutputError& e) {
-        std::cerr << "vantrel-trace: " << e.message << "\n";
-        return 1;
-    }
+    return run_in_frame("tune", options.text("out").value_or(""),
+                        [&](TraceOutput& out) { return search_and_write(plan, out); });
 }

@@ -63,7 +63,7 @@ std::int64_t position_passes(std::int64_t passLimit) {
 }
 
 void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                   std::span<RunMetrics> results) {
+                   std::span<RunMetrics> results, RunStop stop) {
     const LaneKernel& k = kernel();
     LaneRunJob job;
     job.speedMode = speedMode;
@@ -72,11 +72,12 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
     job.dt = plant.dt;
     job.damping = plant.damping;
     job.inputGain = plant.inputGain;
+    job.stop = stop;
 
     std::array<RegulationGains, LANES_MOST> group;
     std::array<RunTotals, LANES_MOST> totals;
     const auto lanes = static_cast<std::size_t>(k.lanes);
-    for (std::size_t first = 0; first < sets.size(); first += lanes) {
+    for (std::size_t first = 0; first < sets.size() && !run_stop_asked(stop); first += lanes) {
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
@@ -92,13 +93,16 @@ const std::vector<const LaneKernel*>& usable_lane_kernels() {
     return usable;
 }
 
-void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, BatchEngine engine) {
+bool measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, BatchEngine engine, RunStop stop) {
     if (engine == BatchEngine::Scalar) {
-        for (std::size_t i = 0; i < sets.size(); ++i) results[i] = measure_regulation_run(speedMode, sets[i], passLimit);
-        return;
+        for (std::size_t i = 0; i < sets.size() && !run_stop_asked(stop); ++i) {
+            results[i] = measure_regulation_run(speedMode, sets[i], passLimit, stop);
+        }
+    } else {
+        measure_lanes(speedMode, passLimit, sets, results, stop);
     }
-    measure_lanes(speedMode, passLimit, sets, results);
+    return !run_stop_asked(stop);
 }
 
 const char* batch_engine_name(BatchEngine engine) { return engine == BatchEngine::Scalar ? "scalar" : kernel().name; }

@@ -20,9 +20,11 @@ enum class BatchEngine { Auto, Lanes, Scalar };
 // every i (results holds at least as many as sets). Position mode runs the
 // program nc_load_chosen() loads; its setpoints are worked out once per
 // chosen program and shared by every run. Uses the engine's one instance of
-// state like measure_regulation_run: not for two threads at once.
-void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, BatchEngine engine = BatchEngine::Auto);
+// state like measure_regulation_run: not for two threads at once. A `stop`
+// asked meanwhile ends the batch within a block of passes: false, and the
+// results mean nothing.
+bool measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, BatchEngine engine = BatchEngine::Auto, RunStop stop = nullptr);
 
 // The instruction set `engine` runs on, for messages and benchmarks:
 // "avx512", "avx2", "sse2", "portable" for the lanes (Auto is the lanes),

@@ -7,6 +7,7 @@
 #include "core/engine/plant.h"
 #include "core/engine/regulation.h"
 
+#include <csignal>
 #include <cstdint>
 #include <vector>
 
@@ -20,6 +21,8 @@ struct LaneRunJob {
     double dt = 0.0;
     double damping = 0.0;
     double inputGain = 0.0;
+    // Looked at between blocks of passes: non-zero ends the runs early (their totals then mean nothing).
+    const volatile std::sig_atomic_t* stop = nullptr;
 };
 
 // The most gain sets a kernel steps together.

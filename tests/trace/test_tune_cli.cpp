@@ -83,13 +83,15 @@ TEST_F(TuneCli, RowsAreWhatMetricsPrintsAndTheSameForEveryJobCount) {
 }
 
 TEST_F(TuneCli, NoFeasibleSetExitsWith4AndNamesTheConstraint) {
-    const Result r = run("tune --kp 100:200:50 --ki 0:60:30 --max iae=10 --max pwm_limit_passes=1000 --out " +
-                         (dir_ / "best.csv").string());
-    EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.out, "");
-    EXPECT_FALSE(std::filesystem::exists(dir_ / "best.csv"));
-    EXPECT_NE(r.err.find("no feasible set among 9 gain sets"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("iae <= 10 ruled out the most: 9"), std::string::npos) << r.err;
+    for (const std::string& output : {" --out " + (dir_ / "best.csv").string(), std::string(" --stream")}) {
+        SCOPED_TRACE(output);
+        const Result r = run("tune --kp 100:200:50 --ki 0:60:30 --max iae=10 --max pwm_limit_passes=1000" + output);
+        EXPECT_EQ(r.status, 4);
+        EXPECT_EQ(r.out, "");
+        EXPECT_FALSE(std::filesystem::exists(dir_ / "best.csv"));
+        EXPECT_NE(r.err.find("no feasible set among 9 gain sets"), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("iae <= 10 ruled out the most: 9"), std::string::npos) << r.err;
+    }
 }
 
 TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
@@ -100,7 +102,10 @@ TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
         {"--objective speed", "--objective 'speed' is not one of passes,"},
         {"--max iae", "--max needs COLUMN=VALUE"},
         {"--max kp=3", "--max 'kp' is not one of"},
-        {"--max iae=lots", "the value is not a number"},
+        {"--max iae=lots", "the value is not a whole or decimal number"},
+        {"--max iae=0x10", "the value is not a whole or decimal number"},
+        {"--max iae=1e3", "the value is not a whole or decimal number"},
+        {"--out ''", "option --out needs a file name ('-' is standard output)"},
         {"--w 10:20", "--w takes one value"},
         {"--kp 300:100", "--kp '300:100'"},
         {"--top 0", "option --top needs a whole number from 1"},
