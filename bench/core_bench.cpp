@@ -1,10 +1,10 @@
 // Costs of the engine's single operations and of one regulation pass.
-#include "core/cascade.h"
-#include "core/isqrt.h"
-#include "core/nc.h"
-#include "core/plant.h"
-#include "core/twin.h"
-#include "core/regulation_events.h"
+#include "core/engine/cascade.h"
+#include "core/engine/isqrt.h"
+#include "core/engine/nc.h"
+#include "core/engine/plant.h"
+#include "core/measure/twin.h"
+#include "core/measure/regulation_events.h"
 
 #include <benchmark/benchmark.h>
 

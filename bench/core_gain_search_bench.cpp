@@ -5,8 +5,8 @@
 // points over the same box. Prints one line per box and grid; exits 1 when a
 // criterion fails. `core_gain_search_bench scalar` holds the search to the
 // scalar engine (default: the engine's Auto).
-#include "core/gain_batch.h"
-#include "core/gain_search.h"
+#include "core/batch/gain_batch.h"
+#include "core/search/gain_search.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,8 +3,8 @@
 // passes a run, per instruction set this CPU has; and the peak resident
 // memory as the number of sets grows (streamed a chunk at a time, as a sweep
 // worker does), which must stay flat.
-#include "core/gain_batch.h"
-#include "core/nc_program.h"
+#include "core/batch/gain_batch.h"
+#include "core/program/nc_program.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

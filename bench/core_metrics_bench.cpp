@@ -1,8 +1,8 @@
 // Costs of the run metrics: one pass into the accumulator, a whole
 // 10^6-pass speed run measured, and headless position-mode runs per second
 // (what a sweep of gains pays per point).
-#include "core/headless_run.h"
-#include "core/metrics_format.h"
+#include "core/measure/headless_run.h"
+#include "core/formats/metrics_format.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Loading the largest NC program file: 100 000 blocks read from their text
 // and built into the interpreter's list. The goal is under 100 ms.
-#include "core/nc.h"
-#include "core/nc_program.h"
+#include "core/engine/nc.h"
+#include "core/program/nc_program.h"
 
 #include <benchmark/benchmark.h>
 

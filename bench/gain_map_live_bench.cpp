@@ -4,10 +4,10 @@
 // 512 x 512 map arrive: the longest wait of a 5 ms timer beyond its 5 ms (the
 // longest the message loop was busy: no frame can be shorter), the longest
 // gap between two paints of the map, and the longest paint. Plain lines.
-#include "analysis/analysis_dock.h"
-#include "analysis/analysis_panel.h"
-#include "analysis/gain_map_section.h"
-#include "analysis/gain_map_view.h"
+#include "analysis/frame/analysis_dock.h"
+#include "analysis/frame/analysis_panel.h"
+#include "analysis/map/gain_map_section.h"
+#include "analysis/map/gain_map_view.h"
 #include "toolkit/app/application.h"
 #include "toolkit/controls/labeled_edit.h"
 #include "window/main_form.h"

@@ -5,11 +5,11 @@
 // window's initial gains, so that three lanes tick nearly every pass). The
 // same passes are timed with lanes and overlay off and on, in wall time and
 // in the thread's CPU time.
-#include "analysis/event_lanes.h"
-#include "analysis/twin_overlay.h"
-#include "analysis/run_feed.h"
-#include "core/int16.h"
-#include "core/regulation_insight.h"
+#include "analysis/live/event_lanes.h"
+#include "analysis/live/twin_overlay.h"
+#include "analysis/live/run_feed.h"
+#include "core/engine/int16.h"
+#include "core/measure/regulation_insight.h"
 #include "toolkit/chart/chart.h"
 
 #include <QApplication>

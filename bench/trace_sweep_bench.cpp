@@ -4,8 +4,8 @@
 // (wall time, rate, CPU time, peak resident memory of the largest process;
 // the tables must be the same bytes), and two shards run side by side and
 // merged as the README shows.
-#include "core/headless_run.h"
-#include "core/metrics_format.h"
+#include "core/measure/headless_run.h"
+#include "core/formats/metrics_format.h"
 
 #include <sys/resource.h>
 #include <sys/wait.h>

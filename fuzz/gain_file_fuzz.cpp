@@ -1,6 +1,6 @@
 // libFuzzer entry: any bytes as a gain file. A set the parser takes is
 // written as "Save gains…" writes it and must read back the same.
-#include "core/gain_file_format.h"
+#include "core/formats/gain_file_format.h"
 
 #include <cstddef>
 #include <cstdint>

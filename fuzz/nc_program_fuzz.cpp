@@ -1,8 +1,8 @@
 // libFuzzer entry: any bytes as an NC program file. A text the parser takes
 // is also loaded and stepped to its end, so the interpreter meets every
 // program the parser lets through.
-#include "core/nc.h"
-#include "core/nc_program.h"
+#include "core/engine/nc.h"
+#include "core/program/nc_program.h"
 
 #include <cstddef>
 #include <cstdint>

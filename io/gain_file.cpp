@@ -1,6 +1,6 @@
 #include "io/gain_file.h"
 
-#include "core/gain_file_format.h"
+#include "core/formats/gain_file_format.h"
 #include "toolkit/app/exception.h"
 #include "toolkit/sys/files.h"
 

@@ -3,7 +3,7 @@
 // command-line front end's --gains. The format is core's (gain_file_format.h);
 // reading goes through the toolkit's file reading, so any readable file will
 // do ("-" is standard input), and writing through the one safe writer.
-#include "core/gain_set.h"
+#include "core/measure/gain_set.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 #include "io/nc_program_file.h"
 
-#include "core/nc_program.h"
+#include "core/program/nc_program.h"
 #include "toolkit/app/exception.h"
 #include "toolkit/sys/files.h"
 

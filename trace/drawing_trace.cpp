@@ -1,6 +1,6 @@
-#include "core/arc.h"
-#include "core/circle.h"
-#include "core/csv.h"
+#include "core/engine/arc.h"
+#include "core/engine/circle.h"
+#include "core/formats/csv.h"
 #include "trace/traces.h"
 
 #include <array>

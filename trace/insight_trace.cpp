@@ -1,8 +1,8 @@
 // `insight`: the regulation run with, per pass, the real-valued twin's
 // counterparts and the wraps and limits the integer cascade met.
-#include "core/csv.h"
-#include "core/headless_run.h"
-#include "core/regulation_insight.h"
+#include "core/formats/csv.h"
+#include "core/measure/headless_run.h"
+#include "core/measure/regulation_insight.h"
 #include "trace/regulation_setup.h"
 #include "trace/traces.h"
 

@@ -1,5 +1,5 @@
-#include "core/headless_run.h"
-#include "core/metrics_format.h"
+#include "core/measure/headless_run.h"
+#include "core/formats/metrics_format.h"
 #include "trace/regulation_setup.h"
 #include "trace/traces.h"
 

@@ -1,6 +1,6 @@
-#include "core/csv.h"
-#include "core/nc.h"
-#include "core/nc_program.h"
+#include "core/formats/csv.h"
+#include "core/engine/nc.h"
+#include "core/program/nc_program.h"
 #include "trace/traces.h"
 
 #include <array>

@@ -1,6 +1,6 @@
 #include "trace/options.h"
 
-#include "core/text_echo.h"
+#include "core/measure/text_echo.h"
 
 #include <algorithm>
 #include <cerrno>

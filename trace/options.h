@@ -1,7 +1,7 @@
 #pragma once
 // Command-line options of the traces: "--name value" pairs, flags without a
 // value ("--print-demo") and "--help".
-#include "core/text_echo.h"  // echo_quoted, echo_printable: how messages echo an argument
+#include "core/measure/text_echo.h"  // echo_quoted, echo_printable: how messages echo an argument
 
 #include <map>
 #include <optional>

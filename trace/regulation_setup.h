@@ -4,10 +4,10 @@
 // that stand in for the window's edit texts. An option given after --gains
 // overrides the file's value; the file overrides options given before it;
 // what neither gives is the window's initial value.
-#include "core/gain_batch.h"
-#include "core/gain_set.h"
-#include "core/headless_run.h"
-#include "core/regulation.h"
+#include "core/batch/gain_batch.h"
+#include "core/measure/gain_set.h"
+#include "core/measure/headless_run.h"
+#include "core/engine/regulation.h"
 #include "trace/options.h"
 
 #include <array>

@@ -1,5 +1,5 @@
-#include "core/csv.h"
-#include "core/headless_run.h"
+#include "core/formats/csv.h"
+#include "core/measure/headless_run.h"
 #include "trace/regulation_setup.h"
 #include "trace/traces.h"
 

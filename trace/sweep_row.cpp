@@ -1,7 +1,7 @@
 #include "trace/sweep_row.h"
 
-#include "core/gain_search.h"
-#include "core/metrics_format.h"
+#include "core/search/gain_search.h"
+#include "core/formats/metrics_format.h"
 
 #include <limits>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The rows of a sweep: the metrics of whole headless runs, in the columns
 // `vantrel-trace metrics` prints.
-#include "core/gain_batch.h"
-#include "core/regulation.h"
+#include "core/batch/gain_batch.h"
+#include "core/engine/regulation.h"
 
 #include <span>
 #include <string>

@@ -1,7 +1,7 @@
 #include "trace/sweep_trace.h"
 
-#include "core/gain_set.h"
-#include "core/sweep_grid.h"
+#include "core/measure/gain_set.h"
+#include "core/batch/sweep_grid.h"
 #include "trace/output.h"
 #include "trace/regulation_setup.h"
 #include "trace/sweep_progress.h"

@@ -3,7 +3,7 @@
 // the grid's fixed order, whatever the number of workers. Each worker is a
 // fork of this process with its own copy of the engine's state; none shares
 // it with a thread.
-#include "core/sweep_grid.h"
+#include "core/batch/sweep_grid.h"
 #include "trace/sweep_row.h"
 
 #include <csignal>

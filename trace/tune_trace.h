@@ -1,5 +1,5 @@
 #pragma once
-// `vantrel-trace tune`: the best gains of a box under limits (core/gain_search.h),
+// `vantrel-trace tune`: the best gains of a box under limits (core/search/gain_search.h),
 // measured by worker processes.
 #include "trace/options.h"
 

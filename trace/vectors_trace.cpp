@@ -4,7 +4,7 @@
 #include "core/firmware/pid_vectors.h"
 #include "core/firmware/run_vectors.h"
 #include "core/firmware/vector_csv.h"
-#include "core/gain_set.h"
+#include "core/measure/gain_set.h"
 #include "toolkit/app/exception.h"
 #include "trace/output.h"
 #include "trace/regulation_setup.h"

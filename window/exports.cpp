@@ -1,8 +1,8 @@
 // Saving what the pages show, from the right-click menus.
 #include "window/exports.h"
 
-#include "analysis/analysis_dock.h"
-#include "core/csv.h"
+#include "analysis/frame/analysis_dock.h"
+#include "core/formats/csv.h"
 #include "toolkit/sys/dialogs.h"
 #include "toolkit/sys/files.h"
 #include "window/main_form.h"

@@ -1,6 +1,6 @@
 #include "window/main_form.h"
 
-#include "core/gain_set.h"
+#include "core/measure/gain_set.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The bench's one window: its controls, click handlers and mode enabling.
-#include "analysis/analysis_dock.h"
-#include "analysis/run_feed.h"
+#include "analysis/frame/analysis_dock.h"
+#include "analysis/live/run_feed.h"
 #include "toolkit/app/application.h"
 #include "toolkit/chart/chart.h"
 #include "toolkit/controls/controls.h"

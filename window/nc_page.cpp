@@ -1,10 +1,10 @@
 // The "NC Tests" page: plot primitives, the circle test and the NC path plot.
 // The integer methods live in core (circle, arc, NC interpreter); these
 // routines only set pens, plot, pause and keep the window alive.
-#include "core/arc.h"
-#include "core/circle.h"
-#include "core/nc.h"
-#include "core/nc_program.h"
+#include "core/engine/arc.h"
+#include "core/engine/circle.h"
+#include "core/engine/nc.h"
+#include "core/program/nc_program.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/drawing.h"
 #include "window/main_form.h"

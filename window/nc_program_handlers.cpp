@@ -1,5 +1,5 @@
 // Choosing the NC program that "Draw NC Path" and a position-mode run load.
-#include "core/nc_program.h"
+#include "core/program/nc_program.h"
 #include "toolkit/sys/dialogs.h"
 #include "window/main_form.h"
 #include "io/nc_program_file.h"

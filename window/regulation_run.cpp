@@ -1,10 +1,10 @@
 #include "window/regulation_run.h"
 
-#include "analysis/run_feed.h"
-#include "core/cascade.h"
-#include "core/gain_set.h"
-#include "core/regulation.h"
-#include "core/regulation_insight.h"
+#include "analysis/live/run_feed.h"
+#include "core/engine/cascade.h"
+#include "core/measure/gain_set.h"
+#include "core/engine/regulation.h"
+#include "core/measure/regulation_insight.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
 

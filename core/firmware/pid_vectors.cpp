@@ -1,6 +1,6 @@
 #include "core/firmware/pid_vectors.h"
 
-#include "core/int16.h"
+#include "core/engine/int16.h"
 
 #include <array>
 #include <iterator>

@@ -7,7 +7,7 @@
 // is written out here (splitmix64, plain modulo ranges), never a library
 // distribution, so a seed gives the same vectors on every machine and with
 // every standard library.
-#include "core/pid.h"
+#include "core/engine/pid.h"
 
 #include <array>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "core/firmware/run_vectors.h"
 
-#include "core/cascade.h"
-#include "core/regulation.h"
+#include "core/engine/cascade.h"
+#include "core/engine/regulation.h"
 
 CascadeState cascade_state_now() {
     return {actualSpeed, actualPosition, speedController, positionController, pwmDuty, pwmDirection};

@@ -5,8 +5,8 @@
 // handed to its controllers (and in position mode the commanded X), and the
 // state the two loops left, so a target replays its controllers against
 // exactly the speeds the bench saw.
-#include "core/headless_run.h"
-#include "core/pid.h"
+#include "core/measure/headless_run.h"
+#include "core/engine/pid.h"
 
 #include <cstdint>
 #include <vector>

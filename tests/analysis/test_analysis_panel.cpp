@@ -1,7 +1,7 @@
 // The analysis panel beside the window: opening and closing it, what the
 // regulation run tells it, and holding a run between passes.
-#include "analysis/analysis_panel.h"
-#include "core/regulation.h"
+#include "analysis/frame/analysis_panel.h"
+#include "core/engine/regulation.h"
 #include "tests/window/window_fixture.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 // "Find gains": the stream read into sets and a front, the default ranges, and
 // the section in the window running a real search, Apply and a click on the
 // scatter filling the edits without starting a run.
-#include "analysis/analysis_panel.h"
-#include "analysis/find_gains_scatter.h"
-#include "analysis/find_gains_section.h"
-#include "core/regulation.h"
+#include "analysis/frame/analysis_panel.h"
+#include "analysis/search/find_gains_scatter.h"
+#include "analysis/search/find_gains_section.h"
+#include "core/engine/regulation.h"
 #include "tests/window/window_fixture.h"
 
 #include <QApplication>

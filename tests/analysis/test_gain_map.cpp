@@ -1,9 +1,9 @@
 // The gain map in the analysis panel: filled from a real sweep of the loaded
 // program as its rows come, a click filling the edits, a cancelled sweep.
-#include "analysis/analysis_panel.h"
-#include "analysis/gain_map_section.h"
-#include "analysis/gain_map_view.h"
-#include "core/regulation.h"
+#include "analysis/frame/analysis_panel.h"
+#include "analysis/map/gain_map_section.h"
+#include "analysis/map/gain_map_view.h"
+#include "core/engine/regulation.h"
 #include "io/nc_program_file.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"

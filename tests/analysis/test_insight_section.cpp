@@ -1,11 +1,11 @@
 // The panel's integer arithmetic section: what the edits give, the lanes and
 // the twin turned on during a run, and the designed picture kept while
 // they are off.
-#include "analysis/analysis_panel.h"
-#include "analysis/edit_tints.h"
-#include "analysis/event_lanes.h"
-#include "analysis/insight_section.h"
-#include "analysis/twin_overlay.h"
+#include "analysis/frame/analysis_panel.h"
+#include "analysis/live/edit_tints.h"
+#include "analysis/live/event_lanes.h"
+#include "analysis/live/insight_section.h"
+#include "analysis/live/twin_overlay.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/chart/chart.h"
 

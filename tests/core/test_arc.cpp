@@ -1,6 +1,6 @@
-#include "core/arc.h"
-#include "core/circle.h"
-#include "core/int16.h"
+#include "core/engine/arc.h"
+#include "core/engine/circle.h"
+#include "core/engine/int16.h"
 
 #include <gtest/gtest.h>
 

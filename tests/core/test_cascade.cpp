@@ -1,4 +1,4 @@
-#include "core/cascade.h"
+#include "core/engine/cascade.h"
 
 #include <gtest/gtest.h>
 

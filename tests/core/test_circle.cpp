@@ -1,4 +1,4 @@
-#include "core/circle.h"
+#include "core/engine/circle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/csv.h"
+#include "core/formats/csv.h"
 
 #include <gtest/gtest.h>
 

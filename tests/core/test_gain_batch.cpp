@@ -1,11 +1,11 @@
 // The lanes against the scalar pass, on every instruction set this CPU has.
-#include "core/gain_batch.h"
+#include "core/batch/gain_batch.h"
 
-#include "core/gain_lanes.h"
-#include "core/metrics_format.h"
-#include "core/nc_program.h"
-#include "core/pid.h"
-#include "core/plant.h"
+#include "core/batch/gain_lanes.h"
+#include "core/formats/metrics_format.h"
+#include "core/program/nc_program.h"
+#include "core/engine/pid.h"
+#include "core/engine/plant.h"
 
 #include <gtest/gtest.h>
 

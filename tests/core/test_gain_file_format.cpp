@@ -1,4 +1,4 @@
-#include "core/gain_file_format.h"
+#include "core/formats/gain_file_format.h"
 
 #include <gtest/gtest.h>
 

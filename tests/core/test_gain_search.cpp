@@ -1,7 +1,7 @@
-#include "core/gain_search.h"
+#include "core/search/gain_search.h"
 
-#include "core/gain_batch.h"
-#include "core/regulation_insight.h"
+#include "core/batch/gain_batch.h"
+#include "core/measure/regulation_insight.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/gain_set.h"
+#include "core/measure/gain_set.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/isqrt.h"
+#include "core/engine/isqrt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "core/headless_run.h"
-#include "core/csv.h"
-#include "core/metrics_format.h"
+#include "core/measure/headless_run.h"
+#include "core/formats/csv.h"
+#include "core/formats/metrics_format.h"
 
 #include <gtest/gtest.h>
 

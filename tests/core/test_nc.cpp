@@ -1,4 +1,4 @@
-#include "core/nc.h"
+#include "core/engine/nc.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/nc.h"
-#include "core/nc_program.h"
+#include "core/engine/nc.h"
+#include "core/program/nc_program.h"
 
 #include <gtest/gtest.h>
 

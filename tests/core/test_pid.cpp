@@ -1,4 +1,4 @@
-#include "core/pid.h"
+#include "core/engine/pid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/plant.h"
+#include "core/engine/plant.h"
 
 #include <gtest/gtest.h>
 

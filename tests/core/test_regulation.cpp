@@ -1,4 +1,4 @@
-#include "core/regulation.h"
+#include "core/engine/regulation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "core/regulation_events.h"
-#include "core/regulation_insight.h"
+#include "core/measure/regulation_events.h"
+#include "core/measure/regulation_insight.h"
 
 #include <gtest/gtest.h>
 

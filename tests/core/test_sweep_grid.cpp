@@ -1,4 +1,4 @@
-#include "core/sweep_grid.h"
+#include "core/batch/sweep_grid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/twin.h"
+#include "core/measure/twin.h"
 
 #include <gtest/gtest.h>
 

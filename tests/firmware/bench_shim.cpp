@@ -2,7 +2,7 @@
 // generated checks call: the checks must pass against it. With
 // SHIM_FAULT_DIRECTION the cascade forgets its direction at a zero output,
 // a fault the cascade check must catch.
-#include "core/cascade.h"
+#include "core/engine/cascade.h"
 #include "core/firmware/run_vectors.h"
 
 #include <type_traits>

@@ -1,6 +1,6 @@
 // `vantrel-trace metrics` against the run `vantrel-trace regulation` traces,
 // and gain files read with --gains.
-#include "core/metrics_format.h"
+#include "core/formats/metrics_format.h"
 
 #include <QTemporaryDir>
 

@@ -1,5 +1,5 @@
 // `vantrel-trace sweep` as a user runs it: rows, order, shards, refusals, stop.
-#include "core/sweep_grid.h"
+#include "core/batch/sweep_grid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/nc.h"
+#include "core/engine/nc.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/app/application.h"
 #include "toolkit/sys/sysutils.h"

@@ -1,8 +1,8 @@
 #pragma once
 // The main window as the tests meet it: made by the application, shown,
 // with the pause replaced so runs go fast and the tests can act in a pass.
-#include "core/nc.h"
-#include "core/nc_program.h"
+#include "core/engine/nc.h"
+#include "core/program/nc_program.h"
 #include "tests/toolkit/toolkit_test_support.h"
 #include "toolkit/sys/settings.h"
 #include "toolkit/sys/sysutils.h"

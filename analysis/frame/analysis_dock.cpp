@@ -1,0 +1,242 @@
+#include "analysis/frame/analysis_dock.h"
+
+#include "analysis/frame/analysis_panel.h"
+#include "analysis/kept/cursor_section.h"
+#include "analysis/live/edit_changes.h"
+#include "analysis/files/gain_file_section.h"
+#include "analysis/search/find_gains_section.h"
+#include "analysis/map/gain_map_section.h"
+#include "analysis/live/insight_section.h"
+#include "analysis/kept/kept_runs_section.h"
+#include "analysis/kept/kept_runs_table.h"
+#include "analysis/live/metrics_section.h"
+#include "analysis/frame/run_control_section.h"
+#include "analysis/live/setpoint_line.h"
+#include "toolkit/chart/chart.h"
+#include "toolkit/app/form.h"
+#include "toolkit/controls/popup_menu.h"
+#include "toolkit/sys/settings.h"
+#include "toolkit/sys/sysutils.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLineEdit>
+#include <QKeySequence>
+#include <algorithm>
+#include <QShortcut>
+#include <QTimer>
+#include <QWidget>
+
+namespace {
+
+constexpr const char* kOpenKey = "panel/open";
+constexpr const char* kWidthKey = "panel/width";
+
+// Without a window manager (or with one that ignores the least size asked
+// for) the window can still be made narrower: it grows back at once.
+class KeepLeastWidth : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Resize && window->width() < window->minimumWidth()) {
+            QTimer::singleShot(0, window, [window] {
+                if (window->width() < window->minimumWidth()) window->resize(window->minimumWidth(), window->height());
+            });
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*host.feed) {
+    shortcut_ = new QShortcut(QKeySequence(Qt::Key_F9), host_.form->Widget());
+    shortcut_->setContext(Qt::WindowShortcut);
+    host_.form->Widget()->installEventFilter(new KeepLeastWidth(shortcut_));
+    QObject::connect(shortcut_, &QShortcut::activated, shortcut_, [this] { toggle(); });
+    TPopupMenu& menu = *host_.chartMenu;
+    menu.AddItem(kMenuCaption, [this](TObject*) { toggle(); });
+    menu.AddItem(kCursorACaption, [this](TObject*) { place_cursor(0); });
+    menu.AddItem(kCursorBCaption, [this](TObject*) { place_cursor(1); });
+    menu.AddItem(kRemoveCursorsCaption, [this](TObject*) {
+        host_.chart->SetCursor(0, std::nullopt);
+        host_.chart->SetCursor(1, std::nullopt);
+    });
+    menu.AddItem(kFitCaption, [this](TObject*) { host_.chart->FitToData(); });
+    menu.AddItem(kRightAxisCaption, [this](TObject*) { host_.chart->SetRightAxis(!host_.chart->RightAxis()); });
+
+    // A run's end fits the axes to what it drew (an inner run's end leaves
+    // the outer run's growing axes alone).
+    RunFeed::Listener listener;
+    listener.onEnd = [this] {
+        if (host_.feed->runs_going() == 0) host_.chart->FitToData();
+    };
+    subscription_ = host_.feed->subscribe(std::move(listener));
+}
+
+AnalysisDock::~AnalysisDock() {
+    host_.feed->unsubscribe(subscription_);
+    delete panel_;
+    setpoint_.reset();
+    delete shortcut_;
+}
+
+// At the place the chart's menu was opened; the readout is in the panel.
+void AnalysisDock::place_cursor(int which) {
+    host_.chart->SetCursor(which, host_.chart->XAtPixel(host_.chartMenu->PopupX()));
+    open();
+}
+
+std::vector<AnalysisDock::KeptLine> AnalysisDock::kept_lines() const {
+    std::vector<KeptLine> lines;
+    if (!keptRuns_) return lines;
+    for (const KeptRunsSection::KeptRun& run : keptRuns_->kept()) {
+        for (std::size_t s = 0; s < run.lines.size(); ++s) {
+            if (run.lines[s]) lines.push_back({kept_run_name(run) + ": " + run.titles[s], run.lines[s]});
+        }
+    }
+    return lines;
+}
+
+bool AnalysisDock::is_open() const { return panel_ && !panel_->isHidden(); }
+
+void AnalysisDock::toggle() {
+    if (is_open()) {
+        close();
+    } else {
+        open();
+    }
+}
+
+void AnalysisDock::open() {
+    if (is_open()) return;
+    if (!panel_) build_panel();
+    QWidget* window = host_.form->Widget();
+    minWidthClosed_ = window->minimumWidth();
+    const int mainArea = std::max(window->width(), main_area_least());
+    panel_->show();
+    panel_->keep_wheel_for_scrolling();
+    window->setMinimumWidth(main_area_least() + panel_->width());
+    window->resize(mainArea + panel_->width(), window->height());
+    host_.form->Realign();
+    WriteSetting(kOpenKey, "1");
+}
+
+void AnalysisDock::close() {
+    if (!is_open()) return;
+    QWidget* window = host_.form->Widget();
+    panel_->hide();
+    window->setMinimumWidth(minWidthClosed_);
+    window->resize(window->width() - panel_->width(), window->height());
+    host_.form->Realign();
+    WriteSetting(kOpenKey, "0");
+}
+
+// The panel as the user left it: open or not, and its width.
+void AnalysisDock::restore() {
+    if (ReadSetting(kOpenKey) != "1") return;
+    if (!panel_) build_panel();
+    const std::string width = ReadSetting(kWidthKey);
+    if (!width.empty()) set_panel_width(ParseIntDefault(width, AnalysisPanel::kWidth));
+    open();  // beside the designed window
+}
+
+// The window's width beside the panel that leaves the chart its least: the
+// page control's frame takes 8 pixels around its pages (668 and 660 as laid
+// out).
+int AnalysisDock::main_area_least() const {
+    constexpr int kPageFrame = 8;
+    return kMinChartWidth + kPageFrame;
+}
+
+void AnalysisDock::set_panel_width(int width) {
+    if (!panel_) return;
+    width = std::clamp(width, AnalysisPanel::kMinWidth, AnalysisPanel::kMaxWidth);
+    WriteSetting(kWidthKey, std::to_string(width));
+    if (!is_open()) {
+        panel_->resize(width, panel_->height());
+        return;
+    }
+    QWidget* window = host_.form->Widget();
+    const int least = main_area_least();
+    const int mainArea = std::max(window->width() - panel_->width() - (width - panel_->width()), least);
+    panel_->resize(width, panel_->height());
+    window->setMinimumWidth(least + width);
+    window->resize(mainArea + width, window->height());
+    host_.form->Realign();
+}
+
+namespace {
+
+// Choices in the panel that a restart keeps, each under "panel/" and its
+// name: the map's axes, then its ranges (an axis may move them), its metric,
+// and "Keep runs". Read back once the panel is made, then written on change.
+void remember_choices(QWidget* panel) {
+    const auto key = [](const QString& name) { return "panel/" + name.toStdString(); };
+    if (QWidget* map = panel->findChild<QWidget*>("gainMap")) {
+        for (const char* name : {"xGain", "yGain", "metric"}) {
+            auto* box = map->findChild<QComboBox*>(name);
+            if (!box) continue;
+            const int kept = box->findText(QString::fromStdString(ReadSetting(key(name))));
+            if (kept >= 0) box->setCurrentIndex(kept);
+            QObject::connect(box, &QComboBox::currentTextChanged, box,
+                             [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
+        }
+        for (const char* name : {"xRange", "yRange"}) {
+            auto* edit = map->findChild<QLineEdit*>(name);
+            if (!edit) continue;
+            const std::string kept = ReadSetting(key(name));
+            if (!kept.empty()) edit->setText(QString::fromStdString(kept));
+            QObject::connect(edit, &QLineEdit::textChanged, edit,
+                             [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
+        }
+    }
+    for (QCheckBox* box : panel->findChildren<QCheckBox*>()) {
+        if (box->text() != "Keep runs") continue;
+        const std::string kept = ReadSetting(key("keepRuns"));
+        if (!kept.empty()) box->setChecked(kept == "1");
+        QObject::connect(box, &QCheckBox::toggled, box,
+                         [k = key("keepRuns")](bool on) { WriteSetting(k, on ? "1" : "0"); });
+    }
+}
+
+}  // namespace
+
+void AnalysisDock::build_panel() {
+    QWidget* window = host_.form->Widget();
+    panel_ = new AnalysisPanel(window);
+    // Should the window go first, the panel goes with it.
+    QObject::connect(panel_, &QObject::destroyed, shortcut_, [this] {
+        panel_ = nullptr;
+        metrics_ = nullptr;
+        keptRuns_ = nullptr;
+        cursors_ = nullptr;
+    });
+    panel_->hide();
+    panel_->widthAsked = [this](int width) { set_panel_width(width); };
+    metrics_ = new MetricsSection(*host_.feed, record_);
+    panel_->add_section("Metrics of the run on the chart", metrics_);
+    keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
+    panel_->add_section("Kept runs", keptRuns_);
+    auto* table = new KeptRunsTable(*keptRuns_);
+    panel_->add_section("Kept runs side by side", table);
+    cursors_ = new CursorSection(*host_.feed, *host_.chart, keptRuns_);
+    panel_->add_section("Cursors", cursors_);
+    keptRuns_->changed = [table, this] {
+        table->refresh();
+        if (cursors_) cursors_->refresh();
+    };
+    panel_->add_section("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
+    panel_->add_section("Gain files", new GainFileSection(host_));
+    setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
+    editChanges_ = std::make_unique<EditChanges>(host_);
+    panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
+    panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
+    panel_->add_section("Find gains", new FindGainsSection(host_));
+    host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
+    remember_choices(panel_);
+}

@@ -1,0 +1,195 @@
+#include "analysis/kept/kept_runs_table.h"
+
+#include "analysis/live/metric_columns.h"
+#include "core/formats/csv.h"
+
+#include <QClipboard>
+#include <QFont>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+constexpr int kNumberRole = Qt::UserRole;      // the cell's number, for sorting
+constexpr int kRunRole = Qt::UserRole + 1;     // the run's number, on every cell
+const QColor kBestBackground(210, 240, 210);
+
+// Sorts by number, cells without one last; text for the mode.
+class Cell : public QTableWidgetItem {
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+    bool operator<(const QTableWidgetItem& other) const override {
+        const QVariant a = data(kNumberRole);
+        const QVariant b = other.data(kNumberRole);
+        if (!a.isValid() || !b.isValid()) {
+            if (a.isValid() != b.isValid()) return a.isValid();
+            return text() < other.text();
+        }
+        return a.toDouble() < b.toDouble();
+    }
+};
+
+const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "position"; }
+
+}  // namespace
+
+std::vector<std::vector<bool>> kept_runs_best(const std::vector<KeptRunsSection::KeptRun>& runs) {
+    const auto columns = metric_columns();
+    std::vector<std::vector<std::optional<double>>> values;
+    for (const auto& run : runs) values.push_back(metric_values(run.gains, run.metrics));
+    std::vector<std::vector<bool>> best(runs.size(), std::vector<bool>(columns.size(), false));
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        if (columns[c].best == MetricBest::kNone) continue;
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            if (!values[r][c]) continue;
+            bool beaten = false;
+            for (std::size_t o = 0; o < runs.size() && !beaten; ++o) {
+                beaten = values[o][c] && runs[o].metrics.speedMode == runs[r].metrics.speedMode &&
+                         metric_better(columns[c], *values[o][c], *values[r][c]);
+            }
+            best[r][c] = !beaten;
+        }
+    }
+    return best;
+}
+
+std::string kept_runs_csv(const std::vector<KeptRunsSection::KeptRun>& runs) {
+    std::vector<std::string_view> names = {"run", "mode"};
+    for (const MetricColumn& column : metric_columns()) names.push_back(column.name);
+    std::string out;
+    csv_append_header(out, names);
+    for (const auto& run : runs) {
+        out += std::to_string(run.number) + "," + mode_name(run.metrics) + ",";
+        const auto values = metric_values(run.gains, run.metrics);
+        csv_append_row(out, values);
+    }
+    return out;
+}
+
+KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, QWidget* parent) : QWidget(parent), runs_(runs) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    table_ = new QTableWidget(this);
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
+    table_->setIconSize(QSize(table_->fontMetrics().height() - 4, table_->fontMetrics().height() - 4));
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setSelectionMode(QAbstractItemView::SingleSelection);
+    table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setToolTip("Click a heading to sort; green marks the best of each column among runs of one mode.");
+    column->addWidget(table_);
+    auto* row = new QHBoxLayout;
+    auto* copy = new QPushButton("Copy table", this);
+    row->addWidget(copy);
+    note_ = new QLabel(this);
+    row->addWidget(note_, 1);
+    column->addLayout(row);
+
+    connect(copy, &QPushButton::clicked, this, [this] {
+        if (runs_.kept().empty()) {
+            note_->setText("No kept runs to copy.");
+            return;
+        }
+        QGuiApplication::clipboard()->setText(QString::fromStdString(kept_runs_csv(runs_.kept())));
+        note_->setText(QString("Copied %1 runs as CSV.").arg(runs_.kept().size()));
+    });
+    connect(table_, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
+        if (filling_ || row < 0) return;
+        const int number = table_->item(row, 0)->data(kRunRole).toInt();
+        // The table stays as the user clicked it: no rebuild under Qt's feet.
+        filling_ = true;
+        for (std::size_t r = 0; r < runs_.kept().size(); ++r) {
+            if (runs_.kept()[r].number == number) runs_.select(static_cast<int>(r));
+        }
+        filling_ = false;
+    });
+    refresh();
+}
+
+QString KeptRunsTable::note() const { return note_->text(); }
+
+void KeptRunsTable::refresh() {
+    if (filling_) return;
+    filling_ = true;
+    const auto& runs = runs_.kept();
+    const auto columns = metric_columns();
+    std::vector<std::vector<std::optional<double>>> values;
+    for (const auto& run : runs) values.push_back(metric_values(run.gains, run.metrics));
+    const auto best = kept_runs_best(runs);
+    // The columns some run has a value in.
+    std::vector<std::size_t> shown;
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+        for (const auto& v : values) {
+            if (v[c]) {
+                shown.push_back(c);
+                break;
+            }
+        }
+    }
+    table_->setSortingEnabled(false);
+    table_->clear();
+    table_->setRowCount(static_cast<int>(runs.size()));
+    table_->setColumnCount(static_cast<int>(shown.size()) + 2);
+    QStringList headings = {"run", "mode"};
+    for (std::size_t c : shown) headings << QString::fromUtf8(columns[c].name.data(), static_cast<int>(columns[c].name.size()));
+    table_->setHorizontalHeaderLabels(headings);
+    QFont bold = table_->font();
+    bold.setBold(true);
+    const int side = table_->fontMetrics().height() - 4;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const auto& run = runs[r];
+        const int row = static_cast<int>(r);
+        auto put = [&](int col, Cell* item) {
+            item->setData(kRunRole, run.number);
+            table_->setItem(row, col, item);
+        };
+        QPixmap pixmap(side, side);
+        pixmap.fill(QColor(color_red(run.colour), color_green(run.colour), color_blue(run.colour)));
+        QIcon swatch(pixmap);
+        swatch.addPixmap(pixmap, QIcon::Selected);
+        auto* number = new Cell(swatch, QString("#%1").arg(run.number));
+        number->setData(kNumberRole, run.number);
+        number->setToolTip(QString::fromStdString(run.label));
+        put(0, number);
+        put(1, new Cell(mode_name(run.metrics)));
+        for (std::size_t k = 0; k < shown.size(); ++k) {
+            const std::size_t c = shown[k];
+            auto* cell = new Cell(QString::fromStdString(metric_text(columns[c], values[r][c])));
+            cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (values[r][c]) cell->setData(kNumberRole, *values[r][c]);
+            if (best[r][c]) {
+                cell->setFont(bold);
+                cell->setBackground(kBestBackground);
+                cell->setToolTip("Best of the kept runs in this mode");
+            }
+            put(static_cast<int>(k) + 2, cell);
+        }
+    }
+    table_->setSortingEnabled(true);
+    table_->resizeColumnsToContents();
+    // Every row shows, without a scroll bar of its own.
+    int height = table_->horizontalHeader()->sizeHint().height() + table_->horizontalScrollBar()->sizeHint().height() +
+                 2 * table_->frameWidth();
+    for (int row = 0; row < table_->rowCount(); ++row) height += table_->rowHeight(row);
+    table_->setFixedHeight(height);
+    const int chosen = runs_.selected();
+    table_->clearSelection();
+    for (int row = 0; chosen >= 0 && row < table_->rowCount(); ++row) {
+        if (table_->item(row, 0)->data(kRunRole).toInt() == runs[static_cast<std::size_t>(chosen)].number) {
+            table_->selectRow(row);
+        }
+    }
+    filling_ = false;
+}

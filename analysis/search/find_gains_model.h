@@ -1,0 +1,62 @@
+#pragma once
+// What "Find gains" knows of a running search: the lines of
+// `vantrel-trace tune --stream` read into the feasible sets found so far (kept
+// small: the gains and the metric cells as floats), the best so far, the
+// runs, and the best rows at the end; the non-dominated front of any two
+// columns; and the default range of a gain around an edit's value.
+#include "core/engine/regulation.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The metric columns of a row, in the header's order after the gains.
+inline constexpr std::size_t FOUND_METRIC_COUNT = 13;
+
+struct FoundSet {
+    RegulationGains gains{};
+    std::array<float, FOUND_METRIC_COUNT> cells{};  // magnitudes; NaN for an empty cell
+};
+
+class FindGainsModel {
+public:
+    // Starts over with the search's objective column.
+    void reset(std::string_view objective);
+    // One line of the stream; false for a line it does not know.
+    bool take_line(const std::string& line);
+
+    const std::vector<FoundSet>& sets() const { return sets_; }
+    std::uint64_t runs() const { return runs_; }
+    // The best feasible set so far (the final best once the stream has ended), and its row.
+    std::optional<FoundSet> best() const;
+    const std::string& best_row() const { return bestRow_; }
+    const std::vector<std::string>& final_rows() const { return finalRows_; }
+
+    // A column's value (its magnitude) of a set: empty when the cell is.
+    static std::optional<double> value(const FoundSet& set, std::string_view column);
+    // The sets no other set beats in both columns (both minimised; a set with
+    // an empty cell in either is never on it), ordered by `x`.
+    std::vector<std::size_t> front(std::string_view x, std::string_view y) const;
+
+private:
+    bool better(const FoundSet& a, const FoundSet& b) const;
+
+    std::string objective_ = "iae";
+    std::vector<FoundSet> sets_;
+    std::optional<std::size_t> best_;
+    std::string bestRow_;
+    std::vector<std::string> finalRows_;
+    std::optional<FoundSet> finalBest_;
+    std::uint64_t runs_ = 0;
+};
+
+// The metric columns a search can use, in the header's order.
+const std::array<std::string_view, FOUND_METRIC_COUNT>& found_metric_names();
+
+// A gain's range for the search around an edit's value: a quarter of it to
+// four times it ("250" gives "62:1000"), kept within 16 bits; a value of 0
+// stays fixed.
+std::string default_gain_range(std::int16_t value);

@@ -1,0 +1,296 @@
+#include "analysis/search/find_gains_section.h"
+
+#include "analysis/search/find_gains_scatter.h"
+#include "analysis/map/gain_map_sweep.h"
+#include "core/measure/gain_set.h"
+#include "core/program/nc_program.h"
+#include "core/batch/sweep_grid.h"
+#include "toolkit/controls/check_box.h"
+#include "toolkit/controls/labeled_edit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+
+namespace {
+
+constexpr const char* kNoLimit = "—";
+constexpr int kRedrawMs = 200;  // the scatter follows the stream at most this often
+
+QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
+    : QWidget(parent),
+      host_(host),
+      program_(QCoreApplication::applicationDirPath() + "/vantrel-trace"),
+      child_(std::make_unique<GainMapSweep>(this)) {
+    setObjectName("findGains");
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(4);
+    const auto column_box = [&](const char* name, bool withNone, std::string_view chosen) {
+        auto* box = new QComboBox(this);
+        box->setObjectName(name);
+        // Narrow enough for the panel: the longest column names need not show whole when closed.
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        box->setMinimumContentsLength(8);
+        if (withNone) box->addItem(kNoLimit);
+        for (const std::string_view column : found_metric_names()) box->addItem(text_of(column));
+        box->setCurrentText(text_of(chosen));
+        return box;
+    };
+
+    int row = 0;
+    grid->addWidget(new QLabel("Minimise", this), row, 0);
+    objective_ = column_box("objective", false, "iae");
+    grid->addWidget(objective_, row++, 1, 1, 3);
+    for (std::size_t i = 0; i < kLimits; ++i) {
+        grid->addWidget(new QLabel("At most", this), row, 0);
+        limitColumns_[i] = column_box(("limit" + std::to_string(i)).c_str(), true, i == 0 ? "pwm_limit_passes" : kNoLimit);
+        limitValues_[i] = new QLineEdit(i == 0 ? "0" : "", this);
+        limitValues_[i]->setMinimumWidth(40);
+        limitValues_[i]->setObjectName(QString("limitValue%1").arg(i));
+        grid->addWidget(limitColumns_[i], row, 1, 1, 2);
+        grid->addWidget(limitValues_[i], row++, 3);
+    }
+    noWraps_ = new QCheckBox("No wraps", this);
+    noWraps_->setObjectName("noWraps");
+    noWraps_->setChecked(true);
+    noWraps_->setToolTip("No pass may wrap an error, sum or output of either loop");
+    grid->addWidget(noWraps_, row, 0, 1, 2);
+    grid->addWidget(new QLabel("Passes", this), row, 2, Qt::AlignRight);
+    passes_ = new QSpinBox(this);
+    passes_->setRange(1, 1'000'000);
+    passes_->setValue(500);
+    passes_->setToolTip("Passes of each speed-mode run (position runs go to the program's end)");
+    grid->addWidget(passes_, row++, 3);
+    for (std::size_t g = 0; g < ranges_.size(); ++g) {
+        const QString name = text_of(GAIN_SET_KEYS[g]);
+        auto* label = new QLabel(name.left(1).toUpper() + name.mid(1), this);
+        ranges_[g] = new QLineEdit(this);
+        ranges_[g]->setObjectName(name + "Range");
+        ranges_[g]->setToolTip("FROM:TO (step 1), FROM:TO:STEP, or a single value to keep the gain fixed");
+        grid->addWidget(label, row + static_cast<int>(g / 2), static_cast<int>(g % 2) * 2);
+        grid->addWidget(ranges_[g], row + static_cast<int>(g / 2), static_cast<int>(g % 2) * 2 + 1);
+    }
+    row += 2;
+    auto* fromEdits = new QPushButton("From edits", this);
+    fromEdits->setToolTip("Each range a quarter to four times the edit's value");
+    start_ = new QPushButton("Start", this);
+    cancel_ = new QPushButton("Cancel", this);
+    cancel_->setEnabled(false);
+    grid->addWidget(fromEdits, row, 0, 1, 2);
+    grid->addWidget(start_, row, 2);
+    grid->addWidget(cancel_, row++, 3);
+    progress_ = new QProgressBar(this);
+    progress_->setRange(0, 1);
+    progress_->setValue(0);
+    progress_->setTextVisible(false);
+    grid->addWidget(progress_, row++, 0, 1, 4);
+    best_ = new QLabel("No search yet.", this);
+    best_->setObjectName("best");
+    best_->setWordWrap(true);
+    best_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    grid->addWidget(best_, row++, 0, 1, 4);
+    apply_ = new QPushButton("Apply", this);
+    apply_->setObjectName("apply");
+    apply_->setEnabled(false);
+    apply_->setToolTip("Fill the edits with the best set; the next run shows it");
+    grid->addWidget(apply_, row, 0);
+    grid->addWidget(new QLabel("Across", this), row, 1, Qt::AlignRight);
+    across_ = column_box("across", false, "max_following_error");
+    grid->addWidget(across_, row++, 2, 1, 2);
+    scatter_ = new FindGainsScatter(this);
+    grid->addWidget(scatter_, row++, 0, 1, 4);
+    status_ = new QLabel("Set the ranges and limits, then Start. Click a point to fill the edits.", this);
+    status_->setWordWrap(true);
+    // Wrapped labels take the panel's width rather than widening it to their text.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    best_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    grid->addWidget(status_, row++, 0, 1, 4);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+
+    redrawTimer_ = new QTimer(this);
+    redrawTimer_->setSingleShot(true);
+    redrawTimer_->setInterval(kRedrawMs);
+    connect(redrawTimer_, &QTimer::timeout, this, [this] { redraw(); });
+    connect(fromEdits, &QPushButton::clicked, this, [this] { fill_ranges_from_edits(); });
+    connect(start_, &QPushButton::clicked, this, [this] { start(); });
+    connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
+    connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
+    connect(across_, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
+    scatter_->onPointClicked = [this](std::size_t i) {
+        if (i < model_.sets().size()) fill_edits(model_.sets()[i].gains);
+    };
+    child_->onLine = [this](const std::string& line) { take_line(line); };
+    child_->onEnd = [this](const QString& failure) { ended(failure); };
+    fill_ranges_from_edits();
+    redraw();
+}
+
+FindGainsSection::~FindGainsSection() { child_.reset(); }  // stops a running search before the widgets go
+
+bool FindGainsSection::searching() const { return child_->running(); }
+QString FindGainsSection::status_text() const { return status_->text(); }
+QString FindGainsSection::best_text() const { return best_->text(); }
+
+void FindGainsSection::set_status(const QString& text, bool error) {
+    status_->setText(text);
+    status_->setStyleSheet(error ? "color: #b00000" : "");
+}
+
+void FindGainsSection::fill_ranges_from_edits() {
+    const TLabeledEdit* const edits[4] = {host_.kp, host_.ki, host_.kd, host_.kv};
+    for (std::size_t g = 0; g < ranges_.size(); ++g) {
+        ranges_[g]->setText(QString::fromStdString(default_gain_range(read_gain_text(edits[g]->Text()).value)));
+    }
+}
+
+QStringList FindGainsSection::arguments() {
+    const bool speedMode = host_.speedMode->Checked();
+    QStringList args{"tune", "--stream", "--mode", speedMode ? "speed" : "position"};
+    if (speedMode) {
+        args << "--passes" << QString::number(passes_->value()) << "--w"
+             << QString::number(read_gain_text(host_.w->Text()).value);
+    } else if (!nc_demo_chosen()) {
+        args << "--program" << QString::fromStdString(nc_chosen_program().path);
+    }
+    for (std::size_t g = 0; g < ranges_.size(); ++g) {
+        const std::string text = ranges_[g]->text().trimmed().toStdString();
+        GainRange range;
+        std::string error;
+        if (!parse_gain_range(text, range, error)) {
+            set_status(text_of(GAIN_SET_KEYS[g]) + ": " + QString::fromStdString(error), true);
+            return {};
+        }
+        args << "--" + text_of(GAIN_SET_KEYS[g]) << QString::fromStdString(text);
+    }
+    args << "--objective" << objective_->currentText();
+    for (std::size_t i = 0; i < kLimits; ++i) {
+        if (limitColumns_[i]->currentText() == kNoLimit) continue;
+        bool ok = false;
+        const double most = limitValues_[i]->text().trimmed().toDouble(&ok);
+        if (!ok) {
+            set_status(limitColumns_[i]->currentText() + ": the limit is not a number", true);
+            return {};
+        }
+        args << "--max" << limitColumns_[i]->currentText() + "=" + QString::number(most, 'g', 17);
+    }
+    if (noWraps_->isChecked()) args << "--no-wraps";
+    return args;
+}
+
+void FindGainsSection::start() {
+    if (searching()) return;
+    const QStringList args = arguments();
+    if (args.isEmpty()) return;
+    objectiveName_ = objective_->currentText();
+    model_.reset(objectiveName_.toStdString());
+    // A column that applies to the mode across, unless the user chose one that does.
+    const bool speedMode = host_.speedMode->Checked();
+    const QString across = across_->currentText();
+    const bool positionOnly = across.contains("following") || across == "final_error";
+    const bool speedOnly = across == "rise_ms" || across == "overshoot_pct" || across.startsWith("peak") ||
+                           across == "settling_ms" || across == "steady_error";
+    if (speedMode && positionOnly) across_->setCurrentText("overshoot_pct");
+    if (!speedMode && speedOnly) across_->setCurrentText("max_following_error");
+    cancelled_ = false;
+    redraw();
+    best_->setText("No feasible set yet.");
+    apply_->setEnabled(false);
+    progress_->setRange(0, 0);  // busy: a search does not know its length ahead
+    start_->setEnabled(false);
+    cancel_->setEnabled(true);
+    set_status(QString("Searching (%1 mode)…").arg(host_.speedMode->Checked() ? "speed" : "position"));
+    child_->start(program_, args);
+}
+
+void FindGainsSection::cancel() {
+    if (!searching()) return;
+    cancelled_ = true;
+    child_->cancel();
+}
+
+void FindGainsSection::take_line(const std::string& line) {
+    const std::size_t before = model_.sets().size();
+    const std::string best = model_.best_row();
+    model_.take_line(line);
+    if (model_.best_row() != best) show_best();
+    if (model_.sets().size() != before && !redrawTimer_->isActive()) redrawTimer_->start();
+    if (searching()) set_status(QString("Searching: %1 runs, %2 feasible sets so far…").arg(model_.runs()).arg(model_.sets().size()));
+}
+
+void FindGainsSection::ended(const QString& failure) {
+    start_->setEnabled(true);
+    cancel_->setEnabled(false);
+    progress_->setRange(0, 1);
+    progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
+    redraw();
+    show_best();
+    if (cancelled_) {
+        set_status(QString("Cancelled after %1 runs; the best so far stays.").arg(model_.runs()));
+    } else if (!failure.isEmpty()) {
+        set_status(failure, true);
+    } else {
+        set_status(QString("%1 runs in %2 s, %3 feasible sets. Apply, or click a point to fill the edits.")
+                       .arg(model_.runs())
+                       .arg(QString::number(child_->seconds(), 'f', 1))
+                       .arg(model_.sets().size()));
+    }
+}
+
+void FindGainsSection::show_best() {
+    const std::optional<FoundSet> best = model_.best();
+    if (!best) return;
+    const auto value = FindGainsModel::value(*best, objectiveName_.toStdString());
+    best_->setText(QString("%1best: Kp %2 Ki %3 Kd %4 Kv %5, %6 %7")
+                       .arg(model_.final_rows().empty() ? "So far " : "The ")
+                       .arg(best->gains.kp)
+                       .arg(best->gains.ki)
+                       .arg(best->gains.kd)
+                       .arg(best->gains.kv)
+                       .arg(objectiveName_)
+                       .arg(value ? QString::number(*value, 'g', 6) : "—"));
+    apply_->setEnabled(true);
+}
+
+void FindGainsSection::redraw() {
+    const std::string x = across_->currentText().toStdString();
+    const std::string y = objectiveName_.isEmpty() ? objective_->currentText().toStdString() : objectiveName_.toStdString();
+    std::vector<FindGainsScatter::Point> points, front;
+    const auto& sets = model_.sets();
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const auto vx = FindGainsModel::value(sets[i], x), vy = FindGainsModel::value(sets[i], y);
+        if (vx && vy) points.push_back({*vx, *vy, i});
+    }
+    for (const std::size_t i : model_.front(x, y)) {
+        front.push_back({*FindGainsModel::value(sets[i], x), *FindGainsModel::value(sets[i], y), i});
+    }
+    std::optional<FindGainsScatter::Point> best;
+    if (const auto b = model_.best()) {
+        const auto vx = FindGainsModel::value(*b, x), vy = FindGainsModel::value(*b, y);
+        if (vx && vy) best = FindGainsScatter::Point{*vx, *vy, 0};
+    }
+    scatter_->set_points(std::move(points), std::move(front), best ? &*best : nullptr, QString::fromStdString(x),
+                         QString::fromStdString(y));
+}
+
+void FindGainsSection::apply() {
+    if (const auto best = model_.best()) fill_edits(best->gains);
+}
+
+void FindGainsSection::fill_edits(const RegulationGains& g) {
+    TLabeledEdit* const edits[4] = {host_.kp, host_.ki, host_.kd, host_.kv};
+    for (std::size_t i = 0; i < 4; ++i) edits[i]->SetText(std::to_string(run_gain(g, i)));
+    set_status(QString("Edits filled: Kp %1 Ki %2 Kd %3 Kv %4.").arg(g.kp).arg(g.ki).arg(g.kd).arg(g.kv));
+}

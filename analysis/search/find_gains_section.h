@@ -1,0 +1,78 @@
+#pragma once
+// "Find gains": the best kp, ki, kd, kv within ranges for one metric under
+// up to three limits, and without wraps if asked, found by
+// `vantrel-trace tune` as a child process (as the gain map runs `sweep`)
+// over the program and mode the window would run. The best set so far shows
+// as it improves; "Apply" fills the edits with it and starts nothing. The
+// feasible sets found are drawn against a second column, the front of sets
+// that no other beats in both highlighted; a click on a point fills the edits.
+#include "analysis/live/analysis_host.h"
+#include "analysis/search/find_gains_model.h"
+
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+class GainMapSweep;
+class FindGainsScatter;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTimer;
+
+class FindGainsSection : public QWidget {
+public:
+    static constexpr std::size_t kLimits = 3;
+
+    explicit FindGainsSection(const AnalysisHost& host, QWidget* parent = nullptr);
+    ~FindGainsSection() override;
+
+    void set_trace_program(const QString& path) { program_ = path; }
+    void fill_ranges_from_edits();  // each gain a quarter to four times the edit's value
+    void start();
+    void cancel();
+    void apply();  // the best set into the edits
+    bool searching() const;
+    QString status_text() const;
+    QString best_text() const;
+    const FindGainsModel& model() const { return model_; }
+    FindGainsScatter* scatter() const { return scatter_; }
+    // The tune arguments Start would use; empty with the status saying why not.
+    QStringList arguments();
+
+private:
+    void take_line(const std::string& line);
+    void ended(const QString& failure);
+    void redraw();
+    void show_best();
+    void fill_edits(const RegulationGains& gains);
+    void set_status(const QString& text, bool error = false);
+
+    AnalysisHost host_;
+    QString program_;
+    FindGainsModel model_;
+    std::unique_ptr<GainMapSweep> child_;
+    bool cancelled_ = false;
+    QString objectiveName_;
+
+    QComboBox* objective_;
+    std::array<QComboBox*, kLimits> limitColumns_{};
+    std::array<QLineEdit*, kLimits> limitValues_{};
+    QCheckBox* noWraps_;
+    QSpinBox* passes_;
+    std::array<QLineEdit*, 4> ranges_{};
+    QPushButton* start_;
+    QPushButton* cancel_;
+    QPushButton* apply_;
+    QProgressBar* progress_;
+    QLabel* best_;
+    QComboBox* across_;
+    FindGainsScatter* scatter_;
+    QLabel* status_;
+    QTimer* redrawTimer_;
+};

@@ -1,0 +1,112 @@
+#pragma once
+// The regulation run without the window: the window's run loop and the
+// command-line front end both start a run with regulation_start and then call
+// regulation_pass until it ends, so one algorithm, in one order, serves both.
+// A front end fills in its side of a pass (reading the mode, the pause and
+// message pump, the chart, the position text) through RegulationPassHost.
+#include "core/engine/cascade.h"
+#include "core/engine/int16.h"
+#include "core/engine/plant.h"
+#include "core/engine/nc.h"
+
+#include <cstdint>
+
+extern bool regulationRunning;  // true while a run is to go on
+
+struct RegulationGains {
+    std::int16_t kp;  // speed loop, hundredths
+    std::int16_t ki;
+    std::int16_t kd;
+    std::int16_t kv;  // position loop proportional gain
+    std::int16_t w;   // speed setpoint (speed mode only)
+};
+
+// The locals of one run.
+struct RegulationRun {
+    std::int32_t runTime = 0;       // X of every chart point
+    NcPoint commandedPoint{0, 0, 0};
+};
+
+// Starts a run (the caller has set regulationRunning, cleared the chart,
+// added the start points and set the titles): the first clock value, then
+// the controllers and the drive back to rest, the gains, the setpoint.
+void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains& gains);
+
+// The control part of a pass: drive model step; in position mode the
+// position sum, nc_step and the position loop; then the speed loop. Returns false when nc_step reported
+// the end of the program or an invalid block: the run ends at once, and the
+// rest of the pass is skipped.
+bool regulation_control(RegulationRun& run, bool speedMode);
+// The same, showing `observer` every wrap and limit as it happens (see
+// NoPassObserver); regulation_control is this with the empty observer.
+template <class Observer>
+bool regulation_control(RegulationRun& run, bool speedMode, Observer& observer);
+
+// The chart points of a pass in the current mode: speed mode fills the first
+// two values, position mode all four.
+struct RegulationPoints {
+    int count;
+    double y[4];
+};
+RegulationPoints regulation_chart_points(const RegulationRun& run, bool speedMode);
+
+// The pass's last act: +4 in speed mode, the next NC clock value in position mode.
+void regulation_advance_clock(RegulationRun& run, bool speedMode);
+
+// Clears regulationRunning and does nothing else.
+void stop_regulation();
+
+// A front end's side of a pass. regulation_pass calls these in this order:
+// speed_mode (for the control part), controlled, pause_and_pump, speed_mode
+// (for the chart points), chart_points, speed_mode (for the clock).
+class RegulationPassHost {
+public:
+    // The mode, read anew each time: a click while the window pumps messages
+    // can change it in the middle of a pass. Speed mode when true.
+    virtual bool speed_mode() = 0;
+    // After the control part, before the pause; speedMode is the mode it ran in.
+    virtual void controlled(const RegulationRun& run, bool speedMode);
+    // The window's 20 ms pause and message pump; clicks (including
+    // "Regelung aus", a nested run or a mode switch) are handled here.
+    virtual void pause_and_pump();
+    // The points of this pass, at X = run.runTime (the clock not yet advanced).
+    virtual void chart_points(const RegulationRun& run, const RegulationPoints& points);
+
+protected:
+    ~RegulationPassHost() = default;
+};
+
+// One whole pass: control, the host's pause and pump, chart points, clock.
+// Returns false when the NC program has ended (or met an invalid block)
+// during the control part: the run is over and nothing else of the pass runs.
+// Whether another pass follows is regulationRunning's business.
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host);
+// The same order with another control part, `control(run, speedMode)`, which
+// must run regulation_control (an observed one, say) and return its result.
+template <class Control>
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host, Control&& control);
+
+// ---- the templates' bodies ----
+
+template <class Observer>
+bool regulation_control(RegulationRun& run, bool speedMode, Observer& observer) {
+    actualSpeed = plant_step(wrap16(std::int32_t{pwmDirection} * pwmDuty));
+    if (!speedMode) {
+        sum_position(observer);
+        if (nc_step(run.commandedPoint) != NC_STEPPED) return false;
+        regulate_position(run.commandedPoint.X, observer);
+    }
+    regulate_speed(observer);
+    return true;
+}
+
+template <class Control>
+bool regulation_pass(RegulationRun& run, RegulationPassHost& host, Control&& control) {
+    const bool speedModeForControl = host.speed_mode();
+    if (!control(run, speedModeForControl)) return false;
+    host.controlled(run, speedModeForControl);
+    host.pause_and_pump();
+    host.chart_points(run, regulation_chart_points(run, host.speed_mode()));
+    regulation_advance_clock(run, host.speed_mode());
+    return true;
+}
