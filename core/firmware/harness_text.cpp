@@ -444,7 +444,10 @@ them and back.
 
 For every pass the cascade check sets `actualSpeed` and `actualPosition` to
 what the bench measured, calls `regulate_position` (position mode) and
-`regulate_speed`, and compares the whole state with the bench's.
+`regulate_speed`, and compares the whole state with the bench's. It proves
+the limits and the PWM mapping only as far as the run reaches them: make it
+from the gains the target will run, and from a run that drives the output to
+its limits as well (larger gains) where those must be proved.
 
 ## On the host
 
@@ -477,12 +480,12 @@ number (from 1; an edge case also by name), the value got and wanted, the
 bits that differ, and the record before the step:
 
 ```
-pid_vectors_check: vector 12 of @PID_COUNT@ differs in field eSum: got 255, wanted -255, xor 0xFE02
+pid_vectors_check: vector 12 of @PID_COUNT@ differs in field eSum: got 255, wanted -255, xor 0xFFFE
   edge case: sum wraps past +32767 before its clamp
   before: w=32600 x=0 y=0 ta=1 e=0 eSum=255 ePrev=0 kp=0 ki=10 kd=0
   actual: 0
   wanted: w=32600 x=0 y=-25 ta=1 e=32600 eSum=-255 ePrev=32600 kp=0 ki=10 kd=0
-  got:    w=32600 x=0 y=-25 ta=1 e=32600 eSum=255 ePrev=32600 kp=0 ki=10 kd=0
+  got:    w=32600 x=0 y=25 ta=1 e=32600 eSum=255 ePrev=32600 kp=0 ki=10 kd=0
 ```
 
 `vantrel-trace vectors pid --format csv` and `vectors run` give the same
