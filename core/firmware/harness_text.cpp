@@ -105,8 +105,35 @@ typedef struct {
 } PidController;
 )";
 
+// The state the target's two loops share, as the check and the README show it.
+const char kStateType[] = R"(typedef struct {
+    int16_t actualSpeed;              /* measured speed: the speed loop's input */
+    int16_t actualPosition;           /* measured position: the position loop's input */
+    PidController speedController;    /* inner loop; its w is the speed setpoint */
+    PidController positionController; /* outer loop; its w is the position setpoint */
+    uint8_t pwmDuty;                  /* PWM magnitude, 0 ... 255 */
+    int8_t pwmDirection;              /* +1 forward, -1 reverse; kept when the output is 0 */
+} CascadeState;
+)";
+
 const char kReportMacro[] = R"(#ifndef VECTORS_PRINTF
 #define VECTORS_PRINTF printf
+#endif
+)";
+
+// The end of a check: the count of a pass, and main() unless the target's
+// tests call the check themselves.
+const char kCheckEnd[] = R"(#if @P@_PARTS == 1
+    VECTORS_PRINTF("@NAME@: %lu vectors, 0 differ\n", (unsigned long)count);
+#else
+    VECTORS_PRINTF("@NAME@: %lu vectors, 0 differ (part %d of %d)\n", (unsigned long)count,
+                   @P@_PART + 1, @P@_PARTS);
+#endif
+    return 0;
+}
+
+#ifndef VECTORS_NO_MAIN
+int main(void) { return @NAME@(); }
 #endif
 )";
 
@@ -207,19 +234,7 @@ int pid_vectors_check(void) {
             if (pid_field(&got, field) != pid_field(&v->after, field)) return pid_report(number, v, &got, field);
         }
     }
-#if PID_VECTORS_PARTS == 1
-    VECTORS_PRINTF("pid_vectors_check: %lu vectors, 0 differ\n", (unsigned long)count);
-#else
-    VECTORS_PRINTF("pid_vectors_check: %lu vectors, 0 differ (part %d of %d)\n", (unsigned long)count,
-                   PID_VECTORS_PART + 1, PID_VECTORS_PARTS);
-#endif
-    return 0;
-}
-
-#ifndef VECTORS_NO_MAIN
-int main(void) { return pid_vectors_check(); }
-#endif
-)";
+@END@)";
 
 const char kCascadeHead[] = R"(/* cascade_vectors_check.c: the bench's speed and position cascade, pass by pass.
  *
@@ -247,15 +262,7 @@ const char kCascadeHead[] = R"(/* cascade_vectors_check.c: the bench's speed and
 
 @RECORD@
 /* What the two loops work on. */
-typedef struct {
-    int16_t actualSpeed;              /* measured speed: the speed loop's input */
-    int16_t actualPosition;           /* measured position: the position loop's input */
-    PidController speedController;    /* inner loop; its w is the speed setpoint */
-    PidController positionController; /* outer loop; its w is the position setpoint */
-    uint8_t pwmDuty;                  /* PWM magnitude, 0 ... 255 */
-    int8_t pwmDirection;              /* +1 forward, -1 reverse; kept when the output is 0 */
-} CascadeState;
-
+@STATE@
 /* The target's loops, with C linkage. */
 void regulate_speed(CascadeState *s);
 void regulate_position(CascadeState *s, int16_t setpoint);
@@ -381,19 +388,7 @@ int cascade_vectors_check(void) {
             }
         }
     }
-#if CASCADE_VECTORS_PARTS == 1
-    VECTORS_PRINTF("cascade_vectors_check: %lu vectors, 0 differ\n", (unsigned long)count);
-#else
-    VECTORS_PRINTF("cascade_vectors_check: %lu vectors, 0 differ (part %d of %d)\n", (unsigned long)count,
-                   CASCADE_VECTORS_PART + 1, CASCADE_VECTORS_PARTS);
-#endif
-    return 0;
-}
-
-#ifndef VECTORS_NO_MAIN
-int main(void) { return cascade_vectors_check(); }
-#endif
-)";
+@END@)";
 
 void append_state(std::string& out, const CascadeState& s) {
     out += '{' + std::to_string(s.actualSpeed) + ", " + std::to_string(s.actualPosition) + ", ";
@@ -421,15 +416,7 @@ through `printf`. Compare bit for bit: no tolerance.
 typedef struct { int16_t w, x, y, ta, e, eSum, ePrev, kp, ki, kd; } PidController;
 bool pid_update(PidController *c, int16_t actual);
 
-typedef struct {
-    int16_t actualSpeed;              /* measured speed: the speed loop's input */
-    int16_t actualPosition;           /* measured position: the position loop's input */
-    PidController speedController;    /* inner loop; its w is the speed setpoint */
-    PidController positionController; /* outer loop; its w is the position setpoint */
-    uint8_t pwmDuty;                  /* PWM magnitude, 0 ... 255 */
-    int8_t pwmDirection;              /* +1 forward, -1 reverse; kept when the output is 0 */
-} CascadeState;
-void regulate_speed(CascadeState *s);
+@STATE@void regulate_speed(CascadeState *s);
 void regulate_position(CascadeState *s, int16_t setpoint);
 ```
 
@@ -516,7 +503,10 @@ std::string pid_vectors_c(std::span<const PidVector> vectors, std::string_view c
     out += "\nstatic const char *const pid_edge_case_names[PID_VECTORS_EDGE_CASES] = {\n";
     for (const PidEdgeCase& edge : pid_edge_cases()) out += "    \"" + std::string(edge.name) + "\",\n";
     out += "};\n";
-    out += fill(kPidCheck, {{"REPORT", kReportMacro}});
+    out += fill(kPidCheck, {{"REPORT", kReportMacro},
+                            {"END", kCheckEnd},
+                            {"P", "PID_VECTORS"},
+                            {"NAME", "pid_vectors_check"}});
     return out;
 }
 
@@ -528,6 +518,7 @@ std::string cascade_vectors_c(const RunVectors& run, std::string_view command) {
                                           {"MODE", run.speedMode ? "speed" : "position"},
                                           {"POSITION", run.speedMode ? "" : " and position"},
                                           {"RECORD", kRecordType},
+                                          {"STATE", kStateType},
                                           {"SPEED_MODE", run.speedMode ? "1" : "0"}});
     out += parts_block("CASCADE_VECTORS", count, block_count(count));
     out += '\n';
@@ -550,12 +541,15 @@ std::string cascade_vectors_c(const RunVectors& run, std::string_view command) {
     }
     out += "};\n\n/* The number (from 0) of the first pass of each block compiled in. */\n";
     append_block_firsts(out, "CASCADE_VECTORS_IN", "cascade_block_first", count);
-    out += fill(kCascadeCheck, {{"REPORT", kReportMacro}});
+    out += fill(kCascadeCheck, {{"REPORT", kReportMacro},
+                                {"END", kCheckEnd},
+                                {"P", "CASCADE_VECTORS"},
+                                {"NAME", "cascade_vectors_check"}});
     return out;
 }
 
 std::string harness_readme(const HarnessSummary& summary) {
-    const auto kib = [](std::size_t bytes) { return std::to_string((bytes + 1023) / 1024); };
+    const auto kib = [](std::size_t bytes) { return std::to_string((bytes + 512) / 1024); };
     return fill(kReadme, {{"PID_COUNT", std::to_string(summary.pidVectors)},
                           {"EDGES", std::to_string(summary.pidVectors - summary.randomVectors)},
                           {"RANDOM", std::to_string(summary.randomVectors)},
@@ -565,5 +559,6 @@ std::string harness_readme(const HarnessSummary& summary) {
                           {"MODE", summary.speedMode ? "speed" : "position"},
                           {"CASCADE_KB", kib(summary.passes * CASCADE_PASS_BYTES)},
                           {"RUN_COMMAND", summary.runCommand},
-                          {"BLOCK", std::to_string(HARNESS_BLOCK)}});
+                          {"BLOCK", std::to_string(HARNESS_BLOCK)},
+                          {"STATE", kStateType}});
 }

@@ -7,6 +7,15 @@ CascadeState cascade_state_now() {
     return {actualSpeed, actualPosition, speedController, positionController, pwmDuty, pwmDirection};
 }
 
+void cascade_state_load(const CascadeState& state) {
+    actualSpeed = state.actualSpeed;
+    actualPosition = state.actualPosition;
+    speedController = state.speedController;
+    positionController = state.positionController;
+    pwmDuty = state.pwmDuty;
+    pwmDirection = state.pwmDirection;
+}
+
 CascadeState cascade_state_after(const CascadePass& pass) {
     return {pass.speed,           pass.position,   pass.speedController, pass.positionController,
             pass.pwmDuty, pass.pwmDirection};

@@ -42,7 +42,8 @@ struct RunVectors {
 // `regulation` trace: every pass whose control part ran.
 RunVectors record_run_vectors(const RunSetup& setup);
 
-// The state the cascade holds now (core's module state).
+// The state the cascade holds now (core's module state), and the other way.
 CascadeState cascade_state_now();
+void cascade_state_load(const CascadeState& state);
 // The state after `pass`: its inputs and what its loops left.
 CascadeState cascade_state_after(const CascadePass& pass);

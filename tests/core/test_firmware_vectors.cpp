@@ -87,17 +87,8 @@ TEST(FirmwareVectors, RunVectorsReplayedThroughTheStepsGiveTheRegulationTrace) {
         ASSERT_EQ(vectors.passes.size(), trace.size());
 
         // Replay: the state the run starts from, then per pass the measured
-        // values into core's own loops. Module state from the run before is
-        // overwritten first, so nothing carries over.
-        actualSpeed = actualPosition = 77;
-        pwmDirection = 1;
-        const CascadeState& s = vectors.start;
-        actualSpeed = s.actualSpeed;
-        actualPosition = s.actualPosition;
-        speedController = s.speedController;
-        positionController = s.positionController;
-        pwmDuty = s.pwmDuty;
-        pwmDirection = s.pwmDirection;
+        // values into core's own loops.
+        cascade_state_load(vectors.start);
         std::vector<ChartRow> replayed;
         for (std::size_t i = 0; i < vectors.passes.size(); ++i) {
             const CascadePass& pass = vectors.passes[i];

@@ -9,26 +9,14 @@
 
 static_assert(std::is_standard_layout_v<PidController> && sizeof(PidController) == 20,
               "the C record is ten int16_t in a row");
+static_assert(sizeof(CascadeState) == 46, "the C state: two int16_t, two records, two bytes");
 
 extern "C" {
 
 bool pid_update(PidController* c, std::int16_t actual) { return pid_update(*c, actual); }
 
-namespace {
-
-void load(const CascadeState& s) {
-    actualSpeed = s.actualSpeed;
-    actualPosition = s.actualPosition;
-    speedController = s.speedController;
-    positionController = s.positionController;
-    pwmDuty = s.pwmDuty;
-    pwmDirection = s.pwmDirection;
-}
-
-}  // namespace
-
 void regulate_speed(CascadeState* s) {
-    load(*s);
+    cascade_state_load(*s);
     regulate_speed();
 #ifdef SHIM_FAULT_DIRECTION
     if (pwmDuty == 0) pwmDirection = 1;
@@ -37,7 +25,7 @@ void regulate_speed(CascadeState* s) {
 }
 
 void regulate_position(CascadeState* s, std::int16_t setpoint) {
-    load(*s);
+    cascade_state_load(*s);
     regulate_position(setpoint);
     *s = cascade_state_now();
 }
