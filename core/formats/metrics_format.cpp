@@ -12,12 +12,6 @@ const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "pos
 
 }  // namespace
 
-MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& m) {
-    MetricsCells cells;
-    for (const MetricColumn& column : metric_table()) cells[static_cast<std::size_t>(column.id)] = column.cell(gains, m);
-    return cells;
-}
-
 std::string metrics_csv_header() {
     std::string out = "mode,";
     csv_append_header(out, metric_names());

@@ -1,19 +1,13 @@
 #pragma once
-// A run's metrics as cells: numbers by column (metric_table.h), for the panel
-// and a search to read, and the CSV row and JSON object the command line prints.
+// A run's metrics as text: the CSV row and JSON object the command line
+// prints of its cells (metrics_cells), and a number as the panel shows it.
 #include "core/measure/metric_table.h"
 #include "core/measure/metrics.h"
 #include "core/engine/regulation.h"
 
-#include <array>
 #include <optional>
 #include <string>
 #include <string_view>
-
-// One number per column of the metric table; empty where the row's cell is
-// empty (w in position mode, the columns that do not apply).
-using MetricsCells = std::array<std::optional<double>, METRIC_COUNT>;
-MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metrics);
 
 // The header: "mode", then the table's names.
 std::string metrics_csv_header();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace {
 
@@ -103,6 +104,13 @@ const MetricColumn* metric_column_named(std::string_view name) {
 }
 
 std::span<const std::string_view> metric_names() { return kNames; }
+
+MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metrics) {
+    // Each row's own function called directly (a sweep makes millions of rows).
+    return [&]<std::size_t... I>(std::index_sequence<I...>) {
+        return MetricsCells{kTable[I].cell(gains, metrics)...};
+    }(std::make_index_sequence<METRIC_COUNT>());
+}
 
 std::optional<double> metric_counted(const MetricColumn& column, std::optional<double> value) {
     if (value && column.magnitude) return std::abs(*value);

@@ -8,6 +8,7 @@
 #include "core/engine/regulation.h"
 #include "core/measure/metrics.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -58,6 +59,11 @@ const MetricColumn& metric_column(Metric id);
 const MetricColumn* metric_column_named(std::string_view name);
 // The names alone, in the header's order.
 std::span<const std::string_view> metric_names();
+
+// One number per column; empty where the row's cell is empty (w in position
+// mode, the columns that do not apply).
+using MetricsCells = std::array<std::optional<double>, METRIC_COUNT>;
+MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metrics);
 
 // The value a search, a limit or the map counts: |value| for a magnitude column.
 std::optional<double> metric_counted(const MetricColumn& column, std::optional<double> value);
