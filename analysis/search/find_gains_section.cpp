@@ -197,6 +197,11 @@ QStringList FindGainsSection::arguments() {
             set_status(limitColumns_[i]->currentText() + ": the limit is not a number", true);
             return {};
         }
+        const std::string refusal = metric_limit_refusal(*metric_column_named(column.toStdString()), most);
+        if (!refusal.empty()) {
+            set_status(QString::fromStdString(refusal), true);
+            return {};
+        }
         args << "--max" << column + "=" + QString::number(most, 'g', 17);
     }
     if (noWraps_->isChecked()) args << "--no-wraps";
