@@ -51,15 +51,24 @@ const char kUsage[] =
     "  tune         the best gains of a box under limits: the metrics row of the best set\n"
     "  vectors      golden vectors of the controller and the cascade, and C99 checks of a\n"
     "               target's own controller against them: vectors pid|run|harness\n"
-    "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
+    "  help         this text; 'help COMMAND' is the same as 'COMMAND --help', 'help --all'\n"
+    "               adds every command's help\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
-    "('--out -' is standard output too).\n"
+    "('--out -' is standard output too; /dev/stdout, /dev/fd/N and the like continue the\n"
+    "shell's own output in place). A file appears whole or not at all.\n"
     "Commands that run the NC program take --program FILE to run that file instead of the demo.\n"
     "Files read (--program, --gains) may be any readable file: a FIFO, <(...), or '-' for stdin.\n"
-    "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
-    "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
-    "on stderr); 4 tune found no feasible set; 128 + signal when a sweep or tune is stopped.\n"
-    "vantrel-trace --version prints the version.\n";
+    "Ctrl+C, SIGTERM or SIGHUP stops any command within moments; nothing is written.\n"
+    "vantrel-trace --version prints the version.\n"
+    "\n"
+    "Exit status:\n"
+    "  0            done\n"
+    "  1            the output could not be written, or an input file is unusable\n"
+    "  2            usage error\n"
+    "  3            the arc trace never met its end point (the trace is written, the reason is\n"
+    "               on standard error)\n"
+    "  4            tune found no feasible set (nothing is written)\n"
+    "  128 + N      stopped by signal N (Ctrl+C gives 130; nothing is written)\n";
 
 // A command's options with the five gains' (--kp ... --w) among them.
 std::vector<std::string> with_gains(std::vector<std::string> options) {
@@ -231,6 +240,20 @@ int run(const std::vector<std::string>& args) {
     if (args.empty()) return usage_error("missing command", kUsage);
     if (args[0] == "--help" || args[0] == "-h" || (args[0] == "help" && args.size() == 1)) {
         std::cout << kUsage;
+        return 0;
+    }
+    if (args[0] == "help" && args.size() == 2 && args[1] == "--all") {
+        // The manual page is made from this: the whole help, then each
+        // command's under a heading of its own, indented as help2man wants it.
+        std::cout << kUsage;
+        for (const Command& command : commands()) {
+            std::cout << "\nThe " << command.name << " command:\n";
+            for (std::string_view rest = command.usage; !rest.empty();) {
+                const std::size_t end = rest.find('\n');
+                std::cout << "  " << rest.substr(0, end) << "\n";
+                rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+            }
+        }
         return 0;
     }
     if (args[0] == "help") {

@@ -250,8 +250,13 @@ TEST_F(TraceCli, HelpOnEveryLevel) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.rfind("Usage: vantrel-trace", 0), 0u);
     }
-    // The manual page's synopsis is the first line, set off by a blank one.
+    // The manual page's synopsis is the first line, set off by a blank one;
+    // the page holds every command's help and the exit statuses as a list.
     EXPECT_EQ(run("--help").out.rfind("Usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n\n", 0), 0u);
+    const std::string all = run("help --all").out;
+    EXPECT_EQ(all.rfind(run("--help").out, 0), 0u);
+    EXPECT_NE(all.find("\nThe tune command:\n  Usage: vantrel-trace tune "), std::string::npos);
+    EXPECT_NE(all.find("\nExit status:\n  0 "), std::string::npos);
 }
 
 TEST_F(TraceCli, VectorsAreOneRowEachAndASeedGivesTheSameBytes) {
