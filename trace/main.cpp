@@ -19,7 +19,7 @@
 namespace {
 
 // A command of the table. Most write CSV into the output of the frame they
-// run in (command_frame.h); `run` commands (image, sweep, tune) read their
+// run in (command_frame.h); `run` commands (image, sweep, tune, vectors) read their
 // options first and run their own body in the same frame, returning the exit
 // status. Either throws UsageError for a refused command line and Exception
 // for an input file that cannot be used.
