@@ -4,6 +4,7 @@
 #include "toolkit/chart/chart.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QListWidget>
@@ -63,6 +64,7 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
     column->setContentsMargins(0, 0, 0, 0);
     auto* row = new QHBoxLayout;
     keep_ = new QCheckBox("Keep runs", this);
+    keep_->setObjectName("keepRuns");
     keep_->setChecked(true);
     row->addWidget(keep_);
     row->addStretch(1);
@@ -71,14 +73,9 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
     column->addLayout(row);
     list_ = new QListWidget(this);
     list_->setUniformItemSizes(true);
-    const int side = list_->fontMetrics().height();
-    list_->setIconSize(QSize(side, side));
-    // All kMaxKept rows without scrolling: the height of one row, measured.
-    list_->addItem("#8 position Kp 250");
-    list_->item(0)->setIcon(swatch(kPalette[0], side));
-    const int rowHeight = std::max(list_->sizeHintForRow(0), side);
-    list_->clear();
-    list_->setFixedHeight(rowHeight * static_cast<int>(kMaxKept) + 2 * list_->frameWidth() + 2);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fit_rows();
     list_->setToolTip("Tick to show, untick to hide; the selected run is drawn over the others; Remove takes it away.");
     column->addWidget(list_);
 
@@ -92,10 +89,7 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
         restyle();
         if (changed) changed();
     });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        const int row = list_->currentRow();
-        if (row >= 0) this->remove(static_cast<std::size_t>(row));
-    });
+    connect(remove, &QPushButton::clicked, this, [this] { remove_selected(); });
 
     chart_.SetOverlayHeading("Kept runs");
     RunFeed::Listener listener;
@@ -103,6 +97,28 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
         if (keeping()) keep_chart_run();
     };
     subscription_ = feed_.subscribe(std::move(listener));
+}
+
+// All kMaxKept rows in sight without a scroll bar of the list's own: the
+// height of a row as the list draws one, with its tick box, swatch and text
+// in the font it has now.
+void KeptRunsSection::fit_rows() {
+    const int side = list_->fontMetrics().height();
+    list_->setIconSize(QSize(side, side));
+    const bool empty = list_->count() == 0;
+    if (empty) {
+        auto* sample = new QListWidgetItem(swatch(kPalette[0], side), "#8 position Kp 250 Ki 60 Kd 0 Kv 30", list_);
+        sample->setFlags(sample->flags() | Qt::ItemIsUserCheckable);
+        sample->setCheckState(Qt::Checked);
+    }
+    const int row = std::max(list_->sizeHintForRow(0), side);
+    if (empty) delete list_->takeItem(0);
+    list_->setFixedHeight(row * static_cast<int>(kMaxKept) + 2 * list_->frameWidth());
+}
+
+void KeptRunsSection::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && list_) fit_rows();
 }
 
 KeptRunsSection::~KeptRunsSection() {
@@ -187,6 +203,16 @@ void KeptRunsSection::remove(std::size_t index) {
     list_changed();
     restyle();
     if (changed) changed();
+}
+
+void KeptRunsSection::remove_selected() {
+    std::vector<std::size_t> rows;
+    for (const QListWidgetItem* item : list_->selectedItems()) rows.push_back(static_cast<std::size_t>(list_->row(item)));
+    if (rows.empty() && list_->currentRow() >= 0) rows.push_back(static_cast<std::size_t>(list_->currentRow()));
+    if (rows.empty()) return;
+    std::sort(rows.rbegin(), rows.rend());
+    for (std::size_t row : rows) remove(row);
+    chart_.FitToData();
 }
 
 void KeptRunsSection::select(int index) {

@@ -3,7 +3,7 @@
 // in a colour of its own (with "Keep runs" checked), at most kMaxKept, the
 // oldest going first. Each is listed with a swatch of its colour, its mode
 // and gains ("#3 position Kp 250 Ki 60 Kd 0 Kv 30"), can be hidden and
-// removed, shows in the chart's legend under "Kept runs", and is offered to
+// removed (several at once), shows in the chart's legend under "Kept runs", and is offered to
 // the CSV export as extra columns. The run selected in the list is drawn at
 // full strength over the others, which fade.
 #include "core/measure/metrics.h"
@@ -49,6 +49,9 @@ public:
     void set_shown(std::size_t index, bool shown);
     bool shown(std::size_t index) const;
     void remove(std::size_t index);
+    // "Remove": every run selected in the list; the chart's axes then fit
+    // what is left.
+    void remove_selected();
     bool keeping() const;
     // The run drawn at full strength: -1 for none, when all are drawn alike.
     void select(int index);
@@ -57,7 +60,11 @@ public:
     // Told after a run was kept, removed, hidden, shown or selected.
     std::function<void()> changed;
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void fit_rows();
     void list_changed();
     void restyle();
 
@@ -69,7 +76,7 @@ private:
     int selectedNumber_ = 0;  // the selected run's number; 0 for none
     std::vector<KeptRun> kept_;  // oldest first
     QCheckBox* keep_;
-    QListWidget* list_;
+    QListWidget* list_ = nullptr;
     bool filling_ = false;  // the list is being rebuilt: its item changes are no user's
 };
 

@@ -74,7 +74,7 @@ int whole_step(double unitPixels, int minGap) {
 
 GainMapView::GainMapView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
-    setMinimumSize(220, 220);
+    setMinimumSize(220, 160);
     setCursor(Qt::CrossCursor);
     auto* corner = new QHBoxLayout;
     corner->setContentsMargins(0, 0, 0, 0);
@@ -97,6 +97,12 @@ GainMapView::GainMapView(QWidget* parent) : QWidget(parent) {
         if (onShowWraps) onShowWraps(on);
     });
     connect(enlargeButton, &QToolButton::clicked, this, [this] { enlarge(); });
+}
+
+void GainMapView::set_preferred_height(int height) {
+    if (height == preferredHeight_) return;
+    preferredHeight_ = height;
+    updateGeometry();
 }
 
 void GainMapView::set_cell_wraps(int ix, int iy, bool wraps) {

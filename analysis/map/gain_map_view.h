@@ -78,7 +78,9 @@ public:
     std::function<void(bool on)> onShowWraps;  // the "Wraps" button toggled
     std::function<QString(int ix, int iy)> describeCell;  // tooltip text
 
-    QSize sizeHint() const override { return {300, 300}; }
+    // The height the map asks of its layout (the section fits it to the panel).
+    void set_preferred_height(int height);
+    QSize sizeHint() const override { return {300, preferredHeight_}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -113,4 +115,5 @@ private:
     QToolButton* wrapsButton_;
     QWidget* window_ = nullptr;       // the enlarged map's own window
     QWidget* placeholder_ = nullptr;  // holds the map's place meanwhile
+    int preferredHeight_ = 300;
 };

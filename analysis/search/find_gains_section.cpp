@@ -1,5 +1,7 @@
 #include "analysis/search/find_gains_section.h"
 
+#include "analysis/live/gain_edits.h"
+#include "analysis/live/steady_label.h"
 #include "analysis/search/find_gains_scatter.h"
 #include "analysis/map/gain_map_sweep.h"
 #include "core/measure/gain_set.h"
@@ -96,9 +98,8 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     progress_->setValue(0);
     progress_->setTextVisible(false);
     grid->addWidget(progress_, row++, 0, 1, 4);
-    best_ = new QLabel("No search yet.", this);
+    best_ = new SteadyLabel(2, "No search yet.", this);
     best_->setObjectName("best");
-    best_->setWordWrap(true);
     best_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(best_, row++, 0, 1, 4);
     apply_ = new QPushButton("Apply", this);
@@ -111,11 +112,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     grid->addWidget(across_, row++, 2, 1, 2);
     scatter_ = new FindGainsScatter(this);
     grid->addWidget(scatter_, row++, 0, 1, 4);
-    status_ = new QLabel("Set the ranges and limits, then Start. Click a point to fill the edits.", this);
-    status_->setWordWrap(true);
-    // Wrapped labels take the panel's width rather than widening it to their text.
-    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    best_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status_ = new SteadyLabel(3, "Set the ranges and limits, then Start. Click a point to fill the edits.", this);
     grid->addWidget(status_, row++, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
@@ -130,7 +127,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
     connect(across_, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     scatter_->onPointClicked = [this](std::size_t i) {
-        if (i < model_.sets().size()) fill_edits(model_.sets()[i].gains);
+        if (i < model_.sets().size()) fill_edits(model_.sets()[i].gains, "a point of Find gains");
     };
     child_->onLine = [this](const std::string& line) { take_line(line); };
     child_->onEnd = [this](const QString& failure) { ended(failure); };
@@ -150,9 +147,9 @@ void FindGainsSection::set_status(const QString& text, bool error) {
 }
 
 void FindGainsSection::fill_ranges_from_edits() {
-    const TLabeledEdit* const edits[4] = {host_.kp, host_.ki, host_.kd, host_.kv};
+    const RegulationGains gains = host_.gains->run_gains();
     for (std::size_t g = 0; g < ranges_.size(); ++g) {
-        ranges_[g]->setText(QString::fromStdString(default_gain_range(read_gain_text(edits[g]->Text()).value)));
+        ranges_[g]->setText(QString::fromStdString(default_gain_range(run_gain(gains, g))));
     }
 }
 
@@ -160,8 +157,7 @@ QStringList FindGainsSection::arguments() {
     const bool speedMode = host_.speedMode->Checked();
     QStringList args{"tune", "--stream", "--mode", speedMode ? "speed" : "position"};
     if (speedMode) {
-        args << "--passes" << QString::number(passes_->value()) << "--w"
-             << QString::number(read_gain_text(host_.w->Text()).value);
+        args << "--passes" << QString::number(passes_->value()) << "--w" << QString::number(host_.gains->run_gains().w);
     } else if (!nc_demo_chosen()) {
         args << "--program" << QString::fromStdString(nc_chosen_program().path);
     }
@@ -209,8 +205,7 @@ void FindGainsSection::start() {
     best_->setText("No feasible set yet.");
     apply_->setEnabled(false);
     progress_->setRange(0, 0);  // busy: a search does not know its length ahead
-    start_->setEnabled(false);
-    cancel_->setEnabled(true);
+    swap_buttons(start_, cancel_);
     set_status(QString("Searching (%1 mode)…").arg(host_.speedMode->Checked() ? "speed" : "position"));
     child_->start(program_, args);
 }
@@ -231,8 +226,7 @@ void FindGainsSection::take_line(const std::string& line) {
 }
 
 void FindGainsSection::ended(const QString& failure) {
-    start_->setEnabled(true);
-    cancel_->setEnabled(false);
+    swap_buttons(cancel_, start_);
     progress_->setRange(0, 1);
     progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
     redraw();
@@ -286,11 +280,10 @@ void FindGainsSection::redraw() {
 }
 
 void FindGainsSection::apply() {
-    if (const auto best = model_.best()) fill_edits(best->gains);
+    if (const auto best = model_.best()) fill_edits(best->gains, "Find gains' best");
 }
 
-void FindGainsSection::fill_edits(const RegulationGains& g) {
-    TLabeledEdit* const edits[4] = {host_.kp, host_.ki, host_.kd, host_.kv};
-    for (std::size_t i = 0; i < 4; ++i) edits[i]->SetText(std::to_string(run_gain(g, i)));
+void FindGainsSection::fill_edits(const RegulationGains& g, const std::string& source) {
+    host_.gains->apply(g, 4, source);
     set_status(QString("Edits filled: Kp %1 Ki %2 Kd %3 Kv %4.").arg(g.kp).arg(g.ki).arg(g.kd).arg(g.kv));
 }

@@ -50,7 +50,7 @@ private:
     void ended(const QString& failure);
     void redraw();
     void show_best();
-    void fill_edits(const RegulationGains& gains);
+    void fill_edits(const RegulationGains& gains, const std::string& source);
     void set_status(const QString& text, bool error = false);
 
     AnalysisHost host_;

@@ -10,6 +10,8 @@
 #include "core/formats/metrics_format.h"
 #include "analysis/live/metrics_section.h"
 #include "analysis/live/run_record.h"
+#include "analysis/map/gain_map_section.h"
+#include "analysis/map/gain_map_view.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 #include "window/exports.h"
@@ -18,6 +20,7 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 
 #include <unistd.h>
 
@@ -60,6 +63,38 @@ private:
 };
 
 }  // namespace
+
+// Sized from the font's metrics, whatever font the machine has: the kept
+// runs' list shows all its rows without a scroll bar of its own (also in a
+// font half as large again), and at the window's designed height the map's
+// controls and its picture show together (scrolled to the map's title).
+TEST_F(PanelSections, KeptListAndMapFitTheFontAtTheDesignedHeight) {
+    QWidget* map = Form1->Analysis->panel()->findChild<QWidget*>("gainMap");
+    ASSERT_NE(nullptr, map);
+    const QWidget* view = dynamic_cast<GainMapSection*>(map)->view();
+    const QScrollArea* scroll = Form1->Analysis->panel()->scroll_area();
+    const int designed = Form1->Widget()->font().pixelSize();
+    for (const double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        QFont font = Form1->Widget()->font();
+        font.setPixelSize(static_cast<int>(std::lround(designed * scale)));
+        Form1->Widget()->setFont(font);
+        QApplication::processEvents();
+        if (scale == 1.0) {
+            for (int run = 0; run < 9; ++run) speed_run(2);
+        }
+        ASSERT_EQ(468, Form1->Widget()->height());
+        const QListWidget* list = Form1->Analysis->panel()->findChild<QListWidget*>();
+        ASSERT_EQ(8, list->count());
+        EXPECT_LE(list->visualItemRect(list->item(7)).bottom(), list->viewport()->height());
+        const QWidget* column = scroll->widget();
+        const int top = map->parentWidget()->mapTo(column, QPoint(0, 0)).y();
+        const int bottom = view->mapTo(column, QPoint(0, view->height())).y();
+        // A font half as large again takes the map's room in 468 pixels: then it keeps its least.
+        if (scale == 1.0) EXPECT_LE(bottom - top, scroll->viewport()->height());
+        EXPECT_GE(view->height(), GainMapSection::kLeastMapHeight);
+    }
+}
 
 TEST_F(PanelSections, CopyMetricsCopiesTheHeaderAndRowTheTraceWouldPrint) {
     MetricsSection& metrics = *Form1->Analysis->metrics();
