@@ -92,6 +92,7 @@ GainEdits::GainEdits(const AnalysisHost& host)
     : host_(host), edits_{host.kp, host.ki, host.kd, host.kv, host.w, host.pos} {}
 
 GainEdits::~GainEdits() {
+    keep_texts();
     watch_.reset();
     if (changes_) changes_->unsubscribe(subscription_);
     if (!attached_) return;
@@ -176,7 +177,6 @@ void GainEdits::attach(EditChanges& changes) {
         for (std::size_t i = 0; i < pending_.size(); ++i) {
             if (pending_[i]) follow_pending(i);
         }
-        keep_texts();
     });
     for (std::size_t i = 0; i < kHundredths; ++i) {
         windowRefused_[i] = std::move(edits_[i]->OnRefused);
@@ -249,9 +249,11 @@ namespace {
 constexpr const char* kTextsKey = "gains/edits/";
 constexpr const char* kHistoryKey = "gains/history/";
 
-void write_texts(const std::string& prefix, const GainTexts& t) {
-    for (std::size_t i = 0; i < t.texts.size(); ++i) WriteSetting(prefix + key_of(i), t.texts[i]);
-    WriteSetting(prefix + "speed_mode", t.speedMode ? "1" : "0");
+using Settings = std::vector<std::pair<std::string, std::string>>;
+
+void add_texts(Settings& out, const std::string& prefix, const GainTexts& t) {
+    for (std::size_t i = 0; i < t.texts.size(); ++i) out.emplace_back(prefix + key_of(i), t.texts[i]);
+    out.emplace_back(prefix + "speed_mode", t.speedMode ? "1" : "0");
 }
 
 std::optional<GainTexts> read_texts(const std::string& prefix) {
@@ -265,8 +267,12 @@ std::optional<GainTexts> read_texts(const std::string& prefix) {
 
 }  // namespace
 
+// As the panel goes (with the window, at the program's end).
 void GainEdits::keep_texts() const {
-    if (attached_) write_texts(kTextsKey, texts());
+    if (!attached_) return;
+    Settings values;
+    add_texts(values, kTextsKey, texts());
+    WriteSettings(values);
 }
 
 void GainEdits::restore_texts() {
@@ -275,12 +281,13 @@ void GainEdits::restore_texts() {
 
 void GainEdits::keep_history() const {
     if (!attached_) return;
-    WriteSetting(std::string(kHistoryKey) + "size", std::to_string(history_.size()));
+    Settings values{{std::string(kHistoryKey) + "size", std::to_string(history_.size())}};
     for (std::size_t n = 0; n < history_.size(); ++n) {
         const std::string prefix = kHistoryKey + std::to_string(n) + "/";
-        WriteSetting(prefix + "source", history_[n].source);
-        write_texts(prefix, history_[n].before);
+        values.emplace_back(prefix + "source", history_[n].source);
+        add_texts(values, prefix, history_[n].before);
     }
+    WriteSettings(values);
 }
 
 void GainEdits::load_history() {

@@ -111,6 +111,25 @@ TEST(GainMapModel, RangesMoveToHaveTheGainInTheirMiddle) {
     }
 }
 
+// "2.5" typed into Kp is half typed until the edit is left: no map is made
+// of the 25 the edit holds meanwhile, one is of the 250 meant.
+TEST_F(MainWindow, GainMapWaitsForADecimalToBeRead) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map(true);
+    ASSERT_NE(section, nullptr);
+    set_axes(section, SWEEP_KP, "0:40:10", SWEEP_KI, "0:20:10");
+    section->set_follow_delay(0);
+    auto* kp = static_cast<QLineEdit*>(Form1->edKp->Widget());
+    kp->clear();
+    QTest::keyClicks(kp, "2.5");
+    QTest::qWait(30);
+    EXPECT_FALSE(section->sweeping());
+    EXPECT_TRUE(section->table().empty());
+    QTest::keyClick(kp, Qt::Key_Return);
+    ASSERT_TRUE(wait_for_ends(section, 1));
+    EXPECT_EQ("230:270:10", section->findChild<QLineEdit*>("xRange")->text());
+}
+
 // Edits and the mode remake the map around the gains, a newer change drops
 // the sweep running, and the colours stay until Rescale.
 TEST_F(MainWindow, GainMapFollowsTheEditsAndKeepsItsColours) {
