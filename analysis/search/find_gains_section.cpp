@@ -11,6 +11,9 @@
 #include "toolkit/controls/labeled_edit.h"
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalBlocker>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -127,8 +130,24 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
     connect(across_, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     scatter_->onPointClicked = [this](std::size_t i) {
-        if (i < model_.sets().size()) fill_edits(model_.sets()[i].gains, "a point of Find gains");
+        if (i >= model_.sets().size()) return;
+        picked_ = i;
+        fill_edits(model_.sets()[i].gains, "a point of Find gains");
+        redraw();
     };
+    scatter_->onCopy = [this] {
+        if (model_.sets().empty()) {
+            set_status("No feasible sets to copy yet.");
+            return;
+        }
+        QGuiApplication::clipboard()->setText(QString::fromStdString(scatter_csv()));
+        set_status(QString("Copied %1 sets as CSV, at full precision.").arg(model_.sets().size()));
+    };
+    connect(objective_, &QComboBox::currentIndexChanged, this, [this] {
+        fill_across();
+        if (!searching()) redraw();
+    });
+    fill_across();
     child_->onLine = [this](const std::string& line) { take_line(line); };
     child_->onEnd = [this](const QString& failure) { ended(failure); };
     fill_ranges_from_edits();
@@ -201,6 +220,7 @@ void FindGainsSection::start() {
     if (speedMode && positionOnly) across_->setCurrentText("overshoot_pct");
     if (!speedMode && speedOnly) across_->setCurrentText("max_following_error");
     cancelled_ = false;
+    picked_.reset();
     redraw();
     best_->setText("No feasible set yet.");
     apply_->setEnabled(false);
@@ -258,25 +278,72 @@ void FindGainsSection::show_best() {
     apply_->setEnabled(true);
 }
 
+std::string FindGainsSection::shown_objective() const {
+    return (objectiveName_.isEmpty() ? objective_->currentText() : objectiveName_).toStdString();
+}
+
 void FindGainsSection::redraw() {
     const std::string x = across_->currentText().toStdString();
-    const std::string y = objectiveName_.isEmpty() ? objective_->currentText().toStdString() : objectiveName_.toStdString();
+    const std::string y = shown_objective();
     std::vector<FindGainsScatter::Point> points, front;
     const auto& sets = model_.sets();
+    const auto point = [&](const FoundSet& set, std::size_t index) -> std::optional<FindGainsScatter::Point> {
+        const auto vx = FindGainsModel::value(set, x), vy = FindGainsModel::value(set, y);
+        if (!vx || !vy) return std::nullopt;
+        return FindGainsScatter::Point{*vx, *vy, index};
+    };
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        const auto vx = FindGainsModel::value(sets[i], x), vy = FindGainsModel::value(sets[i], y);
-        if (vx && vy) points.push_back({*vx, *vy, i});
+        if (const auto p = point(sets[i], i)) points.push_back(*p);
     }
-    for (const std::size_t i : model_.front(x, y)) {
-        front.push_back({*FindGainsModel::value(sets[i], x), *FindGainsModel::value(sets[i], y), i});
-    }
+    for (const std::size_t i : model_.front(x, y)) front.push_back(*point(sets[i], i));
     std::optional<FindGainsScatter::Point> best;
-    if (const auto b = model_.best()) {
-        const auto vx = FindGainsModel::value(*b, x), vy = FindGainsModel::value(*b, y);
-        if (vx && vy) best = FindGainsScatter::Point{*vx, *vy, 0};
+    if (const auto b = model_.best()) best = point(*b, best_index().value_or(0));
+    std::optional<FindGainsScatter::Point> picked;
+    if (picked_ && *picked_ < sets.size()) picked = point(sets[*picked_], *picked_);
+    scatter_->set_points(std::move(points), std::move(front), best, picked, x, y);
+}
+
+// The best set's place among the sets, if it is one of them.
+std::optional<std::size_t> FindGainsSection::best_index() const {
+    const auto best = model_.best();
+    if (!best) return std::nullopt;
+    const auto& sets = model_.sets();
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const RegulationGains& g = sets[i].gains;
+        if (g.kp == best->gains.kp && g.ki == best->gains.ki && g.kd == best->gains.kd && g.kv == best->gains.kv) return i;
     }
-    scatter_->set_points(std::move(points), std::move(front), best ? &*best : nullptr, QString::fromStdString(x),
-                         QString::fromStdString(y));
+    return std::nullopt;
+}
+
+// "Copy as CSV": every feasible set with its gains, the two columns shown and
+// whether it lies on the front.
+std::string FindGainsSection::scatter_csv() const {
+    const std::string x = across_->currentText().toStdString();
+    const std::string y = shown_objective();
+    const auto& sets = model_.sets();
+    std::vector<bool> onFront(sets.size(), false);
+    for (const std::size_t i : model_.front(x, y)) onFront[i] = true;
+    std::string out = "kp,ki,kd,kv," + x + "," + y + ",front\n";
+    const auto cell = [](std::optional<double> v) { return v ? QString::number(*v, 'g', 17).toStdString() : std::string(); };
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const RegulationGains& g = sets[i].gains;
+        out += std::to_string(g.kp) + "," + std::to_string(g.ki) + "," + std::to_string(g.kd) + "," +
+               std::to_string(g.kv) + "," + cell(FindGainsModel::value(sets[i], x)) + "," +
+               cell(FindGainsModel::value(sets[i], y)) + "," + (onFront[i] ? "1" : "0") + "\n";
+    }
+    return out;
+}
+
+// "Across" offers every column but the objective: a column against itself says nothing.
+void FindGainsSection::fill_across() {
+    const QString keep = across_->currentText();
+    const QSignalBlocker quiet(across_);
+    across_->clear();
+    for (const std::string_view column : found_metric_names()) {
+        if (text_of(column) != objective_->currentText()) across_->addItem(text_of(column));
+    }
+    const int again = across_->findText(keep);
+    across_->setCurrentIndex(again >= 0 ? again : std::max(0, across_->findText("max_following_error")));
 }
 
 void FindGainsSection::apply() {

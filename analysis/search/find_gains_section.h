@@ -13,6 +13,8 @@
 
 #include <array>
 #include <memory>
+#include <optional>
+#include <string>
 
 class GainMapSweep;
 class FindGainsScatter;
@@ -44,11 +46,16 @@ public:
     FindGainsScatter* scatter() const { return scatter_; }
     // The tune arguments Start would use; empty with the status saying why not.
     QStringList arguments();
+    // The scatter's sets as "Copy as CSV" puts them on the clipboard.
+    std::string scatter_csv() const;
 
 private:
     void take_line(const std::string& line);
     void ended(const QString& failure);
     void redraw();
+    std::string shown_objective() const;
+    std::optional<std::size_t> best_index() const;
+    void fill_across();
     void show_best();
     void fill_edits(const RegulationGains& gains, const std::string& source);
     void set_status(const QString& text, bool error = false);
@@ -59,6 +66,7 @@ private:
     std::unique_ptr<GainMapSweep> child_;
     bool cancelled_ = false;
     QString objectiveName_;
+    std::optional<std::size_t> picked_;  // the set last clicked in the scatter
 
     QComboBox* objective_;
     std::array<QComboBox*, kLimits> limitColumns_{};

@@ -6,6 +6,7 @@
 #include "analysis/search/find_gains_section.h"
 #include "core/engine/regulation.h"
 #include "tests/window/window_fixture.h"
+#include "toolkit/chart/chart.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QProcess>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -96,7 +98,8 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     EXPECT_EQ(Form1->edKi->Text(), best[2].toStdString());
     EXPECT_EQ(Form1->edKv->Text(), best[4].toStdString());
 
-    // A click on a point of the scatter.
+    // A click on a dot of the scatter (on the toolkit's chart) fills the
+    // edits with its set and marks it.
     FindGainsScatter* scatter = section->scatter();
     ASSERT_GT(scatter->point_count(), 1u);
     const FoundSet* other = nullptr;
@@ -104,20 +107,25 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
         if (set.gains.kp != best[1].toInt() || set.gains.ki != best[2].toInt()) other = &set;
     }
     ASSERT_NE(other, nullptr);
-    const auto across = section->findChild<QComboBox*>("across")->currentText().toStdString();
-    const QPointF at = scatter->to_widget(*FindGainsModel::value(*other, across), *FindGainsModel::value(*other, "iae"));
+    auto* across = section->findChild<QComboBox*>("across");
+    EXPECT_EQ(-1, across->findText("iae"));  // the objective is not offered against itself
+    const std::string x = across->currentText().toStdString();
+    const QPoint at = scatter->to_widget(*FindGainsModel::value(*other, x), *FindGainsModel::value(*other, "iae"));
     Form1->edKp->SetText("1");
-    QTest::mouseClick(scatter, Qt::LeftButton, {}, at.toPoint());
+    QTest::mouseClick(scatter->chart_widget(), Qt::LeftButton, {}, at);
     // Points may lie close together: whichever was hit lies within reach of the click.
     const RegulationGains filled{std::int16_t(std::stoi(Form1->edKp->Text())), std::int16_t(std::stoi(Form1->edKi->Text())), 0,
                                  std::int16_t(std::stoi(Form1->edKv->Text())), 0};
     bool found = false;
     for (const FoundSet& set : section->model().sets()) {
         if (set.gains.kp != filled.kp || set.gains.ki != filled.ki) continue;
-        const QPointF d = scatter->to_widget(*FindGainsModel::value(set, across), *FindGainsModel::value(set, "iae")) - at;
+        const QPoint d = scatter->to_widget(*FindGainsModel::value(set, x), *FindGainsModel::value(set, "iae")) - at;
         found = found || d.x() * d.x() + d.y() * d.y() <= 64;
     }
     EXPECT_TRUE(found) << Form1->edKp->Text() << " " << Form1->edKi->Text();
+    EXPECT_EQ(1u, scatter->chart().Overlay(4)->Count());  // the picked dot
+    const std::string csv = section->scatter_csv();
+    EXPECT_EQ(section->model().sets().size() + 1, static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')));
     QApplication::processEvents();
     EXPECT_EQ(regulationRunning, running);  // neither starts a run
     EXPECT_EQ(Form1->Series1->Count(), points);
