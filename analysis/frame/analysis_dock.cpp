@@ -292,6 +292,7 @@ void AnalysisDock::build_panel() {
         metrics_ = nullptr;
         keptRuns_ = nullptr;
         cursors_ = nullptr;
+        keptTable_ = nullptr;
     });
     panel_->hide();
     panel_->widthAsked = [this](int width) { set_panel_width(width); };
@@ -301,7 +302,7 @@ void AnalysisDock::build_panel() {
     panel_->add_section("Metrics of the run on the chart", metrics_);
     keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
     panel_->add_section("Kept runs", keptRuns_);
-    auto* table = new KeptRunsTable(*keptRuns_);
+    auto* table = keptTable_ = new KeptRunsTable(*keptRuns_, *host_.feed, record_);
     panel_->add_section("Kept runs side by side", table);
     cursors_ = new CursorSection(*host_.feed, *host_.chart, keptRuns_);
     panel_->add_section("Cursors", cursors_);

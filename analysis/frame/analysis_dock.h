@@ -25,6 +25,7 @@ class EditChanges;
 class GainEdits;
 class CursorSection;
 class KeptRunsSection;
+class KeptRunsTable;
 class MetricsSection;
 class SetpointLine;
 class QShortcut;
@@ -50,6 +51,7 @@ public:
     MetricsSection* metrics() const { return metrics_; }
     KeptRunsSection* kept_runs() const { return keptRuns_; }
     CursorSection* cursors() const { return cursors_; }
+    KeptRunsTable* kept_table() const { return keptTable_; }
 
     // The kept runs' lines, oldest run first, each named by its run and
     // series ("#3 Kp 100 Ki 10 Kd 0 w 80: y (PWM)"); none until the panel is made.
@@ -93,6 +95,7 @@ private:
     MetricsSection* metrics_ = nullptr;  // the panel's sections, once it is made
     KeptRunsSection* keptRuns_ = nullptr;
     CursorSection* cursors_ = nullptr;
+    KeptRunsTable* keptTable_ = nullptr;
     std::unique_ptr<SetpointLine> setpoint_;  // from the panel's first opening on
     std::unique_ptr<EditChanges> editChanges_;  // likewise; outlives the sections that listen
     int subscription_ = 0;

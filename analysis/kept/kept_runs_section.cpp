@@ -55,7 +55,7 @@ std::string kept_run_name(const KeptRunsSection::KeptRun& run) {
     std::string name = "#" + std::to_string(run.number);
     name += " Kp " + std::to_string(g.kp) + " Ki " + std::to_string(g.ki) + " Kd " + std::to_string(g.kd);
     name += run.metrics.speedMode ? " w " + std::to_string(g.w) : " Kv " + std::to_string(g.kv);
-    return name;
+    return run.switches.empty() ? name : name + ", " + run.switches;
 }
 
 KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart& chart, QWidget* parent)
@@ -157,6 +157,7 @@ void KeptRunsSection::keep_chart_run() {
     run.label = kept_run_label(run.number, record_);
     run.gains = record_.start().gains;
     run.metrics = record_.metrics();
+    if (!record_.switches().empty()) run.switches = record_.mode_text();
     for (TColor colour : kPalette) {
         const bool taken = std::any_of(kept_.begin(), kept_.end(), [colour](const KeptRun& k) { return k.colour == colour; });
         if (!taken) {

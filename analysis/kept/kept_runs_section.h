@@ -42,6 +42,7 @@ public:
         RunMetrics metrics;     // at its end
         std::array<TChartOverlay*, 4> lines{};  // by series; null where that series had no run points
         std::array<std::string, 4> titles;      // the series' titles then ("y (PWM)")
+        std::string switches;  // a run that changed its mode: "position → speed at 300 ms"; else empty
     };
     const std::vector<KeptRun>& kept() const { return kept_; }
     // Keeps the run on the chart now, as a run's start does.
@@ -84,5 +85,6 @@ private:
 // for a run that changed its mode "#5 position → speed at 300 ms Kp 250 ...",
 // with the gains of the mode it started in.
 std::string kept_run_label(int number, const RunRecord& record);
-// The run's short name, for the legend and the export: "#3 Kp 100 Ki 10 Kd 0 w 80".
+// The run's short name, for the legend and the export: "#3 Kp 100 Ki 10 Kd 0 w 80",
+// and for a run that changed its mode "#5 Kp 250 Ki 60 Kd 0 Kv 30, position → speed at 300 ms".
 std::string kept_run_name(const KeptRunsSection::KeptRun& run);

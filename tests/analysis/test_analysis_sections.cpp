@@ -21,6 +21,9 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTableWidget>
 
 #include <unistd.h>
 
@@ -94,6 +97,36 @@ TEST_F(PanelSections, KeptListAndMapFitTheFontAtTheDesignedHeight) {
         if (scale == 1.0) EXPECT_LE(bottom - top, scroll->viewport()->height());
         EXPECT_GE(view->height(), GainMapSection::kLeastMapHeight);
     }
+}
+
+// The run on the chart leads the table; the run column stays in sight when
+// the table scrolls sideways; the copy note goes when the runs change.
+TEST_F(PanelSections, SideBySideTableLeadsWithTheChartsRunAndKeepsItsRunColumn) {
+    speed_run(3);
+    speed_run(3, "300");
+    KeptRunsTable& table = *Form1->Analysis->kept_table();
+    const auto rows = table.rows();
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(0, rows[0].number);
+    EXPECT_EQ(300, rows[0].gains.kp);
+    EXPECT_EQ("chart", table.table()->item(0, 0)->text().toStdString());
+    EXPECT_EQ("#1", table.table()->item(1, 0)->text().toStdString());
+
+    QApplication::processEvents();
+    const QRect runColumn = table.run_column()->geometry();
+    EXPECT_EQ(table.table()->columnWidth(0), runColumn.width());
+    table.table()->horizontalScrollBar()->setValue(table.table()->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_LT(table.table()->visualRect(table.table()->model()->index(0, 1)).left(), 0);  // scrolled away
+    EXPECT_EQ(runColumn, table.run_column()->geometry());
+    EXPECT_TRUE(table.run_column()->isVisible());
+
+    QTest::mouseClick(panel_button("Copy table"), Qt::LeftButton);
+    EXPECT_EQ("Copied 2 runs as CSV, at full precision.", table.note());
+    const QStringList csv = QGuiApplication::clipboard()->text().split('\n');
+    EXPECT_TRUE(csv.value(1).startsWith("chart,speed,300,")) << csv.value(1).toStdString();
+    speed_run(3);
+    EXPECT_TRUE(table.note().isEmpty());
 }
 
 TEST_F(PanelSections, CopyMetricsCopiesTheHeaderAndRowTheTraceWouldPrint) {
@@ -236,6 +269,17 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     EXPECT_EQ(1, kept.selected());  // the same run, one place up
     speed_run(2);
     EXPECT_EQ(freed, kept.kept().back().colour);
+
+    // Several at once, and the axes fit what is left (a zoom ends).
+    ASSERT_TRUE(Form1->Chart1->SetView({0, 10, 0, 10}));
+    list->clearSelection();
+    list->item(2)->setSelected(true);
+    list->item(4)->setSelected(true);
+    const int third = kept.kept()[3].number;
+    QTest::mouseClick(panel_button("Remove"), Qt::LeftButton);
+    EXPECT_EQ(KeptRunsSection::kMaxKept - 2, kept.kept().size());
+    EXPECT_EQ(third, kept.kept()[2].number);
+    EXPECT_FALSE(Form1->Chart1->UserView());
     EXPECT_TRUE(errors.shown.empty());
 }
 
@@ -258,6 +302,11 @@ TEST_F(PanelSections, AModeSwitchDuringARunIsNamedAndEndsItsMetrics) {
     speed_run(2);  // keeps the switched run
     const std::string at = " at " + std::to_string(switchedAt) + " ms ";
     EXPECT_EQ("#1 position \u2192 speed" + at + "Kp 250 Ki 60 Kd 0 Kv 30", Form1->Analysis->kept_runs()->kept()[0].label);
+    // Its legend entry and its row in the table name the switch as the list does.
+    EXPECT_EQ("#1 Kp 250 Ki 60 Kd 0 Kv 30, position \u2192 speed" + at.substr(0, at.size() - 1),
+              kept_run_name(Form1->Analysis->kept_runs()->kept()[0]));
+    EXPECT_EQ("position \u2192 speed" + at.substr(0, at.size() - 1),
+              Form1->Analysis->kept_table()->table()->item(1, 1)->text().toStdString());
     EXPECT_TRUE(record.switches().empty());
     EXPECT_TRUE(Form1->Analysis->metrics()->switch_note().isEmpty());
 }
