@@ -20,7 +20,7 @@ class QTableWidget;
 class RunFeed;
 class RunRecord;
 
-// Per kept run and per column of metric_columns(): holds the best value.
+// Per kept run and per column of the metric table: holds the best value.
 std::vector<std::vector<bool>> kept_runs_best(const std::vector<KeptRunsSection::KeptRun>& runs);
 // "run,mode,kp,...,pwm_limit_passes" and one row per run, in the order
 // given; the run on the chart (number 0) is "chart".

@@ -108,8 +108,8 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     }
     ASSERT_NE(other, nullptr);
     auto* across = section->findChild<QComboBox*>("across");
-    EXPECT_EQ(-1, across->findText("iae"));  // the objective is not offered against itself
-    const std::string x = across->currentText().toStdString();
+    EXPECT_EQ(-1, across->findData("iae"));  // the objective is not offered against itself
+    const std::string x = across->currentData().toString().toStdString();
     const QPoint at = scatter->to_widget(*FindGainsModel::value(*other, x), *FindGainsModel::value(*other, "iae"));
     Form1->edKp->SetText("1");
     QTest::mouseClick(scatter->chart_widget(), Qt::LeftButton, {}, at);
