@@ -231,7 +231,11 @@ void KeptRunsSection::restyle() {
     const int chosen = selected();
     for (std::size_t r = 0; r < kept_.size(); ++r) {
         const KeptRun& run = kept_[r];
-        bool first = true;
+        // One legend entry per run, on its first solid line (its swatch then solid too).
+        const TChartOverlay* named = nullptr;
+        for (const TChartOverlay* line : run.lines) {
+            if (line && (!named || (named->Style().Dashed && !line->Style().Dashed))) named = line;
+        }
         for (TChartOverlay* line : run.lines) {
             if (!line) continue;
             TOverlayStyle style = line->Style();
@@ -239,9 +243,7 @@ void KeptRunsSection::restyle() {
             style.Alpha = chosen < 0 ? kAlikeAlpha : (chosen == static_cast<int>(r) ? 255 : kFadedAlpha);
             style.Width = chosen == static_cast<int>(r) ? kSelectedWidth : 1;
             style.Raised = chosen == static_cast<int>(r);
-            // One legend entry per run, on its first line.
-            style.Legend = first ? kept_run_name(run) : std::string();
-            first = false;
+            style.Legend = line == named ? kept_run_name(run) : std::string();
             line->SetStyle(style);
         }
     }

@@ -3,6 +3,7 @@
 #include "analysis/live/gain_edits.h"
 #include "analysis/live/steady_label.h"
 #include "analysis/search/find_gains_scatter.h"
+#include "analysis/map/gain_map_model.h"
 #include "analysis/map/gain_map_sweep.h"
 #include "core/measure/gain_set.h"
 #include "core/search/gain_search.h"
@@ -15,6 +16,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QSignalBlocker>
+#include <QStringList>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -29,6 +31,7 @@ namespace {
 
 constexpr const char* kNoLimit = "—";
 constexpr int kRedrawMs = 200;  // the scatter follows the stream at most this often
+constexpr const char* kGainNames[4] = {"Kp", "Ki", "Kd", "Kv"};
 
 QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -118,6 +121,14 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     best_->setObjectName("best");
     best_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(best_, row++, 0, 1, 4);
+    edge_ = new SteadyLabel(2, this);
+    edge_->setObjectName("edge");
+    grid->addWidget(edge_, row, 0, 1, 3);
+    widen_ = new QPushButton("Widen", this);
+    widen_->setObjectName("widen");
+    widen_->setEnabled(false);
+    widen_->setToolTip("Widen the ranges whose edge the best set lies on, then Start again");
+    grid->addWidget(widen_, row++, 3, Qt::AlignTop);
     apply_ = new QPushButton("Apply", this);
     apply_->setObjectName("apply");
     apply_->setEnabled(false);
@@ -141,6 +152,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     connect(start_, &QPushButton::clicked, this, [this] { start(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
     connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
+    connect(widen_, &QPushButton::clicked, this, [this] { widen(); });
     connect(across_, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     scatter_->onPointClicked = [this](std::size_t i) {
         if (i >= model_.sets().size()) return;
@@ -172,6 +184,7 @@ FindGainsSection::~FindGainsSection() { child_.reset(); }  // stops a running se
 bool FindGainsSection::searching() const { return child_->running(); }
 QString FindGainsSection::status_text() const { return status_->text(); }
 QString FindGainsSection::best_text() const { return best_->text(); }
+QString FindGainsSection::edge_text() const { return edge_->text(); }
 
 void FindGainsSection::set_status(const QString& text, bool error) {
     status_->setText(text);
@@ -201,6 +214,7 @@ QStringList FindGainsSection::arguments() {
             set_status(text_of(GAIN_SET_KEYS[g]) + ": " + QString::fromStdString(error), true);
             return {};
         }
+        searched_[g] = range;
         args << "--" + text_of(GAIN_SET_KEYS[g]) << QString::fromStdString(text);
     }
     args << "--objective" << objective_->currentData().toString();
@@ -238,6 +252,7 @@ void FindGainsSection::start() {
     }
     cancelled_ = false;
     picked_.reset();
+    show_edges({});
     redraw();
     best_->setText("No feasible set yet.");
     apply_->setEnabled(false);
@@ -268,6 +283,7 @@ void FindGainsSection::ended(const QString& failure) {
     progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
     redraw();
     show_best();
+    if (const auto best = model_.best(); best && failure.isEmpty()) show_edges(range_edges(best->gains, searched_));
     if (cancelled_) {
         set_status(QString("Cancelled after %1 runs; the best so far stays.").arg(model_.runs()));
     } else if (!failure.isEmpty()) {
@@ -366,6 +382,25 @@ void FindGainsSection::fill_across() {
     const int again = across_->findData(keep);
     const int fallback = across_->findData(text_of(metric_column(Metric::kMaxFollowingError).name));
     across_->setCurrentIndex(again >= 0 ? again : std::max(0, fallback));
+}
+
+// The best set on an edge of its box: said, and "Widen" offered.
+void FindGainsSection::show_edges(const std::vector<RangeEdge>& edges) {
+    edges_ = edges;
+    widen_->setEnabled(!edges.empty());
+    QStringList said;
+    for (const RangeEdge& e : edges) {
+        const GainRange& r = searched_[e.gain];
+        said << QString("%1 %2 is at the %3 of %4").arg(kGainNames[e.gain]).arg(run_gain(model_.best()->gains, e.gain))
+                    .arg(e.top ? "top" : "bottom").arg(QString::fromStdString(gain_range_text(r)));
+    }
+    edge_->setText(edges.empty() ? QString() : said.join("; ") + ": the optimum may lie beyond. Widen?");
+}
+
+void FindGainsSection::widen() {
+    for (const RangeEdge& e : edges_) ranges_[e.gain]->setText(QString::fromStdString(gain_range_text(e.widened)));
+    set_status("Ranges widened; Start searches the larger box.");
+    show_edges({});
 }
 
 void FindGainsSection::apply() {

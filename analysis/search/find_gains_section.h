@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class GainMapSweep;
 class FindGainsScatter;
@@ -42,6 +43,7 @@ public:
     bool searching() const;
     QString status_text() const;
     QString best_text() const;
+    QString edge_text() const;
     const FindGainsModel& model() const { return model_; }
     FindGainsScatter* scatter() const { return scatter_; }
     // The tune arguments Start would use; empty with the status saying why not.
@@ -56,6 +58,8 @@ private:
     std::string shown_objective() const;
     std::optional<std::size_t> best_index() const;
     void fill_across();
+    void show_edges(const std::vector<RangeEdge>& edges);
+    void widen();
     void show_best();
     void fill_edits(const RegulationGains& gains, const std::string& source);
     void set_status(const QString& text, bool error = false);
@@ -77,6 +81,10 @@ private:
     QPushButton* start_;
     QPushButton* cancel_;
     QPushButton* apply_;
+    QLabel* edge_;
+    QPushButton* widen_;
+    std::array<GainRange, 4> searched_{};  // the box of the last search started
+    std::vector<RangeEdge> edges_;           // the best set's edges, as said
     QProgressBar* progress_;
     QLabel* best_;
     QComboBox* across_;

@@ -216,7 +216,7 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
 
     // The export offers the kept run's columns after the chart's own.
     const std::string csv = chart_csv();
-    EXPECT_EQ("time,series1,series2,series3,series4,#1 Kp 250 Ki 60 Kd 0 w 80: y (PWM),#1 Kp 250 Ki 60 Kd 0 w 80: v (IST)",
+    EXPECT_EQ("time,y (PWM),v (IST),x (Pos),x (SollPos),#1 Kp 250 Ki 60 Kd 0 w 80: y (PWM),#1 Kp 250 Ki 60 Kd 0 w 80: v (IST)",
               csv.substr(0, csv.find('\n')));
 
     for (int run = 0; run < 9; ++run) speed_run(2);

@@ -2,6 +2,7 @@
 // the section in the window running a real search, Apply and a click on the
 // scatter filling the edits without starting a run.
 #include "analysis/frame/analysis_panel.h"
+#include "analysis/map/gain_map_model.h"
 #include "analysis/search/find_gains_scatter.h"
 #include "analysis/search/find_gains_section.h"
 #include "core/engine/regulation.h"
@@ -14,6 +15,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 
 #include <algorithm>
 #include <string>
@@ -62,6 +64,32 @@ TEST(FindGainsModel, DefaultRangesAreAQuarterToFourTimesTheValue) {
     for (const auto& [value, range] : cases) EXPECT_EQ(default_gain_range(value), range) << value;
 }
 
+TEST(FindGainsModel, ABestSetOnAnEdgeOfItsBoxIsFoundAndItsRangeWidened) {
+    const std::array<GainRange, 4> box{GainRange{100, 400, 20}, GainRange{15, 240, 1}, GainRange{0, 50, 5},
+                                       GainRange{30, 30, 1}};
+    const struct {
+        const char* what;
+        RegulationGains best;
+        std::vector<std::pair<std::size_t, std::string>> edges;  // gain, widened range
+    } rows[] = {
+        {"inside", {200, 100, 10, 30, 0}, {}},
+        {"Ki at the top", {200, 240, 10, 30, 0}, {{1, "15:465:1"}}},
+        {"Kp at the last step, Kd at 0", {400, 100, 0, 30, 0}, {{0, "100:700:20"}}},
+        {"Kp at the bottom", {100, 100, 50, 30, 0}, {{0, "0:400:20"}, {2, "0:100:5"}}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::vector<RangeEdge> edges = range_edges(r.best, box);
+        ASSERT_EQ(r.edges.size(), edges.size());
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            EXPECT_EQ(r.edges[i].first, edges[i].gain);
+            EXPECT_EQ(r.edges[i].second, gain_range_text(edges[i].widened));
+        }
+    }
+    // No room beyond: no edge.
+    EXPECT_TRUE(range_edges({32700, 0, 0, 0, 0}, {GainRange{32000, 32767, 100}, {}, {}, {}}).empty());
+}
+
 TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     show_regulation_page();
     QTest::keyClick(Form1->Widget(), Qt::Key_F9);
@@ -89,6 +117,16 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(section->model().best_row(), rows[1].toStdString());
     const QStringList best = rows[1].split(',');
+
+    // Said when the best set lies on an edge of its box, and "Widen" widens that range.
+    const auto edges = range_edges(section->model().best()->gains,
+                                   {GainRange{200, 260, 20}, GainRange{40, 60, 10}, GainRange{0, 0, 1}, GainRange{30, 30, 1}});
+    EXPECT_EQ(edges.empty(), section->edge_text().isEmpty()) << section->edge_text().toStdString();
+    if (!edges.empty()) {
+        QTest::mouseClick(section->findChild<QPushButton*>("widen"), Qt::LeftButton);
+        EXPECT_EQ(gain_range_text(edges[0].widened), section->findChild<QLineEdit*>(names[edges[0].gain])->text().toStdString());
+        EXPECT_TRUE(section->edge_text().isEmpty());
+    }
 
     const bool running = regulationRunning;
     const std::size_t points = Form1->Series1->Count();

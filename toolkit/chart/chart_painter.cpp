@@ -216,6 +216,13 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
                     const QPoint centre(legend.left() + 6 + kSwatch / 2, mid);
                     fill_segment(painter, centre, centre, std::max(3, style.Width));
                     width = 0;
+                } else if (style.Dashed) {  // dashes as the line has them
+                    use_colour(painter, colour);
+                    for (int x = 0; x < kSwatch; x += 2 * kDashColumns) {
+                        const int left = legend.left() + 6 + x;
+                        fill_segment(painter, QPoint(left, mid), QPoint(left + kDashColumns - 1, mid), width);
+                    }
+                    width = 0;
                 }
             }
             use_colour(painter, colour);
