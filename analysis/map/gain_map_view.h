@@ -48,7 +48,8 @@ public:
     struct BarLabel {
         double value;
         QString text;
-        int y;
+        int y;    // its tick
+        int top;  // its text's top: the text lies within the bar's height
     };
     std::vector<BarLabel> bar_labels() const;
     // The gain values the axes are labelled with.
@@ -73,6 +74,7 @@ public:
     // The cell under a point of the widget, if any.
     bool cell_at(QPoint pos, int& ix, int& iy) const;
     QRect plot_rect() const;
+    int label_room() const;
 
     std::function<void(int ix, int iy)> onCellClicked;
     std::function<void(bool on)> onShowWraps;  // the "Wraps" button toggled

@@ -309,8 +309,10 @@ TEST(GainMapView, TheBarAndAxesAreLabelledTrulyAndTheBestCellIsMarked) {
     struct Row {
         const char* name;
         double low, high;
+        std::size_t least;  // labels at least, the ends included
     };
-    const Row rows[] = {{"one value", 42, 42}, {"close ends", 4214.2, 4214.24}, {"decades", 3, 250000}, {"small", 0.5, 7}};
+    const Row rows[] = {{"one value", 42, 42, 1},       {"close ends", 4214.2, 4214.24, 2}, {"decades", 3, 250000, 4},
+                        {"small", 0.5, 7, 4},           {"a narrow scale", 4508, 5200, 4}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         GainMapView view;
@@ -324,7 +326,7 @@ TEST(GainMapView, TheBarAndAxesAreLabelledTrulyAndTheBestCellIsMarked) {
         EXPECT_EQ("IAE, log scale", view.bar_title());
         EXPECT_EQ(row.low == row.high ? QPoint(0, 0) : QPoint(4, 3), view.best_cell().value_or(QPoint(-1, -1)));  // the first on a tie
         const auto labels = view.bar_labels();
-        ASSERT_FALSE(labels.empty());
+        ASSERT_GE(labels.size(), row.least);
         EXPECT_EQ(row.high, labels.front().value);
         EXPECT_EQ(row.low, labels.back().value);
         for (std::size_t i = 0; i < labels.size(); ++i) {
@@ -333,6 +335,10 @@ TEST(GainMapView, TheBarAndAxesAreLabelledTrulyAndTheBestCellIsMarked) {
             const double unit = text.endsWith('k') ? 1e3 : text.endsWith('M') ? 1e6 : 1;
             if (unit != 1) text.chop(1);
             EXPECT_NEAR(labels[i].value, text.toDouble() * unit, std::abs(labels[i].value) * 1e-4);
+            // Whole within the bar's height and in the room beside it.
+            EXPECT_GE(labels[i].top, view.plot_rect().top());
+            EXPECT_LE(labels[i].top + view.fontMetrics().height(), view.plot_rect().bottom() + 1);
+            EXPECT_LE(view.fontMetrics().horizontalAdvance(labels[i].text), view.label_room());
             if (i == 0) continue;
             EXPECT_NE(labels[i - 1].text, labels[i].text);
             EXPECT_LT(labels[i - 1].y, labels[i].y);
