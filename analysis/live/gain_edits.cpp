@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QLineEdit>
 #include <QObject>
+#include <QTimer>
 
 #include <algorithm>
 #include <cctype>
@@ -121,6 +122,8 @@ GainTexts GainEdits::texts() const {
 
 bool GainEdits::speed_mode() const { return host_.speedMode->Checked(); }
 
+GainText GainEdits::reading(std::size_t index) const { return read_gain_text(edits_[index]->Text()); }
+
 void GainEdits::apply(const RegulationGains& gains, std::size_t count, const std::string& source) {
     const GainTexts before = texts();
     GainTexts after = before;
@@ -231,14 +234,16 @@ void GainEdits::edit_left(std::size_t i) {
     const std::string text = edit->Text();
     const std::string fraction = text.size() >= p.digitsBefore ? text.substr(p.digitsBefore) : std::string();
     const std::string typed = decimal_text(p.whole, fraction);
+    std::string note;
     if (const std::optional<std::int16_t> value = hundredths_of(p.whole, fraction)) {
         edit->SetText(std::to_string(*value));
-        edit->ShowNote(std::string(kNames[i]) + " " + typed + " read as " + std::to_string(*value) +
-                       ": gains are in hundredths");
+        note = std::string(kNames[i]) + " " + typed + " read as " + std::to_string(*value) + ": gains are in hundredths";
     } else {
         edit->SetText(p.whole);
-        edit->ShowNote(std::string(kNames[i]) + " " + typed + " is beyond the largest gain, 327.67: not taken");
+        note = std::string(kNames[i]) + " " + typed + " is beyond the largest gain, 327.67: not taken";
     }
+    // Once the focus has moved on (a focus change would hide the note at once).
+    QTimer::singleShot(0, watch_.get(), [edit, note] { edit->ShowNote(note); });
     changes_->notify();  // followers that waited for the point go on, changed or not
 }
 

@@ -56,6 +56,9 @@ public:
     GainSet set() const;
     GainTexts texts() const;
     bool speed_mode() const;
+    // Edit `index` (GAIN_SET_KEYS order: kp ... pos), and its text as a run reads it.
+    TLabeledEdit* edit(std::size_t index) const { return edits_[index]; }
+    GainText reading(std::size_t index) const;
 
     // Fills the edits; the first `count` of the run gains, or a whole set
     // with pos and the mode, or texts as they were. The texts before go on

@@ -159,6 +159,7 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
 
     // The cross follows the edits, and so does the map when asked to.
     subscription_ = edits_.subscribe([this] {
+        if (host_.gains->pending_decimal()) return;  // "25" of "2.5": not yet a gain to show
         follow_edits();
         schedule_follow(true);
     });
