@@ -215,6 +215,7 @@ QStringList FindGainsSection::arguments() {
             return {};
         }
         searched_[g] = range;
+        searchedText_[g] = QString::fromStdString(text);
         args << "--" + text_of(GAIN_SET_KEYS[g]) << QString::fromStdString(text);
     }
     args << "--objective" << objective_->currentData().toString();
@@ -390,9 +391,11 @@ void FindGainsSection::show_edges(const std::vector<RangeEdge>& edges) {
     widen_->setEnabled(!edges.empty());
     QStringList said;
     for (const RangeEdge& e : edges) {
-        const GainRange& r = searched_[e.gain];
-        said << QString("%1 %2 is at the %3 of %4").arg(kGainNames[e.gain]).arg(run_gain(model_.best()->gains, e.gain))
-                    .arg(e.top ? "top" : "bottom").arg(QString::fromStdString(gain_range_text(r)));
+        said << QString("%1 %2 is at the %3 of %4")
+                    .arg(kGainNames[e.gain])
+                    .arg(run_gain(model_.best()->gains, e.gain))
+                    .arg(e.top ? "top" : "bottom")
+                    .arg(searchedText_[e.gain]);
     }
     edge_->setText(edges.empty() ? QString() : said.join("; ") + ": the optimum may lie beyond. Widen?");
 }

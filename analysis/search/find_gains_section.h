@@ -84,6 +84,7 @@ private:
     QLabel* edge_;
     QPushButton* widen_;
     std::array<GainRange, 4> searched_{};  // the box of the last search started
+    std::array<QString, 4> searchedText_;  // and its ranges as typed
     std::vector<RangeEdge> edges_;           // the best set's edges, as said
     QProgressBar* progress_;
     QLabel* best_;

@@ -289,3 +289,20 @@ TEST(ChartOverlay, DotsAreDrawnApartAndAClickNearOneTellsWhich) {
         EXPECT_EQ(c.told, clicked) << c.at.x() << "," << c.at.y();
     }
 }
+
+// An overlay turned on or off between runs shows without a repaint asked of
+// the chart: the change asks for a paint of its own.
+TEST(ChartOverlay, AnOverlayShownOrHiddenPaintsWithoutARepaint) {
+    OverlayChart c;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.chart.Widget()));
+    c.add_passes(20);
+    TChartOverlay* line = c.chart.AddOverlay({0x008000, 1, 255, false, -1});
+    for (int i = 0; i < 20; ++i) line->AddXY(4.0 * i, 10);
+    c.chart.Repaint();
+    for (const bool shown : {false, true}) {
+        const std::size_t before = c.chart.FullRedraws();
+        line->SetVisible(shown);
+        QTest::qWait(20);
+        EXPECT_GT(c.chart.FullRedraws(), before) << shown;
+    }
+}

@@ -27,10 +27,13 @@ void ChartWidget::series_cleared(std::size_t series) {
     reset_ranges();
 }
 
-// Overlays come and go: any change but an added point draws everything anew.
+// Overlays come and go: any change but an added point draws everything
+// anew, at the next paint, which is asked for (a line turned on between
+// runs shows without waiting for a run's repaint).
 void ChartWidget::overlays_changed() {
     overlayLayers_.clear();
     invalidate();
+    update();
 }
 
 // A settled overlay that grows after all leaves the background: once, the
