@@ -6,6 +6,7 @@
 // criterion fails. `core_gain_search_bench scalar` holds the search to the
 // scalar engine (default: the engine's Auto).
 #include "core/batch/gain_batch.h"
+#include "core/measure/run_wraps.h"
 #include "core/search/gain_search.h"
 
 #include <algorithm>
@@ -105,10 +106,9 @@ std::vector<RegulationGains> grid(const GainSearchRequest& r, std::array<int, 4>
 bool check(const Box& box) {
     const GainSearchRequest& r = box.request;
     GainSearchHooks hooks;
-    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_gain_batch(r.speedMode, r.passLimit, sets, results, engine);
+    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
+        measure_gain_batch(r.speedMode, r.passLimit, sets, results, engine, wraps);
     };
-    hooks.wraps = [&](const RegulationGains& g) { return regulation_run_wraps(r.speedMode, g, r.passLimit); };
     const double start = cpu_seconds();
     const GainSearchOutcome outcome = search_gains(r, hooks);
     const double cpu = cpu_seconds() - start;
@@ -117,10 +117,11 @@ bool check(const Box& box) {
         return false;
     }
     const GainSearchHit& best = outcome.best[0];
-    std::printf("%s: %s %.6g at kp %d ki %d kd %d kv %d; %llu sets, %llu runs, %.2f s CPU (%s)\n", box.what,
+    std::printf("%s: %s %.6g at kp %d ki %d kd %d kv %d; %s: %llu of %s sets, %llu runs, %.2f s CPU (%s)\n", box.what,
                 std::string(search_column_names()[static_cast<std::size_t>(r.objective)]).c_str(), best.objective,
-                best.gains.kp, best.gains.ki, best.gains.kd, best.gains.kv, (unsigned long long)outcome.sets,
-                (unsigned long long)outcome.runs, cpu, batch_engine_name(engine));
+                best.gains.kp, best.gains.ki, best.gains.kd, best.gains.kv, outcome.exhaustive ? "exact" : "best found",
+                (unsigned long long)outcome.sets, search_box_sets_text(r).c_str(), (unsigned long long)outcome.runs, cpu,
+                batch_engine_name(engine));
     bool ok = true;
 
     // Single-gain steps of 1, 10 and 100 inside the box.

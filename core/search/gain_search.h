@@ -2,23 +2,30 @@
 // Find gains: the kp, ki, kd, kv of a box that give the smallest value of one
 // metric, under upper limits on others and, if asked, without any wrap of
 // the controllers' error, sum or output. The runs are the real 16-bit loop,
-// measured through a batch function the caller gives (the sweep engine, or
-// worker processes around it), so the search itself is plain and
+// measured through a batch function the caller gives (the lanes engine, in
+// this process or in workers), so the search itself is plain and
 // deterministic: the same request and the same measurements give the same
-// answer.
+// answer, whatever the machine.
 //
-// The method: a box of at most GAIN_SEARCH_EXHAUSTIVE sets is measured whole.
-// A larger one is measured on a regular coarse grid first; from 64 of its
-// best points (half of them chosen to lie apart) an integer pattern search
-// walks in single-gain steps of 100, 10 and 1 (in steps of each range),
-// always to the best neighbour, and goes back to the long steps after every
-// move, so it stops only where no single step of 100, 10 or 1 improves. One
-// more walk sets out from the best grid point on each face of the box (one
-// or more gains at an end of their range), kept on that face until it stops
-// and then free: a limit that cuts the box often leaves its best sets where
-// it meets a face, in a pocket the grid steps over.
+// The work is counted, not timed: a run costs its passes plus a fixed share
+// for making and judging its metrics (GAIN_SEARCH_SET_COST), and a request
+// has a budget of that work. A box that fits the budget is measured whole,
+// so its answer and its runners-up are exact. A larger box gets a search
+// that spends the budget:
+//   1. a regular grid over the box, of the budget's larger part;
+//   2. refinement: around the best grid points, and around the infeasible
+//      ones nearest to feasible (where a limit's boundary, or a feasible
+//      region thinner than the grid's spacing, lies), a 5-point-per-gain
+//      lattice at half the spacing, moved to its best point and halved
+//      again, down to single steps;
+//   3. walks from the best points found, set apart: an integer pattern
+//      search that moves to the best single-gain step while one improves,
+//      halves the step when none does, and goes back to the longest after
+//      every move, until no step of 1 improves or the budget is spent.
+// Its answer is then the best it found, and it says how many sets it
+// measured of how many the box has.
+#include "core/formats/metrics_format.h"
 #include "core/measure/headless_run.h"
-#include "core/measure/run_wraps.h"
 #include "core/measure/metrics.h"
 #include "core/engine/regulation.h"
 #include "core/batch/sweep_grid.h"
@@ -36,10 +43,13 @@
 // w stays as the request gives it.
 inline constexpr std::size_t SEARCH_GAIN_COUNT = 4;
 
-// Boxes up to this many sets are measured whole; a larger box first on a
-// coarse grid of about GAIN_SEARCH_COARSE points.
-inline constexpr std::uint64_t GAIN_SEARCH_EXHAUSTIVE = 100'000;
-inline constexpr std::uint64_t GAIN_SEARCH_COARSE = 300'000;
+// What a run costs beyond its passes, in passes: making its metrics and
+// judging them takes about as long as 100 passes of the lanes.
+inline constexpr std::uint64_t GAIN_SEARCH_SET_COST = 100;
+// The default budget, in passes: 6.8 x 10^7 position runs of the demo
+// program, or 5 x 10^7 speed runs of 300 passes; about 12 CPU seconds with
+// AVX-512.
+inline constexpr std::uint64_t GAIN_SEARCH_BUDGET = 20'000'000'000;
 
 // The metric columns a search minimises or limits, in the order of the
 // metrics' header; a signed column (steady_error, max_following_error,
@@ -50,11 +60,18 @@ int search_column_index(std::string_view name);
 // The column's value for a run (the magnitude for a signed column); empty
 // where the metrics leave the cell empty.
 std::optional<double> search_column_value(int column, const RunMetrics& metrics);
+// The same from the run's cells (metrics_cells), for many columns of one run.
+std::optional<double> search_cell_value(int column, const MetricsCells& cells);
 
+// A bound on a column. A set misses it by search_limit_excess.
 struct GainLimit {
     int column = 0;    // into search_column_names()
     double most = 0;   // feasible only when the value is at most this
 };
+// 0 when `value` meets the limit; otherwise how far it misses, relative to
+// the limit's size; an empty cell misses by GAIN_SEARCH_MISSING.
+double search_limit_excess(const GainLimit& limit, std::optional<double> value);
+inline constexpr double GAIN_SEARCH_MISSING = 1e9;
 
 struct GainSearchRequest {
     bool speedMode = false;
@@ -65,7 +82,7 @@ struct GainSearchRequest {
     std::vector<GainLimit> limits;
     bool noWraps = false;  // no pass may raise an e_wrap, sum_wrap or out_wrap of either loop
     std::size_t top = 1;   // how many of the best feasible sets to return
-    std::uint64_t coarse = GAIN_SEARCH_COARSE;  // points of the coarse grid (tests take fewer)
+    std::uint64_t budget = GAIN_SEARCH_BUDGET;  // the work it may spend, in passes
 };
 
 struct GainSearchHit {
@@ -75,30 +92,52 @@ struct GainSearchHit {
 };
 
 struct GainSearchProgress {
-    std::uint64_t runs = 0;  // runs measured so far (each set once, plus the runs that look for wraps)
-    std::optional<GainSearchHit> best;  // the best feasible set so far (its metrics left empty)
+    std::uint64_t sets = 0;     // distinct gain sets measured so far
+    std::uint64_t planned = 0;  // at most this many in all (all of the box when it is measured whole)
+    std::uint64_t runs = 0;     // runs made so far: a set measured again counts again
+    std::optional<GainSearchHit> best;  // the best feasible set so far
 };
 
+// Runs produce(c) for the chunks c = 0 ... count - 1, in any order and
+// anywhere (other processes or threads; produce reads only what existed when
+// the runner was called, and appends the chunk's bytes to what it is given),
+// and hands each chunk's bytes to consume(c) here, in the order of c.
+// Returns false when it was stopped.
+using SearchChunkRunner = std::function<bool(std::uint64_t count,
+                                             const std::function<void(std::uint64_t c, std::string& bytes)>& produce,
+                                             const std::function<void(std::uint64_t c, const std::string& bytes)>& consume)>;
+
 struct GainSearchHooks {
-    // Measures every set (results[i] for sets[i]); required.
-    std::function<void(std::span<const RegulationGains> sets, std::span<RunMetrics> results)> measure;
-    // Whether a run of these gains raises any of the six wraps; required with noWraps.
-    std::function<bool(const RegulationGains& gains)> wraps;
-    // After each batch; optional.
+    // Measures every set: results[i] for sets[i], and when `wraps` is not
+    // empty wraps[i] = 1 if the run wraps an error, sum or output of either
+    // loop, else 0. Required.
+    std::function<void(std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                       std::span<std::uint8_t> wraps)>
+        measure;
+    // Where the chunks of work run; optional: one after another here.
+    SearchChunkRunner chunks;
+    // After each chunk; optional.
     std::function<void(const GainSearchProgress&)> progress;
-    // Each set as it is found feasible; optional. With noWraps, only the sets
-    // the search looked at for wraps are known to be feasible: up to 2,000 of
-    // the grid, evenly through its ranking, and the walks' steps, not every
-    // set that meets the limits.
+    // Feasible sets as they are found, for a follower; optional. Each new best
+    // as it is found, and a sample evenly through the feasible sets of every
+    // chunk: every one of a small box, about GAIN_SEARCH_SHOWN in all of a
+    // large one (at least 24 of each chunk).
     std::function<void(const GainSearchHit&)> feasible;
-    // Asked between batches; true ends the search early.
+    // Asked between chunks; true ends the search early.
     std::function<bool()> stop;
 };
 
+// About how many feasible sets a follower is shown.
+inline constexpr std::uint64_t GAIN_SEARCH_SHOWN = 20'000;
+
 struct GainSearchOutcome {
-    std::vector<GainSearchHit> best;  // the `top` best feasible sets, best first; empty when none
+    std::vector<GainSearchHit> best;  // the `top` best feasible sets found, best first; empty when none
     std::uint64_t runs = 0;           // as in GainSearchProgress
     std::uint64_t sets = 0;           // distinct gain sets measured
+    std::uint64_t boxSets = 0;        // gain sets of the box, held to UINT64_MAX
+    // Every set of the box was measured: `best` is the exact answer. Otherwise
+    // it is the best of the `sets` measured.
+    bool exhaustive = false;
     bool stopped = false;
     // How many measured sets each constraint ruled out: the limits in the
     // request's order, then the wraps (counted among the sets looked at for
@@ -108,6 +147,10 @@ struct GainSearchOutcome {
 };
 
 GainSearchOutcome search_gains(const GainSearchRequest& request, const GainSearchHooks& hooks);
+
+// Gain sets of the request's box, held to UINT64_MAX, and exactly as text.
+std::uint64_t search_box_sets(const GainSearchRequest& request);
+std::string search_box_sets_text(const GainSearchRequest& request);
 
 // "iae", "pwm_limit_passes <= 0", "no wraps", "a value of iae": the names of
 // the constraints in GainSearchOutcome::ruledOut's order.
