@@ -2,6 +2,7 @@
 
 #include "core/batch/gain_batch.h"
 #include "core/formats/csv.h"
+#include "core/measure/metric_table.h"
 #include "core/search/search_scan.h"
 
 #include <algorithm>
@@ -10,9 +11,8 @@
 
 namespace {
 
-// The metrics' columns from "passes" on, by the metrics' own names.
-constexpr std::span<const std::string_view> kColumnNames =
-    std::span(METRICS_CELL_COLUMNS).subspan<METRICS_FIRST_METRIC>();
+// The table's columns from "passes" on, by the metrics' own names.
+std::span<const std::string_view> column_names() { return metric_names().subspan(METRIC_FIRST); }
 
 // Work per chunk, in passes: some milliseconds of one core on the lanes, so
 // that a stop is prompt and the progress smooth, yet each chunk is many sets.
@@ -476,21 +476,19 @@ GainSearchOutcome Search::run() {
 
 }  // namespace
 
-std::span<const std::string_view> search_column_names() { return kColumnNames; }
+std::span<const std::string_view> search_column_names() { return column_names(); }
 
 int search_column_index(std::string_view name) {
-    const auto it = std::find(kColumnNames.begin(), kColumnNames.end(), name);
-    return it == kColumnNames.end() ? -1 : static_cast<int>(it - kColumnNames.begin());
+    const auto names = column_names();
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
 
-std::optional<double> search_cell_value(int column, const MetricsCells& cells) {
-    const std::optional<double> value = cells[METRICS_FIRST_METRIC + static_cast<std::size_t>(column)];
-    if (!value) return std::nullopt;
-    return std::abs(*value);
-}
+const MetricColumn& search_column(int column) { return metric_table()[METRIC_FIRST + static_cast<std::size_t>(column)]; }
 
 std::optional<double> search_column_value(int column, const RunMetrics& metrics) {
-    return search_cell_value(column, metrics_cells(RegulationGains{}, metrics));
+    const MetricColumn& c = search_column(column);
+    return metric_counted(c, c.cell(RegulationGains{}, metrics));
 }
 
 double search_limit_excess(const GainLimit& limit, std::optional<double> value) {
@@ -520,12 +518,12 @@ std::string search_box_sets_text(const GainSearchRequest& request) {
 std::vector<std::string> search_constraint_names(const GainSearchRequest& request) {
     std::vector<std::string> names;
     for (const GainLimit& limit : request.limits) {
-        std::string text(kColumnNames[static_cast<std::size_t>(limit.column)]);
+        std::string text(column_names()[static_cast<std::size_t>(limit.column)]);
         text += " <= ";
         csv_append_number(text, limit.most);
         names.push_back(text);
     }
     names.emplace_back("no wraps");
-    names.push_back("a value of " + std::string(kColumnNames[static_cast<std::size_t>(request.objective)]));
+    names.push_back("a value of " + std::string(column_names()[static_cast<std::size_t>(request.objective)]));
     return names;
 }

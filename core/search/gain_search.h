@@ -24,9 +24,9 @@
 //      every move, until no step of 1 improves or the budget is spent.
 // Its answer is then the best it found, and it says how many sets it
 // measured of how many the box has.
-#include "core/formats/metrics_format.h"
 #include "core/measure/headless_run.h"
 #include "core/measure/metrics.h"
+#include "core/measure/metric_table.h"
 #include "core/engine/regulation.h"
 #include "core/batch/sweep_grid.h"
 
@@ -51,17 +51,16 @@ inline constexpr std::uint64_t GAIN_SEARCH_SET_COST = 100;
 // AVX-512.
 inline constexpr std::uint64_t GAIN_SEARCH_BUDGET = 20'000'000'000;
 
-// The metric columns a search minimises or limits, in the order of the
-// metrics' header; a signed column (steady_error, max_following_error,
-// final_error) counts by its magnitude.
+// The metric columns a search minimises or limits: the metric table's from
+// METRIC_FIRST on; a column of the table that counts by magnitude does here.
 std::span<const std::string_view> search_column_names();
 // Index into search_column_names(), or -1.
 int search_column_index(std::string_view name);
-// The column's value for a run (the magnitude for a signed column); empty
+// The metric table's row of a search column.
+const MetricColumn& search_column(int column);
+// The column's value for a run (metric_counted); empty
 // where the metrics leave the cell empty.
 std::optional<double> search_column_value(int column, const RunMetrics& metrics);
-// The same from the run's cells (metrics_cells), for many columns of one run.
-std::optional<double> search_cell_value(int column, const MetricsCells& cells);
 
 // A bound on a column. A set misses it by search_limit_excess.
 struct GainLimit {

@@ -143,11 +143,10 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
         return p;
     };
 
-    const auto score_of = [&](const RunMetrics& m, const RegulationGains& gains, bool wrapped, bool counted) {
-        const MetricsCells cells = metrics_cells(gains, m);
+    const auto score_of = [&](const RunMetrics& m, bool wrapped, bool counted) {
         SetScore s;
         for (std::size_t i = 0; i < limits; ++i) {
-            const double excess = search_limit_excess(request.limits[i], search_cell_value(request.limits[i].column, cells));
+            const double excess = search_limit_excess(request.limits[i], search_column_value(request.limits[i].column, m));
             if (excess == 0) continue;
             if (counted) ++summary.ruledOut[i];
             s.violation += excess;
@@ -156,7 +155,7 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
             if (counted) ++summary.ruledOut[limits];
             s.violation += 1.0;
         }
-        const std::optional<double> objective = search_cell_value(request.objective, cells);
+        const std::optional<double> objective = search_column_value(request.objective, m);
         if (objective) {
             s.objective = *objective;
         } else {
@@ -180,7 +179,7 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
             const std::uint64_t at = job.first + done + i;
             const bool counted = !job.list || at < job.repeatsFrom;
             summary.counted += counted;
-            const SetScore s = score_of(results[i], sets[i], request.noWraps && wraps[i] != 0, counted);
+            const SetScore s = score_of(results[i], request.noWraps && wraps[i] != 0, counted);
             if (job.scores) summary.scores.push_back(s);
             if (s.violation == 0) {
                 offer(best, job.keepBest, {points[i], s, results[i]});
@@ -221,7 +220,7 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
         hooks.measure(again, metrics, {});
         summary.runs += chosen.size();
         for (std::size_t i = 0; i < chosen.size(); ++i) {
-            const SetScore s = score_of(metrics[i], again[i], false, false);
+            const SetScore s = score_of(metrics[i], false, false);
             summary.shown.push_back({chosen[i], s, metrics[i]});
         }
     }
