@@ -6,7 +6,7 @@
 // for a follower, and, if asked, every set's score. A summary travels as
 // bytes, so the stretches can be measured in other processes or threads and
 // merged in order where the search runs.
-#include "core/search/gain_search.h"
+#include "core/search/gain_request.h"
 
 #include <array>
 #include <cstdint>
