@@ -147,7 +147,7 @@ const std::vector<Command>& commands() {
     "               instruction set of this CPU) or scalar (one run at a time); the rows are\n"
     "               the same with every engine\n"
     "  --wraps      one more column, wraps: 1 when a pass wraps an error, sum or output of\n"
-    "               either loop, else 0 (costs about one more run per gain set)\n"
+    "               either loop, else 0 (costs about a tenth more time)\n"
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n",
          nullptr,
          trace_sweep,
