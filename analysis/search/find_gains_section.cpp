@@ -27,6 +27,17 @@ namespace {
 constexpr const char* kNoLimit = "—";
 constexpr int kRedrawMs = 200;  // the scatter follows the stream at most this often
 
+// "24192396" as "24,192,396".
+QString grouped(const QString& digits) {
+    QString out;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+QString grouped(std::uint64_t n) { return grouped(QString::number(n)); }
+
 QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 // A search column as the map and the combo boxes show it: "|Steady error| (count)".
@@ -264,12 +275,10 @@ void FindGainsSection::show_progress() {
     progress_->setValue(int(double(kSteps) * double(model_.measured()) / double(model_.planned())));
     const QString box = QString::fromStdString(model_.box_sets());
     const bool whole = QString::number(model_.planned()) == box;
-    set_status(whole ? QString("Measuring every set: %1 of %2, %3 left…").arg(model_.measured()).arg(box).arg(time_left())
+    set_status(whole ? QString("Measuring every set: %1 of %2, %3 left…")
+                           .arg(grouped(model_.measured()), grouped(box), time_left())
                      : QString("Searching: %1 sets of at most %2 (the box has %3), %4 left…")
-                           .arg(model_.measured())
-                           .arg(model_.planned())
-                           .arg(box)
-                           .arg(time_left()));
+                           .arg(grouped(model_.measured()), grouped(model_.planned()), grouped(box), time_left()));
 }
 
 void FindGainsSection::ended(const QString& failure) {
@@ -279,15 +288,15 @@ void FindGainsSection::ended(const QString& failure) {
     progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
     redraw();
     show_best();
-    const QString box = QString::fromStdString(model_.box_sets());
+    const QString box = grouped(QString::fromStdString(model_.box_sets()));
     if (cancelled_) {
-        set_status(QString("Cancelled after %1 sets; the best so far stays.").arg(model_.measured()));
+        set_status(QString("Cancelled after %1 sets; the best so far stays.").arg(grouped(model_.measured())));
     } else if (!failure.isEmpty()) {
         set_status(failure, true);
     } else {
         const QString measured = model_.answer() == FindGainsModel::Answer::Exact
                                      ? QString("Exact: every one of the %1 sets measured").arg(box)
-                                     : QString("Best found: %1 of %2 sets measured").arg(model_.measured()).arg(box);
+                                     : QString("Best found: %1 of %2 sets measured").arg(grouped(model_.measured()), box);
         set_status(QString("%1 in %2 s; %3 feasible sets shown. Apply, or click a point to fill the edits.")
                        .arg(measured)
                        .arg(QString::number(child_->seconds(), 'f', 1))
