@@ -24,7 +24,7 @@ void put(std::string& out, const T& value) {
 template <class T>
 void put_all(std::string& out, const std::vector<T>& values) {
     put(out, static_cast<std::uint64_t>(values.size()));
-    out.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
+    if (!values.empty()) out.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
 }
 
 struct Reader {
@@ -42,7 +42,7 @@ struct Reader {
     std::vector<T> get_all() {
         const auto count = std::min<std::uint64_t>(get<std::uint64_t>(), static_cast<std::uint64_t>(end - at) / sizeof(T));
         std::vector<T> values(count);
-        std::memcpy(values.data(), at, count * sizeof(T));
+        if (count > 0) std::memcpy(values.data(), at, count * sizeof(T));
         at += count * sizeof(T);
         return values;
     }
@@ -51,14 +51,14 @@ struct Reader {
 // Keeps `hit` among the `keep` best of `kept` (unordered until sorted).
 void offer(std::vector<ScanHit>& kept, std::size_t keep, const ScanHit& hit) {
     if (keep == 0) return;
-    const auto worse = [](const ScanHit& a, const ScanHit& b) { return scan_better(a, b); };  // a max-heap of the worst
+    // A heap in the search's order keeps the worst kept set at its front.
     if (kept.size() < keep) {
         kept.push_back(hit);
-        std::push_heap(kept.begin(), kept.end(), worse);
+        std::push_heap(kept.begin(), kept.end(), scan_better);
     } else if (scan_better(hit, kept.front())) {
-        std::pop_heap(kept.begin(), kept.end(), worse);
+        std::pop_heap(kept.begin(), kept.end(), scan_better);
         kept.back() = hit;
-        std::push_heap(kept.begin(), kept.end(), worse);
+        std::push_heap(kept.begin(), kept.end(), scan_better);
     }
 }
 
