@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -82,9 +84,35 @@ GainSearchRequest speed(std::array<GainRange, 4> ranges, const char* objective, 
     return r;
 }
 
+// The engine's hooks, watched: the distinct sets measured, and the sets a
+// follower is shown. The chunks are made last first, as workers may finish
+// them, and taken in order.
+struct Watched {
+    GainSearchHooks hooks;
+    std::set<std::tuple<int, int, int, int>> measured;
+    std::vector<GainSearchHit> shown;
+
+    explicit Watched(const GainSearchRequest& request) : hooks(engine_hooks(request)) {
+        hooks.measure = [this, &request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                                         std::span<std::uint8_t> wraps) {
+            for (const RegulationGains& g : sets) measured.insert(gains_tuple(g));
+            measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Lanes, wraps);
+        };
+        hooks.feasible = [this](const GainSearchHit& hit) { shown.push_back(hit); };
+        hooks.chunks = [](std::uint64_t count, const auto& produce, const auto& consume) {
+            std::vector<std::string> bytes(count);
+            for (std::uint64_t c = count; c-- > 0;) produce(c, bytes[c]);
+            for (std::uint64_t c = 0; c < count; ++c) consume(c, bytes[c]);
+            return true;
+        };
+    }
+};
+
 // Within the budget the box is measured whole and the answer is exact; with
 // a quarter of the work the search measures at most a quarter of the sets,
-// says so, and what it answers is feasible with the objective it gives.
+// says so, and what it answers is feasible with the objective it gives. Both
+// count exactly the sets they measured, and show a follower only feasible
+// sets, the best among them.
 TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
     const SmallBox boxes[] = {
         {"iae alone", position({{{100, 900, 40}, {0, 300, 50}, {0, 0, 1}, {30, 30, 1}}}, "iae", {}, false)},
@@ -102,14 +130,24 @@ TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
         {"negative w, magnitude limits", speed({{{0, 40, 2}, {100, 160, 4}, {100, 140, 10}, {30, 30, 1}}},
                                                "steady_error", {{column("overshoot_pct"), 2}, {column("peak"), 12}},
                                                true, -12, 250)},
+        {"two chunks", speed({{{0, 3000, 25}, {0, 400, 4}, {0, 0, 1}, {30, 30, 1}}}, "iae",
+                             {{column("overshoot_pct"), 5}}, false, 80, 2000)},
     };
     for (const SmallBox& box : boxes) {
         SCOPED_TRACE(box.what);
         const std::vector<Feasible> expected = brute_force(box.request);
         ASSERT_GE(expected.size(), 2u);  // each box has a choice to make
-        const GainSearchOutcome outcome = search_gains(box.request, engine_hooks(box.request));
+        const auto is_feasible = [&](const GainSearchHit& hit) {
+            const auto it = std::find_if(expected.begin(), expected.end(),
+                                         [&](const Feasible& f) { return gains_tuple(f.gains) == gains_tuple(hit.gains); });
+            return it != expected.end() && it->objective == hit.objective;
+        };
+        Watched whole(box.request);
+        const GainSearchOutcome outcome = search_gains(box.request, whole.hooks);
         EXPECT_TRUE(outcome.exhaustive);
         EXPECT_EQ(outcome.sets, search_box_sets(box.request));
+        EXPECT_EQ(whole.measured.size(), outcome.sets);
+        EXPECT_TRUE(std::all_of(whole.shown.begin(), whole.shown.end(), is_feasible));
         ASSERT_EQ(outcome.best.size(), std::min<std::size_t>(3, expected.size()));
         for (std::size_t i = 0; i < outcome.best.size(); ++i) {
             EXPECT_EQ(gains_tuple(outcome.best[i].gains), gains_tuple(expected[i].gains)) << "place " << i;
@@ -119,14 +157,17 @@ TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
         GainSearchRequest part = box.request;
         const std::uint64_t cost = std::uint64_t(batch_run_passes(part.speedMode, part.passLimit)) + GAIN_SEARCH_SET_COST;
         part.budget = cost * search_box_sets(part) / 4;
-        const GainSearchOutcome searched = search_gains(part, engine_hooks(part));
+        Watched some(part);
+        const GainSearchOutcome searched = search_gains(part, some.hooks);
         EXPECT_FALSE(searched.exhaustive);
         EXPECT_LE(searched.sets, search_box_sets(part) / 4);
-        for (const GainSearchHit& hit : searched.best) {
-            const auto it = std::find_if(expected.begin(), expected.end(),
-                                         [&](const Feasible& f) { return gains_tuple(f.gains) == gains_tuple(hit.gains); });
-            ASSERT_NE(it, expected.end()) << "an infeasible answer";
-            EXPECT_EQ(hit.objective, it->objective);
+        EXPECT_EQ(some.measured.size(), searched.sets);
+        EXPECT_TRUE(std::all_of(searched.best.begin(), searched.best.end(), is_feasible));
+        EXPECT_TRUE(std::all_of(some.shown.begin(), some.shown.end(), is_feasible));
+        if (!searched.best.empty()) {
+            EXPECT_TRUE(std::any_of(some.shown.begin(), some.shown.end(), [&](const GainSearchHit& hit) {
+                return gains_tuple(hit.gains) == gains_tuple(searched.best[0].gains);
+            }));
         }
     }
 }
