@@ -300,7 +300,7 @@ void FindGainsSection::ended(const QString& failure) {
         set_status(QString("%1 in %2 s; %3 feasible sets shown. Apply, or click a point to fill the edits.")
                        .arg(measured)
                        .arg(QString::number(child_->seconds(), 'f', 1))
-                       .arg(model_.sets().size()));
+                       .arg(grouped(std::uint64_t(model_.sets().size()))));
     }
 }
 
