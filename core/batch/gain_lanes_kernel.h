@@ -47,13 +47,19 @@
 //   overflow exactly when both operands' signs differ from, resp. agree with
 //   each other and differ from the result's: a sign bit, ORed into one
 //   register for the whole run. The weighted sum P + I + D is exact in the
-//   scalar step (64 bits); here each product is formed whole as its high
-//   and low 16 bits (the high half by a multiply-high, the kd x ePrev of the
-//   pass before kept rather than formed again), the low halves added with
-//   their carries into the high ones. The true high half, floor(sum / 2^16),
-//   lies within +-49300 (four products of at most 2^30, the integral's at
-//   most 2^23), so kept to 16 bits it is 0 or -1 only when it truly is: the
-//   sum fits exactly when that high half equals the low half's sign.
+//   scalar step (64 bits); here P, I, kd e and kd ePrev are each formed
+//   whole as their high and low 16 bits (the high half by a multiply-high),
+//   the low halves added with their carries into the high ones. The true
+//   high half, floor(sum / 2^16), lies within +-49300 (four products of at
+//   most 2^30, the integral's at most 2^23), so kept to 16 bits it is 0 or
+//   -1 only when it truly is: the sum fits exactly when that high half
+//   equals the low half's sign.
+//   The speed loop's error and sum need no check where they cannot
+//   overflow: its actual value stays within +-87 (above), so w - x stays
+//   within 16 bits and eSum + e too while |w| <= 32767 - 255 - 87. That
+//   holds for the position loop's setpoint (+-255) always, and in speed
+//   mode for every w but the outermost, which a group checks only if one of
+//   its lanes has such a w.
 #include "core/batch/gain_lanes.h"
 
 #include <cstdint>
@@ -100,8 +106,10 @@ struct ControllerLanes {
     using U16 = typename Lanes<L>::U16;
     U16 kp, ki, kd, ta;
     U16 e, eSum, ePrev, y;
-    U16 kdPrevLow, kdPrevHigh;  // kd x ePrev whole, for the wrap check
 };
+
+// |w| beyond this, and the speed loop's error or sum may overflow (above).
+constexpr std::int32_t kWrapFreeSetpoint = 32767 - 255 - 87;
 
 // The high 16 bits of each lane's exact 32-bit product (a multiply-high,
 // which the compiler makes of this loop).
@@ -128,11 +136,12 @@ template <class U>
 // pid_update on every lane: the error, the sum's wrap then clamp, P + I + D
 // in 16 bits, the truncating division by 100. AnyTa divides D by ta and
 // multiplies I by it; without it every lane has ta = 1. Wraps ORs into
-// `wraps`' sign bits whether the error, the sum or the weighted sum left 16
-// bits (ta = 1 only).
+// `wraps`' sign bits whether the weighted sum left 16 bits and, with
+// `errorAndSum`, whether the error or the sum did (ta = 1 only).
 template <bool AnyTa, bool Wraps, int L>
 [[gnu::always_inline]] inline void controller_step(ControllerLanes<L>& c, typename Lanes<L>::U16 w,
-                                                   typename Lanes<L>::U16 x, typename Lanes<L>::U16& wraps) {
+                                                   typename Lanes<L>::U16 x, typename Lanes<L>::U16& wraps,
+                                                   bool errorAndSum) {
     using U16 = typename Lanes<L>::U16;
     using S16 = typename Lanes<L>::S16;
     using S32 = typename Lanes<L>::S32;
@@ -140,7 +149,9 @@ template <bool AnyTa, bool Wraps, int L>
     static_assert(!(AnyTa && Wraps));
     c.e = w - x;
     const U16 sum = c.eSum + c.e;
-    if constexpr (Wraps) wraps |= subtract_overflow(w, x, c.e) | add_overflow(c.eSum, c.e, sum);
+    if constexpr (Wraps) {
+        if (errorAndSum) wraps |= subtract_overflow(w, x, c.e) | add_overflow(c.eSum, c.e, sum);
+    }
     c.eSum = U16(clamp_lanes(S16(sum), splat<S16>(-kPidErrorSumLimit), splat<S16>(kPidErrorSumLimit)));
     U16 integral = c.ki * c.eSum;
     U16 weighted;
@@ -155,12 +166,11 @@ template <bool AnyTa, bool Wraps, int L>
         const U16 withD = low + derivativeLow;
         high += derivativeHigh;
         high -= U16(withD < derivativeLow);
-        weighted = withD - c.kdPrevLow;
-        high -= c.kdPrevHigh;
-        high += U16(withD < c.kdPrevLow);  // the borrow
+        const U16 previousLow = c.kd * c.ePrev;
+        weighted = withD - previousLow;
+        high -= U16(multiply_high(S16(c.kd), S16(c.ePrev)));
+        high += U16(withD < previousLow);  // the borrow
         wraps |= U16(S16(high) != (S16(weighted) >> 15));
-        c.kdPrevLow = derivativeLow;
-        c.kdPrevHigh = derivativeHigh;
     } else {
         U16 derivative = (c.e - c.ePrev) * c.kd;
         if constexpr (AnyTa) {
@@ -210,7 +220,9 @@ struct RunLanes {
     U16 kv{}, w{}, position{};
     // The wrap check: the position loop's error sum (its ki is 0, so only
     // the check needs it), and the sign bits of every wrap so far.
-    U16 positionSum{}, wraps{};
+    U16 positionSum{};
+    U16 wraps{};     // sign bits
+    bool extremeW{};  // speed mode: a lane's |w| is beyond kWrapFreeSetpoint
 
     // Speed mode. A response r read along w's direction as r ^ wNegative:
     // r where w >= 0, -r - 1 where w < 0 (no 16-bit overflow, order kept),
@@ -245,6 +257,7 @@ struct RunLanes {
             w[i] = static_cast<std::uint16_t>(g.w);
             const std::int32_t magnitude = g.w < 0 ? -std::int32_t{g.w} : g.w;
             const std::int32_t less = g.w < 0 ? 1 : 0;
+            extremeW = extremeW || magnitude > kWrapFreeSetpoint;
             wNegative[i] = static_cast<std::int16_t>(-less);
             level10[i] = static_cast<std::int16_t>((magnitude + 9) / 10 - less);
             level90[i] = static_cast<std::int16_t>((9 * magnitude + 9) / 10 - less);
@@ -286,7 +299,7 @@ struct RunLanes {
                 positionSum = U16(clamp_lanes(S16(sum), splat<S16>(-kPidErrorSumLimit), splat<S16>(kPidErrorSumLimit)));
             }
         }
-        controller_step<false, Wraps>(speed, setpoint, actual, wraps);
+        controller_step<false, Wraps>(speed, setpoint, actual, wraps, Speed && extremeW);
 
         const S16 y = S16(speed.y);
         limitPasses -= (y > high) | (y < low);
@@ -415,8 +428,8 @@ void pid_update_register(PidController* controllers, const std::int16_t* actual)
         anyTa = anyTa || p.ta != 1;
     }
     U16 unused{};
-    if (anyTa) controller_step<true, false>(c, w, x, unused);
-    else controller_step<false, false>(c, w, x, unused);
+    if (anyTa) controller_step<true, false>(c, w, x, unused, false);
+    else controller_step<false, false>(c, w, x, unused, false);
     for (int i = 0; i < L; ++i) {
         PidController& p = controllers[i];
         p.x = actual[i];

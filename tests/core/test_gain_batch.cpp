@@ -102,7 +102,8 @@ TEST(GainBatch, EveryEngineGivesTheRowsOfSingleRuns) {
 // weighted sums of the first pass right at the 16-bit edges (w = 1: P + I + D
 // is kp + ki + kd, and w = -1 its negative); and runs where one wrap alone
 // comes up: the speed error (kp -1, w 32767, 2 passes), the speed sum (gains
-// 0, w 32767), the position output (kv 32767), and on a program whose
+// 0, w 32767; and either side of the largest w whose sum cannot wrap, 32425),
+// the position output (kv 32767), and on a program whose
 // command jumps from -30000 to 32600, the position error (kp 100, kv 1) and
 // the position sum (gains 0).
 TEST(GainBatch, LaneWrapFlagsAreTheScalarCheck) {
@@ -111,6 +112,7 @@ TEST(GainBatch, LaneWrapFlagsAreTheScalarCheck) {
         {32767, 0, 0, 0, 1},  {32766, 1, 0, 0, 1},  {32767, 1, 0, 0, 1}, {-32768, 0, 0, 0, 1}, {-32768, -1, 0, 0, 1},
         {32767, 0, 1, 0, -1}, {16384, 0, 16384, 5, 1}, {16383, 0, 16384, 5, -1}, {0, 0, 0, 0, 0}, {250, 60, 0, 30, 80},
         {-1, 0, 0, 0, 32767}, {0, 0, 0, 0, 32767}, {0, 0, 0, 32767, 0}, {100, 0, 0, 1, 0},
+        {1, 0, 0, 0, 32425}, {1, 0, 0, 0, 32426}, {-1, 0, 0, 0, -32425}, {-1, 0, 0, 0, -32426},
     };
     std::mt19937 random(26);
     for (const int most : {400, 3000, 12000, 32767}) {
