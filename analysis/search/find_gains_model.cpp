@@ -1,5 +1,6 @@
 #include "analysis/search/find_gains_model.h"
 
+#include "core/measure/gain_set.h"
 #include "core/search/gain_search.h"
 
 #include <algorithm>
@@ -58,8 +59,17 @@ bool FindGainsModel::take_line(const std::string& line) {
     const std::string_view kind = std::string_view(line).substr(0, comma);
     const std::string_view rest = comma == std::string::npos ? std::string_view() : std::string_view(line).substr(comma + 1);
     if (kind == "kind") return true;
-    if (kind == "runs") {
-        runs_ = std::strtoull(std::string(rest).c_str(), nullptr, 10);
+    if (kind == "progress" || kind == "answer") {
+        // progress,N,P,M and answer,exact|best found,N,M
+        std::vector<std::string> fields;
+        std::istringstream in{std::string(rest)};
+        for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+        if (fields.size() != 3) return false;
+        const std::size_t first = kind == "answer" ? 1 : 0;
+        measured_ = std::strtoull(fields[first].c_str(), nullptr, 10);
+        if (kind == "progress") planned_ = std::strtoull(fields[1].c_str(), nullptr, 10);
+        boxSets_ = fields[2];
+        if (kind == "answer") answer_ = fields[0] == "exact" ? Answer::Exact : Answer::BestFound;
         return true;
     }
     if (kind != "set" && kind != "best") return false;
@@ -114,4 +124,22 @@ std::string default_gain_range(std::int16_t value) {
     if (value == 0) return "0";
     const std::int32_t a = value / 4, b = std::clamp(std::int32_t{value} * 4, -32768, 32767);
     return std::to_string(std::min(a, b)) + ":" + std::to_string(std::max(a, b));
+}
+
+std::vector<RangeEdge> range_edges(const RegulationGains& best, const std::array<GainRange, 4>& ranges) {
+    std::vector<RangeEdge> edges;
+    for (std::size_t g = 0; g < ranges.size(); ++g) {
+        const GainRange& r = ranges[g];
+        if (r.to <= r.from) continue;
+        const std::int32_t value = run_gain(best, g);
+        const std::int32_t last = r.from + (r.to - r.from) / r.step * r.step;
+        const std::int32_t span = std::max(r.to - r.from, r.step);
+        if (value == last && last + r.step <= GAIN_VALUE_MAX) {
+            edges.push_back({g, true, {r.from, std::min(GAIN_VALUE_MAX, r.to + span), r.step}});
+        } else if (value == r.from && r.from != 0 && r.from - r.step >= GAIN_VALUE_MIN) {
+            const std::int32_t floor = r.from > 0 ? 0 : GAIN_VALUE_MIN;
+            edges.push_back({g, false, {std::max(floor, r.from - span), r.to, r.step}});
+        }
+    }
+    return edges;
 }

@@ -2,8 +2,11 @@
 // What "Find gains" knows of a running search: the lines of
 // `vantrel-trace tune --stream` read into the feasible sets found so far (kept
 // small: the gains and the metric cells as floats), the best so far, the
-// runs, and the best rows at the end; the non-dominated front of any two
-// columns; and the default range of a gain around an edit's value.
+// sets measured of how many, and at the end the best rows and whether they
+// are exact or the best found; the non-dominated front of any two columns;
+// the default range of a gain around an edit's value, and the edges of a
+// box a best set lies on.
+#include "core/batch/sweep_grid.h"
 #include "core/engine/regulation.h"
 #include "core/measure/metric_table.h"
 
@@ -31,7 +34,13 @@ public:
     bool take_line(const std::string& line);
 
     const std::vector<FoundSet>& sets() const { return sets_; }
-    std::uint64_t runs() const { return runs_; }
+    // Sets measured so far, of at most planned() (0 until told), of the box's.
+    std::uint64_t measured() const { return measured_; }
+    std::uint64_t planned() const { return planned_; }
+    const std::string& box_sets() const { return boxSets_; }  // as text: up to 2^64
+    // What the final rows stand on, once the stream has said.
+    enum class Answer { Unknown, Exact, BestFound };
+    Answer answer() const { return answer_; }
     // The best feasible set so far (the final best once the stream has ended), and its row.
     std::optional<FoundSet> best() const;
     const std::string& best_row() const { return bestRow_; }
@@ -52,10 +61,24 @@ private:
     std::string bestRow_;
     std::vector<std::string> finalRows_;
     std::optional<FoundSet> finalBest_;
-    std::uint64_t runs_ = 0;
+    std::uint64_t measured_ = 0;
+    std::uint64_t planned_ = 0;
+    std::string boxSets_;
+    Answer answer_ = Answer::Unknown;
 };
 
 // A gain's range for the search around an edit's value: a quarter of it to
 // four times it ("250" gives "62:1000"), kept within 16 bits; a value of 0
 // stays fixed.
 std::string default_gain_range(std::int16_t value);
+
+// A gain whose best value lies on an edge of its range, with room beyond:
+// the range widened on that side by its own span (at least a step), within
+// 16 bits. A range from 0 has no lower edge (a gain below 0 turns the loop
+// round), a single value none at all.
+struct RangeEdge {
+    std::size_t gain = 0;  // kp, ki, kd, kv
+    bool top = false;
+    GainRange widened;
+};
+std::vector<RangeEdge> range_edges(const RegulationGains& best, const std::array<GainRange, 4>& ranges);
