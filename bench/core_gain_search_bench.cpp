@@ -43,10 +43,21 @@ GainSearchRequest request_of(bool speedMode, std::int64_t passes, std::array<Gai
     return r;
 }
 
+// The bench's one thread measures with this engine.
+RunMeter meter;
+
+void measure(const GainSearchRequest& r, std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
+    measure_gain_batch(plan_gain_batch(r.speedMode, r.passLimit, engine, nullptr), meter, sets, results);
+}
+
+bool wraps(const GainSearchRequest& r, const RegulationGains& gains) {
+    return regulation_run_wraps(meter.engine, r.speedMode, gains, r.passLimit);
+}
+
 // The objective of a set, or nothing when it is infeasible.
 std::vector<std::optional<double>> judge(const GainSearchRequest& r, const std::vector<RegulationGains>& sets) {
     std::vector<RunMetrics> results(sets.size());
-    measure_gain_batch(r.speedMode, r.passLimit, sets, results, engine);
+    measure(r, sets, results);
     std::vector<std::optional<double>> out(sets.size());
     for (std::size_t i = 0; i < sets.size(); ++i) {
         bool ok = true;
@@ -70,7 +81,7 @@ std::optional<double> best_feasible(const GainSearchRequest& r, const std::vecto
     }
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return *objectives[a] < *objectives[b]; });
     for (const std::size_t i : order) {
-        if (r.noWraps && regulation_run_wraps(r.speedMode, sets[i], r.passLimit)) continue;
+        if (r.noWraps && wraps(r, sets[i])) continue;
         at = sets[i];
         return objectives[i];
     }
@@ -106,9 +117,9 @@ bool check(const Box& box) {
     const GainSearchRequest& r = box.request;
     GainSearchHooks hooks;
     hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_gain_batch(r.speedMode, r.passLimit, sets, results, engine);
+        measure(r, sets, results);
     };
-    hooks.wraps = [&](const RegulationGains& g) { return regulation_run_wraps(r.speedMode, g, r.passLimit); };
+    hooks.wraps = [&](const RegulationGains& g) { return wraps(r, g); };
     const double start = cpu_seconds();
     const GainSearchOutcome outcome = search_gains(r, hooks);
     const double cpu = cpu_seconds() - start;
@@ -141,7 +152,7 @@ bool check(const Box& box) {
     int better = 0;
     for (std::size_t i = 0; i < around.size(); ++i) {
         if (!objectives[i] || *objectives[i] >= best.objective) continue;
-        if (r.noWraps && regulation_run_wraps(r.speedMode, around[i], r.passLimit)) continue;
+        if (r.noWraps && wraps(r, around[i])) continue;
         ++better;
     }
     std::printf("  steps of 1, 10, 100: %zu neighbours, %d better and feasible\n", around.size(), better);

@@ -9,7 +9,8 @@ void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream&
         throw UsageError{"option --format needs 'csv' or 'json', not " + echo_quoted(format)};
     }
     const RunSetup setup = read_regulation_setup(options, warnings);
-    const RunMetrics metrics = measure_regulation_run(setup.speedMode, setup.gains, setup.passLimit);
+    RunMeter meter{chosen_program_engine(), {}};
+    const RunMetrics metrics = measure_regulation_run(meter, setup.speedMode, setup.gains, setup.passLimit);
     out.write(format == "json" ? metrics_json(setup.gains, metrics)
                                : metrics_csv_header() + metrics_csv_row(setup.gains, metrics));
 }

@@ -1,7 +1,7 @@
 #include "trace/sweep_row.h"
 
-#include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
+#include "core/program/nc_program.h"
 
 #include <limits>
 
@@ -18,15 +18,20 @@ std::string sweep_header(const SweepRunSettings& settings) {
     return header;
 }
 
-void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
-                       std::span<RunMetrics> results) {
+GainBatchPlan sweep_batch_plan(const SweepRunSettings& settings) {
     const std::int64_t limit = settings.passes > 0 ? settings.passes : std::numeric_limits<std::int64_t>::max();
-    measure_gain_batch(settings.speedMode, limit, sets, results, settings.engine);
+    return plan_gain_batch(settings.speedMode, limit, settings.engine, nc_chosen_blocks());
+}
+
+bool sweep_append_rows(std::string& out, const SweepRunSettings& settings, const GainBatchPlan& plan, RunMeter& meter,
+                       std::span<const RegulationGains> sets, std::span<RunMetrics> results, const StopFlag* stop) {
+    if (!measure_gain_batch(plan, meter, sets, results, stop)) return false;
     for (std::size_t i = 0; i < sets.size(); ++i) {
         std::string row = metrics_csv_row(sets[i], results[i]);
         if (settings.wraps) {
-            append_cell(row, regulation_run_wraps(settings.speedMode, sets[i], limit) ? ",1" : ",0");
+            append_cell(row, gain_batch_wraps(plan, meter, sets[i], stop) ? ",1" : ",0");
         }
         out += row;
     }
+    return !stop_asked(stop);
 }

@@ -15,7 +15,7 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+StopFlag stopSignal{0};  // the signal that stops the sweep; the workers look at it too
 
 extern "C" void on_stop_signal(int signal) { stopSignal = signal; }
 
@@ -90,7 +90,6 @@ int write_sweep(const SweepPlan& plan, TraceOutput& out, const std::string& outP
 int trace_sweep(const ParsedOptions& options) {
     const SweepPlan plan = read_plan(options);
     std::string outPath = options.text("out").value_or("");
-    // The workers are forked from this process, so they run the program chosen here.
     load_program_option(options);
     if (outPath == "-") outPath.clear();
 

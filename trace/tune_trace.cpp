@@ -1,13 +1,14 @@
 #include "trace/tune_trace.h"
 
 #include "core/formats/csv.h"
+#include "core/batch/chunk_runner.h"
 #include "core/batch/gain_batch.h"
 #include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
 #include "core/measure/gain_set.h"
+#include "core/program/nc_program.h"
 #include "trace/output.h"
 #include "trace/regulation_setup.h"
-#include "trace/sweep_workers.h"
 
 #include <unistd.h>
 
@@ -17,11 +18,11 @@
 #include <cstdio>
 #include <cstring>
 #include <iostream>
-#include <type_traits>
+#include <system_error>
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+StopFlag stopSignal{0};  // the signal that stops the search; the workers look at it too
 
 extern "C" void on_tune_stop_signal(int signal) { stopSignal = signal; }
 
@@ -100,9 +101,7 @@ TunePlan read_plan(const ParsedOptions& options) {
     return plan;
 }
 
-static_assert(std::is_trivially_copyable_v<RunMetrics>, "metrics travel from the workers as bytes");
-
-// Sets per worker chunk, and the least sets worth forking workers for.
+// Sets per worker chunk, and the least sets worth starting workers for.
 constexpr std::size_t kChunk = 512;
 constexpr std::size_t kParallelFrom = 2048;
 
@@ -111,31 +110,35 @@ struct Failure {
 };
 struct Stopped {};
 
-// Measures a batch: in worker processes when it is large enough to pay for them.
-void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-    const GainSearchRequest& request = plan.request;
+// What the search's runs share, and each worker's engine (worker 0's also
+// looks for wraps, between batches).
+struct TuneMeters {
+    GainBatchPlan plan;
+    std::vector<RunMeter> meters;
+};
+
+// Measures a batch: on worker threads when it is large enough to pay for
+// them, each writing the results of its own chunks.
+void measure_batch(const TunePlan& plan, TuneMeters& m, std::span<const RegulationGains> sets,
+                   std::span<RunMetrics> results) {
     if (plan.jobs == 1 || sets.size() < kParallelFrom) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine);
+        if (!measure_gain_batch(m.plan, m.meters[0], sets, results, &stopSignal)) throw Stopped{};
         return;
     }
-    // The first set here: what the engine works out once per program (the
-    // setpoints) is then inherited by every worker instead of made in each.
-    measure_gain_batch(request.speedMode, request.passLimit, sets.first(1), results.first(1), plan.engine);
     const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
-    std::vector<RunMetrics> room(kChunk);
-    const auto produce = [&](std::uint64_t c, std::string& text) {
+    const auto make = [&](int worker, std::uint64_t c, char&) {
         const std::size_t first = c * kChunk;
         const std::size_t count = std::min(sets.size(), first + kChunk) - first;
-        measure_gain_batch(request.speedMode, request.passLimit, sets.subspan(first, count), room, plan.engine);
-        text.append(reinterpret_cast<const char*>(room.data()), count * sizeof(RunMetrics));
+        measure_gain_batch(m.plan, m.meters[static_cast<std::size_t>(worker)], sets.subspan(first, count),
+                           results.subspan(first, count), &stopSignal);
     };
-    const auto consume = [&](std::uint64_t c, const std::string& text) {
-        std::memcpy(results.data() + c * kChunk, text.data(), text.size());
-    };
-    std::string error;
-    const SweepEnd end = run_chunks(chunks, plan.jobs, produce, consume, stopSignal, error);
-    if (end == SweepEnd::Stopped) throw Stopped{};
-    if (end == SweepEnd::Failed) throw Failure{error};
+    RunnerEnd end = RunnerEnd::Finished;
+    try {
+        end = run_in_order<char>(chunks, plan.jobs, make, [](std::uint64_t, const char&) {}, stopSignal);
+    } catch (const std::system_error& e) {  // a thread that could not start
+        throw Failure{std::string("cannot start a worker: ") + e.what()};
+    }
+    if (end == RunnerEnd::Stopped) throw Stopped{};
 }
 
 std::string hit_row(const GainSearchHit& hit) { return metrics_csv_row(hit.gains, hit.metrics); }
@@ -194,11 +197,15 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
     GainSearchHooks hooks;
+    TuneMeters meters{plan_gain_batch(request.speedMode, request.passLimit, plan.engine, nc_chosen_blocks()),
+                      std::vector<RunMeter>(static_cast<std::size_t>(plan.jobs))};
     hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_batch(plan, sets, results);
+        measure_batch(plan, meters, sets, results);
     };
     hooks.wraps = [&](const RegulationGains& gains) {
-        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
+        const bool wraps = gain_batch_wraps(meters.plan, meters.meters[0], gains, &stopSignal);
+        if (stop_asked(&stopSignal)) throw Stopped{};  // the answer is of no use
+        return wraps;
     };
     hooks.stop = [] { return stopSignal != 0; };
     std::uint64_t streamedRuns = 0;
@@ -256,7 +263,6 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
 int trace_tune(const ParsedOptions& options) {
     const TunePlan plan = read_plan(options);
     std::string outPath = options.text("out").value_or("");
-    // The workers are forked from this process, so they run the program chosen here.
     load_program_option(options);
     if (outPath == "-") outPath.clear();
     catch_stop_signals();

@@ -1,18 +1,14 @@
 #include "core/measure/headless_run.h"
 
-#include "core/engine/cascade.h"
-
-namespace {
-
-RunMetricsAccumulator runAccumulator;  // reused by measure_regulation_run, so its tail keeps its memory
-
-}  // namespace
-
-RunMetrics measure_regulation_run(bool speedMode, const RegulationGains& gains, std::int64_t passLimit) {
-    runAccumulator.reset(speedMode, gains.w);
-    run_headless({speedMode, passLimit, gains}, [speedMode, w = gains.w](const RegulationRun& run, const RegulationPoints&, std::int64_t) {
-        if (speedMode) runAccumulator.add_pass(w, actualSpeed, speedController.y);
-        else runAccumulator.add_pass(run.commandedPoint.X, actualPosition, speedController.y);
-    });
-    return runAccumulator.result();
+RunMetrics measure_regulation_run(RunMeter& meter, bool speedMode, const RegulationGains& gains,
+                                  std::int64_t passLimit, const StopFlag* stop) {
+    RunMetricsAccumulator& metrics = meter.accumulator;
+    const Cascade& c = meter.engine.cascade;
+    metrics.reset(speedMode, gains.w);
+    run_headless(meter.engine, {speedMode, passLimit, gains, stop},
+                 [&, w = gains.w](const RegulationRun& run, const RegulationPoints&, std::int64_t) {
+                     if (speedMode) metrics.add_pass(w, c.actualSpeed, c.speedController.y);
+                     else metrics.add_pass(run.commandedPoint.X, c.actualPosition, c.speedController.y);
+                 });
+    return metrics.result();
 }

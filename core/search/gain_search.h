@@ -3,7 +3,7 @@
 // metric, under upper limits on others and, if asked, without any wrap of
 // the controllers' error, sum or output. The runs are the real 16-bit loop,
 // measured through a batch function the caller gives (the sweep engine, or
-// worker processes around it), so the search itself is plain and
+// worker threads around it), so the search itself is plain and
 // deterministic: the same request and the same measurements give the same
 // answer.
 //

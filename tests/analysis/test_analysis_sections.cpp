@@ -87,7 +87,8 @@ TEST_F(PanelSections, MetricValuesAreTheCellsTheTracePrints) {
     for (bool speed : {true, false}) {
         SCOPED_TRACE(speed);
         RegulationGains gains{250, 60, 3, 30, -80};
-        const RunMetrics m = measure_regulation_run(speed, gains, 300);
+        RunMeter meter;
+        const RunMetrics m = measure_regulation_run(meter, speed, gains, 300);
         std::string row = speed ? "speed," : "position,";
         csv_append_row(row, metric_values(gains, m));
         EXPECT_EQ(metrics_csv_row(gains, m), row);

@@ -13,14 +13,24 @@ namespace {
 
 int column(std::string_view name) { return search_column_index(name); }
 
+// Scalar runs of the demo, on one engine for the whole test.
+void measure(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
+             std::span<RunMetrics> results) {
+    static RunMeter meter;
+    measure_gain_batch(plan_gain_batch(speedMode, passLimit, BatchEngine::Scalar, nullptr), meter, sets, results);
+}
+
+bool wraps(const GainSearchRequest& request, const RegulationGains& gains) {
+    Engine engine;
+    return regulation_run_wraps(engine, request.speedMode, gains, request.passLimit);
+}
+
 GainSearchHooks engine_hooks(const GainSearchRequest& request) {
     GainSearchHooks hooks;
     hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
+        measure(request.speedMode, request.passLimit, sets, results);
     };
-    hooks.wraps = [&request](const RegulationGains& gains) {
-        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
-    };
+    hooks.wraps = [&request](const RegulationGains& gains) { return wraps(request, gains); };
     return hooks;
 }
 
@@ -34,10 +44,10 @@ std::vector<RegulationGains> brute_force(const GainSearchRequest& request) {
                 for (int kv = r[3].from; kv <= r[3].to; kv += r[3].step)
                     sets.push_back({std::int16_t(kp), std::int16_t(ki), std::int16_t(kd), std::int16_t(kv), request.w});
     std::vector<RunMetrics> results(sets.size());
-    measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
+    measure(request.speedMode, request.passLimit, sets, results);
     std::vector<std::pair<double, RegulationGains>> feasible;
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        bool ok = !request.noWraps || !regulation_run_wraps(request.speedMode, sets[i], request.passLimit);
+        bool ok = !request.noWraps || !wraps(request, sets[i]);
         for (const GainLimit& limit : request.limits) {
             const auto value = search_column_value(limit.column, results[i]);
             ok = ok && value && *value <= limit.most;
@@ -153,7 +163,7 @@ TEST(GainSearch, ALargeBoxEndsWhereNoStepOf1Or10Or100Improves) {
         }
     }
     std::vector<RunMetrics> results(around.size());
-    measure_gain_batch(true, r.passLimit, around, results, BatchEngine::Scalar);
+    measure(true, r.passLimit, around, results);
     for (std::size_t i = 0; i < around.size(); ++i) {
         if (*search_column_value(r.limits[0].column, results[i]) > 10) continue;
         EXPECT_GE(double(results[i].iae), outcome.best[0].objective) << around[i].kp << " " << around[i].ki;
@@ -199,11 +209,13 @@ TEST(GainSearch, TheWrapCheckSeesTheSixWrapsAndNothingElse) {
     constexpr std::uint16_t kWraps = (1u << SPEED_E_WRAP) | (1u << SPEED_SUM_WRAP) | (1u << SPEED_OUT_WRAP) |
                                      (1u << POSITION_E_WRAP) | (1u << POSITION_SUM_WRAP) | (1u << POSITION_OUT_WRAP);
     struct Host final : RegulationPassHost {
+        Engine& engine;
         bool speed;
         std::int64_t left;
+        Host(Engine& e, bool s, std::int64_t l) : engine(e), speed(s), left(l) {}
         bool speed_mode() override { return speed; }
         void pause_and_pump() override {
-            if (--left == 0) stop_regulation();
+            if (--left == 0) stop_regulation(engine);
         }
     };
     const std::tuple<bool, RegulationGains> runs[] = {
@@ -213,19 +225,18 @@ TEST(GainSearch, TheWrapCheckSeesTheSixWrapsAndNothingElse) {
     };
     int wrapping = 0;
     for (const auto& [speedMode, gains] : runs) {
-        Host host;
-        host.speed = speedMode;
-        host.left = 300;
+        Engine engine;
+        Host host{engine, speedMode, 300};
         RegulationInsight insight;
         RegulationRun run;
-        regulationRunning = true;
-        regulation_start(run, speedMode, gains);
+        engine.running = true;
+        regulation_start(engine, run, speedMode, gains);
         insight_start(insight, speedMode, gains);
         std::uint16_t raised = 0;
-        while (regulationRunning && regulation_pass(run, host, insight)) raised |= insight.events.raised;
+        while (engine.running && regulation_pass(engine, run, host, insight)) raised |= insight.events.raised;
         const bool expected = (raised & kWraps) != 0;
         wrapping += expected;
-        EXPECT_EQ(regulation_run_wraps(speedMode, gains, 300), expected) << gains.kp << " " << gains.kv;
+        EXPECT_EQ(regulation_run_wraps(engine, speedMode, gains, 300), expected) << gains.kp << " " << gains.kv;
     }
     EXPECT_GE(wrapping, 2);  // the table holds both kinds
     EXPECT_LE(wrapping, 6);
