@@ -1,7 +1,6 @@
 #include "trace/tune_trace.h"
 
 #include "core/formats/csv.h"
-#include "core/batch/chunk_runner.h"
 #include "core/batch/gain_batch.h"
 #include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
@@ -12,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <csignal>
@@ -101,8 +101,7 @@ TunePlan read_plan(const ParsedOptions& options) {
     return plan;
 }
 
-// Sets per worker chunk, and the least sets worth starting workers for.
-constexpr std::size_t kChunk = 512;
+// The least sets worth starting workers for.
 constexpr std::size_t kParallelFrom = 2048;
 
 struct Failure {
@@ -110,31 +109,26 @@ struct Failure {
 };
 struct Stopped {};
 
-// What the search's runs share, and each worker's engine (worker 0's also
-// looks for wraps, between batches).
+// What the search's runs share, and the engine of the runs on this thread
+// (small batches and the wrap check).
 struct TuneMeters {
     GainBatchPlan plan;
-    std::vector<RunMeter> meters;
+    RunMeter meter;
 };
 
-// Measures a batch: on worker threads when it is large enough to pay for
-// them, each writing the results of its own chunks.
+// Measures a batch: on worker threads when it is large enough to pay for them.
 void measure_batch(const TunePlan& plan, TuneMeters& m, std::span<const RegulationGains> sets,
                    std::span<RunMetrics> results) {
     if (plan.jobs == 1 || sets.size() < kParallelFrom) {
-        if (!measure_gain_batch(m.plan, m.meters[0], sets, results, &stopSignal)) throw Stopped{};
+        if (!measure_gain_batch(m.plan, m.meter, sets, results, &stopSignal)) throw Stopped{};
         return;
     }
-    const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
-    const auto make = [&](int worker, std::uint64_t c, char&) {
-        const std::size_t first = c * kChunk;
-        const std::size_t count = std::min(sets.size(), first + kChunk) - first;
-        measure_gain_batch(m.plan, m.meters[static_cast<std::size_t>(worker)], sets.subspan(first, count),
-                           results.subspan(first, count), &stopSignal);
+    const auto take = [&](std::size_t first, std::span<const RunMetrics> chunk) {
+        std::copy(chunk.begin(), chunk.end(), results.begin() + static_cast<std::ptrdiff_t>(first));
     };
     RunnerEnd end = RunnerEnd::Finished;
     try {
-        end = run_in_order<char>(chunks, plan.jobs, make, [](std::uint64_t, const char&) {}, stopSignal);
+        end = measure_gain_sets(m.plan, sets, plan.jobs, take, stopSignal);
     } catch (const std::system_error& e) {  // a thread that could not start
         throw Failure{std::string("cannot start a worker: ") + e.what()};
     }
@@ -197,13 +191,12 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
     GainSearchHooks hooks;
-    TuneMeters meters{plan_gain_batch(request.speedMode, request.passLimit, plan.engine, nc_chosen_blocks()),
-                      std::vector<RunMeter>(static_cast<std::size_t>(plan.jobs))};
+    TuneMeters meters{plan_gain_batch(request.speedMode, request.passLimit, plan.engine, nc_chosen_blocks()), {}};
     hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
         measure_batch(plan, meters, sets, results);
     };
     hooks.wraps = [&](const RegulationGains& gains) {
-        const bool wraps = gain_batch_wraps(meters.plan, meters.meters[0], gains, &stopSignal);
+        const bool wraps = gain_batch_wraps(meters.plan, meters.meter, gains, &stopSignal);
         if (stop_asked(&stopSignal)) throw Stopped{};  // the answer is of no use
         return wraps;
     };

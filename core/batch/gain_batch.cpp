@@ -117,6 +117,23 @@ bool measure_gain_batch(const GainBatchPlan& plan, RunMeter& meter, std::span<co
     return true;
 }
 
+RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
+                            const std::function<void(std::size_t, std::span<const RunMetrics>)>& take,
+                            const StopFlag& stop) {
+    const std::uint64_t chunks = (sets.size() + GAIN_SETS_CHUNK - 1) / GAIN_SETS_CHUNK;
+    std::vector<RunMeter> meters(static_cast<std::size_t>(std::max(threads, 1)));
+    const auto first_of = [](std::uint64_t c) { return static_cast<std::size_t>(c) * GAIN_SETS_CHUNK; };
+    const auto make = [&](int worker, std::uint64_t c, std::vector<RunMetrics>& results) {
+        const std::size_t count = std::min(sets.size() - first_of(c), GAIN_SETS_CHUNK);
+        results.resize(count);
+        measure_gain_batch(plan, meters[static_cast<std::size_t>(worker)], sets.subspan(first_of(c), count), results,
+                           &stop);
+    };
+    return run_in_order<std::vector<RunMetrics>>(
+        chunks, threads, make, [&](std::uint64_t c, const std::vector<RunMetrics>& results) { take(first_of(c), results); },
+        stop);
+}
+
 bool gain_batch_wraps(const GainBatchPlan& plan, RunMeter& meter, const RegulationGains& gains, const StopFlag* stop) {
     return regulation_run_wraps(plan_engine(plan, meter), plan.speedMode, gains, plan.passLimit, stop);
 }

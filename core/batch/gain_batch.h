@@ -8,6 +8,7 @@
 // A batch is planned once (plan_gain_batch) and the plan is only read
 // afterwards; each thread measures with its own RunMeter. So any number of
 // threads measure batches of one plan at once, sharing nothing they write.
+#include "core/batch/chunk_runner.h"
 #include "core/engine/regulation.h"
 #include "core/engine/stop_flag.h"
 #include "core/measure/headless_run.h"
@@ -15,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -48,6 +50,19 @@ GainBatchPlan plan_gain_batch(bool speedMode, std::int64_t passLimit, BatchEngin
 // non-zero `stop` cuts it short: false, with the results unfinished.
 bool measure_gain_batch(const GainBatchPlan& plan, RunMeter& meter, std::span<const RegulationGains> sets,
                         std::span<RunMetrics> results, const StopFlag* stop = nullptr);
+
+// Gain sets per chunk of measure_gain_sets: a whole number of any kernel's
+// lanes, small enough for an even share and a prompt first result.
+inline constexpr std::size_t GAIN_SETS_CHUNK = 512;
+
+// measure_gain_batch of every set on `threads` workers (each with a RunMeter
+// of its own), chunk by chunk: take(first, results) gets the metrics of
+// sets[first ...] on the calling thread, in order. For a front end that runs
+// it off its own thread and forwards the numbers; a non-zero `stop` ends it
+// within a block of passes (Stopped).
+RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
+                            const std::function<void(std::size_t first, std::span<const RunMetrics> results)>& take,
+                            const StopFlag& stop);
 
 // regulation_run_wraps of `gains` on meter.engine, which is set to load the
 // plan's program.

@@ -117,6 +117,30 @@ TEST(GainBatch, APlanKeepsItsProgramWhenAnotherIsChosen) {
     }
 }
 
+TEST(GainBatch, SetsMeasuredOnThreadsComeInOrderAsOnOne) {
+    std::vector<RegulationGains> sets;
+    for (int copy = 0; copy < 20; ++copy) {  // three chunks, the last one short
+        for (RegulationGains g : probe_sets()) {
+            g.kv = static_cast<std::int16_t>(g.kv + copy);
+            sets.push_back(g);
+        }
+    }
+    for (const BatchEngine engine : {BatchEngine::Lanes, BatchEngine::Scalar}) {
+        const GainBatchPlan plan = plan_gain_batch(false, METRICS_NO_PASS_LIMIT, engine, nullptr);
+        RunMeter meter;
+        std::vector<RunMetrics> alone(sets.size());
+        measure_gain_batch(plan, meter, sets, alone);
+        std::vector<RunMetrics> threaded;
+        StopFlag stop{0};
+        const RunnerEnd end = measure_gain_sets(plan, sets, 3, [&](std::size_t first, std::span<const RunMetrics> chunk) {
+            EXPECT_EQ(first, threaded.size());
+            threaded.insert(threaded.end(), chunk.begin(), chunk.end());
+        }, stop);
+        EXPECT_EQ(RunnerEnd::Finished, end);
+        EXPECT_EQ(rows(sets, alone), rows(sets, threaded));
+    }
+}
+
 TEST(GainBatch, LaneControllersStepAsPidUpdate) {
     std::mt19937 random(16);
     std::uniform_int_distribution<int> any(-32768, 32767);
