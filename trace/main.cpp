@@ -1,11 +1,13 @@
 // vantrel-trace: the bench's traces as CSV (or the page's image as PNG),
 // without a window.
+#include "core/measure/gain_set.h"
 #include "toolkit/app/exception.h"
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
 #include "trace/regulation_setup.h"
 #include "trace/tune_trace.h"
+#include "trace/vectors_trace.h"
 
 #include <cstdio>
 #include <functional>
@@ -45,6 +47,8 @@ const char kUsage[] =
     "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
     "  sweep        the run metrics of every gain set of a grid, on worker threads\n"
     "  tune         the best gains of a box under limits: the metrics row of the best set\n"
+    "  vectors      golden vectors of the controller and the cascade, and C99 checks of a\n"
+    "               target's own controller against them: vectors pid|run|harness\n"
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
@@ -55,10 +59,16 @@ const char kUsage[] =
     "on stderr); 4 tune found no feasible set; 128 + signal when a sweep or tune is stopped.\n"
     "vantrel-trace --version prints the version.\n";
 
+// A command's options with the five gains' (--kp ... --w) among them.
+std::vector<std::string> with_gains(std::vector<std::string> options) {
+    options.insert(options.end(), GAIN_SET_KEYS.begin(), GAIN_SET_KEYS.begin() + RUN_GAIN_COUNT);
+    return options;
+}
+
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"regulation",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         with_gains({"gains", "mode", "passes", "program", "out"}),
          {},
          "Usage: vantrel-trace regulation [--gains FILE] [--mode speed|position] [--passes N] [--kp T]\n"
          "                                [--ki T] [--kd T] [--kv T] [--w T] [--program FILE] [--out FILE]\n"
@@ -69,7 +79,7 @@ const std::vector<Command>& commands() {
          "options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
         {"insight",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         with_gains({"gains", "mode", "passes", "program", "out"}),
          {},
          "Usage: vantrel-trace insight [same options as regulation]\n"
          "One row per pass: pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"
@@ -78,7 +88,7 @@ const std::vector<Command>& commands() {
          "events names the wraps and limits of the pass, joined by '|'.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_insight(o, out, std::cerr); }},
         {"metrics",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "program", "out"},
+         with_gains({"gains", "mode", "passes", "format", "program", "out"}),
          {},
          "Usage: vantrel-trace metrics [--gains FILE] [--mode speed|position] [--passes N] [--kp T] [--ki T]\n"
          "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--program FILE]\n"
@@ -119,7 +129,7 @@ const std::vector<Command>& commands() {
          trace_image,
          true},
         {"sweep",
-         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "engine", "out"},
+         with_gains({"gains", "mode", "passes", "jobs", "shard", "program", "engine", "out"}),
          {"wraps"},
     "Usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
     "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
@@ -144,8 +154,7 @@ const std::vector<Command>& commands() {
          false,
          true},
         {"tune",
-         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "program", "engine", "objective", "top", "max",
-          "out"},
+         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "out"}),
          {"no-wraps", "stream"},
     "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
     "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
@@ -173,6 +182,34 @@ const std::vector<Command>& commands() {
          nullptr,
          trace_tune,
          false,
+         true},
+        {"vectors",
+         {"count", "seed", "format", "gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         {},
+         "Usage: vantrel-trace vectors pid [--count N] [--seed S] [--format csv|c] [--out FILE]\n"
+         "       vantrel-trace vectors run [regulation's options] [--format csv|c] [--out FILE]\n"
+         "       vantrel-trace vectors harness [--count N] [--seed S] [regulation's options] [--out DIR]\n"
+         "Golden vectors for checking a target's controller against the bench, bit for bit.\n"
+         "pid: one step of the controller per vector: the record before it (w,x,y,ta,e,eSum,ePrev,\n"
+         "kp,ki,kd), the measured value, the record after it. First a fixed table of edge cases, one\n"
+         "or more for each rule of the step, then N random vectors (default 1000) from seed S\n"
+         "(default 1); the same seed gives the same bytes everywhere. CSV columns: vector,\n"
+         "w..kd, actual, w_after..kd_after, rules (the rules the vector exercises, joined by '|'),\n"
+         "case (the edge case's name).\n"
+         "run: the cascade pass by pass in the run 'regulation' makes with the same options: CSV\n"
+         "columns pass,speed,position,command_x, position_w..position_kd, speed_w..speed_kd,\n"
+         "pwm_duty,pwm_direction; pass 0 is the state the run starts from, pass N the measured\n"
+         "speed and position handed to the loops (and the commanded X) and the state they left.\n"
+         "--format c writes the C99 check of either instead (pid_vectors_check.c,\n"
+         "cascade_vectors_check.c).\n"
+         "harness: both checks and a README into DIR (default vantrel-vectors; made if missing).\n"
+         "Each check needs only the target's pid_update (and regulate_speed, regulate_position),\n"
+         "prints 'N vectors, 0 differ' and exits 0, or reports the first vector that differs\n"
+         "(number, field, got, wanted, xor, the record before) and exits 1. Define\n"
+         "PID_VECTORS_PARTS=n and PID_VECTORS_PART=k (CASCADE_VECTORS_... likewise) to compile\n"
+         "only part k of n, for a target short of memory.\n",
+         nullptr,
+         trace_vectors,
          true},
     };
     return list;
