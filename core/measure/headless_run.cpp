@@ -3,12 +3,13 @@
 RunMetrics measure_regulation_run(RunMeter& meter, bool speedMode, const RegulationGains& gains,
                                   std::int64_t passLimit, const StopFlag* stop) {
     RunMetricsAccumulator& metrics = meter.accumulator;
-    const Cascade& c = meter.engine.cascade;
     metrics.reset(speedMode, gains.w);
+    // Captured by value: a pass reads them without going through this frame.
     run_headless(meter.engine, {speedMode, passLimit, gains, stop},
-                 [&, w = gains.w](const RegulationRun& run, const RegulationPoints&, std::int64_t) {
-                     if (speedMode) metrics.add_pass(w, c.actualSpeed, c.speedController.y);
-                     else metrics.add_pass(run.commandedPoint.X, c.actualPosition, c.speedController.y);
+                 [m = &metrics, c = &meter.engine.cascade, speedMode, w = gains.w](
+                     const RegulationRun& run, const RegulationPoints&, std::int64_t) {
+                     if (speedMode) m->add_pass(w, c->actualSpeed, c->speedController.y);
+                     else m->add_pass(run.commandedPoint.X, c->actualPosition, c->speedController.y);
                  });
     return metrics.result();
 }
