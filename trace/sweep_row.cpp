@@ -3,6 +3,7 @@
 #include "core/formats/metrics_format.h"
 #include "core/program/nc_program.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -25,13 +26,18 @@ GainBatchPlan sweep_batch_plan(const SweepRunSettings& settings) {
 
 bool sweep_append_rows(std::string& out, const SweepRunSettings& settings, const GainBatchPlan& plan, RunMeter& meter,
                        std::span<const RegulationGains> sets, std::span<RunMetrics> results, const StopFlag* stop) {
-    if (!measure_gain_batch(plan, meter, sets, results, stop)) return false;
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        std::string row = metrics_csv_row(sets[i], results[i]);
-        if (settings.wraps) {
-            append_cell(row, gain_batch_wraps(plan, meter, sets[i], stop) ? ",1" : ",0");
+    std::uint8_t wrapRoom[512];  // a chunk at a time, in parts of this many sets
+    for (std::size_t first = 0; first < sets.size(); first += std::size(wrapRoom)) {
+        const std::size_t count = std::min(std::size(wrapRoom), sets.size() - first);
+        const std::span<std::uint8_t> wraps = settings.wraps ? std::span(wrapRoom, count) : std::span<std::uint8_t>();
+        if (!measure_gain_batch(plan, meter, sets.subspan(first, count), results.subspan(first, count), wraps, stop)) {
+            return false;
         }
-        out += row;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string row = metrics_csv_row(sets[first + i], results[first + i]);
+            if (settings.wraps) append_cell(row, wraps[i] != 0 ? ",1" : ",0");
+            out += row;
+        }
     }
-    return !stop_asked(stop);
+    return true;
 }

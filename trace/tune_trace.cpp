@@ -17,6 +17,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <system_error>
 
@@ -71,6 +72,17 @@ GainLimit read_limit(const std::string& text) {
     return limit;
 }
 
+// --budget PASSES: a whole number from 1, in digits or with an exponent (1e10).
+std::uint64_t budget_option(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const bool plain = text.find_first_not_of("0123456789eE+") == std::string::npos;
+    if (!plain || text.empty() || *end != '\0' || !(value >= 1) || value > 1e18 || value != std::floor(value)) {
+        throw UsageError{"--budget " + echo_quoted(text) + ": give the passes to spend, a whole number from 1 to 1e18"};
+    }
+    return static_cast<std::uint64_t>(value);
+}
+
 TunePlan read_plan(const ParsedOptions& options) {
     TunePlan plan;
     GainSearchRequest& request = plan.request;
@@ -97,6 +109,7 @@ TunePlan read_plan(const ParsedOptions& options) {
     for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text));
     request.noWraps = options.flag("no-wraps");
     request.top = static_cast<std::size_t>(integer_option(options, "top", 1, 1, 1000));
+    if (const auto budget = options.text("budget")) request.budget = budget_option(*budget);
 
     plan.engine = engine_option(options);
     plan.jobs = jobs_option(options);
@@ -104,41 +117,17 @@ TunePlan read_plan(const ParsedOptions& options) {
     return plan;
 }
 
-// The least sets worth starting workers for.
-constexpr std::size_t kParallelFrom = 2048;
-
 struct Failure {
     std::string message;
 };
-struct Stopped {};
-
-// What the search's runs share, and the engine of the runs on this thread
-// (small batches and the wrap check).
-struct TuneMeters {
-    GainBatchPlan plan;
-    RunMeter meter;
-};
-
-// Measures a batch: on worker threads when it is large enough to pay for them.
-void measure_batch(const TunePlan& plan, TuneMeters& m, std::span<const RegulationGains> sets,
-                   std::span<RunMetrics> results) {
-    if (plan.jobs == 1 || sets.size() < kParallelFrom) {
-        if (!measure_gain_batch(m.plan, m.meter, sets, results, &stopSignal)) throw Stopped{};
-        return;
-    }
-    const auto take = [&](std::size_t first, std::span<const RunMetrics> chunk) {
-        std::copy(chunk.begin(), chunk.end(), results.begin() + static_cast<std::ptrdiff_t>(first));
-    };
-    RunnerEnd end = RunnerEnd::Finished;
-    try {
-        end = measure_gain_sets(m.plan, sets, plan.jobs, take, stopSignal);
-    } catch (const std::system_error& e) {  // a thread that could not start
-        throw Failure{std::string("cannot start a worker: ") + e.what()};
-    }
-    if (end == RunnerEnd::Stopped) throw Stopped{};
-}
 
 std::string hit_row(const GainSearchHit& hit) { return metrics_csv_row(hit.gains, hit.metrics); }
+
+// "kp 121, ki 191, kd 70, kv 500"
+std::string gains_text(const RegulationGains& g) {
+    return "kp " + std::to_string(g.kp) + ", ki " + std::to_string(g.ki) + ", kd " + std::to_string(g.kd) + ", kv " +
+           std::to_string(g.kv);
+}
 
 // The search's progress on standard error: redrawn in place on a terminal,
 // otherwise a line every few seconds.
@@ -153,14 +142,13 @@ public:
         next_ = now + (terminal_ ? std::chrono::milliseconds(100) : std::chrono::milliseconds(5000));
         std::string best = "none feasible yet";
         if (p.best) {
-            best = "best " + std::string(objective_) + " ";
             std::string number;
             csv_append_number(number, p.best->objective);
-            best += number + " at kp " + std::to_string(p.best->gains.kp) + ", ki " + std::to_string(p.best->gains.ki) +
-                    ", kd " + std::to_string(p.best->gains.kd) + ", kv " + std::to_string(p.best->gains.kv);
+            best = "best " + std::string(objective_) + " " + number + " at " + gains_text(p.best->gains);
         }
-        std::fprintf(stderr, terminal_ ? "\rtune: %llu runs, %s\x1b[K" : "vantrel-trace: tune: %llu runs, %s\n",
-                     static_cast<unsigned long long>(p.runs), best.c_str());
+        const double share = p.planned > 0 ? 100.0 * double(p.sets) / double(p.planned) : 0.0;
+        std::fprintf(stderr, terminal_ ? "\rtune: %llu sets (%.0f %%), %s\x1b[K" : "vantrel-trace: tune: %llu sets (%.0f %%), %s\n",
+                     static_cast<unsigned long long>(p.sets), share, best.c_str());
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -175,6 +163,13 @@ private:
     std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(terminal_ ? 100 : 5000);
 };
 
+// What the answer stands on: "exact: every set measured (N sets)" or
+// "best found: N of M sets measured".
+std::string answer_kind(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
+    if (outcome.exhaustive) return "exact: every set measured (" + search_box_sets_text(request) + " sets)";
+    return "best found: " + std::to_string(outcome.sets) + " of " + search_box_sets_text(request) + " sets measured";
+}
+
 // Standard error's account of a search without a feasible set.
 std::string none_found(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
     const std::vector<std::string> names = search_constraint_names(request);
@@ -182,8 +177,10 @@ std::string none_found(const GainSearchRequest& request, const GainSearchOutcome
     for (std::size_t i = 1; i < outcome.ruledOut.size(); ++i) {
         if (outcome.ruledOut[i] > outcome.ruledOut[most]) most = i;
     }
-    std::string text = "no feasible set among " + std::to_string(outcome.sets) + " gain sets tried (" +
-                       std::to_string(outcome.runs) + " runs)";
+    std::string text = outcome.exhaustive
+                           ? "no feasible set: every one of the " + search_box_sets_text(request) + " sets measured"
+                           : "no feasible set found among the " + std::to_string(outcome.sets) + " measured of " +
+                                 search_box_sets_text(request) + " sets";
     if (outcome.ruledOut[most] > 0) {
         text += "; " + names[most] + " ruled out the most: " + std::to_string(outcome.ruledOut[most]);
     }
@@ -194,24 +191,30 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
     GainSearchHooks hooks;
-    TuneMeters meters{plan_gain_batch(request.speedMode, request.passLimit, plan.engine, nc_chosen_blocks()), {}};
-    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_batch(plan, meters, sets, results);
+    // What every run shares, made once and only read by the worker threads.
+    const GainBatchPlan batch = plan_gain_batch(request.speedMode, request.passLimit, plan.engine, request.program);
+    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
+        measure_gain_batch(batch, sets, results, wraps, &stopSignal);  // with an engine of its own
     };
-    hooks.wraps = [&](const RegulationGains& gains) {
-        const bool wraps = gain_batch_wraps(meters.plan, meters.meter, gains, &stopSignal);
-        if (stop_asked(&stopSignal)) throw Stopped{};  // the answer is of no use
-        return wraps;
+    // The chunks on worker threads.
+    hooks.chunks = [&](std::uint64_t count, const std::function<void(std::uint64_t, std::string&)>& produce,
+                       const std::function<void(std::uint64_t, const std::string&)>& consume) {
+        const auto make = [&](int, std::uint64_t c, std::string& bytes) {
+            bytes.clear();
+            produce(c, bytes);
+        };
+        try {
+            return run_in_order<std::string>(count, plan.jobs, make, consume, stopSignal) == RunnerEnd::Finished;
+        } catch (const std::system_error& e) {  // a thread that could not start
+            throw Failure{std::string("cannot start a worker: ") + e.what()};
+        }
     };
     hooks.stop = [] { return stopSignal != 0; };
-    std::uint64_t streamedRuns = 0;
+    const std::string boxSets = search_box_sets_text(request);
     hooks.progress = [&](const GainSearchProgress& p) {
         progress.update(p);
         if (!plan.stream) return;
-        if (p.runs >= streamedRuns + 1000) {
-            streamedRuns = p.runs;
-            out.write("runs," + std::to_string(p.runs) + "\n");
-        }
+        out.write("progress," + std::to_string(p.sets) + "," + std::to_string(p.planned) + "," + boxSets + "\n");
         out.flush();  // the reader follows the search as it goes
     };
     if (plan.stream) {
@@ -222,8 +225,6 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     GainSearchOutcome outcome;
     try {
         outcome = search_gains(request, hooks);
-    } catch (const Stopped&) {
-        outcome.stopped = true;
     } catch (const Failure& f) {
         progress.finish();
         std::cerr << "vantrel-trace: tune: " << f.message << "\n";
@@ -231,21 +232,22 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     }
     progress.finish();
     if (outcome.stopped) {
-        std::cerr << "vantrel-trace: tune: stopped\n";
+        std::cerr << "vantrel-trace: tune: stopped after " << outcome.sets << " of " << boxSets << " sets\n";
         return 128 + stopSignal;
     }
     if (outcome.best.empty()) {
         std::cerr << "vantrel-trace: tune: " << none_found(request, outcome) << "\n";
-        return 4;  // the output is never committed: nothing on standard output, no file
+        return 4;  // the output is never committed: no file, nothing more on standard output
     }
     if (plan.stream) {
-        out.write("runs," + std::to_string(outcome.runs) + "\n");
+        out.write(std::string("answer,") + (outcome.exhaustive ? "exact," : "best found,") + std::to_string(outcome.sets) +
+                  "," + boxSets + "\n");
         for (const GainSearchHit& hit : outcome.best) out.write("best," + hit_row(hit));
     } else {
         out.write(metrics_csv_header());
         for (const GainSearchHit& hit : outcome.best) out.write(hit_row(hit));
     }
-    std::cerr << "vantrel-trace: tune: " << outcome.sets << " gain sets, " << outcome.runs << " runs\n";
+    std::cerr << "vantrel-trace: tune: " << answer_kind(request, outcome) << ", " << outcome.runs << " runs\n";
     std::string error;
     if (!out.commit(error)) {
         std::cerr << "vantrel-trace: " << error << "\n";
@@ -257,9 +259,10 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
 }  // namespace
 
 int trace_tune(const ParsedOptions& options) {
-    const TunePlan plan = read_plan(options);
+    TunePlan plan = read_plan(options);
     std::string outPath = options.text("out").value_or("");
     load_program_option(options);
+    plan.request.program = nc_chosen_blocks();
     if (outPath == "-") outPath.clear();
     catch_stop_signals();
     TraceOutput out(outPath);

@@ -42,14 +42,21 @@ const LaneKernel& kernel() {
 
 bool lane_stop_asked(const StopFlag* stop) { return stop_asked(stop); }
 
-// The engine loads what the plan's runs load.
-Engine& plan_engine(const GainBatchPlan& plan, RunMeter& meter) {
-    if (meter.engine.program != plan.program) meter.engine.program = plan.program;
-    return meter.engine;
+// The commanded X of every pass of `program` up to `passLimit`, as a run's
+// nc_step calls give it.
+std::vector<std::int16_t> setpoints_of(const NcProgramBlocks* program, std::int64_t passLimit) {
+    std::vector<std::int16_t> setpoints;
+    NcInterpreter nc;
+    nc_load(nc, program);
+    NcPoint point{0, 0, 0};
+    while (static_cast<std::int64_t>(setpoints.size()) < passLimit && nc_step(nc, point) == NC_STEPPED) {
+        setpoints.push_back(point.X);
+    }
+    return setpoints;
 }
 
 bool measure_lanes(const GainBatchPlan& plan, std::span<const RegulationGains> sets, std::span<RunMetrics> results,
-                   const StopFlag* stop) {
+                   std::span<std::uint8_t> wraps, const StopFlag* stop) {
     const LaneKernel& k = *plan.kernel;
     LaneRunJob job;
     job.speedMode = plan.speedMode;
@@ -63,14 +70,16 @@ bool measure_lanes(const GainBatchPlan& plan, std::span<const RegulationGains> s
 
     std::array<RegulationGains, LANES_MOST> group;
     std::array<RunTotals, LANES_MOST> totals;
+    std::array<std::uint8_t, LANES_MOST> wrapped{};
     const auto lanes = static_cast<std::size_t>(k.lanes);
     for (std::size_t first = 0; first < sets.size(); first += lanes) {
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
-        k.run(job, group.data(), totals.data());
+        k.run(job, group.data(), totals.data(), wraps.empty() ? nullptr : wrapped.data());
         if (stop_asked(stop)) return false;
         for (std::size_t i = 0; i < count; ++i) results[first + i] = run_metrics_of(totals[i]);
+        if (!wraps.empty()) std::copy_n(wrapped.begin(), count, wraps.begin() + static_cast<std::ptrdiff_t>(first));
     }
     return true;
 }
@@ -90,31 +99,39 @@ GainBatchPlan plan_gain_batch(bool speedMode, std::int64_t passLimit, BatchEngin
     plan.engine = engine;
     plan.program = std::move(program);
     plan.kernel = &kernel();
-    if (passLimit < 1 || engine == BatchEngine::Scalar) return plan;
+    if (passLimit < 1) return plan;
     if (speedMode) {
         plan.passes = passLimit;
         return plan;
     }
-    // The commanded X of every pass, as a run's nc_step calls give it.
-    NcInterpreter nc;
-    nc_load(nc, plan.program.get());
-    NcPoint point{0, 0, 0};
-    while (static_cast<std::int64_t>(plan.setpoints.size()) < passLimit && nc_step(nc, point) == NC_STEPPED) {
-        plan.setpoints.push_back(point.X);
-    }
+    plan.setpoints = setpoints_of(plan.program.get(), passLimit);
     plan.passes = static_cast<std::int64_t>(plan.setpoints.size());
     return plan;
 }
 
+std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit, const NcProgramBlocks* program) {
+    if (passLimit < 1) return 0;
+    return speedMode ? passLimit : static_cast<std::int64_t>(setpoints_of(program, passLimit).size());
+}
+
 bool measure_gain_batch(const GainBatchPlan& plan, RunMeter& meter, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, const StopFlag* stop) {
-    if (plan.engine != BatchEngine::Scalar) return measure_lanes(plan, sets, results, stop);
-    plan_engine(plan, meter);
+                        std::span<RunMetrics> results, std::span<std::uint8_t> wraps, const StopFlag* stop) {
+    if (plan.engine != BatchEngine::Scalar) return measure_lanes(plan, sets, results, wraps, stop);
+    Engine& engine = meter.engine;
+    if (engine.program != plan.program) engine.program = plan.program;  // loads what the plan's runs load
     for (std::size_t i = 0; i < sets.size(); ++i) {
         results[i] = measure_regulation_run(meter, plan.speedMode, sets[i], plan.passLimit, stop);
+        if (!wraps.empty()) wraps[i] = regulation_run_wraps(engine, plan.speedMode, sets[i], plan.passLimit, stop) ? 1 : 0;
         if (stop_asked(stop)) return false;
     }
     return true;
+}
+
+bool measure_gain_batch(const GainBatchPlan& plan, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, std::span<std::uint8_t> wraps, const StopFlag* stop) {
+    if (plan.engine != BatchEngine::Scalar) return measure_lanes(plan, sets, results, wraps, stop);
+    RunMeter meter;
+    return measure_gain_batch(plan, meter, sets, results, wraps, stop);
 }
 
 RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
@@ -127,15 +144,11 @@ RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const Regulatio
         const std::size_t count = std::min(sets.size() - first_of(c), GAIN_SETS_CHUNK);
         results.resize(count);
         measure_gain_batch(plan, meters[static_cast<std::size_t>(worker)], sets.subspan(first_of(c), count), results,
-                           &stop);
+                           {}, &stop);
     };
     return run_in_order<std::vector<RunMetrics>>(
         chunks, threads, make, [&](std::uint64_t c, const std::vector<RunMetrics>& results) { take(first_of(c), results); },
         stop);
-}
-
-bool gain_batch_wraps(const GainBatchPlan& plan, RunMeter& meter, const RegulationGains& gains, const StopFlag* stop) {
-    return regulation_run_wraps(plan_engine(plan, meter), plan.speedMode, gains, plan.passLimit, stop);
 }
 
 const char* batch_engine_name(BatchEngine engine) { return engine == BatchEngine::Scalar ? "scalar" : kernel().name; }

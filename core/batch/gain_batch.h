@@ -46,10 +46,23 @@ GainBatchPlan plan_gain_batch(bool speedMode, std::int64_t passLimit, BatchEngin
 
 // results[i] = measure_regulation_run(meter, plan.speedMode, sets[i],
 // plan.passLimit) for every i (results holds at least as many as sets), on
-// the plan's engine; meter.engine is set to load the plan's program. A
-// non-zero `stop` cuts it short: false, with the results unfinished.
+// the plan's engine; given room for them, wraps[i] = regulation_run_wraps of
+// the same run as 1 or 0, which the lanes find in the same pass as the
+// metrics. meter.engine is set to load the plan's program. A non-zero
+// `stop` cuts it short: false, with the results unfinished.
 bool measure_gain_batch(const GainBatchPlan& plan, RunMeter& meter, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, const StopFlag* stop = nullptr);
+                        std::span<RunMetrics> results, std::span<std::uint8_t> wraps = {},
+                        const StopFlag* stop = nullptr);
+// The same with a meter of its own: any number of threads call it with one
+// plan at once.
+bool measure_gain_batch(const GainBatchPlan& plan, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, std::span<std::uint8_t> wraps = {},
+                        const StopFlag* stop = nullptr);
+
+// The passes every run of such a batch makes: the limit in speed mode, in
+// position mode the passes of `program` (the demo when null) up to it; 0 for
+// a limit below 1. A plan holds them as `passes`.
+std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit, const NcProgramBlocks* program);
 
 // Gain sets per chunk of measure_gain_sets: a whole number of any kernel's
 // lanes, small enough for an even share and a prompt first result.
@@ -63,11 +76,6 @@ inline constexpr std::size_t GAIN_SETS_CHUNK = 512;
 RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
                             const std::function<void(std::size_t first, std::span<const RunMetrics> results)>& take,
                             const StopFlag& stop);
-
-// regulation_run_wraps of `gains` on meter.engine, which is set to load the
-// plan's program.
-bool gain_batch_wraps(const GainBatchPlan& plan, RunMeter& meter, const RegulationGains& gains,
-                      const StopFlag* stop = nullptr);
 
 // The instruction set `engine` runs on, for messages and benchmarks:
 // "avx512", "avx2", "sse2", "portable" for the lanes (Auto is the lanes),
