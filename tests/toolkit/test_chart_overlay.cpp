@@ -242,3 +242,67 @@ TEST(ChartOverlay, CursorsArePlacedDraggedAndToldAndTheViewChangeIsTold) {
     c.chart.Repaint();
     EXPECT_EQ(before + 1, viewNotices);
 }
+
+// Dots: each point a square as wide as the pen and nothing between them; a
+// click near one (not a drag) tells which; a click far off, or a pan, none.
+TEST(ChartOverlay, DotsAreDrawnApartAndAClickNearOneTellsWhich) {
+    TChart chart(nullptr);
+    chart.Widget()->resize(400, 300);
+    chart.Widget()->show();
+    TOverlayStyle style;
+    style.Color = 0x008000;
+    style.Width = 5;
+    style.Dots = true;
+    TChartOverlay* dots = chart.AddOverlay(style);
+    for (const auto& [x, y] : {std::pair{1.0, 1.0}, std::pair{2.0, 3.0}, std::pair{3.0, 2.0}}) dots->AddXY(x, y);
+    chart.FitToData();
+    chart.Repaint();
+    const QImage image = chart.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const ChartPixel a = chart.OverlayPixel(*dots, 0), b = chart.OverlayPixel(*dots, 1);
+    EXPECT_EQ(25, pixels_of(image, TRect{a.X - 4, a.Y - 4, a.X + 5, a.Y + 5}, 0x008000));
+    EXPECT_FALSE(has_color(image, (a.X + b.X) / 2, (a.Y + b.Y) / 2, 0x008000));  // not joined
+
+    std::vector<std::size_t> clicked;
+    chart.OnDotClick = [&](TChartOverlay* overlay, std::size_t i) {
+        EXPECT_EQ(dots, overlay);
+        clicked.push_back(i);
+    };
+    const struct {
+        QPoint at;
+        bool drag;
+        std::vector<std::size_t> told;
+    } clicks[] = {
+        {QPoint(b.X + 3, b.Y - 2), false, {1}},
+        {QPoint(a.X, a.Y), false, {0}},
+        {QPoint(a.X + 40, a.Y), false, {}},
+        {QPoint(a.X, a.Y), true, {}},
+    };
+    for (const auto& c : clicks) {
+        clicked.clear();
+        if (c.drag) {
+            QTest::mousePress(chart.Widget(), Qt::LeftButton, {}, c.at);
+            QTest::mouseMove(chart.Widget(), c.at + QPoint(30, 0));
+            QTest::mouseRelease(chart.Widget(), Qt::LeftButton, {}, c.at + QPoint(30, 0));
+        } else {
+            QTest::mouseClick(chart.Widget(), Qt::LeftButton, {}, c.at);
+        }
+        EXPECT_EQ(c.told, clicked) << c.at.x() << "," << c.at.y();
+    }
+}
+
+// An overlay turned on or off between runs shows without a repaint asked of
+// the chart: the change asks for a paint of its own.
+TEST(ChartOverlay, AnOverlayShownOrHiddenPaintsWithoutARepaint) {
+    OverlayChart c;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.chart.Widget()));
+    c.add_passes(20);
+    TChartOverlay* line = c.chart.AddOverlay({0x008000, 1, 255, false, -1});
+    for (int i = 0; i < 20; ++i) line->AddXY(4.0 * i, 10);
+    c.chart.Repaint();
+    for (const bool shown : {false, true}) {
+        const std::size_t before = c.chart.FullRedraws();
+        line->SetVisible(shown);
+        QTest::qWait(20);
+        EXPECT_GT(c.chart.FullRedraws(), before) << shown;
+    }
+}

@@ -78,6 +78,11 @@ struct TOverlayStyle {
     bool Raised = false;  // drawn over the other overlays
     // Its entry in the legend, under the overlays' heading; empty for none.
     std::string Legend{};
+    // The entry among the series' own instead, with no heading needed (a
+    // line that belongs with them, such as a model's counterpart).
+    bool LegendWithSeries = false;
+    // Its points as dots as wide as its pen, none joined: a scatter.
+    bool Dots = false;
 };
 
 // A line on the chart that is not one of its series: a kept run, a

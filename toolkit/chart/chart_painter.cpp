@@ -211,9 +211,24 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
                 shown = overlay.Visible();
                 width = std::max(2, style.Width);
                 colour = faded(style.Color, shown ? std::max(style.Alpha, 120) : 40);
+                if (style.Dots) {  // a dot in the middle of the swatch
+                    use_colour(painter, colour);
+                    const QPoint centre(legend.left() + 6 + kSwatch / 2, mid);
+                    fill_segment(painter, centre, centre, std::max(3, style.Width));
+                    width = 0;
+                } else if (style.Dashed) {  // dashes as the line has them
+                    use_colour(painter, colour);
+                    for (int x = 0; x < kSwatch; x += 2 * kDashColumns) {
+                        const int left = legend.left() + 6 + x;
+                        fill_segment(painter, QPoint(left, mid), QPoint(left + kDashColumns - 1, mid), width);
+                    }
+                    width = 0;
+                }
             }
             use_colour(painter, colour);
-            fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid), width);
+            if (width > 0) {
+                fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid), width);
+            }
         }
         painter.setPen(shown ? QColor(Qt::black) : kHiddenText);
         painter.setBrush(Qt::NoBrush);
@@ -246,6 +261,10 @@ void ChartPainter::draw_background(const ChartLayout& l, const std::vector<Chart
 void ChartPainter::draw_clipped_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line,
                                      const QRect& area) {
     const int reach = pen_reach(line.width);
+    if (line.dots) {
+        draw_dots(painter, layout, line, area.left() - reach, area.right() + reach);
+        return;
+    }
     if (line.dashed) painter.setClipRegion(dash_region(area));
     draw_line(painter, layout, line, area.left() - reach, area.right() + reach);
     if (line.dashed) painter.setClipRect(area);
@@ -336,4 +355,31 @@ void ChartPainter::draw_line(QPainter& painter, const ChartLayout& layout, const
     if (segments_.empty()) return;
     use_colour(painter, line.color);
     for (const QLine& l : segments_) fill_segment(painter, l.p1(), l.p2(), width);
+}
+
+// A dot per point in the columns, each pixel once however many points land
+// on it: a scatter of a hundred thousand points costs a sort, not a hundred
+// thousand fills.
+void ChartPainter::draw_dots(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn,
+                             int lastColumn) {
+    const SeriesData& points = *line.points;
+    const std::size_t n = points.size();
+    if (n == 0) return;
+    const AxisMap& xMap = layout.xMap;
+    const AxisMap& yMap = line.right ? layout.rightMap : layout.yMap;
+    auto column_of = [&](std::size_t i) { return xMap.pixel(points.x(i)); };
+    const QRect box = layout.plot.adjusted(-line.width, -line.width, line.width, line.width);
+    dots_.clear();
+    for (std::size_t i = first_right_of(0, n, firstColumn - 1, column_of); i < n; ++i) {
+        const int column = column_of(i);
+        if (column > lastColumn) break;
+        if (!points.plottable(i)) continue;
+        const QPoint at(column, yMap.pixel(points.y(i)));
+        if (box.contains(at)) dots_.push_back(at);
+    }
+    const auto before = [](const QPoint& a, const QPoint& b) { return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y(); };
+    std::sort(dots_.begin(), dots_.end(), before);
+    dots_.erase(std::unique(dots_.begin(), dots_.end()), dots_.end());
+    use_colour(painter, line.color);
+    for (const QPoint& at : dots_) fill_segment(painter, at, at, line.width);
 }
