@@ -32,7 +32,6 @@ GainSearchHooks engine_hooks(const GainSearchRequest& request) {
     GainSearchHooks hooks;
     hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
                                std::span<std::uint8_t> wraps) { measure(request, BatchEngine::Lanes, sets, results, wraps); };
-    };
     return hooks;
 }
 
