@@ -32,6 +32,15 @@ GainSearchHooks engine_hooks(const GainSearchRequest& request) {
     GainSearchHooks hooks;
     hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
                                std::span<std::uint8_t> wraps) { measure(request, BatchEngine::Lanes, sets, results, wraps); };
+    // The chunks on three threads, as tune runs them.
+    hooks.chunks = [](std::uint64_t count, const auto& produce, const auto& consume) {
+        const StopFlag never{0};
+        const auto make = [&](int, std::uint64_t c, std::string& bytes) {
+            bytes.clear();
+            produce(c, bytes);
+        };
+        return run_in_order<std::string>(count, 3, make, consume, never) == RunnerEnd::Finished;
+    };
     return hooks;
 }
 
