@@ -26,7 +26,7 @@ std::string draw_page_image(PageImage which, const std::string& format) {
     Form1->Show();
     Application->ProcessMessages();  // lay the window out as on screen
     const SleepHandler previous = SetSleepHandler([](unsigned) {
-        if (command_stop() != 0) Form1->stop_drawings();
+        if (stop_asked(&command_stop())) Form1->stop_drawings();
     });
     Application->SetUnwatched(true);  // the picture is what counts, not its showing
     if (which == PageImage::NcPath) {
@@ -36,7 +36,7 @@ std::string draw_page_image(PageImage which, const std::string& format) {
     }
     Application->SetUnwatched(false);
     SetSleepHandler(previous);
-    if (command_stop() != 0) throw CommandStopped{};
+    if (stop_asked(&command_stop())) throw CommandStopped{};
     return ImageFileBytes(*Form1->Image1->Canvas(), format);
 }
 

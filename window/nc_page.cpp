@@ -3,7 +3,7 @@
 // routines only set pens, plot, pause and keep the window alive.
 #include "core/engine/arc.h"
 #include "core/engine/circle.h"
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "core/program/nc_program.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/drawing.h"

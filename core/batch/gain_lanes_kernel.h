@@ -384,7 +384,7 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
     const std::int64_t window = job.passes / 10 > 1 ? job.passes / 10 : 1;
     const std::int64_t tailAfter = job.passes - window;
     for (std::int64_t start = 0; start < job.passes; start += kBlockPasses) {
-        if (job.stop != nullptr && *job.stop != 0) return;
+        if (job.stopped != nullptr && job.stopped(job.stop)) return;
         const auto count =
             static_cast<std::int32_t>(job.passes - start < kBlockPasses ? job.passes - start : kBlockPasses);
         for (RunLanes<L, Speed, Wraps>& group : groups) group.begin_block();

@@ -1,4 +1,4 @@
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/app/application.h"
 #include "toolkit/sys/sysutils.h"
