@@ -177,23 +177,6 @@ std::string answer_kind(const GainSearchRequest& request, const GainSearchOutcom
     return "best found: " + std::to_string(outcome.sets) + " of " + search_box_sets_text(request) + " sets measured";
 }
 
-// Standard error's account of a search without a feasible set.
-std::string none_found(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
-    const std::vector<std::string> names = search_constraint_names(request);
-    std::size_t most = 0;
-    for (std::size_t i = 1; i < outcome.ruledOut.size(); ++i) {
-        if (outcome.ruledOut[i] > outcome.ruledOut[most]) most = i;
-    }
-    std::string text = outcome.exhaustive
-                           ? "no feasible set: every one of the " + search_box_sets_text(request) + " sets measured"
-                           : "no feasible set found among the " + std::to_string(outcome.sets) + " measured of " +
-                                 search_box_sets_text(request) + " sets";
-    if (outcome.ruledOut[most] > 0) {
-        text += "; " + names[most] + " ruled out the most: " + std::to_string(outcome.ruledOut[most]);
-    }
-    return text;
-}
-
 int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
@@ -244,7 +227,7 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     progress.finish();
     if (outcome.stopped) throw CommandStopped{" after " + std::to_string(outcome.sets) + " of " + boxSets + " sets"};
     if (outcome.best.empty()) {
-        std::cerr << "vantrel-trace: tune: " << none_found(request, outcome) << "\n";
+        std::cerr << "vantrel-trace: tune: " << search_none_found(request, outcome) << "\n";
         return 4;  // the output is never committed: no file, nothing more on standard output
     }
     if (plan.stream) {

@@ -199,4 +199,5 @@ void TForm1::show_program_name() {
 void TForm1::nc_program_chosen() {
     drawnIsChosen = false;
     show_program_name();
+    Analysis->program_chosen();
 }

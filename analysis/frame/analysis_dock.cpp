@@ -118,6 +118,10 @@ std::vector<AnalysisDock::KeptLine> AnalysisDock::kept_lines() const {
     return lines;
 }
 
+void AnalysisDock::program_chosen() {
+    if (map_) map_->program_chosen();
+}
+
 bool AnalysisDock::is_open() const { return panel_ && !panel_->isHidden(); }
 
 void AnalysisDock::toggle() {
@@ -295,6 +299,7 @@ void AnalysisDock::build_panel() {
         keptRuns_ = nullptr;
         cursors_ = nullptr;
         keptTable_ = nullptr;
+        map_ = nullptr;
     });
     panel_->hide();
     panel_->widthAsked = [this](int width) { set_panel_width(width); };
@@ -316,7 +321,7 @@ void AnalysisDock::build_panel() {
     panel_->add_section("Gains", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
     panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
-    auto* map = new GainMapSection(host_, *editChanges_);
+    auto* map = map_ = new GainMapSection(host_, *editChanges_);
     panel_->add_section("Gain map", map);
     panel_->viewportResized = [map](int height) { map->fit_height(height); };
     panel_->add_section("Find gains", new FindGainsSection(host_));

@@ -24,6 +24,7 @@ class AnalysisPanel;
 class EditChanges;
 class GainEdits;
 class CursorSection;
+class GainMapSection;
 class KeptRunsSection;
 class KeptRunsTable;
 class MetricsSection;
@@ -79,6 +80,8 @@ public:
     void set_screen_area(std::function<QRect()> area) { screenArea_ = std::move(area); }
     // The one reader and filler of the window's gain edits.
     GainEdits& gains() { return *gains_; }
+    // The window chose another program: the gain map follows it.
+    void program_chosen();
 
 private:
     void build_panel();
@@ -96,6 +99,7 @@ private:
     KeptRunsSection* keptRuns_ = nullptr;
     CursorSection* cursors_ = nullptr;
     KeptRunsTable* keptTable_ = nullptr;
+    GainMapSection* map_ = nullptr;
     std::unique_ptr<SetpointLine> setpoint_;  // from the panel's first opening on
     std::unique_ptr<EditChanges> editChanges_;  // likewise; outlives the sections that listen
     int subscription_ = 0;

@@ -1,24 +1,11 @@
 #include "analysis/map/gain_map_model.h"
 
+#include "core/formats/metrics_format.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdlib>
 #include <utility>
-
-namespace {
-
-std::vector<std::string> split_cells(const std::string& row) {
-    std::vector<std::string> cells;
-    std::size_t start = 0;
-    for (std::size_t comma; (comma = row.find(',', start)) != std::string::npos; start = comma + 1) {
-        cells.push_back(row.substr(start, comma - start));
-    }
-    cells.push_back(row.substr(start));
-    return cells;
-}
-
-}  // namespace
 
 bool GainMapModel::reset(const RegulationGains& fixed, std::size_t x, std::string_view xRange, std::size_t y,
                          std::string_view yRange, std::string& error) {
@@ -47,25 +34,25 @@ bool GainMapModel::reset(const RegulationGains& fixed, std::size_t x, std::strin
     nx_ = static_cast<int>(nx);
     ny_ = static_cast<int>(ny);
     total_ = static_cast<std::uint64_t>(nx * ny);
-    header_.clear();
-    columns_.clear();
-    rows_.clear();
-    rows_.reserve(total_);
+    results_.clear();
+    wraps_.clear();
+    results_.reserve(total_);
+    wraps_.reserve(total_);
     return true;
 }
 
-void GainMapModel::take_header(const std::string& header) {
-    header_ = header;
-    columns_ = split_cells(header);
+std::vector<RegulationGains> GainMapModel::gain_sets() const {
+    std::vector<RegulationGains> sets(total_);
+    for (std::uint64_t i = 0; i < total_; ++i) sets[i] = sweep_gains_at(grid_, i);
+    return sets;
 }
 
-std::optional<GainMapCell> GainMapModel::take_row(const std::string& row) {
-    if (rows_.size() >= total_) return std::nullopt;
-    rows_.push_back(row);
-    return cell_of(rows_.size() - 1);
+void GainMapModel::take(std::uint64_t first, std::span<const RunMetrics> results, std::span<const std::uint8_t> wraps) {
+    if (first != results_.size()) return;  // not the next ones: the grid's order is the table's
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(results.size(), total_ - first));
+    results_.insert(results_.end(), results.begin(), results.begin() + static_cast<std::ptrdiff_t>(count));
+    for (std::size_t i = 0; i < count; ++i) wraps_.push_back(i < wraps.size() ? wraps[i] : 0);
 }
-
-std::vector<std::string> GainMapModel::take_rows() { return std::exchange(rows_, {}); }
 
 GainMapCell GainMapModel::cell_of(std::uint64_t index) const {
     const RegulationGains gains = sweep_gains_at(grid_, index);
@@ -92,29 +79,32 @@ std::uint64_t GainMapModel::index_of(GainMapCell cell) const {
     return index;
 }
 
-std::optional<double> GainMapModel::value(const std::string& row, std::string_view column) const {
-    for (std::size_t c = 0; c < columns_.size(); ++c) {
-        if (columns_[c] != column) continue;
-        const std::vector<std::string> cells = split_cells(row);
-        if (c >= cells.size() || cells[c].empty()) return std::nullopt;
-        return std::strtod(cells[c].c_str(), nullptr);
-    }
-    return std::nullopt;
+std::optional<double> GainMapModel::value(std::uint64_t index, const MetricColumn& metric) const {
+    if (index >= results_.size()) return std::nullopt;
+    return metric_counted(metric, metric.cell(sweep_gains_at(grid_, index), results_[index]));
 }
 
 std::vector<std::pair<std::string, std::string>> GainMapModel::cells_of(GainMapCell cell) const {
     std::vector<std::pair<std::string, std::string>> out;
     const std::uint64_t index = index_of(cell);
-    if (index >= rows_.size()) return out;
-    const std::vector<std::string> cells = split_cells(rows_[index]);
-    for (std::size_t c = 0; c < columns_.size(); ++c) out.emplace_back(columns_[c], c < cells.size() ? cells[c] : "");
+    if (index >= results_.size()) return out;
+    const RegulationGains gains = sweep_gains_at(grid_, index);
+    for (const MetricColumn& column : metric_table()) {
+        if (!metric_applies(column, results_[index].speedMode)) continue;
+        out.emplace_back(metric_caption(column), metric_text(column, column.cell(gains, results_[index])));
+    }
+    out.emplace_back("Wraps", wraps_[index] != 0 ? "yes" : "no");
     return out;
 }
 
 std::string GainMapModel::table() const {
-    if (header_.empty()) return {};
-    std::string text = header_ + "\n";
-    for (const std::string& row : rows_) text += row + "\n";
+    if (empty()) return {};
+    std::string text = metrics_csv_header();
+    text.insert(text.size() - 1, "," + std::string(METRICS_WRAPS_COLUMN));
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+        text += metrics_csv_row(sweep_gains_at(grid_, i), results_[i]);
+        text.insert(text.size() - 1, wraps_[i] != 0 ? ",1" : ",0");
+    }
     return text;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The gain map's numbers, free of widgets: a grid over two of the five gains
-// (the others held at the edits' values), the sweep's table as its rows come
-// in the grid's order, and which cell each row fills. Where a row or a cell
-// lies in the grid's order is core's business (sweep_gains_at,
+// (the others held at the edits' values), the metrics and wrap flags of its
+// runs as they come in the grid's order, and which cell each fills. Where a
+// set or a cell lies in the grid's order is core's business (sweep_gains_at,
 // sweep_index_of); this only says which two gains are the axes.
 #include "core/batch/sweep_grid.h"
 #include "core/measure/metric_table.h"
@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,25 +50,27 @@ public:
     std::uint64_t total() const { return total_; }
     bool empty() const { return total_ == 0; }
 
-    // The table's header (the first line) and its rows, without line ends.
-    // A row is the grid's next gain set; it lands in the cell returned, none
-    // for rows beyond the grid.
-    void take_header(const std::string& header);
-    std::optional<GainMapCell> take_row(const std::string& row);
-    const std::vector<std::string>& rows() const { return rows_; }
-    // Drops the rows (the header stays): for taking them again.
-    std::vector<std::string> take_rows();
+    // The grid's gain sets in its order: what a sweep of it measures.
+    std::vector<RegulationGains> gain_sets() const;
+    // The metrics and wrap flags of the sets from `first` on, as they come
+    // in the grid's order (sets beyond the grid are dropped).
+    void take(std::uint64_t first, std::span<const RunMetrics> results, std::span<const std::uint8_t> wraps);
+    std::uint64_t measured() const { return results_.size(); }  // sets taken so far
 
     // The cell of the grid's gain set `index`, and the index of a cell.
     GainMapCell cell_of(std::uint64_t index) const;
     std::uint64_t index_of(GainMapCell cell) const;
     RegulationGains gains_at(GainMapCell cell) const;
 
-    // The row's number in the named column; empty where the cell is.
-    std::optional<double> value(const std::string& row, std::string_view column) const;
-    // "name: value" for every column of the cell's row; empty before it ran.
+    // The metric of the set's run as the map colours it (metric_counted);
+    // empty where its cell is or the set has not been measured.
+    std::optional<double> value(std::uint64_t index, const MetricColumn& metric) const;
+    bool wraps(std::uint64_t index) const { return index < wraps_.size() && wraps_[index] != 0; }
+    // The cell's run: every column's caption and value as the panel shows
+    // them, and whether it wraps; empty before it ran.
     std::vector<std::pair<std::string, std::string>> cells_of(GainMapCell cell) const;
-    // The header and the rows so far, each ended by a new line.
+    // The sets measured so far as `vantrel-trace sweep --wraps` prints them:
+    // the header and a row each, each ended by a new line; "" before a map.
     std::string table() const;
 
 private:
@@ -75,9 +78,8 @@ private:
     std::size_t x_ = SWEEP_KP, y_ = SWEEP_KI;
     int nx_ = 0, ny_ = 0;
     std::uint64_t total_ = 0;
-    std::string header_;
-    std::vector<std::string> columns_;
-    std::vector<std::string> rows_;  // in the grid's order
+    std::vector<RunMetrics> results_;  // in the grid's order
+    std::vector<std::uint8_t> wraps_;
 };
 
 // `range` moved so that `value` is its middle value (the lower middle of an

@@ -3,8 +3,8 @@
 #include "analysis/live/edit_changes.h"
 #include "analysis/live/gain_edits.h"
 #include "analysis/live/steady_label.h"
-#include "analysis/map/gain_map_sweep.h"
 #include "analysis/map/gain_map_view.h"
+#include "core/batch/gain_batch.h"
 #include "core/formats/metrics_format.h"
 #include "core/measure/gain_set.h"
 #include "core/program/nc_program.h"
@@ -16,7 +16,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,9 +43,7 @@ const MetricColumn& colour_metric(const QComboBox* box) {
 GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent)
     : QWidget(parent),
       host_(host),
-      edits_(edits),
-      program_(QCoreApplication::applicationDirPath() + "/vantrel-trace"),
-      sweep_(std::make_unique<GainMapSweep>(this)) {
+      edits_(edits) {
     setObjectName("gainMap");
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -99,7 +96,7 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     grid->addWidget(cancel_, 3, 3);
     follow_ = new QCheckBox("Follow the edits", this);
     follow_->setObjectName("follow");
-    follow_->setToolTip("A new map around the gains shortly after each change of an edit, the mode or the axes");
+    follow_->setToolTip("A new map around the gains at each change of an edit, the mode, the program or the axes");
     follow_->setChecked(true);
     grid->addWidget(follow_, 4, 0, 1, 2);
 
@@ -145,17 +142,12 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     });
     followTimer_ = new QTimer(this);
     followTimer_->setSingleShot(true);
-    followTimer_->setInterval(150);
+    followTimer_->setInterval(0);  // changes made together (a handler's, a load's) make one map
     connect(followTimer_, &QTimer::timeout, this, [this] { follow_now(); });
     connect(savePng, &QPushButton::clicked, this, [this] { save_png(); });
     connect(saveCsv, &QPushButton::clicked, this, [this] { save_csv(); });
     view_->onCellClicked = [this](int ix, int iy) { fill_edits(ix, iy); };
-    view_->onShowWraps = [this](bool on) {
-        if (on && !madeFrom_.isEmpty() && !madeFrom_.contains("--wraps")) make_map(true);  // fetch the flags
-    };
     view_->describeCell = [this](int ix, int iy) { return describe(ix, iy); };
-    sweep_->onLine = [this](const std::string& line) { take_line(line); };
-    sweep_->onEnd = [this](const QString& failure) { sweep_ended(failure); };
 
     // The cross follows the edits, and so does the map when asked to.
     subscription_ = edits_.subscribe([this] {
@@ -165,12 +157,18 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     });
 }
 
-GainMapSection::~GainMapSection() {
-    edits_.unsubscribe(subscription_);
-    sweep_.reset();  // stops a running sweep before the widgets go
-}
+GainMapSection::~GainMapSection() { edits_.unsubscribe(subscription_); }
 
-bool GainMapSection::sweeping() const { return sweep_->running(); }
+bool GainMapSection::sweeping() const { return job_.running(); }
+
+bool GainMapSection::Request::operator==(const Request& o) const {
+    for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
+        const GainRange &a = grid.ranges[g], &b = o.grid.ranges[g];
+        if (a.from != b.from || a.to != b.to || a.step != b.step) return false;
+    }
+    return x == o.x && y == o.y && speedMode == o.speedMode && (!speedMode || passes == o.passes) &&
+           (speedMode || program == o.program);
+}
 
 // The map takes what the panel's height leaves beside the controls above
 // it, from the section's top: scrolled to its title, the controls and the
@@ -222,7 +220,7 @@ void GainMapSection::start_sweep() {
     if (!sweeping()) make_map(false);
 }
 
-void GainMapSection::set_follow_delay(int ms) { followTimer_->setInterval(ms); }
+void GainMapSection::program_chosen() { schedule_follow(false); }
 
 void GainMapSection::schedule_follow(bool recentre) {
     if (!follow_->isChecked()) return;
@@ -267,35 +265,28 @@ void GainMapSection::make_map(bool follows) {
     }
 
     // The run the window would make: its mode, and in position mode its program.
-    const bool speedMode = host_.speedMode->Checked();
-    QStringList args{"sweep", "--mode", speedMode ? "speed" : "position"};
+    Request request{model.grid(), model.x_gain(), model.y_gain(), host_.speedMode->Checked(), passes_->value(), nullptr};
     QString shows;
-    if (speedMode) {
-        args << "--passes" << QString::number(passes_->value());
-        shows = QString("Speed mode, %1 passes each").arg(passes_->value());
+    if (request.speedMode) {
+        shows = QString("Speed mode, %1 passes each").arg(request.passes);
     } else if (nc_demo_chosen()) {
         shows = "Position mode, the built-in program";
     } else {
-        const NcProgram& program = nc_chosen_program();
-        args << "--program" << QString::fromStdString(program.path);
-        shows = "Position mode, " + QString::fromStdString(program.name);
+        request.program = nc_chosen_blocks();
+        shows = "Position mode, " + QString::fromStdString(nc_chosen_program().name);
     }
-    for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) {
-        args << "--" + QString::fromUtf8(GAIN_SET_KEYS[g].data(), static_cast<qsizetype>(GAIN_SET_KEYS[g].size()))
-             << QString::fromStdString(gain_range_text(model.grid().ranges[g]));
-    }
-    // Wrap flags cost a scalar run per set (about 4 times the sweep's CPU): only while shown.
-    if (view_->show_wraps()) args << "--wraps";
-    if (follows && args == madeFrom_) return;  // that map is shown or on its way
+    if (follows && madeFrom_ == request) return;  // that map is shown or on its way
 
-    model_ = std::move(model);
-    madeFrom_ = args;
-    headerRead_ = false;
-    cancelled_ = false;
-    // A map that follows the edits keeps the last one's colours; a new one fits its own.
-    if (follows) view_->hold_scale();
+    // A map that follows the edits keeps the last one's colours, unless the
+    // mode changed; a new one fits its own.
+    const bool modeSwitched = shownMode_ && *shownMode_ != request.speedMode;
+    if (follows && !modeSwitched) view_->hold_scale();
     else view_->fit_scale();
-    reset_view();
+    shownMode_ = request.speedMode;
+    model_ = std::move(model);
+    madeFrom_ = request;
+    cancelled_ = false;
+    reset_view(follows);
     follow_edits();
     shows_->setText(shows);
 
@@ -303,78 +294,90 @@ void GainMapSection::make_map(bool follows) {
     progress_->setTextVisible(true);
     progress_->setValue(0);
     swap_buttons(sweepButton_, cancel_);
-    set_status(QString("Sweeping %1 gain sets (%2 mode)…").arg(model_.total()).arg(speedMode ? "speed" : "position"));
+    set_status(QString("Sweeping %1 gain sets (%2 mode)…").arg(model_.total()).arg(request.speedMode ? "speed" : "position"));
     // About 2 x 10^7 passes take the lanes some tens of milliseconds: below
-    // that the sweep needs no lower priority, and gets done however busy the
-    // machine is, in one process (the same rows).
-    const double passes = static_cast<double>(model_.total()) * (speedMode ? passes_->value() : 200.0);
-    const bool lengthy = passes > 2e7;
-    if (!lengthy) args << "--jobs" << "1";
-    sweep_->start(program_, args, lengthy);  // drops a sweep still running
+    // that the map needs no lower priority, and gets done however busy the
+    // machine is.
+    const double passes = static_cast<double>(model_.total()) * (request.speedMode ? request.passes : 200.0);
+    const std::int64_t passLimit = request.speedMode ? request.passes : METRICS_NO_PASS_LIMIT;
+    job_.start(
+        [this, request, passLimit, total = model_.total()](BackgroundJob::Context& context) {
+            // The sweep's runs, as `vantrel-trace sweep` makes them, on every core.
+            const GainBatchPlan plan = plan_gain_batch(request.speedMode, passLimit, BatchEngine::Auto, request.program);
+            std::vector<RegulationGains> sets(total);
+            for (std::uint64_t i = 0; i < total; ++i) sets[i] = sweep_gains_at(request.grid, i);
+            measure_gain_sets(
+                plan, sets, runner_hardware_threads(), true,
+                [&](std::size_t first, std::span<const RunMetrics> results, std::span<const std::uint8_t> wraps) {
+                    context.post([this, first, results = std::vector(results.begin(), results.end()),
+                                  wraps = std::vector(wraps.begin(), wraps.end())] { take_chunk(first, results, wraps); });
+                },
+                context.stop());
+        },
+        passes > 2e7, [this](const std::string& failure) { sweep_ended(failure); });
 }
 
 void GainMapSection::cancel_sweep() {
     if (!sweeping()) return;
     cancelled_ = true;
-    sweep_->cancel();
+    job_.cancel();  // nothing more of it comes: the map keeps what it had at the click
+    sweep_ended("");
 }
 
-void GainMapSection::take_line(const std::string& line) {
-    if (cancelled_) return;  // a cancelled map keeps what it had at the click
-    if (!headerRead_) {
-        model_.take_header(line);
-        headerRead_ = true;
-        return;
-    }
-    if (const std::optional<GainMapCell> cell = model_.take_row(line)) {
-        const MetricColumn& metric = colour_metric(metric_);
-        view_->set_cell(cell->ix, cell->iy, metric_counted(metric, model_.value(line, metric.name)));
-        if (const std::optional<double> wraps = model_.value(line, METRICS_WRAPS_COLUMN)) {
-            view_->set_cell_wraps(cell->ix, cell->iy, *wraps != 0);
-        }
-    }
-    // The bar repaints itself at once whenever its text changes: a few times a sweep, not per row.
-    const std::size_t rows = model_.rows().size();
-    if (rows % 2048 == 0 || rows == model_.total()) progress_->setValue(static_cast<int>(rows));
+void GainMapSection::take_chunk(std::uint64_t first, const std::vector<RunMetrics>& results,
+                                const std::vector<std::uint8_t>& wraps) {
+    model_.take(first, results, wraps);
+    const std::uint64_t measured = model_.measured();
+    if (measured <= first) return;
+    show_cells(first, measured - first);
+    // The bar repaints itself at once whenever its text changes: a few times a map, not per chunk.
+    if (measured % 2048 < results.size() || measured == model_.total()) progress_->setValue(static_cast<int>(measured));
 }
 
-void GainMapSection::sweep_ended(const QString& failure) {
+void GainMapSection::show_cells(std::uint64_t first, std::uint64_t count) {
+    const MetricColumn& metric = colour_metric(metric_);
+    for (std::uint64_t i = first; i < first + count; ++i) {
+        const GainMapCell cell = model_.cell_of(i);
+        view_->set_cell(cell.ix, cell.iy, model_.value(i, metric));
+        view_->set_cell_wraps(cell.ix, cell.iy, model_.wraps(i));
+    }
+}
+
+void GainMapSection::sweep_ended(const std::string& failure) {
+    seconds_ = job_.seconds();
     swap_buttons(cancel_, sweepButton_);
-    const std::size_t rows = model_.rows().size();
+    const std::uint64_t measured = model_.measured();
     if (cancelled_) {
-        madeFrom_.clear();
-        set_status(QString("Cancelled after %1 of %2 gain sets.").arg(rows).arg(model_.total()));
-    } else if (!failure.isEmpty() || rows != model_.total()) {
-        madeFrom_.clear();
-        set_status(failure.isEmpty() ? QString("The sweep ended after %1 of %2 gain sets.").arg(rows).arg(model_.total())
-                                     : failure,
+        madeFrom_.reset();
+        set_status(QString("Cancelled after %1 of %2 gain sets.").arg(measured).arg(model_.total()));
+    } else if (!failure.empty() || measured != model_.total()) {
+        madeFrom_.reset();
+        set_status(failure.empty() ? QString("The sweep ended after %1 of %2 gain sets.").arg(measured).arg(model_.total())
+                                   : "The sweep failed: " + QString::fromStdString(failure),
                    true);
     } else {
         set_status(QString("%1 gain sets in %2 s%3. Click a cell to fill the edits.")
                        .arg(model_.total())
-                       .arg(QString::number(sweep_->seconds(), 'f', 2))
+                       .arg(QString::number(seconds_, 'f', 3))
                        .arg(view_->scale_held() ? ", colours as before (Rescale fits them to this map)" : ""));
     }
     if (onSweepEnded) onSweepEnded();
 }
 
-void GainMapSection::reset_view() {
+void GainMapSection::reset_view(bool keepPicture) {
     const GainRange& xr = model_.grid().ranges[model_.x_gain()];
     const GainRange& yr = model_.grid().ranges[model_.y_gain()];
     view_->reset({text_of(gain_map_gain_name(model_.x_gain())), xr.from, xr.step, model_.columns_across()},
-                 {text_of(gain_map_gain_name(model_.y_gain())), yr.from, yr.step, model_.rows_up()}, metric_->currentText());
+                 {text_of(gain_map_gain_name(model_.y_gain())), yr.from, yr.step, model_.rows_up()}, metric_->currentText(),
+                 keepPicture);
 }
 
+// Another metric, another scale; the wrap outlines stay.
 void GainMapSection::recolour() {
     if (model_.empty()) return;
-    view_->fit_scale();  // another metric, another scale
-    reset_view();
-    const MetricColumn& metric = colour_metric(metric_);
-    for (const std::string& row : model_.take_rows()) {
-        if (const std::optional<GainMapCell> cell = model_.take_row(row)) {
-            view_->set_cell(cell->ix, cell->iy, metric_counted(metric, model_.value(row, metric.name)));
-        }
-    }
+    view_->fit_scale();
+    reset_view(false);
+    show_cells(0, model_.measured());
 }
 
 void GainMapSection::fill_edits(int ix, int iy) {
@@ -393,11 +396,7 @@ QString GainMapSection::describe(int ix, int iy) const {
                        .arg(run_gain(g, y));
     const auto cells = model_.cells_of({ix, iy});
     if (cells.empty()) return text + "\n(not run yet)";
-    for (const auto& [name, value] : cells) {
-        const MetricColumn* column = metric_column_named(name);
-        text += QString("\n%1: %2").arg(column ? QString::fromStdString(metric_caption(*column)) : QString::fromStdString(name),
-                                        value.empty() ? "—" : QString::fromStdString(value));
-    }
+    for (const auto& [caption, value] : cells) text += "\n" + QString::fromStdString(caption + ": " + value);
     return text;
 }
 

@@ -84,19 +84,16 @@ GainMapView::GainMapView(QWidget* parent) : QWidget(parent) {
     wrapsButton_->setCheckable(true);
     wrapsButton_->setToolTip("Outline the cells whose run wraps a 16-bit value");
     corner->addWidget(wrapsButton_);
-    auto* enlargeButton = new QToolButton(this);
-    enlargeButton->setText("Enlarge");
-    enlargeButton->setToolTip("Show the map in a window of its own");
-    corner->addWidget(enlargeButton);
+    enlargeButton_ = new QToolButton(this);
+    enlargeButton_->setText("Enlarge");
+    enlargeButton_->setToolTip("Show the map in a window of its own");
+    corner->addWidget(enlargeButton_);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 2, 0);
     column->addLayout(corner);
     column->addStretch(1);
-    connect(wrapsButton_, &QToolButton::toggled, this, [this](bool on) {
-        set_show_wraps(on);
-        if (onShowWraps) onShowWraps(on);
-    });
-    connect(enlargeButton, &QToolButton::clicked, this, [this] { enlarge(); });
+    connect(wrapsButton_, &QToolButton::toggled, this, [this](bool on) { set_show_wraps(on); });
+    connect(enlargeButton_, &QToolButton::clicked, this, [this] { enlarge(); });
 }
 
 void GainMapView::set_preferred_height(int height) {
@@ -196,8 +193,7 @@ std::vector<int> GainMapView::axis_ticks(bool yAxis) const {
 
 void GainMapView::enlarge() {
     if (window_) {
-        window_->raise();
-        window_->activateWindow();
+        window_->close();  // back to its place
         return;
     }
     QWidget* home = parentWidget();
@@ -220,6 +216,8 @@ void GainMapView::enlarge() {
         window_->removeEventFilter(this);
         window_->deleteLater();
     });
+    enlargeButton_->setText("Return");
+    enlargeButton_->setToolTip("Put the map back in the panel");
     window_->resize(760, 680);
     window_->show();
 }
@@ -236,11 +234,25 @@ bool GainMapView::eventFilter(QObject* watched, QEvent* event) {
         placeholder_->deleteLater();
         placeholder_ = nullptr;
         window_ = nullptr;
+        enlargeButton_->setText("Enlarge");
+        enlargeButton_->setToolTip("Show the map in a window of its own");
     }
     return QWidget::eventFilter(watched, event);
 }
 
-void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric) {
+void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric, bool keepPicture) {
+    if (keepPicture && filled_ > 0) {
+        if (!imageValid_ || low_ != imageLow_ || high_ != imageHigh_) colour_cells();
+        if (backdrop_.isNull()) {
+            backdrop_ = image_.copy();
+        } else {
+            // A map that had not covered the one before it: what it has, over that one.
+            QPainter over(&backdrop_);
+            over.drawImage(backdrop_.rect(), image_);
+        }
+    } else if (!keepPicture) {
+        backdrop_ = QImage();
+    }
     x_ = x;
     y_ = y;
     metric_ = metric;
@@ -258,7 +270,7 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric) {
 void GainMapView::set_cell(int ix, int iy, std::optional<double> value) {
     if (ix < 0 || iy < 0 || ix >= x_.size || iy >= y_.size) return;
     const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
-    if (states_[i] == State::Empty) ++filled_;
+    if (states_[i] == State::Empty && ++filled_ == static_cast<int>(states_.size())) backdrop_ = QImage();  // covered
     const bool first = valued_ == 0;
     if (value && states_[i] != State::Value) ++valued_;
     states_[i] = value ? State::Value : State::Undefined;
@@ -333,14 +345,14 @@ QPointF GainMapView::to_widget(double gainX, double gainY) const {
 }
 
 void GainMapView::colour_cells() {
-    if (image_.width() != x_.size || image_.height() != y_.size) image_ = QImage(x_.size, y_.size, QImage::Format_ARGB32);
+    if (image_.width() != x_.size || image_.height() != y_.size) image_ = QImage(x_.size, y_.size, QImage::Format_ARGB32_Premultiplied);
     for (int iy = 0; iy < y_.size; ++iy) {
         auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy));
         for (int ix = 0; ix < x_.size; ++ix) {
             const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
             line[ix] = states_[i] == State::Value       ? colour_of(values_[i])
                        : states_[i] == State::Undefined ? kUndefinedGrey
-                                                         : 0xFFFFFFFF;
+                                                         : 0x00000000;
         }
     }
     imageValid_ = true;
@@ -355,6 +367,7 @@ void GainMapView::paintEvent(QPaintEvent*) {
     p.fillRect(r, Qt::white);
     if (!states_.empty()) {
         if (!imageValid_ || low_ != imageLow_ || high_ != imageHigh_) colour_cells();
+        if (!backdrop_.isNull()) p.drawImage(r, backdrop_);
         p.drawImage(r, image_);
         // Undefined cells hatched, so they read apart from any colour of the scale.
         p.setPen(Qt::NoPen);

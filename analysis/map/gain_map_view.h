@@ -3,12 +3,13 @@
 // by a metric on a logarithmic scale from the lowest value (dark) to the
 // highest (light), with the colour bar beside it, a cross where the edits'
 // gains lie, a ring on the best (lowest) cell, and cells whose metric is
-// undefined hatched in grey. Cells not yet run stay white. The bar is
+// undefined hatched in grey. Cells not yet run stay white, or show the map
+// before until they come (a map that follows the edits). The bar is
 // labelled with values it really has at those heights (its ends and round
 // 1-2-5 values between), the axes at round gain values. Two buttons in the
 // corner: "Wraps" outlines the cells whose run wraps a 16-bit value (as far
 // as they are known), "Enlarge" moves the map into a window of its own until
-// that window closes.
+// that window closes, or its "Return" is clicked.
 #include <QImage>
 #include <QWidget>
 
@@ -25,13 +26,16 @@ public:
     explicit GainMapView(QWidget* parent = nullptr);
 
     // A new empty map of nx x ny cells; the axes run from..to in gain units.
+    // With `keepPicture` the cells shown so far stay in the picture (its
+    // ring, outlines and tooltips aside) until the new map's cells cover them.
     struct Axis {
         QString name;
         int from = 0;
         int step = 1;
         int size = 1;
     };
-    void reset(const Axis& x, const Axis& y, const QString& metric);
+    void reset(const Axis& x, const Axis& y, const QString& metric, bool keepPicture = false);
+    bool keeps_picture() const { return !backdrop_.isNull(); }
     void set_cell(int ix, int iy, std::optional<double> value);
     // Whether the run of a cell wraps; outlined while "Wraps" is on.
     void set_cell_wraps(int ix, int iy, bool wraps);
@@ -56,7 +60,8 @@ public:
     std::vector<int> axis_ticks(bool yAxis) const;
     // The title beside the bar: the metric, with ", log scale" once there are values.
     QString bar_title() const;
-    // Moves the map into a window of its own (null until then), and back.
+    // Moves the map into a window of its own (null until then); in that
+    // window it moves it back.
     void enlarge();
     QWidget* enlarged_window() const { return window_; }
     // Where the edits' gains lie, in gain units; nothing hides the cross.
@@ -77,7 +82,6 @@ public:
     int label_room() const;
 
     std::function<void(int ix, int iy)> onCellClicked;
-    std::function<void(bool on)> onShowWraps;  // the "Wraps" button toggled
     std::function<QString(int ix, int iy)> describeCell;  // tooltip text
 
     // The height the map asks of its layout (the section fits it to the panel).
@@ -110,11 +114,13 @@ private:
     // The cells' colours, kept between paints: a cell that comes is coloured
     // on its own while the scale stays, all of them again when it moves.
     void colour_cells();
-    QImage image_;
+    QImage image_;  // cells not run yet transparent
+    QImage backdrop_;  // the map before, while the new one comes
     bool imageValid_ = false;
     double imageLow_ = 0, imageHigh_ = 0;  // the scale the image has
     std::optional<QPointF> cross_;
     QToolButton* wrapsButton_;
+    QToolButton* enlargeButton_;
     QWidget* window_ = nullptr;       // the enlarged map's own window
     QWidget* placeholder_ = nullptr;  // holds the map's place meanwhile
     int preferredHeight_ = 300;

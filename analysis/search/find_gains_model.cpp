@@ -1,32 +1,19 @@
 #include "analysis/search/find_gains_model.h"
 
 #include "core/measure/gain_set.h"
-#include "core/search/gain_search.h"
+#include "core/formats/metrics_format.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <sstream>
-#include <tuple>
 
 namespace {
 
-// mode,kp,ki,kd,kv,w, then the metrics.
-std::optional<FoundSet> parse_row(std::string_view row) {
-    std::vector<std::string> cells;
-    std::string cell;
-    std::istringstream in{std::string(row)};
-    while (std::getline(in, cell, ',')) cells.push_back(cell);
-    if (!row.empty() && row.back() == ',') cells.emplace_back();
-    if (cells.size() != 1 + METRIC_COUNT) return std::nullopt;
+FoundSet found_set(const GainSearchHit& hit) {
     FoundSet set;
-    std::int16_t* const gains[4] = {&set.gains.kp, &set.gains.ki, &set.gains.kd, &set.gains.kv};
-    for (std::size_t g = 0; g < 4; ++g) *gains[g] = static_cast<std::int16_t>(std::atoi(cells[1 + g].c_str()));
-    set.gains.w = static_cast<std::int16_t>(std::atoi(cells[5].c_str()));
+    set.gains = hit.gains;
     for (std::size_t m = 0; m < FOUND_METRIC_COUNT; ++m) {
-        const std::string& text = cells[1 + METRIC_FIRST + m];
-        const auto counted = metric_counted(search_column(int(m)), std::strtod(text.c_str(), nullptr));
-        set.cells[m] = text.empty() ? NAN : static_cast<float>(*counted);
+        const std::optional<double> value = search_column_value(int(m), hit.metrics);
+        set.cells[m] = value ? static_cast<float>(*value) : NAN;
     }
     return set;
 }
@@ -46,56 +33,28 @@ std::optional<double> FindGainsModel::value(const FoundSet& set, std::string_vie
     return double(v);
 }
 
-bool FindGainsModel::better(const FoundSet& a, const FoundSet& b) const {
-    const auto x = value(a, objective_), y = value(b, objective_);
-    if (!x || !y) return x.has_value();
-    if (*x != *y) return *x < *y;
-    const auto key = [](const FoundSet& s) { return std::tuple(s.gains.kp, s.gains.ki, s.gains.kd, s.gains.kv); };
-    return key(a) < key(b);
+void FindGainsModel::take_set(const GainSearchHit& hit) { sets_.push_back(found_set(hit)); }
+
+void FindGainsModel::take_progress(const GainSearchProgress& progress, std::string boxSets) {
+    measured_ = progress.sets;
+    planned_ = progress.planned;
+    boxSets_ = std::move(boxSets);
+    if (progress.best) best_ = progress.best;
 }
 
-bool FindGainsModel::take_line(const std::string& line) {
-    const std::size_t comma = line.find(',');
-    const std::string_view kind = std::string_view(line).substr(0, comma);
-    const std::string_view rest = comma == std::string::npos ? std::string_view() : std::string_view(line).substr(comma + 1);
-    if (kind == "kind") return true;
-    if (kind == "progress" || kind == "answer") {
-        // progress,N,P,M and answer,exact|best found,N,M
-        std::vector<std::string> fields;
-        std::istringstream in{std::string(rest)};
-        for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
-        if (fields.size() != 3) return false;
-        const std::size_t first = kind == "answer" ? 1 : 0;
-        measured_ = std::strtoull(fields[first].c_str(), nullptr, 10);
-        if (kind == "progress") planned_ = std::strtoull(fields[1].c_str(), nullptr, 10);
-        boxSets_ = fields[2];
-        if (kind == "answer") answer_ = fields[0] == "exact" ? Answer::Exact : Answer::BestFound;
-        return true;
-    }
-    if (kind != "set" && kind != "best") return false;
-    const std::optional<FoundSet> set = parse_row(rest);
-    if (!set) return false;
-    if (kind == "best") {
-        if (finalRows_.empty()) {
-            finalBest_ = set;
-            bestRow_ = std::string(rest);
-        }
-        finalRows_.emplace_back(rest);
-        return true;
-    }
-    sets_.push_back(*set);
-    if (!best_ || better(*set, sets_[*best_])) {
-        best_ = sets_.size() - 1;
-        bestRow_ = std::string(rest);
-    }
-    return true;
+void FindGainsModel::take_outcome(const GainSearchOutcome& outcome) {
+    measured_ = outcome.sets;
+    final_ = outcome.best;
+    if (!final_.empty()) best_ = final_.front();
+    answer_ = outcome.exhaustive ? Answer::Exact : Answer::BestFound;
 }
 
 std::optional<FoundSet> FindGainsModel::best() const {
-    if (finalBest_) return finalBest_;
-    if (best_) return sets_[*best_];
-    return std::nullopt;
+    if (!best_) return std::nullopt;
+    return found_set(*best_);
 }
+
+std::string FindGainsModel::best_row() const { return best_ ? metrics_csv_row(best_->gains, best_->metrics) : std::string(); }
 
 std::vector<std::size_t> FindGainsModel::front(std::string_view x, std::string_view y) const {
     std::vector<std::size_t> order;

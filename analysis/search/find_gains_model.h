@@ -1,14 +1,15 @@
 #pragma once
-// What "Find gains" knows of a running search: the lines of
-// `vantrel-trace tune --stream` read into the feasible sets found so far (kept
-// small: the gains and the metric cells as floats), the best so far, the
-// sets measured of how many, and at the end the best rows and whether they
-// are exact or the best found; the non-dominated front of any two columns;
+// What "Find gains" knows of a running search, as the search tells it
+// (core/search/gain_search.h): the feasible sets found so far (kept small:
+// the gains and the metric cells as floats), the best so far, the sets
+// measured of how many, and at the end the best sets and whether they are
+// exact or the best found; the non-dominated front of any two columns;
 // the default range of a gain around an edit's value, and the edges of a
 // box a best set lies on.
 #include "core/batch/sweep_grid.h"
 #include "core/engine/regulation.h"
 #include "core/measure/metric_table.h"
+#include "core/search/gain_search.h"
 
 #include <array>
 #include <cstdint>
@@ -30,21 +31,24 @@ class FindGainsModel {
 public:
     // Starts over with the search's objective column.
     void reset(std::string_view objective);
-    // One line of the stream; false for a line it does not know.
-    bool take_line(const std::string& line);
+    // What the search tells: a feasible set found, its progress, its outcome.
+    void take_set(const GainSearchHit& hit);
+    void take_progress(const GainSearchProgress& progress, std::string boxSets);
+    void take_outcome(const GainSearchOutcome& outcome);
 
     const std::vector<FoundSet>& sets() const { return sets_; }
     // Sets measured so far, of at most planned() (0 until told), of the box's.
     std::uint64_t measured() const { return measured_; }
     std::uint64_t planned() const { return planned_; }
     const std::string& box_sets() const { return boxSets_; }  // as text: up to 2^64
-    // What the final rows stand on, once the stream has said.
+    // What the final sets stand on, once the search has ended.
     enum class Answer { Unknown, Exact, BestFound };
     Answer answer() const { return answer_; }
-    // The best feasible set so far (the final best once the stream has ended), and its row.
+    // The best feasible set so far (the final best once the search has
+    // ended), and its row as `vantrel-trace tune` prints it ("" for none).
     std::optional<FoundSet> best() const;
-    const std::string& best_row() const { return bestRow_; }
-    const std::vector<std::string>& final_rows() const { return finalRows_; }
+    std::string best_row() const;
+    const std::vector<GainSearchHit>& final_sets() const { return final_; }
 
     // A column's value of a set, as a search counts it: empty when the cell is.
     static std::optional<double> value(const FoundSet& set, std::string_view column);
@@ -53,14 +57,10 @@ public:
     std::vector<std::size_t> front(std::string_view x, std::string_view y) const;
 
 private:
-    bool better(const FoundSet& a, const FoundSet& b) const;
-
     std::string objective_{metric_column(Metric::kIae).name};
     std::vector<FoundSet> sets_;
-    std::optional<std::size_t> best_;
-    std::string bestRow_;
-    std::vector<std::string> finalRows_;
-    std::optional<FoundSet> finalBest_;
+    std::optional<GainSearchHit> best_;  // so far, as the search has it
+    std::vector<GainSearchHit> final_;
     std::uint64_t measured_ = 0;
     std::uint64_t planned_ = 0;
     std::string boxSets_;

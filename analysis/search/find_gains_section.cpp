@@ -4,8 +4,8 @@
 #include "analysis/live/steady_label.h"
 #include "analysis/search/find_gains_scatter.h"
 #include "analysis/map/gain_map_model.h"
-#include "analysis/map/gain_map_sweep.h"
 #include "core/measure/gain_set.h"
+#include "core/batch/gain_batch.h"
 #include "core/search/gain_search.h"
 #include "core/program/nc_program.h"
 #include "core/batch/sweep_grid.h"
@@ -18,9 +18,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QSignalBlocker>
-#include <QStringList>
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,10 +55,7 @@ QString caption_of(const QString& column) {
 }  // namespace
 
 FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
-    : QWidget(parent),
-      host_(host),
-      program_(QCoreApplication::applicationDirPath() + "/vantrel-trace"),
-      child_(std::make_unique<GainMapSweep>(this)) {
+    : QWidget(parent), host_(host) {
     setObjectName("findGains");
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -186,15 +181,13 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
         if (!searching()) redraw();
     });
     fill_across();
-    child_->onLine = [this](const std::string& line) { take_line(line); };
-    child_->onEnd = [this](const QString& failure) { ended(failure); };
     fill_ranges_from_edits();
     redraw();
 }
 
-FindGainsSection::~FindGainsSection() { child_.reset(); }  // stops a running search before the widgets go
+FindGainsSection::~FindGainsSection() = default;
 
-bool FindGainsSection::searching() const { return child_->running(); }
+bool FindGainsSection::searching() const { return job_.running(); }
 QString FindGainsSection::status_text() const { return status_->text(); }
 QString FindGainsSection::best_text() const { return best_->text(); }
 QString FindGainsSection::edge_text() const { return edge_->text(); }
@@ -211,27 +204,23 @@ void FindGainsSection::fill_ranges_from_edits() {
     }
 }
 
-QStringList FindGainsSection::arguments() {
-    const bool speedMode = host_.speedMode->Checked();
-    QStringList args{"tune", "--stream", "--mode", speedMode ? "speed" : "position"};
-    if (speedMode) {
-        args << "--passes" << QString::number(passes_->value()) << "--w" << QString::number(host_.gains->run_gains().w);
-    } else if (!nc_demo_chosen()) {
-        args << "--program" << QString::fromStdString(nc_chosen_program().path);
-    }
+std::optional<GainSearchRequest> FindGainsSection::request() {
+    GainSearchRequest request;
+    request.speedMode = host_.speedMode->Checked();
+    if (request.speedMode) request.passLimit = passes_->value();
+    request.w = host_.gains->run_gains().w;
+    if (!request.speedMode) request.program = nc_chosen_blocks();  // null for the demo
     for (std::size_t g = 0; g < ranges_.size(); ++g) {
         const std::string text = ranges_[g]->text().trimmed().toStdString();
-        GainRange range;
         std::string error;
-        if (!parse_gain_range(text, range, error)) {
+        if (!parse_gain_range(text, request.ranges[g], error)) {
             set_status(text_of(GAIN_SET_KEYS[g]) + ": " + QString::fromStdString(error), true);
-            return {};
+            return std::nullopt;
         }
-        searched_[g] = range;
+        searched_[g] = request.ranges[g];
         searchedText_[g] = QString::fromStdString(text);
-        args << "--" + text_of(GAIN_SET_KEYS[g]) << QString::fromStdString(text);
     }
-    args << "--objective" << objective_->currentData().toString();
+    request.objective = search_column_index(objective_->currentData().toString().toStdString());
     for (std::size_t i = 0; i < kLimits; ++i) {
         const QString column = limitColumns_[i]->currentData().toString();
         if (column.isEmpty()) continue;  // no limit
@@ -239,32 +228,33 @@ QStringList FindGainsSection::arguments() {
         const double most = limitValues_[i]->text().trimmed().toDouble(&ok);
         if (!ok) {
             set_status(limitColumns_[i]->currentText() + ": the limit is not a number", true);
-            return {};
+            return std::nullopt;
         }
         const std::string refusal = metric_limit_refusal(*metric_column_named(column.toStdString()), most);
         if (!refusal.empty()) {
             set_status(QString::fromStdString(refusal), true);
-            return {};
+            return std::nullopt;
         }
-        args << "--max" << column + "=" + QString::number(most, 'g', 17);
+        request.limits.push_back({search_column_index(column.toStdString()), most});
     }
-    if (noWraps_->isChecked()) args << "--no-wraps";
-    return args;
+    request.noWraps = noWraps_->isChecked();
+    return request;
 }
 
 void FindGainsSection::start() {
     if (searching()) return;
-    const QStringList args = arguments();
-    if (args.isEmpty()) return;
+    const std::optional<GainSearchRequest> asked = request();
+    if (!asked) return;
     objectiveName_ = objective_->currentData().toString();
     model_.reset(objectiveName_.toStdString());
     // A column that applies to the mode across, unless the user chose one that does.
-    const bool speedMode = host_.speedMode->Checked();
+    const bool speedMode = asked->speedMode;
     if (!metric_applies(*metric_column_named(across_->currentData().toString().toStdString()), speedMode)) {
         const Metric fits = speedMode ? Metric::kOvershootPct : Metric::kMaxFollowingError;
         across_->setCurrentIndex(across_->findData(text_of(metric_column(fits).name)));
     }
     cancelled_ = false;
+    noneFound_.clear();
     picked_.reset();
     show_edges({});
     redraw();
@@ -272,30 +262,70 @@ void FindGainsSection::start() {
     apply_->setEnabled(false);
     progress_->setRange(0, 0);  // busy until the search says how much it will measure
     swap_buttons(start_, cancel_);
-    set_status(QString("Searching (%1 mode)…").arg(host_.speedMode->Checked() ? "speed" : "position"));
-    child_->start(program_, args);
+    set_status(QString("Searching (%1 mode)…").arg(speedMode ? "speed" : "position"));
+    // The search `vantrel-trace tune` makes, its chunks on every core; the
+    // feasible sets it shows go to the window's thread with its progress.
+    job_.start(
+        [this, request = *asked](BackgroundJob::Context& context) {
+            struct Stopped {};
+            const GainBatchPlan batch = plan_gain_batch(request.speedMode, request.passLimit, BatchEngine::Auto, request.program);
+            const int threads = runner_hardware_threads();
+            std::vector<GainSearchHit> found;  // since the last progress
+            GainSearchHooks hooks;
+            hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                                std::span<std::uint8_t> wraps) {
+                if (!measure_gain_batch(batch, sets, results, wraps, &context.stop())) throw Stopped{};
+            };
+            hooks.chunks = [&](std::uint64_t count, const auto& produce, const auto& consume) {
+                const auto make = [&](int, std::uint64_t c, std::string& bytes) {
+                    bytes.clear();
+                    produce(c, bytes);
+                };
+                return run_in_order<std::string>(count, threads, make, consume, context.stop()) == RunnerEnd::Finished;
+            };
+            hooks.stop = [&] { return stop_asked(&context.stop()); };
+            hooks.feasible = [&](const GainSearchHit& hit) { found.push_back(hit); };
+            const std::string boxSets = search_box_sets_text(request);
+            hooks.progress = [&](const GainSearchProgress& progress) {
+                context.post([this, progress, boxSets, found = std::exchange(found, {})] { take(found, &progress, boxSets); });
+            };
+            try {
+                const GainSearchOutcome outcome = search_gains(request, hooks);
+                if (outcome.stopped) return;
+                const std::string none = outcome.best.empty() ? search_none_found(request, outcome) : std::string();
+                context.post([this, outcome, none, found = std::exchange(found, {})] {
+                    take(found, nullptr, {});
+                    model_.take_outcome(outcome);
+                    noneFound_ = QString::fromStdString(none);
+                });
+            } catch (const Stopped&) {
+            }
+        },
+        true, [this](const std::string& failure) { ended(QString::fromStdString(failure)); });
 }
 
 void FindGainsSection::cancel() {
     if (!searching()) return;
     cancelled_ = true;
-    child_->cancel();
+    job_.cancel();  // nothing more of it comes: the best so far stays
+    ended({});
 }
 
-void FindGainsSection::take_line(const std::string& line) {
-    const std::size_t before = model_.sets().size();
+void FindGainsSection::take(const std::vector<GainSearchHit>& found, const GainSearchProgress* progress,
+                            std::string boxSets) {
     const std::string best = model_.best_row();
-    model_.take_line(line);
+    for (const GainSearchHit& hit : found) model_.take_set(hit);
+    if (progress) model_.take_progress(*progress, std::move(boxSets));
     if (model_.best_row() != best) show_best();
-    if (model_.sets().size() != before && !redrawTimer_->isActive()) redrawTimer_->start();
-    if (searching() && model_.planned() > 0) show_progress();
+    if (!found.empty() && !redrawTimer_->isActive()) redrawTimer_->start();
+    if (progress && model_.planned() > 0) show_progress();
 }
 
 // "12 s", "3 min"; the time left at the pace so far.
 QString FindGainsSection::time_left() const {
     const double done = double(model_.measured());
     if (done <= 0) return "…";
-    const double seconds = child_->seconds() * (double(model_.planned()) - done) / done;
+    const double seconds = job_.seconds() * (double(model_.planned()) - done) / done;
     if (seconds < 1) return "under a second";
     if (seconds < 120) return QString("about %1 s").arg(std::lround(seconds));
     return QString("about %1 min").arg(std::lround(seconds / 60));
@@ -319,19 +349,23 @@ void FindGainsSection::ended(const QString& failure) {
     progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
     redraw();
     show_best();
-    if (const auto best = model_.best(); best && failure.isEmpty()) show_edges(range_edges(best->gains, searched_));
+    if (const auto best = model_.best(); best && !cancelled_ && failure.isEmpty()) {
+        show_edges(range_edges(best->gains, searched_));
+    }
     const QString box = grouped(QString::fromStdString(model_.box_sets()));
     if (cancelled_) {
         set_status(QString("Cancelled after %1 sets; the best so far stays.").arg(grouped(model_.measured())));
     } else if (!failure.isEmpty()) {
-        set_status(failure, true);
+        set_status("The search failed: " + failure, true);
+    } else if (!noneFound_.isEmpty()) {
+        set_status(noneFound_.left(1).toUpper() + noneFound_.mid(1) + ".", true);
     } else {
         const QString measured = model_.answer() == FindGainsModel::Answer::Exact
                                      ? QString("Exact: every one of the %1 sets measured").arg(box)
                                      : QString("Best found: %1 of %2 sets measured").arg(grouped(model_.measured()), box);
         set_status(QString("%1 in %2 s; %3 feasible sets shown. Apply, or click a point to fill the edits.")
                        .arg(measured)
-                       .arg(QString::number(child_->seconds(), 'f', 1))
+                       .arg(QString::number(job_.seconds(), 'f', 1))
                        .arg(grouped(std::uint64_t(model_.sets().size()))));
     }
 }
@@ -340,7 +374,7 @@ void FindGainsSection::show_best() {
     const std::optional<FoundSet> best = model_.best();
     if (!best) return;
     const auto value = FindGainsModel::value(*best, objectiveName_.toStdString());
-    const char* kind = model_.final_rows().empty()                               ? "So far best"
+    const char* kind = model_.answer() == FindGainsModel::Answer::Unknown     ? "So far best"
                        : model_.answer() == FindGainsModel::Answer::Exact ? "Exact best"
                                                                           : "Best found";
     best_->setText(QString("%1: Kp %2 Ki %3 Kd %4 Kv %5, %6 %7")

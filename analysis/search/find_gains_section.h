@@ -1,8 +1,8 @@
 #pragma once
 // "Find gains": the best kp, ki, kd, kv within ranges for one metric under
-// up to three limits, and without wraps if asked, found by
-// `vantrel-trace tune` as a child process (as the gain map runs `sweep`)
-// over the program and mode the window would run. The progress shows the
+// up to three limits, and without wraps if asked, found by the search
+// `vantrel-trace tune` makes, in this process on worker threads at a lower
+// priority (analysis/work), over the program and mode the window would run. The progress shows the
 // sets measured and the time left; the best set so far shows as it improves,
 // and at the end whether it is exact (every set of the box measured) or the
 // best found; "Apply" fills the edits with it and starts nothing. The
@@ -10,6 +10,7 @@
 // that no other beats in both highlighted; a click on a point fills the edits.
 #include "analysis/live/analysis_host.h"
 #include "analysis/search/find_gains_model.h"
+#include "analysis/work/background_job.h"
 
 #include <QWidget>
 
@@ -19,7 +20,6 @@
 #include <string>
 #include <vector>
 
-class GainMapSweep;
 class FindGainsScatter;
 class QCheckBox;
 class QComboBox;
@@ -37,7 +37,6 @@ public:
     explicit FindGainsSection(const AnalysisHost& host, QWidget* parent = nullptr);
     ~FindGainsSection() override;
 
-    void set_trace_program(const QString& path) { program_ = path; }
     void fill_ranges_from_edits();  // each gain a quarter to four times the edit's value
     void start();
     void cancel();
@@ -48,13 +47,15 @@ public:
     QString edge_text() const;
     const FindGainsModel& model() const { return model_; }
     FindGainsScatter* scatter() const { return scatter_; }
-    // The tune arguments Start would use; empty with the status saying why not.
-    QStringList arguments();
+    // The search Start would ask for; none, with the status saying why, for
+    // a range or limit that does not read.
+    std::optional<GainSearchRequest> request();
     // The scatter's sets as "Copy as CSV" puts them on the clipboard.
     std::string scatter_csv() const;
 
 private:
-    void take_line(const std::string& line);
+    // Feasible sets found and, unless null, the progress after them.
+    void take(const std::vector<GainSearchHit>& found, const GainSearchProgress* progress, std::string boxSets);
     void show_progress();
     QString time_left() const;
     void ended(const QString& failure);
@@ -69,10 +70,10 @@ private:
     void set_status(const QString& text, bool error = false);
 
     AnalysisHost host_;
-    QString program_;
     FindGainsModel model_;
-    std::unique_ptr<GainMapSweep> child_;
+    BackgroundJob job_;
     bool cancelled_ = false;
+    QString noneFound_;  // why the search ended without a feasible set
     QString objectiveName_;
     std::optional<std::size_t> picked_;  // the set last clicked in the scatter
 

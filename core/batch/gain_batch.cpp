@@ -135,19 +135,23 @@ bool measure_gain_batch(const GainBatchPlan& plan, std::span<const RegulationGai
 }
 
 RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
-                            const std::function<void(std::size_t, std::span<const RunMetrics>)>& take,
-                            const StopFlag& stop) {
+                            bool withWraps, const GainSetsTake& take, const StopFlag& stop) {
     const std::uint64_t chunks = (sets.size() + GAIN_SETS_CHUNK - 1) / GAIN_SETS_CHUNK;
     std::vector<RunMeter> meters(static_cast<std::size_t>(std::max(threads, 1)));
     const auto first_of = [](std::uint64_t c) { return static_cast<std::size_t>(c) * GAIN_SETS_CHUNK; };
-    const auto make = [&](int worker, std::uint64_t c, std::vector<RunMetrics>& results) {
-        const std::size_t count = std::min(sets.size() - first_of(c), GAIN_SETS_CHUNK);
-        results.resize(count);
-        measure_gain_batch(plan, meters[static_cast<std::size_t>(worker)], sets.subspan(first_of(c), count), results,
-                           {}, &stop);
+    struct Chunk {
+        std::vector<RunMetrics> results;
+        std::vector<std::uint8_t> wraps;
     };
-    return run_in_order<std::vector<RunMetrics>>(
-        chunks, threads, make, [&](std::uint64_t c, const std::vector<RunMetrics>& results) { take(first_of(c), results); },
+    const auto make = [&](int worker, std::uint64_t c, Chunk& chunk) {
+        const std::size_t count = std::min(sets.size() - first_of(c), GAIN_SETS_CHUNK);
+        chunk.results.resize(count);
+        chunk.wraps.resize(withWraps ? count : 0);
+        measure_gain_batch(plan, meters[static_cast<std::size_t>(worker)], sets.subspan(first_of(c), count),
+                           chunk.results, chunk.wraps, &stop);
+    };
+    return run_in_order<Chunk>(
+        chunks, threads, make, [&](std::uint64_t c, const Chunk& chunk) { take(first_of(c), chunk.results, chunk.wraps); },
         stop);
 }
 

@@ -69,13 +69,15 @@ std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit, const NcPr
 inline constexpr std::size_t GAIN_SETS_CHUNK = 512;
 
 // measure_gain_batch of every set on `threads` workers (each with a RunMeter
-// of its own), chunk by chunk: take(first, results) gets the metrics of
-// sets[first ...] on the calling thread, in order. For a front end that runs
+// of its own), chunk by chunk: take(first, results, wraps) gets the metrics
+// of sets[first ...] on the calling thread, in order, and with `withWraps`
+// their runs' wrap flags (1 or 0; empty without). For a front end that runs
 // it off its own thread and forwards the numbers; a non-zero `stop` ends it
 // within a block of passes (Stopped).
+using GainSetsTake =
+    std::function<void(std::size_t first, std::span<const RunMetrics> results, std::span<const std::uint8_t> wraps)>;
 RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
-                            const std::function<void(std::size_t first, std::span<const RunMetrics> results)>& take,
-                            const StopFlag& stop);
+                            bool withWraps, const GainSetsTake& take, const StopFlag& stop);
 
 // The instruction set `engine` runs on, for messages and benchmarks:
 // "avx512", "avx2", "sse2", "portable" for the lanes (Auto is the lanes),

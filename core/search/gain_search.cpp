@@ -475,3 +475,19 @@ GainSearchOutcome Search::run() {
 GainSearchOutcome search_gains(const GainSearchRequest& request, const GainSearchHooks& hooks) {
     return Search(request, hooks).run();
 }
+
+std::string search_none_found(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
+    const std::vector<std::string> names = search_constraint_names(request);
+    std::size_t most = 0;
+    for (std::size_t i = 1; i < outcome.ruledOut.size(); ++i) {
+        if (outcome.ruledOut[i] > outcome.ruledOut[most]) most = i;
+    }
+    std::string text = outcome.exhaustive
+                           ? "no feasible set: every one of the " + search_box_sets_text(request) + " sets measured"
+                           : "no feasible set found among the " + std::to_string(outcome.sets) + " measured of " +
+                                 search_box_sets_text(request) + " sets";
+    if (!outcome.ruledOut.empty() && outcome.ruledOut[most] > 0) {
+        text += "; " + names[most] + " ruled out the most: " + std::to_string(outcome.ruledOut[most]);
+    }
+    return text;
+}

@@ -27,6 +27,7 @@
 #include "core/search/gain_request.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct GainSearchOutcome {
@@ -46,3 +47,8 @@ struct GainSearchOutcome {
 };
 
 GainSearchOutcome search_gains(const GainSearchRequest& request, const GainSearchHooks& hooks);
+
+// Why an outcome has no feasible set: "no feasible set: every one of the N
+// sets measured" or "no feasible set found among the N measured of M sets",
+// and the constraint that ruled out the most.
+std::string search_none_found(const GainSearchRequest& request, const GainSearchOutcome& outcome);

@@ -1,11 +1,14 @@
-// "Find gains": the stream read into sets and a front, the default ranges, and
-// the section in the window running a real search, Apply and a click on the
-// scatter filling the edits without starting a run.
+// "Find gains": what the search tells read into sets and a front, the
+// default ranges, and the section in the window running real searches with
+// the answers of `vantrel-trace tune`, Apply and a click on the scatter
+// filling the edits without starting a run.
 #include "analysis/frame/analysis_panel.h"
 #include "analysis/map/gain_map_model.h"
 #include "analysis/search/find_gains_scatter.h"
 #include "analysis/search/find_gains_section.h"
 #include "core/engine/regulation.h"
+#include "core/formats/metrics_format.h"
+#include "io/nc_program_file.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/chart/chart.h"
 
@@ -16,52 +19,54 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace {
 
-std::string row(int kp, int ki, const char* iae, const char* maxError) {
-    // position,kp,ki,kd,kv,w,passes,rise..steady (6 empty),max_following_error,ms,rms,final,iae,pwm
-    return "position," + std::to_string(kp) + "," + std::to_string(ki) + ",0,30,,195,,,,,,," + maxError +
-           ",400,1.5,0," + iae + ",0";
+GainSearchHit hit(int kp, std::int64_t iae, std::optional<std::int32_t> maxError) {
+    GainSearchHit h;
+    h.gains = {static_cast<std::int16_t>(kp), 10, 0, 30, 0};
+    h.metrics.iae = iae;
+    h.metrics.maxFollowingError = maxError;
+    return h;
 }
 
 }  // namespace
 
-TEST(FindGainsModel, ReadsTheStreamAndFindsTheFront) {
+TEST(FindGainsModel, TakesWhatTheSearchTellsAndFindsTheFront) {
     FindGainsModel model;
     model.reset("iae");
     // (max_following_error across, iae up): 3 beats 1 in both; 2 and 5 are on the front, 4 is beaten by 2.
-    const std::string lines[] = {
-        "kind,mode,kp,ki,kd,kv,w,passes,...",
-        "set," + row(100, 10, "900", "-20"),
-        "set," + row(110, 10, "500", "30"),
-        "set," + row(120, 10, "800", "-15"),
-        "progress,5000,20000,18446744073709551616",
-        "set," + row(130, 10, "600", "40"),
-        "set," + row(140, 10, "400", "50"),
-        "set," + row(150, 10, "400", ""),  // no max_following_error: never on the front
-    };
-    for (const std::string& line : lines) EXPECT_TRUE(model.take_line(line)) << line;
-    EXPECT_FALSE(model.take_line("vantrel-trace: something else"));
+    for (const GainSearchHit& h : {hit(100, 900, -20), hit(110, 500, 30), hit(120, 800, -15), hit(130, 600, 40),
+                                   hit(140, 400, 50), hit(150, 400, std::nullopt)}) {  // no max_following_error: never on the front
+        model.take_set(h);
+    }
+    GainSearchProgress progress;
+    progress.sets = 5000;
+    progress.planned = 20000;
+    progress.best = hit(140, 400, 50);
+    model.take_progress(progress, "18446744073709551616");
     EXPECT_EQ(model.sets().size(), 6u);
     EXPECT_EQ(model.measured(), 5000u);
     EXPECT_EQ(model.planned(), 20000u);
     EXPECT_EQ(model.box_sets(), "18446744073709551616");  // 2^64: four whole 16-bit ranges
     EXPECT_EQ(model.answer(), FindGainsModel::Answer::Unknown);
-    EXPECT_EQ(model.best()->gains.kp, 140);  // iae 400, the smaller kp of the tie
+    EXPECT_EQ(model.best()->gains.kp, 140);
     EXPECT_EQ(FindGainsModel::value(model.sets()[0], "max_following_error"), 20.0);  // by magnitude
     EXPECT_EQ(model.front("max_following_error", "iae"), (std::vector<std::size_t>{2, 1, 4}));
 
-    EXPECT_FALSE(model.take_line("progress,5000"));
-    EXPECT_TRUE(model.take_line("answer,best found,19000,18446744073709551616"));
+    GainSearchOutcome outcome;
+    outcome.sets = 19000;
+    outcome.best = {hit(110, 500, 30)};
+    model.take_outcome(outcome);
     EXPECT_EQ(model.answer(), FindGainsModel::Answer::BestFound);
     EXPECT_EQ(model.measured(), 19000u);
-    EXPECT_TRUE(model.take_line("best," + row(110, 10, "500", "30")));
     EXPECT_EQ(model.best()->gains.kp, 110);  // the final word is the search's
-    EXPECT_EQ(model.final_rows().size(), 1u);
+    EXPECT_EQ(model.best_row(), metrics_csv_row(outcome.best[0].gains, outcome.best[0].metrics));
 }
 
 TEST(FindGainsModel, DefaultRangesAreAQuarterToFourTimesTheValue) {
@@ -97,35 +102,65 @@ TEST(FindGainsModel, ABestSetOnAnEdgeOfItsBoxIsFoundAndItsRangeWidened) {
     EXPECT_TRUE(range_edges({32700, 0, 0, 0, 0}, {GainRange{32000, 32767, 100}, {}, {}, {}}).empty());
 }
 
-TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
+// The best set is tune's, whatever the mode, the program and the limits.
+TEST_F(MainWindow, FindGainsAnswersAsTuneThenApplyAndAClickFillTheEditsWithoutARun) {
     show_regulation_page();
     QTest::keyClick(Form1->Widget(), Qt::Key_F9);
     QApplication::processEvents();
     auto* section = dynamic_cast<FindGainsSection*>(Form1->Analysis->panel()->findChild<QWidget*>("findGains"));
     ASSERT_NE(section, nullptr);
-    section->set_trace_program(VANTREL_TRACE_PATH);
-    const char* ranges[] = {"200:260:20", "40:60:10", "0", "30"};
+    const std::string square = VANTREL_EXAMPLES_DIR "/square.nc";
     const char* names[] = {"kpRange", "kiRange", "kdRange", "kvRange"};
-    for (int g = 0; g < 4; ++g) section->findChild<QLineEdit*>(names[g])->setText(ranges[g]);
-    section->findChild<QCheckBox*>("noWraps")->setChecked(false);
-    section->start();
-    ASSERT_TRUE(section->searching());
-    QElapsedTimer clock;
-    clock.start();
-    while (section->searching() && clock.elapsed() < 30000) QTest::qWait(10);
-    ASSERT_FALSE(section->searching()) << section->status_text().toStdString();
-    EXPECT_TRUE(section->status_text().startsWith("Exact: every one of the 12 sets measured")) << section->status_text().toStdString();
-    EXPECT_TRUE(section->best_text().startsWith("Exact best: Kp ")) << section->best_text().toStdString();
+    const struct {
+        const char* what;
+        bool speed;
+        const char* program;
+        std::array<const char*, 4> ranges;
+        const char* overshootMost;  // a second limit, or none
+        bool noWraps;
+        std::string tune;
+        const char* sets;
+    } rows[] = {
+        {"speed, 300 passes, overshoot at most 20", true, nullptr, {"100:300:100", "20:60:20", "0", "30"}, "20", false,
+         "--mode speed --passes 300 --w 80 --kp 100:300:100 --ki 20:60:20 --kd 0 --kv 30 --max pwm_limit_passes=0 "
+         "--max overshoot_pct=20", "9"},
+        {"a loaded program, no wraps", false, square.c_str(), {"100:300:100", "40:60:20", "0:10:10", "30"}, nullptr, true,
+         "--program " + square + " --kp 100:300:100 --ki 40:60:20 --kd 0:10:10 --kv 30 --max pwm_limit_passes=0 --no-wraps",
+         "12"},
+        {"the demo", false, nullptr, {"200:260:20", "40:60:10", "0", "30"}, nullptr, false,
+         "--kp 200:260:20 --ki 40:60:10 --kd 0 --kv 30 --max pwm_limit_passes=0", "12"},
+    };
+    QStringList best;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (Form1->cbSpeedRegulation->Checked() != row.speed) click(Form1->cbSpeedRegulation);
+        std::string error;
+        if (row.program) ASSERT_TRUE(choose_nc_program_file(row.program, error)) << error;
+        else nc_choose_demo();
+        section->findChild<QSpinBox*>()->setValue(300);
+        for (int g = 0; g < 4; ++g) section->findChild<QLineEdit*>(names[g])->setText(row.ranges[g]);
+        auto* second = section->findChild<QComboBox*>("limit1");
+        second->setCurrentIndex(row.overshootMost ? second->findData("overshoot_pct") : 0);
+        section->findChild<QLineEdit*>("limitValue1")->setText(row.overshootMost ? row.overshootMost : "");
+        section->findChild<QCheckBox*>("noWraps")->setChecked(row.noWraps);
+        section->start();
+        ASSERT_TRUE(section->searching());
+        QElapsedTimer clock;
+        clock.start();
+        while (section->searching() && clock.elapsed() < 30000) QTest::qWait(10);
+        ASSERT_FALSE(section->searching()) << section->status_text().toStdString();
+        EXPECT_TRUE(section->status_text().startsWith(QString("Exact: every one of the %1 sets measured").arg(row.sets)))
+            << section->status_text().toStdString();
+        EXPECT_TRUE(section->best_text().startsWith("Exact best: Kp ")) << section->best_text().toStdString();
 
-    // The same best set as the command line's.
-    QProcess tune;
-    tune.start(VANTREL_TRACE_PATH, {"tune", "--kp", "200:260:20", "--ki", "40:60:10", "--kd", "0", "--kv", "30", "--max",
-                                    "pwm_limit_passes=0"});
-    tune.waitForFinished(30000);
-    const QStringList rows = QString::fromUtf8(tune.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
-    ASSERT_EQ(rows.size(), 2);
-    EXPECT_EQ(section->model().best_row(), rows[1].toStdString());
-    const QStringList best = rows[1].split(',');
+        QProcess tune;
+        tune.start(VANTREL_TRACE_PATH, QStringList{"tune"} + QString::fromStdString(row.tune).split(' '));
+        tune.waitForFinished(30000);
+        const QStringList lines = QString::fromUtf8(tune.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        ASSERT_EQ(lines.size(), 2);
+        EXPECT_EQ(section->model().best_row(), lines[1].toStdString() + "\n");
+        best = lines[1].split(',');
+    }
 
     // Said when the best set lies on an edge of its box, and "Widen" widens that range.
     const auto edges = range_edges(section->model().best()->gains,

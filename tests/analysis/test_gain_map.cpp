@@ -1,5 +1,6 @@
-// The gain map in the analysis panel: filled from a real sweep of the loaded
-// program as its rows come, a click filling the edits, a cancelled sweep.
+// The gain map in the analysis panel: filled in this process as its runs
+// come, the same table as `vantrel-trace sweep` prints, a click filling the
+// edits, a cancelled map, a map that follows the edits, the mode and the program.
 #include "analysis/frame/analysis_panel.h"
 #include "analysis/map/gain_map_section.h"
 #include "analysis/map/gain_map_view.h"
@@ -16,6 +17,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
 
 #include <filesystem>
 #include <fstream>
@@ -29,10 +32,7 @@ GainMapSection* open_gain_map(bool follow = false) {
     QTest::keyClick(Form1->Widget(), Qt::Key_F9);
     QApplication::processEvents();
     auto* section = dynamic_cast<GainMapSection*>(Form1->Analysis->panel()->findChild<QWidget*>("gainMap"));
-    if (section) {
-        section->set_trace_program(VANTREL_TRACE_PATH);
-        section->findChild<QCheckBox*>("follow")->setChecked(follow);
-    }
+    if (section) section->findChild<QCheckBox*>("follow")->setChecked(follow);
     return section;
 }
 
@@ -61,9 +61,10 @@ bool wait_for_ends(GainMapSection* section, int count) {
     return ends == count;
 }
 
+// The command line's table of the same sweep.
 std::string sweep_output(const QStringList& args) {
     QProcess p;
-    p.start(VANTREL_TRACE_PATH, QStringList{"sweep"} + args);
+    p.start(VANTREL_TRACE_PATH, QStringList{"sweep", "--wraps"} + args);
     p.waitForFinished(60000);
     return p.readAllStandardOutput().toStdString();
 }
@@ -118,7 +119,6 @@ TEST_F(MainWindow, GainMapWaitsForADecimalToBeRead) {
     GainMapSection* section = open_gain_map(true);
     ASSERT_NE(section, nullptr);
     set_axes(section, SWEEP_KP, "0:40:10", SWEEP_KI, "0:20:10");
-    section->set_follow_delay(0);
     auto* kp = static_cast<QLineEdit*>(Form1->edKp->Widget());
     kp->clear();
     QTest::keyClicks(kp, "2.5");
@@ -130,9 +130,56 @@ TEST_F(MainWindow, GainMapWaitsForADecimalToBeRead) {
     EXPECT_EQ("230:270:10", section->findChild<QLineEdit*>("xRange")->text());
 }
 
-// Edits and the mode remake the map around the gains, a newer change drops
-// the sweep running, and the colours stay until Rescale.
-TEST_F(MainWindow, GainMapFollowsTheEditsAndKeepsItsColours) {
+// The map's table is the sweep's, whatever the mode, the program and the axes.
+TEST_F(MainWindow, GainMapsEqualTheSweepsOfTheCommandLine) {
+    show_regulation_page();
+    GainMapSection* section = open_gain_map();
+    ASSERT_NE(section, nullptr);
+    Form1->edKd->SetText("5");
+    const std::string square = VANTREL_EXAMPLES_DIR "/square.nc";
+    const struct {
+        const char* what;
+        bool speed;
+        const char* program;  // position mode: none for the demo
+        int x;
+        const char* xRange;
+        int y;
+        const char* yRange;
+        QStringList args;
+        const char* shows;
+    } rows[] = {
+        {"speed, 300 passes", true, nullptr, SWEEP_KP, "100:400:100", SWEEP_KI, "0:90:30",
+         {"--mode", "speed", "--passes", "300", "--kp", "100:400:100", "--ki", "0:90:30", "--kd", "5", "--kv", "30", "--w", "80"},
+         "Speed mode, 300 passes each"},
+        {"the demo, Kv across faster than Kp", false, nullptr, SWEEP_KV, "10:50:10", SWEEP_KP, "100:400:100",
+         {"--mode", "position", "--kp", "100:400:100", "--ki", "60", "--kd", "5", "--kv", "10:50:10", "--w", "80"},
+         "Position mode, the built-in program"},
+        {"a loaded program", false, square.c_str(), SWEEP_KD, "0:20:5", SWEEP_KP, "50:30000:9950",
+         {"--mode", "position", "--program", QString::fromStdString(square), "--kp", "50:30000:9950", "--ki", "60", "--kd",
+          "0:20:5", "--kv", "30", "--w", "80"},
+         "Position mode, square.nc"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (Form1->cbSpeedRegulation->Checked() != row.speed) click(Form1->cbSpeedRegulation);
+        std::string error;
+        if (row.program) ASSERT_TRUE(choose_nc_program_file(row.program, error)) << error;
+        else nc_choose_demo();
+        section->findChild<QSpinBox*>()->setValue(300);
+        set_axes(section, row.x, row.xRange, row.y, row.yRange);
+        section->start_sweep();
+        ASSERT_TRUE(section->sweeping());
+        ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
+        EXPECT_EQ(row.shows, section->shows_text());
+        EXPECT_EQ(section->table(), sweep_output(row.args));
+        EXPECT_EQ(section->view()->filled(), static_cast<int>(section->model().total()));
+    }
+}
+
+// Edits, the mode and the program remake the map around the gains at once,
+// a newer change drops the map being made, and the colours stay until
+// Rescale or a switch of the mode.
+TEST_F(MainWindow, GainMapFollowsTheEditsTheModeAndTheProgram) {
     show_regulation_page();
     GainMapSection* section = open_gain_map(true);
     ASSERT_NE(section, nullptr);
@@ -155,41 +202,42 @@ TEST_F(MainWindow, GainMapFollowsTheEditsAndKeepsItsColours) {
     EXPECT_FALSE(section->view()->scale_held());
     EXPECT_NE(section->view()->scale(), scale);
 
-    // A change while a map runs: only the newer one ends, and it alone fills the map.
-    set_axes(section, SWEEP_KP, "0:990:10", SWEEP_KI, "0:99:1");
-    section->set_follow_delay(0);  // the mode's change comes before the first map is through
+    // A program load: a map of it, the same cells.
+    const OpenFilePrompt previous = SetOpenFilePrompt([](auto&&...) { return std::string(VANTREL_EXAMPLES_DIR "/square.nc"); });
+    Form1->btLoadNCProgramClick(nullptr);
+    SetOpenFilePrompt(previous);
+    ASSERT_TRUE(wait_for_ends(section, 1));
+    EXPECT_EQ("Position mode, square.nc", section->shows_text());
+    EXPECT_EQ(section->findChild<QLineEdit*>("xRange")->text(), "1980:2020:10");
+
+    // A change while a map is made: only the newer one ends, and it alone
+    // fills the map, its scale fitted to the speed mode's values.
+    set_axes(section, SWEEP_KP, "0:990:10", SWEEP_KI, "0:255:1");
     Form1->edKi->SetText("250");
     QElapsedTimer clock;
     clock.start();
-    while (!section->sweeping() && clock.elapsed() < 5000) QTest::qWait(5);
+    while (!section->sweeping() && clock.elapsed() < 5000) QTest::qWait(1);
     ASSERT_TRUE(section->sweeping());
     click(Form1->cbSpeedRegulation);
     ASSERT_TRUE(wait_for_ends(section, 1));
     EXPECT_EQ("Speed mode, 500 passes each", section->shows_text()) << section->status_text().toStdString();
+    EXPECT_FALSE(section->view()->scale_held());
     EXPECT_TRUE(section->table() == sweep_output({"--mode", "speed", "--passes", "500", "--kp", "1510:2500:10", "--ki",
-                                                  "201:300:1", "--kd", "0", "--kv", "30", "--w", "80"}))
+                                                  "123:378:1", "--kd", "0", "--kv", "30", "--w", "80"}))
         << section->status_text().toStdString() << " " << section->table().size();
-    QTest::qWait(300);
+    QTest::qWait(50);
     EXPECT_FALSE(section->sweeping());  // nothing more came
 }
 
-TEST_F(MainWindow, GainMapSweepsTheLoadedProgramAndAClickFillsTheEdits) {
+TEST_F(MainWindow, GainMapCellClickFillsTheEditsAndTheMapIsSaved) {
     show_regulation_page();
     GainMapSection* section = open_gain_map();
     ASSERT_NE(section, nullptr);
-    const std::string square = VANTREL_EXAMPLES_DIR "/square.nc";
-    std::string error;
-    ASSERT_TRUE(choose_nc_program_file(square, error)) << error;
     Form1->edKd->SetText("5");
     // Kv across, Kp up: Kv comes later in the grid's order, so it runs faster.
     set_axes(section, SWEEP_KV, "10:50:10", SWEEP_KP, "100:400:100");
     section->start_sweep();
-    ASSERT_TRUE(section->sweeping());
     ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
-    EXPECT_EQ(section->view()->filled(), 5 * 4) << section->status_text().toStdString();
-    EXPECT_EQ(section->table(), sweep_output({"--mode", "position", "--program", QString::fromStdString(square), "--kp",
-                                              "100:400:100", "--ki", "60", "--kd", "5", "--kv", "10:50:10", "--w", "80"}));
-    EXPECT_EQ("Position mode, square.nc", section->shows_text());
 
     // The cell of Kv 40, Kp 200 (column 3, row 1 from the bottom).
     const QRect plot = section->view()->plot_rect();
@@ -230,7 +278,8 @@ TEST_F(MainWindow, GainMapSweepsTheLoadedProgramAndAClickFillsTheEdits) {
     std::filesystem::remove_all(dir);
 }
 
-// Kp 100 runs clean, Kp 30000 wraps: with "Wraps" on the sweep tells them apart.
+// Kp 100 runs clean, Kp 30000 wraps: with "Wraps" on the map tells them
+// apart, and still does in another colour metric.
 TEST_F(MainWindow, GainMapOutlinesTheCellsWhoseRunWraps) {
     show_regulation_page();
     GainMapSection* section = open_gain_map();
@@ -239,11 +288,14 @@ TEST_F(MainWindow, GainMapOutlinesTheCellsWhoseRunWraps) {
     section->view()->set_show_wraps(true);
     section->start_sweep();
     ASSERT_TRUE(wait_until_done(section)) << section->status_text().toStdString();
-    EXPECT_FALSE(section->view()->cell_wraps(0, 0));
-    EXPECT_TRUE(section->view()->cell_wraps(0, 1));
+    for (int metric : {2, 0}) {
+        section->findChild<QComboBox*>("metric")->setCurrentIndex(metric);
+        EXPECT_FALSE(section->view()->cell_wraps(0, 0));
+        EXPECT_TRUE(section->view()->cell_wraps(0, 1));
+    }
 }
 
-TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
+TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsAtOnce) {
     show_regulation_page();
     GainMapSection* section = open_gain_map();
     ASSERT_NE(section, nullptr);
@@ -266,17 +318,23 @@ TEST_F(MainWindow, GainMapRefusesBadAxesAndCancelsARunningSweep) {
         EXPECT_TRUE(section->status_text().contains(c.message)) << section->status_text().toStdString();
     }
 
-    // Cancelled as its first rows come in (they come in turns of the message
-    // loop, never all at once): the map keeps those and takes no more.
-    set_axes(section, SWEEP_KP, "0:499:1", SWEEP_KI, "0:499:1");
+    // Cancelled as its first cells come: the map keeps those and takes no
+    // more, the section is done at the click, and the map's threads go.
+    click(Form1->cbSpeedRegulation);
+    set_axes(section, SWEEP_KP, "0:511:1", SWEEP_KI, "0:511:1");
     section->start_sweep();
     ASSERT_TRUE(section->sweeping());
     while (section->sweeping() && section->view()->filled() == 0) QTest::qWait(1);
     ASSERT_TRUE(section->sweeping());
     const int taken = section->view()->filled();
     section->cancel_sweep();
-    ASSERT_TRUE(wait_until_done(section));
-    EXPECT_EQ(QString("Cancelled after %1 of 250000 gain sets.").arg(taken), section->status_text());
+    EXPECT_FALSE(section->sweeping());
+    EXPECT_EQ(QString("Cancelled after %1 of 262144 gain sets.").arg(taken), section->status_text());
+    QElapsedTimer clock;
+    clock.start();
+    while (section->job_threads() > 0 && clock.elapsed() < 10000) QTest::qWait(5);
+    EXPECT_EQ(0u, section->job_threads());
+    QTest::qWait(20);
     EXPECT_EQ(taken, section->view()->filled());
 }
 
@@ -357,16 +415,54 @@ TEST(GainMapView, TheBarAndAxesAreLabelledTrulyAndTheBestCellIsMarked) {
     }
 }
 
+// Enlarged, the map's own button takes it back; so does closing its window.
 TEST_F(MainWindow, TheEnlargedGainMapHasAWindowOfItsOwnAndComesBack) {
     show_regulation_page();
     GainMapSection* section = open_gain_map();
     ASSERT_NE(section, nullptr);
     GainMapView* view = section->view();
-    view->enlarge();
-    ASSERT_NE(nullptr, view->enlarged_window());
-    EXPECT_EQ(view->enlarged_window(), view->window());
-    view->enlarged_window()->close();
-    EXPECT_EQ(nullptr, view->enlarged_window());
-    EXPECT_EQ(section, view->parentWidget());
-    EXPECT_TRUE(view->isVisibleTo(section));
+    const auto button = [view](const char* text) {
+        for (auto* b : view->findChildren<QToolButton*>()) {
+            if (b->text() == text) return b;
+        }
+        return static_cast<QToolButton*>(nullptr);
+    };
+    for (const bool byButton : {true, false}) {
+        SCOPED_TRACE(byButton ? "Return" : "closed");
+        QTest::mouseClick(button("Enlarge"), Qt::LeftButton);
+        ASSERT_NE(nullptr, view->enlarged_window());
+        EXPECT_EQ(view->enlarged_window(), view->window());
+        ASSERT_NE(nullptr, button("Return"));
+        if (byButton) QTest::mouseClick(button("Return"), Qt::LeftButton);
+        else view->enlarged_window()->close();
+        EXPECT_EQ(nullptr, view->enlarged_window());
+        EXPECT_EQ(section, view->parentWidget());
+        EXPECT_TRUE(view->isVisibleTo(section));
+        EXPECT_NE(nullptr, button("Enlarge"));
+    }
+}
+
+// A map that follows keeps the one before in its picture until its own
+// cells cover it; a map made afresh starts white.
+TEST(GainMapView, AFollowingMapKeepsThePictureBeforeUntilItsCellsCome) {
+    GainMapView view;
+    view.resize(320, 300);
+    const auto centre = [&view] { return view.grab().toImage().pixel(view.plot_rect().center()); };
+    const QRgb white = qRgb(255, 255, 255);
+    view.reset({"Kp", 0, 1, 2}, {"Ki", 0, 1, 2}, "IAE");
+    EXPECT_EQ(white, centre());
+    for (int i = 0; i < 4; ++i) view.set_cell(i % 2, i / 2, 10.0 + i);
+    const QRgb shown = centre();
+    EXPECT_NE(white, shown);
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep ? "follows" : "afresh");
+        view.reset({"Kp", 10, 1, 4}, {"Ki", 10, 1, 4}, "IAE", keep);
+        EXPECT_EQ(keep, view.keeps_picture());
+        EXPECT_EQ(keep ? shown : white, centre());
+    }
+    view.reset({"Kp", 10, 1, 4}, {"Ki", 10, 1, 4}, "IAE");
+    for (int i = 0; i < 4; ++i) view.set_cell(i % 2, i / 2, 10.0 + i);
+    view.reset({"Kp", 0, 1, 2}, {"Ki", 0, 1, 2}, "IAE", true);
+    for (int i = 0; i < 4; ++i) view.set_cell(i % 2, i / 2, 10.0);
+    EXPECT_FALSE(view.keeps_picture());  // covered
 }

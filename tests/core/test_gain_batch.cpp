@@ -199,14 +199,19 @@ TEST(GainBatch, SetsMeasuredOnThreadsComeInOrderAsOnOne) {
         const GainBatchPlan plan = plan_gain_batch(false, METRICS_NO_PASS_LIMIT, engine, nullptr);
         RunMeter meter;
         std::vector<RunMetrics> alone(sets.size());
-        measure_gain_batch(plan, meter, sets, alone);
+        std::vector<std::uint8_t> wrapsAlone(sets.size());
+        measure_gain_batch(plan, meter, sets, alone, wrapsAlone);
         std::vector<RunMetrics> threaded;
+        std::vector<std::uint8_t> wraps;
         StopFlag stop{0};
-        const RunnerEnd end = measure_gain_sets(plan, sets, 3, [&](std::size_t first, std::span<const RunMetrics> chunk) {
+        const RunnerEnd end = measure_gain_sets(plan, sets, 3, true, [&](std::size_t first, std::span<const RunMetrics> chunk,
+                                                                          std::span<const std::uint8_t> flags) {
             EXPECT_EQ(first, threaded.size());
             threaded.insert(threaded.end(), chunk.begin(), chunk.end());
+            wraps.insert(wraps.end(), flags.begin(), flags.end());
         }, stop);
         EXPECT_EQ(RunnerEnd::Finished, end);
+        EXPECT_EQ(wrapsAlone, wraps);
         EXPECT_EQ(rows(sets, alone), rows(sets, threaded));
     }
 }
