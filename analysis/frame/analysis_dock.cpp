@@ -25,6 +25,9 @@
 #include <QLineEdit>
 #include <QKeySequence>
 #include <algorithm>
+#include <memory>
+#include <optional>
+#include <utility>
 #include <QScreen>
 #include <QShortcut>
 #include <QStringList>
@@ -270,13 +273,27 @@ void remember_choices(QWidget* panel) {
                 WriteSetting(k, box->currentData().toString().toStdString());
             });
         }
+        // A map that follows the edits moves its ranges at every keystroke:
+        // they are written a moment after the last move (writing the settings
+        // file takes milliseconds), and when the panel goes.
         for (const char* name : {"xRange", "yRange"}) {
             auto* edit = map->findChild<QLineEdit*>(name);
             if (!edit) continue;
             const std::string kept = ReadSetting(key(name));
             if (!kept.empty()) edit->setText(QString::fromStdString(kept));
-            QObject::connect(edit, &QLineEdit::textChanged, edit,
-                             [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
+            auto* later = new QTimer(edit);
+            later->setSingleShot(true);
+            later->setInterval(500);
+            auto pending = std::make_shared<std::optional<std::string>>();
+            const auto write = [pending, k = key(name)] {
+                if (*pending) WriteSetting(k, *std::exchange(*pending, std::nullopt));
+            };
+            QObject::connect(later, &QTimer::timeout, later, write);
+            QObject::connect(later, &QObject::destroyed, write);
+            QObject::connect(edit, &QLineEdit::textChanged, later, [later, pending](const QString& text) {
+                *pending = text.toStdString();
+                later->start();
+            });
         }
     }
     if (auto* box = panel->findChild<QCheckBox*>("keepRuns")) {

@@ -336,11 +336,12 @@ void GainMapSection::take_chunk(std::uint64_t first, const std::vector<RunMetric
 
 void GainMapSection::show_cells(std::uint64_t first, std::uint64_t count) {
     const MetricColumn& metric = colour_metric(metric_);
+    std::vector<GainMapView::Cell> cells(count);
     for (std::uint64_t i = first; i < first + count; ++i) {
         const GainMapCell cell = model_.cell_of(i);
-        view_->set_cell(cell.ix, cell.iy, model_.value(i, metric));
-        view_->set_cell_wraps(cell.ix, cell.iy, model_.wraps(i));
+        cells[i - first] = {cell.ix, cell.iy, model_.value(i, metric), model_.wraps(i)};
     }
+    view_->set_cells(cells);
 }
 
 void GainMapSection::sweep_ended(const std::string& failure) {

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace {
@@ -100,12 +101,6 @@ void GainMapView::set_preferred_height(int height) {
     if (height == preferredHeight_) return;
     preferredHeight_ = height;
     updateGeometry();
-}
-
-void GainMapView::set_cell_wraps(int ix, int iy, bool wraps) {
-    if (ix < 0 || iy < 0 || ix >= x_.size || iy >= y_.size) return;
-    wraps_[static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix)] = wraps;
-    if (showWraps_) update();
 }
 
 void GainMapView::set_show_wraps(bool on) {
@@ -267,23 +262,26 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric, boo
     update();
 }
 
-void GainMapView::set_cell(int ix, int iy, std::optional<double> value) {
-    if (ix < 0 || iy < 0 || ix >= x_.size || iy >= y_.size) return;
-    const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
-    if (states_[i] == State::Empty && ++filled_ == static_cast<int>(states_.size())) backdrop_ = QImage();  // covered
-    const bool first = valued_ == 0;
-    if (value && states_[i] != State::Value) ++valued_;
-    states_[i] = value ? State::Value : State::Undefined;
-    if (value) {
-        values_[i] = *value;
-        if (!held_) {
-            low_ = first ? *value : std::min(low_, *value);
-            high_ = first ? *value : std::max(high_, *value);
+void GainMapView::set_cells(std::span<const Cell> cells) {
+    for (const Cell& cell : cells) {
+        const auto [ix, iy] = std::pair{cell.ix, cell.iy};
+        if (ix < 0 || iy < 0 || ix >= x_.size || iy >= y_.size) continue;
+        const auto i = static_cast<std::size_t>(iy) * static_cast<std::size_t>(x_.size) + static_cast<std::size_t>(ix);
+        if (states_[i] == State::Empty && ++filled_ == static_cast<int>(states_.size())) backdrop_ = QImage();  // covered
+        const bool first = valued_ == 0;
+        if (cell.value && states_[i] != State::Value) ++valued_;
+        states_[i] = cell.value ? State::Value : State::Undefined;
+        wraps_[i] = cell.wraps;
+        if (cell.value) {
+            values_[i] = *cell.value;
+            if (!held_) {
+                low_ = first ? *cell.value : std::min(low_, *cell.value);
+                high_ = first ? *cell.value : std::max(high_, *cell.value);
+            }
         }
-    }
-    if (imageValid_ && low_ == imageLow_ && high_ == imageHigh_) {
-        reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy))[ix] =
-            value ? colour_of(*value) : kUndefinedGrey;
+        if (imageValid_ && low_ == imageLow_ && high_ == imageHigh_) {
+            reinterpret_cast<QRgb*>(image_.scanLine(y_.size - 1 - iy))[ix] = cell.value ? colour_of(*cell.value) : kUndefinedGrey;
+        }
     }
     update();
 }
@@ -334,7 +332,16 @@ double GainMapView::scale_position(double value) const {
 
 double GainMapView::scale_value(double position) const { return low_ + std::expm1(position * std::log1p(high_ - low_)); }
 
-QRgb GainMapView::colour_of(double value) const { return scale_colour(scale_position(value)); }
+// A full map is coloured anew whenever its scale moves: from a table of the
+// scale's colours, finer than the eye tells apart.
+QRgb GainMapView::colour_of(double value) const {
+    static const std::array<QRgb, 1024> colours = [] {
+        std::array<QRgb, 1024> table{};
+        for (std::size_t i = 0; i < table.size(); ++i) table[i] = scale_colour(double(i) / double(table.size() - 1));
+        return table;
+    }();
+    return colours[static_cast<std::size_t>(std::lround(scale_position(value) * double(colours.size() - 1)))];
+}
 
 QPointF GainMapView::to_widget(double gainX, double gainY) const {
     const QRectF r = plot_rect();

@@ -15,9 +15,11 @@
 
 class QToolButton;
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -36,9 +38,15 @@ public:
     };
     void reset(const Axis& x, const Axis& y, const QString& metric, bool keepPicture = false);
     bool keeps_picture() const { return !backdrop_.isNull(); }
-    void set_cell(int ix, int iy, std::optional<double> value);
-    // Whether the run of a cell wraps; outlined while "Wraps" is on.
-    void set_cell_wraps(int ix, int iy, bool wraps);
+    // A cell's value (none: undefined) and whether its run wraps (outlined
+    // while "Wraps" is on); many at once repaint once.
+    struct Cell {
+        int ix = 0, iy = 0;
+        std::optional<double> value;
+        bool wraps = false;
+    };
+    void set_cells(std::span<const Cell> cells);
+    void set_cell(int ix, int iy, std::optional<double> value) { set_cells(std::array{Cell{ix, iy, value}}); }
     void set_show_wraps(bool on);
     bool show_wraps() const { return showWraps_; }
     bool cell_wraps(int ix, int iy) const {

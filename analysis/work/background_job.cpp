@@ -7,8 +7,18 @@
 #include <QObject>
 
 #include <atomic>
+#include <deque>
 #include <exception>
+#include <mutex>
 #include <thread>
+#include <utility>
+
+namespace {
+
+// Milliseconds of posts per turn of the message loop.
+constexpr qint64 kTurnMs = 8;
+
+}  // namespace
 
 // One job's thread, and what it shares with the window's thread.
 struct BackgroundJob::Thread {
@@ -17,22 +27,51 @@ struct BackgroundJob::Thread {
     std::thread thread;
 };
 
+// The posts not yet handed over, of every job (a dropped one's are skipped).
+struct BackgroundJob::Mailbox {
+    std::mutex lock;
+    std::deque<std::pair<unsigned, std::function<void()>>> posts;  // with their job's generation
+    bool turnQueued = false;  // a turn waits in the message loop
+};
+
 void BackgroundJob::Context::post(std::function<void()> deliver) const {
     BackgroundJob* job = &job_;
-    QMetaObject::invokeMethod(
-        job->receiver_,
-        [job, generation = generation_, deliver = std::move(deliver)] {
-            if (generation == job->generation_ && job->running_) deliver();
-        },
-        Qt::QueuedConnection);
+    Mailbox& box = *job->mailbox_;
+    const std::lock_guard<std::mutex> hold(box.lock);
+    box.posts.emplace_back(generation_, std::move(deliver));
+    if (std::exchange(box.turnQueued, true)) return;
+    QMetaObject::invokeMethod(job->receiver_, [job] { job->hand_over(); }, Qt::QueuedConnection);
 }
 
-BackgroundJob::BackgroundJob() : receiver_(new QObject) {}
+void BackgroundJob::hand_over() {
+    QElapsedTimer turn;
+    turn.start();
+    for (;;) {
+        std::pair<unsigned, std::function<void()>> post;
+        {
+            const std::lock_guard<std::mutex> hold(mailbox_->lock);
+            if (mailbox_->posts.empty()) {
+                mailbox_->turnQueued = false;
+                return;
+            }
+            if (turn.elapsed() >= kTurnMs) {
+                // The rest in a later turn, after what else waits (a paint, a key).
+                QMetaObject::invokeMethod(receiver_, [this] { hand_over(); }, Qt::QueuedConnection);
+                return;
+            }
+            post = std::move(mailbox_->posts.front());
+            mailbox_->posts.pop_front();
+        }
+        if (post.first == generation_ && running_) post.second();
+    }
+}
+
+BackgroundJob::BackgroundJob() : receiver_(new QObject), mailbox_(std::make_unique<Mailbox>()) {}
 
 BackgroundJob::~BackgroundJob() {
     for (const auto& t : threads_) t->stop.store(1);
     for (const auto& t : threads_) t->thread.join();
-    delete receiver_;  // with the posts not yet told: nothing posts any more
+    delete receiver_;  // with a turn not yet taken: nothing posts any more
 }
 
 void BackgroundJob::reap() {

@@ -8,6 +8,10 @@
 // thread goes once it has seen the stop (the engine's runs look at it every
 // block of passes), without the window waiting for it.
 //
+// What the jobs post is handed over in turns of a few milliseconds of the
+// message loop, so that the window paints and takes input between them
+// however fast the posts come.
+//
 // A lengthy job runs below the window's priority: its thread takes a nice
 // value of 10, which the runner's workers it starts inherit, so the window
 // and a running regulation keep their pace while it computes. A short one
@@ -62,9 +66,12 @@ public:
 
 private:
     struct Thread;
+    struct Mailbox;
     void reap();
+    void hand_over();  // a turn of handing posts over, on the window's thread
 
-    QObject* receiver_;  // the posts' context on the window's thread
+    QObject* receiver_;  // the turns' context on the window's thread
+    std::unique_ptr<Mailbox> mailbox_;
     std::vector<std::unique_ptr<Thread>> threads_;  // the running job's last, if one runs
     unsigned generation_ = 0;  // of the job whose posts are told
     bool running_ = false;
