@@ -15,7 +15,9 @@ TwinLoop::TwinLoop(bool speedMode, const RegulationGains& gains, const Plant& dr
       dtGain_(drive.dt * drive.inputGain) {}
 
 std::complex<double> TwinLoop::open_loop(double hz) const {
-    const std::complex<double> z = std::polar(1.0, 2.0 * std::numbers::pi * hz * RESPONSE_PASS_SECONDS);
+    // z = -1 exactly at the Nyquist frequency, where the loop is real.
+    const double turn = hz / RESPONSE_PASSES_PER_SECOND;
+    const std::complex<double> z = turn == 0.5 ? std::complex<double>(-1.0) : std::polar(1.0, 2.0 * std::numbers::pi * turn);
     const std::complex<double> zm1 = z - 1.0;
     const std::complex<double> speed =
         dtGain_ * (kp_ * zm1 + ki_ * z + kd_ * zm1 * zm1 / z) / ((z - a_) * zm1 + dtSquared_);

@@ -4,12 +4,22 @@
 #include <cmath>
 #include <numbers>
 
+std::complex<double> unit_turn(std::int64_t steps, std::int64_t perTurn) {
+    // steps mod perTurn keeps the angle small, so every period gets the same
+    // values; the quarter turns are exact, so a signal at the Nyquist
+    // frequency has a real transform.
+    const std::int64_t j = steps % perTurn;
+    if ((4 * j) % perTurn == 0) {
+        static constexpr std::complex<double> quarters[] = {{1, 0}, {0, 1}, {-1, 0}, {0, -1}};
+        return quarters[4 * j / perTurn];
+    }
+    return std::polar(1.0, 2.0 * std::numbers::pi * double(j) / double(perTurn));
+}
+
 std::vector<std::complex<double>> single_bin_turns(std::int64_t periods, std::int64_t passes) {
     std::vector<std::complex<double>> turns(static_cast<std::size_t>(passes));
     for (std::int64_t k = 0; k < passes; ++k) {
-        // m k mod N keeps the angle small, so every period gets the same values.
-        const double angle = 2.0 * std::numbers::pi * double((periods * k) % passes) / double(passes);
-        turns[static_cast<std::size_t>(k)] = std::polar(1.0, -angle);
+        turns[static_cast<std::size_t>(k)] = std::conj(unit_turn(periods * k, passes));
     }
     return turns;
 }

@@ -13,6 +13,9 @@
 #include <optional>
 #include <vector>
 
+// exp(j 2 pi steps / perTurn), exact at the quarter turns.
+std::complex<double> unit_turn(std::int64_t steps, std::int64_t perTurn);
+
 // exp(-j 2 pi m k / N) for k = 0 ... N - 1, shared by the signals of one plan.
 std::vector<std::complex<double>> single_bin_turns(std::int64_t periods, std::int64_t passes);
 
