@@ -1,5 +1,6 @@
 // vantrel-trace: the bench's traces as CSV (or the page's image as PNG),
 // without a window.
+#include "core/measure/gain_set.h"
 #include "toolkit/app/exception.h"
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
@@ -57,10 +58,16 @@ const char kUsage[] =
     "on stderr); 4 tune found no feasible set; 128 + signal when a sweep or tune is stopped.\n"
     "vantrel-trace --version prints the version.\n";
 
+// A command's options with the five gains' (--kp ... --w) among them.
+std::vector<std::string> with_gains(std::vector<std::string> options) {
+    options.insert(options.end(), GAIN_SET_KEYS.begin(), GAIN_SET_KEYS.begin() + RUN_GAIN_COUNT);
+    return options;
+}
+
 const std::vector<Command>& commands() {
     static const std::vector<Command> list = {
         {"regulation",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         with_gains({"gains", "mode", "passes", "program", "out"}),
          {},
          "Usage: vantrel-trace regulation [--gains FILE] [--mode speed|position] [--passes N] [--kp T]\n"
          "                                [--ki T] [--kd T] [--kv T] [--w T] [--program FILE] [--out FILE]\n"
@@ -71,7 +78,7 @@ const std::vector<Command>& commands() {
          "options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_regulation(o, out, std::cerr); }},
         {"insight",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         with_gains({"gains", "mode", "passes", "program", "out"}),
          {},
          "Usage: vantrel-trace insight [same options as regulation]\n"
          "One row per pass: pass,time,y,speed,position,command,shadow_y,shadow_speed,shadow_position,events\n"
@@ -80,7 +87,7 @@ const std::vector<Command>& commands() {
          "events names the wraps and limits of the pass, joined by '|'.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_insight(o, out, std::cerr); }},
         {"metrics",
-         {"gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "format", "program", "out"},
+         with_gains({"gains", "mode", "passes", "format", "program", "out"}),
          {},
          "Usage: vantrel-trace metrics [--gains FILE] [--mode speed|position] [--passes N] [--kp T] [--ki T]\n"
          "                             [--kd T] [--kv T] [--w T] [--format csv|json] [--program FILE]\n"
@@ -158,7 +165,7 @@ const std::vector<Command>& commands() {
          trace_image,
          true},
         {"sweep",
-         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "shard", "program", "engine", "out"},
+         with_gains({"gains", "mode", "passes", "jobs", "shard", "program", "engine", "out"}),
          {"wraps"},
     "Usage: vantrel-trace sweep [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE]\n"
     "                           [--kv RANGE] [--w RANGE] [--passes N] [--jobs J] [--shard K/N]\n"
@@ -183,8 +190,7 @@ const std::vector<Command>& commands() {
          false,
          true},
         {"tune",
-         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "passes", "jobs", "program", "engine", "objective", "top", "max",
-          "out"},
+         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "out"}),
          {"no-wraps", "stream"},
     "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
     "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"

@@ -14,7 +14,7 @@ void append_cell(std::string& line, std::string_view cell) {
 
 std::string sweep_header(const SweepRunSettings& settings) {
     std::string header = metrics_csv_header();
-    if (settings.wraps) append_cell(header, ",wraps");
+    if (settings.wraps) append_cell(header, "," + std::string(METRICS_WRAPS_COLUMN));
     return header;
 }
 

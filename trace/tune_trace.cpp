@@ -65,6 +65,8 @@ GainLimit read_limit(const std::string& text) {
     if (value.empty() || *end != '\0' || !std::isfinite(limit.most)) {
         throw UsageError{"--max " + echo_quoted(text) + ": the value is not a number"};
     }
+    const std::string refusal = metric_limit_refusal(search_column(limit.column), limit.most);
+    if (!refusal.empty()) throw UsageError{"--max " + echo_quoted(text) + ": " + refusal};
     return limit;
 }
 
@@ -89,7 +91,8 @@ TunePlan read_plan(const ParsedOptions& options) {
             request.w = static_cast<std::int16_t>(range.from);
         }
     }
-    request.objective = column_option("--objective", options.text("objective").value_or("iae"));
+    const std::string objective(metric_column(Metric::kIae).name);  // by default
+    request.objective = column_option("--objective", options.text("objective").value_or(objective));
     for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text));
     request.noWraps = options.flag("no-wraps");
     request.top = static_cast<std::size_t>(integer_option(options, "top", 1, 1, 1000));

@@ -181,10 +181,13 @@ void remember_choices(QWidget* panel) {
         for (const char* name : {"xGain", "yGain", "metric"}) {
             auto* box = map->findChild<QComboBox*>(name);
             if (!box) continue;
-            const int kept = box->findText(QString::fromStdString(ReadSetting(key(name))));
+            // Kept by key (a column's name); a setting written before by its label still reads.
+            const QString setting = QString::fromStdString(ReadSetting(key(name)));
+            const int kept = box->findData(setting) >= 0 ? box->findData(setting) : box->findText(setting);
             if (kept >= 0) box->setCurrentIndex(kept);
-            QObject::connect(box, &QComboBox::currentTextChanged, box,
-                             [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
+            QObject::connect(box, &QComboBox::currentIndexChanged, box, [box, k = key(name)] {
+                WriteSetting(k, box->currentData().toString().toStdString());
+            });
         }
         for (const char* name : {"xRange", "yRange"}) {
             auto* edit = map->findChild<QLineEdit*>(name);

@@ -1,7 +1,7 @@
 #include "analysis/kept/kept_runs_table.h"
 
-#include "analysis/live/metric_columns.h"
 #include "core/formats/csv.h"
+#include "core/formats/metrics_format.h"
 
 #include <QClipboard>
 #include <QFont>
@@ -44,12 +44,12 @@ const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "pos
 }  // namespace
 
 std::vector<std::vector<bool>> kept_runs_best(const std::vector<KeptRunsSection::KeptRun>& runs) {
-    const auto columns = metric_columns();
-    std::vector<std::vector<std::optional<double>>> values;
-    for (const auto& run : runs) values.push_back(metric_values(run.gains, run.metrics));
+    const auto columns = metric_table();
+    std::vector<MetricsCells> values;
+    for (const auto& run : runs) values.push_back(metrics_cells(run.gains, run.metrics));
     std::vector<std::vector<bool>> best(runs.size(), std::vector<bool>(columns.size(), false));
     for (std::size_t c = 0; c < columns.size(); ++c) {
-        if (columns[c].best == MetricBest::kNone) continue;
+        if (columns[c].better == MetricBetter::kNone) continue;
         for (std::size_t r = 0; r < runs.size(); ++r) {
             if (!values[r][c]) continue;
             bool beaten = false;
@@ -65,13 +65,12 @@ std::vector<std::vector<bool>> kept_runs_best(const std::vector<KeptRunsSection:
 
 std::string kept_runs_csv(const std::vector<KeptRunsSection::KeptRun>& runs) {
     std::vector<std::string_view> names = {"run", "mode"};
-    for (const MetricColumn& column : metric_columns()) names.push_back(column.name);
+    for (const std::string_view name : metric_names()) names.push_back(name);
     std::string out;
     csv_append_header(out, names);
     for (const auto& run : runs) {
         out += std::to_string(run.number) + "," + mode_name(run.metrics) + ",";
-        const auto values = metric_values(run.gains, run.metrics);
-        csv_append_row(out, values);
+        csv_append_row(out, metrics_cells(run.gains, run.metrics));
     }
     return out;
 }
@@ -124,9 +123,9 @@ void KeptRunsTable::refresh() {
     if (filling_) return;
     filling_ = true;
     const auto& runs = runs_.kept();
-    const auto columns = metric_columns();
-    std::vector<std::vector<std::optional<double>>> values;
-    for (const auto& run : runs) values.push_back(metric_values(run.gains, run.metrics));
+    const auto columns = metric_table();
+    std::vector<MetricsCells> values;
+    for (const auto& run : runs) values.push_back(metrics_cells(run.gains, run.metrics));
     const auto best = kept_runs_best(runs);
     // The columns some run has a value in.
     std::vector<std::size_t> shown;
@@ -142,9 +141,13 @@ void KeptRunsTable::refresh() {
     table_->clear();
     table_->setRowCount(static_cast<int>(runs.size()));
     table_->setColumnCount(static_cast<int>(shown.size()) + 2);
-    QStringList headings = {"run", "mode"};
-    for (std::size_t c : shown) headings << QString::fromUtf8(columns[c].name.data(), static_cast<int>(columns[c].name.size()));
-    table_->setHorizontalHeaderLabels(headings);
+    table_->setHorizontalHeaderLabels({"run", "mode"});
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+        const std::string_view label = columns[shown[k]].label;  // the unit is in the tooltip, as in the metrics
+        auto* heading = new QTableWidgetItem(QString::fromUtf8(label.data(), static_cast<qsizetype>(label.size())));
+        heading->setToolTip(QString::fromStdString(metric_description(columns[shown[k]])));
+        table_->setHorizontalHeaderItem(static_cast<int>(k) + 2, heading);
+    }
     QFont bold = table_->font();
     bold.setBold(true);
     const int side = table_->fontMetrics().height() - 4;

@@ -15,7 +15,7 @@
 class QLabel;
 class QTableWidget;
 
-// Per kept run and per column of metric_columns(): holds the best value.
+// Per kept run and per column of the metric table: holds the best value.
 std::vector<std::vector<bool>> kept_runs_best(const std::vector<KeptRunsSection::KeptRun>& runs);
 // "run,mode,kp,...,pwm_limit_passes" and one row per run, oldest first.
 std::string kept_runs_csv(const std::vector<KeptRunsSection::KeptRun>& runs);

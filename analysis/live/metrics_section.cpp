@@ -1,6 +1,5 @@
 #include "analysis/live/metrics_section.h"
 
-#include "analysis/live/metric_columns.h"
 #include "analysis/live/run_record.h"
 #include "core/formats/metrics_format.h"
 
@@ -19,22 +18,23 @@ MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* 
     grid->setVerticalSpacing(0);
     // Two columns of name and value pairs, in the header's order, from the
     // first metric on (the gains before it are the run's own).
-    const auto columns = metric_columns();
-    while (firstShown_ < columns.size() && columns[firstShown_].name != "passes") ++firstShown_;
-    const int shown = static_cast<int>(columns.size() - firstShown_);
+    const auto columns = metric_table();
+    const int shown = static_cast<int>(columns.size() - METRIC_FIRST);
     const int rows = (shown + 1) / 2;
     // Wide enough for the values of a run, so that a column does not shift
     // as they change; a wider one is rare (the IAE of a long run) and only
     // widens its column.
     const int valueWidth = fontMetrics().horizontalAdvance("-99999.999");
     for (int i = 0; i < shown; ++i) {
-        const std::string_view name = columns[firstShown_ + static_cast<std::size_t>(i)].name;
+        const MetricColumn& column = columns[METRIC_FIRST + static_cast<std::size_t>(i)];
         auto* value = new QLabel(this);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         value->setMinimumWidth(valueWidth);
-        grid->addWidget(new QLabel(QString::fromUtf8(name.data(), static_cast<int>(name.size())), this), i % rows,
-                        2 * (i / rows));
+        // The label alone keeps two columns within the panel; the unit is in the tooltip.
+        auto* name = new QLabel(QString::fromUtf8(column.label.data(), static_cast<qsizetype>(column.label.size())), this);
+        name->setToolTip(QString::fromStdString(metric_description(column)));
+        grid->addWidget(name, i % rows, 2 * (i / rows));
         grid->addWidget(value, i % rows, 2 * (i / rows) + 1);
         values_.push_back(value);
     }
@@ -78,11 +78,11 @@ void MetricsSection::showEvent(QShowEvent* event) {
 // Labels change only while they can be seen: a hidden panel costs the run nothing.
 void MetricsSection::refresh() {
     if (!isVisible()) return;
-    const auto columns = metric_columns();
-    std::vector<std::optional<double>> values(columns.size());
-    if (record_.known()) values = metric_values(record_.start().gains, record_.metrics());
+    const auto columns = metric_table();
+    MetricsCells values{};
+    if (record_.known()) values = metrics_cells(record_.start().gains, record_.metrics());
     for (std::size_t i = 0; i < values_.size(); ++i) {
-        const std::size_t c = firstShown_ + i;
+        const std::size_t c = METRIC_FIRST + i;
         values_[i]->setText(QString::fromStdString(metric_text(columns[c], values[c])));
     }
     const auto& switches = record_.switches();
@@ -95,9 +95,9 @@ void MetricsSection::refresh() {
 }
 
 QString MetricsSection::value_text(std::string_view column) const {
-    const auto columns = metric_columns();
+    const auto columns = metric_table();
     for (std::size_t i = 0; i < values_.size(); ++i) {
-        if (columns[firstShown_ + i].name == column) return values_[i]->text();
+        if (columns[METRIC_FIRST + i].name == column) return values_[i]->text();
     }
     return {};
 }

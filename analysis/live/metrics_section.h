@@ -24,7 +24,7 @@ public:
     // The row "Copy metrics" copies after the header, with its line end:
     // empty before the first run.
     std::string csv_row() const;
-    // A shown value by its column's name ("rise_ms"); empty for no such column.
+    // A shown value by its column's name, as in the CSV header; empty for no such column.
     QString value_text(std::string_view column) const;
     // What the last "Copy metrics" said.
     QString copy_note() const;
@@ -39,7 +39,6 @@ private:
     RunFeed& feed_;
     const RunRecord& record_;
     int subscription_;
-    std::size_t firstShown_ = 0;   // in metric_columns(): the first value shown
     std::vector<QLabel*> values_;  // one per column shown
     QLabel* copyNote_;
     QLabel* switchNote_;

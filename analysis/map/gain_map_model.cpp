@@ -6,16 +6,6 @@
 #include <cstdlib>
 #include <utility>
 
-const GainMapMetric GAIN_MAP_METRICS[5] = {
-    {"Settling time (ms)", "settling_ms", false},
-    {"Overshoot (%)", "overshoot_pct", false},
-    {"IAE (count ms)", "iae", false},
-    {"|Final following error|", "final_error", true},
-    {"|Max following error|", "max_following_error", true},
-};
-
-const char* const GAIN_MAP_GAIN_NAMES[SWEEP_GAIN_COUNT] = {"Kp", "Ki", "Kd", "Kv", "W"};
-
 namespace {
 
 std::vector<std::string> split_cells(const std::string& row) {
@@ -41,7 +31,7 @@ bool GainMapModel::reset(const RegulationGains& fixed, std::size_t x, std::strin
     for (const auto& [gain, text] : {std::pair{x, xRange}, std::pair{y, yRange}}) {
         std::string why;
         if (!parse_gain_range(text, grid.ranges[gain], why)) {
-            error = std::string(GAIN_MAP_GAIN_NAMES[gain]) + " range '" + std::string(text) + "': " + why;
+            error = std::string(gain_map_gain_name(gain)) + " range '" + std::string(text) + "': " + why;
             return false;
         }
     }
@@ -102,13 +92,12 @@ std::uint64_t GainMapModel::index_of(GainMapCell cell) const {
     return index;
 }
 
-std::optional<double> GainMapModel::value(const std::string& row, const GainMapMetric& metric) const {
+std::optional<double> GainMapModel::value(const std::string& row, std::string_view column) const {
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-        if (columns_[c] != metric.column) continue;
+        if (columns_[c] != column) continue;
         const std::vector<std::string> cells = split_cells(row);
         if (c >= cells.size() || cells[c].empty()) return std::nullopt;
-        const double value = std::strtod(cells[c].c_str(), nullptr);
-        return metric.magnitude ? std::abs(value) : value;
+        return std::strtod(cells[c].c_str(), nullptr);
     }
     return std::nullopt;
 }

@@ -5,24 +5,24 @@
 // lies in the grid's order is core's business (sweep_gains_at,
 // sweep_index_of); this only says which two gains are the axes.
 #include "core/batch/sweep_grid.h"
+#include "core/measure/metric_table.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// A metric the map can colour by: a column of the sweep's table.
-struct GainMapMetric {
-    const char* caption;
-    const char* column;
-    bool magnitude;  // coloured by the absolute value
-};
-extern const GainMapMetric GAIN_MAP_METRICS[5];
+// The metrics the map can colour by (a magnitude column by its magnitude,
+// as a search counts it).
+inline constexpr std::array<Metric, 5> GAIN_MAP_METRICS{Metric::kSettlingMs, Metric::kOvershootPct, Metric::kIae,
+                                                        Metric::kFinalError, Metric::kMaxFollowingError};
 
-// The gains' names on the axes ("Kp" ... "W"); their sweep options are
-// "--" and their GAIN_SET_KEYS, the value of each in RegulationGains is run_gain.
-extern const char* const GAIN_MAP_GAIN_NAMES[SWEEP_GAIN_COUNT];
+// A gain's name on the axes ("Kp" ... "W"): the label of its column, which
+// the metric table has first, in the grid's order. Its sweep option is "--"
+// and its GAIN_SET_KEYS, its value in RegulationGains is run_gain.
+inline std::string_view gain_map_gain_name(std::size_t gain) { return metric_table()[gain].label; }
 
 struct GainMapCell {
     int ix = 0;
@@ -63,8 +63,8 @@ public:
     std::uint64_t index_of(GainMapCell cell) const;
     RegulationGains gains_at(GainMapCell cell) const;
 
-    // The row's value in `metric`'s column; empty where the cell is.
-    std::optional<double> value(const std::string& row, const GainMapMetric& metric) const;
+    // The row's number in the named column; empty where the cell is.
+    std::optional<double> value(const std::string& row, std::string_view column) const;
     // "name: value" for every column of the cell's row; empty before it ran.
     std::vector<std::pair<std::string, std::string>> cells_of(GainMapCell cell) const;
     // The header and the rows so far, each ended by a new line.

@@ -3,6 +3,7 @@
 #include "analysis/live/edit_changes.h"
 #include "analysis/map/gain_map_sweep.h"
 #include "analysis/map/gain_map_view.h"
+#include "core/formats/metrics_format.h"
 #include "core/measure/gain_set.h"
 #include "core/program/nc_program.h"
 #include "toolkit/app/exception.h"
@@ -24,6 +25,17 @@
 
 #include <utility>
 
+namespace {
+
+QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The column the map colours by.
+const MetricColumn& colour_metric(const QComboBox* box) {
+    return metric_column(GAIN_MAP_METRICS[static_cast<std::size_t>(box->currentIndex())]);
+}
+
+}  // namespace
+
 GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent)
     : QWidget(parent),
       host_(host),
@@ -38,7 +50,7 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     auto axis_row = [&](int row, const char* caption, int gain, const char* range, QComboBox*& combo, QLineEdit*& edit) {
         grid->addWidget(new QLabel(caption, this), row, 0);
         combo = new QComboBox(this);
-        for (const char* name : GAIN_MAP_GAIN_NAMES) combo->addItem(name);
+        for (std::size_t g = 0; g < SWEEP_GAIN_COUNT; ++g) combo->addItem(text_of(gain_map_gain_name(g)), text_of(GAIN_SET_KEYS[g]));
         combo->setCurrentIndex(gain);
         grid->addWidget(combo, row, 1);
         edit = new QLineEdit(range, this);
@@ -55,7 +67,11 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     grid->addWidget(new QLabel("Colour", this), 2, 0);
     metric_ = new QComboBox(this);
     metric_->setObjectName("metric");
-    for (const GainMapMetric& m : GAIN_MAP_METRICS) metric_->addItem(m.caption);
+    for (const Metric id : GAIN_MAP_METRICS) {
+        const MetricColumn& column = metric_column(id);
+        metric_->addItem(QString::fromStdString(metric_caption(column, true)), text_of(column.name));
+        metric_->setItemData(metric_->count() - 1, QString::fromStdString(metric_description(column)), Qt::ToolTipRole);
+    }
     metric_->setCurrentIndex(2);
     grid->addWidget(metric_, 2, 1, 1, 2);
     rescale_ = new QPushButton("Rescale", this);
@@ -271,8 +287,9 @@ void GainMapSection::take_line(const std::string& line) {
         return;
     }
     if (const std::optional<GainMapCell> cell = model_.take_row(line)) {
-        view_->set_cell(cell->ix, cell->iy, model_.value(line, GAIN_MAP_METRICS[metric_->currentIndex()]));
-        if (const std::optional<double> wraps = model_.value(line, {"", "wraps", false})) {
+        const MetricColumn& metric = colour_metric(metric_);
+        view_->set_cell(cell->ix, cell->iy, metric_counted(metric, model_.value(line, metric.name)));
+        if (const std::optional<double> wraps = model_.value(line, METRICS_WRAPS_COLUMN)) {
             view_->set_cell_wraps(cell->ix, cell->iy, *wraps != 0);
         }
     }
@@ -305,18 +322,18 @@ void GainMapSection::sweep_ended(const QString& failure) {
 void GainMapSection::reset_view() {
     const GainRange& xr = model_.grid().ranges[model_.x_gain()];
     const GainRange& yr = model_.grid().ranges[model_.y_gain()];
-    view_->reset({GAIN_MAP_GAIN_NAMES[model_.x_gain()], xr.from, xr.step, model_.columns_across()},
-                 {GAIN_MAP_GAIN_NAMES[model_.y_gain()], yr.from, yr.step, model_.rows_up()}, metric_->currentText());
+    view_->reset({text_of(gain_map_gain_name(model_.x_gain())), xr.from, xr.step, model_.columns_across()},
+                 {text_of(gain_map_gain_name(model_.y_gain())), yr.from, yr.step, model_.rows_up()}, metric_->currentText());
 }
 
 void GainMapSection::recolour() {
     if (model_.empty()) return;
     view_->fit_scale();  // another metric, another scale
     reset_view();
-    const GainMapMetric& metric = GAIN_MAP_METRICS[metric_->currentIndex()];
+    const MetricColumn& metric = colour_metric(metric_);
     for (const std::string& row : model_.take_rows()) {
         if (const std::optional<GainMapCell> cell = model_.take_row(row)) {
-            view_->set_cell(cell->ix, cell->iy, model_.value(row, metric));
+            view_->set_cell(cell->ix, cell->iy, metric_counted(metric, model_.value(row, metric.name)));
         }
     }
 }
@@ -331,11 +348,17 @@ void GainMapSection::fill_edits(int ix, int iy) {
 QString GainMapSection::describe(int ix, int iy) const {
     const RegulationGains g = model_.gains_at({ix, iy});
     const std::size_t x = model_.x_gain(), y = model_.y_gain();
-    QString text = QString("%1 %2, %3 %4").arg(GAIN_MAP_GAIN_NAMES[x]).arg(run_gain(g, x)).arg(GAIN_MAP_GAIN_NAMES[y]).arg(run_gain(g, y));
+    QString text = QString("%1 %2, %3 %4")
+                       .arg(text_of(gain_map_gain_name(x)))
+                       .arg(run_gain(g, x))
+                       .arg(text_of(gain_map_gain_name(y)))
+                       .arg(run_gain(g, y));
     const auto cells = model_.cells_of({ix, iy});
     if (cells.empty()) return text + "\n(not run yet)";
     for (const auto& [name, value] : cells) {
-        text += QString("\n%1: %2").arg(QString::fromStdString(name), value.empty() ? "—" : QString::fromStdString(value));
+        const MetricColumn* column = metric_column_named(name);
+        text += QString("\n%1: %2").arg(column ? QString::fromStdString(metric_caption(*column)) : QString::fromStdString(name),
+                                        value.empty() ? "—" : QString::fromStdString(value));
     }
     return text;
 }

@@ -1,5 +1,7 @@
 #include "analysis/search/find_gains_model.h"
 
+#include "core/search/gain_search.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -8,10 +10,6 @@
 
 namespace {
 
-constexpr std::array<std::string_view, FOUND_METRIC_COUNT> kMetricNames{
-    "passes", "rise_ms", "overshoot_pct", "peak", "peak_ms", "settling_ms", "steady_error",
-    "max_following_error", "max_following_ms", "rms_following_error", "final_error", "iae", "pwm_limit_passes"};
-
 // mode,kp,ki,kd,kv,w, then the metrics.
 std::optional<FoundSet> parse_row(std::string_view row) {
     std::vector<std::string> cells;
@@ -19,21 +17,20 @@ std::optional<FoundSet> parse_row(std::string_view row) {
     std::istringstream in{std::string(row)};
     while (std::getline(in, cell, ',')) cells.push_back(cell);
     if (!row.empty() && row.back() == ',') cells.emplace_back();
-    if (cells.size() != 6 + FOUND_METRIC_COUNT) return std::nullopt;
+    if (cells.size() != 1 + METRIC_COUNT) return std::nullopt;
     FoundSet set;
     std::int16_t* const gains[4] = {&set.gains.kp, &set.gains.ki, &set.gains.kd, &set.gains.kv};
     for (std::size_t g = 0; g < 4; ++g) *gains[g] = static_cast<std::int16_t>(std::atoi(cells[1 + g].c_str()));
     set.gains.w = static_cast<std::int16_t>(std::atoi(cells[5].c_str()));
     for (std::size_t m = 0; m < FOUND_METRIC_COUNT; ++m) {
-        const std::string& text = cells[6 + m];
-        set.cells[m] = text.empty() ? NAN : static_cast<float>(std::abs(std::strtod(text.c_str(), nullptr)));
+        const std::string& text = cells[1 + METRIC_FIRST + m];
+        const auto counted = metric_counted(search_column(int(m)), std::strtod(text.c_str(), nullptr));
+        set.cells[m] = text.empty() ? NAN : static_cast<float>(*counted);
     }
     return set;
 }
 
 }  // namespace
-
-const std::array<std::string_view, FOUND_METRIC_COUNT>& found_metric_names() { return kMetricNames; }
 
 void FindGainsModel::reset(std::string_view objective) {
     *this = FindGainsModel{};
@@ -41,9 +38,9 @@ void FindGainsModel::reset(std::string_view objective) {
 }
 
 std::optional<double> FindGainsModel::value(const FoundSet& set, std::string_view column) {
-    const auto it = std::find(kMetricNames.begin(), kMetricNames.end(), column);
-    if (it == kMetricNames.end()) return std::nullopt;
-    const float v = set.cells[static_cast<std::size_t>(it - kMetricNames.begin())];
+    const int index = search_column_index(column);
+    if (index < 0) return std::nullopt;
+    const float v = set.cells[static_cast<std::size_t>(index)];
     if (std::isnan(v)) return std::nullopt;
     return double(v);
 }

@@ -5,6 +5,7 @@
 // runs, and the best rows at the end; the non-dominated front of any two
 // columns; and the default range of a gain around an edit's value.
 #include "core/engine/regulation.h"
+#include "core/measure/metric_table.h"
 
 #include <array>
 #include <cstdint>
@@ -13,12 +14,13 @@
 #include <string_view>
 #include <vector>
 
-// The metric columns of a row, in the header's order after the gains.
-inline constexpr std::size_t FOUND_METRIC_COUNT = 13;
+// The metric columns of a row, those a search reads (search_column_names):
+// the header's after the gains.
+inline constexpr std::size_t FOUND_METRIC_COUNT = METRIC_COUNT - METRIC_FIRST;
 
 struct FoundSet {
     RegulationGains gains{};
-    std::array<float, FOUND_METRIC_COUNT> cells{};  // magnitudes; NaN for an empty cell
+    std::array<float, FOUND_METRIC_COUNT> cells{};  // as a search counts them; NaN for an empty cell
 };
 
 class FindGainsModel {
@@ -35,7 +37,7 @@ public:
     const std::string& best_row() const { return bestRow_; }
     const std::vector<std::string>& final_rows() const { return finalRows_; }
 
-    // A column's value (its magnitude) of a set: empty when the cell is.
+    // A column's value of a set, as a search counts it: empty when the cell is.
     static std::optional<double> value(const FoundSet& set, std::string_view column);
     // The sets no other set beats in both columns (both minimised; a set with
     // an empty cell in either is never on it), ordered by `x`.
@@ -44,7 +46,7 @@ public:
 private:
     bool better(const FoundSet& a, const FoundSet& b) const;
 
-    std::string objective_ = "iae";
+    std::string objective_{metric_column(Metric::kIae).name};
     std::vector<FoundSet> sets_;
     std::optional<std::size_t> best_;
     std::string bestRow_;
@@ -52,9 +54,6 @@ private:
     std::optional<FoundSet> finalBest_;
     std::uint64_t runs_ = 0;
 };
-
-// The metric columns a search can use, in the header's order.
-const std::array<std::string_view, FOUND_METRIC_COUNT>& found_metric_names();
 
 // A gain's range for the search around an edit's value: a quarter of it to
 // four times it ("250" gives "62:1000"), kept within 16 bits; a value of 0

@@ -3,6 +3,7 @@
 #include "analysis/search/find_gains_scatter.h"
 #include "analysis/map/gain_map_sweep.h"
 #include "core/measure/gain_set.h"
+#include "core/search/gain_search.h"
 #include "core/program/nc_program.h"
 #include "core/batch/sweep_grid.h"
 #include "toolkit/controls/check_box.h"
@@ -26,6 +27,11 @@ constexpr int kRedrawMs = 200;  // the scatter follows the stream at most this o
 
 QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
+// A search column as the map and the combo boxes show it: "|Steady error| (count)".
+QString caption_of(const QString& column) {
+    return QString::fromStdString(metric_caption(*metric_column_named(column.toStdString()), true));
+}
+
 }  // namespace
 
 FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
@@ -37,25 +43,31 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
-    const auto column_box = [&](const char* name, bool withNone, std::string_view chosen) {
+    // Each column by its caption, as the map shows it; its name is the item's data.
+    const auto column_box = [&](const char* name, bool withNone, std::optional<Metric> chosen) {
         auto* box = new QComboBox(this);
         box->setObjectName(name);
-        // Narrow enough for the panel: the longest column names need not show whole when closed.
+        // Narrow enough for the panel: the longest captions need not show whole when closed.
         box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         box->setMinimumContentsLength(8);
         if (withNone) box->addItem(kNoLimit);
-        for (const std::string_view column : found_metric_names()) box->addItem(text_of(column));
-        box->setCurrentText(text_of(chosen));
+        for (const std::string_view column : search_column_names()) {
+            const MetricColumn& c = *metric_column_named(column);
+            box->addItem(QString::fromStdString(metric_caption(c, true)), text_of(column));
+            box->setItemData(box->count() - 1, QString::fromStdString(metric_description(c)), Qt::ToolTipRole);
+        }
+        if (chosen) box->setCurrentIndex(box->findData(text_of(metric_column(*chosen).name)));
         return box;
     };
 
     int row = 0;
     grid->addWidget(new QLabel("Minimise", this), row, 0);
-    objective_ = column_box("objective", false, "iae");
+    objective_ = column_box("objective", false, Metric::kIae);
     grid->addWidget(objective_, row++, 1, 1, 3);
     for (std::size_t i = 0; i < kLimits; ++i) {
         grid->addWidget(new QLabel("At most", this), row, 0);
-        limitColumns_[i] = column_box(("limit" + std::to_string(i)).c_str(), true, i == 0 ? "pwm_limit_passes" : kNoLimit);
+        const std::optional<Metric> first = i == 0 ? std::optional(Metric::kPwmLimitPasses) : std::nullopt;
+        limitColumns_[i] = column_box(("limit" + std::to_string(i)).c_str(), true, first);
         limitValues_[i] = new QLineEdit(i == 0 ? "0" : "", this);
         limitValues_[i]->setMinimumWidth(40);
         limitValues_[i]->setObjectName(QString("limitValue%1").arg(i));
@@ -107,7 +119,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     apply_->setToolTip("Fill the edits with the best set; the next run shows it");
     grid->addWidget(apply_, row, 0);
     grid->addWidget(new QLabel("Across", this), row, 1, Qt::AlignRight);
-    across_ = column_box("across", false, "max_following_error");
+    across_ = column_box("across", false, Metric::kMaxFollowingError);
     grid->addWidget(across_, row++, 2, 1, 2);
     scatter_ = new FindGainsScatter(this);
     grid->addWidget(scatter_, row++, 0, 1, 4);
@@ -175,16 +187,22 @@ QStringList FindGainsSection::arguments() {
         }
         args << "--" + text_of(GAIN_SET_KEYS[g]) << QString::fromStdString(text);
     }
-    args << "--objective" << objective_->currentText();
+    args << "--objective" << objective_->currentData().toString();
     for (std::size_t i = 0; i < kLimits; ++i) {
-        if (limitColumns_[i]->currentText() == kNoLimit) continue;
+        const QString column = limitColumns_[i]->currentData().toString();
+        if (column.isEmpty()) continue;  // no limit
         bool ok = false;
         const double most = limitValues_[i]->text().trimmed().toDouble(&ok);
         if (!ok) {
             set_status(limitColumns_[i]->currentText() + ": the limit is not a number", true);
             return {};
         }
-        args << "--max" << limitColumns_[i]->currentText() + "=" + QString::number(most, 'g', 17);
+        const std::string refusal = metric_limit_refusal(*metric_column_named(column.toStdString()), most);
+        if (!refusal.empty()) {
+            set_status(QString::fromStdString(refusal), true);
+            return {};
+        }
+        args << "--max" << column + "=" + QString::number(most, 'g', 17);
     }
     if (noWraps_->isChecked()) args << "--no-wraps";
     return args;
@@ -194,16 +212,14 @@ void FindGainsSection::start() {
     if (searching()) return;
     const QStringList args = arguments();
     if (args.isEmpty()) return;
-    objectiveName_ = objective_->currentText();
+    objectiveName_ = objective_->currentData().toString();
     model_.reset(objectiveName_.toStdString());
     // A column that applies to the mode across, unless the user chose one that does.
     const bool speedMode = host_.speedMode->Checked();
-    const QString across = across_->currentText();
-    const bool positionOnly = across.contains("following") || across == "final_error";
-    const bool speedOnly = across == "rise_ms" || across == "overshoot_pct" || across.startsWith("peak") ||
-                           across == "settling_ms" || across == "steady_error";
-    if (speedMode && positionOnly) across_->setCurrentText("overshoot_pct");
-    if (!speedMode && speedOnly) across_->setCurrentText("max_following_error");
+    if (!metric_applies(*metric_column_named(across_->currentData().toString().toStdString()), speedMode)) {
+        const Metric fits = speedMode ? Metric::kOvershootPct : Metric::kMaxFollowingError;
+        across_->setCurrentIndex(across_->findData(text_of(metric_column(fits).name)));
+    }
     cancelled_ = false;
     redraw();
     best_->setText("No feasible set yet.");
@@ -259,14 +275,14 @@ void FindGainsSection::show_best() {
                        .arg(best->gains.ki)
                        .arg(best->gains.kd)
                        .arg(best->gains.kv)
-                       .arg(objectiveName_)
+                       .arg(caption_of(objectiveName_))
                        .arg(value ? QString::number(*value, 'g', 6) : "—"));
     apply_->setEnabled(true);
 }
 
 void FindGainsSection::redraw() {
-    const std::string x = across_->currentText().toStdString();
-    const std::string y = objectiveName_.isEmpty() ? objective_->currentText().toStdString() : objectiveName_.toStdString();
+    const std::string x = across_->currentData().toString().toStdString();
+    const std::string y = (objectiveName_.isEmpty() ? objective_->currentData().toString() : objectiveName_).toStdString();
     std::vector<FindGainsScatter::Point> points, front;
     const auto& sets = model_.sets();
     for (std::size_t i = 0; i < sets.size(); ++i) {
@@ -281,8 +297,8 @@ void FindGainsSection::redraw() {
         const auto vx = FindGainsModel::value(*b, x), vy = FindGainsModel::value(*b, y);
         if (vx && vy) best = FindGainsScatter::Point{*vx, *vy, 0};
     }
-    scatter_->set_points(std::move(points), std::move(front), best ? &*best : nullptr, QString::fromStdString(x),
-                         QString::fromStdString(y));
+    scatter_->set_points(std::move(points), std::move(front), best ? &*best : nullptr, caption_of(text_of(x)),
+                         caption_of(text_of(y)));
 }
 
 void FindGainsSection::apply() {

@@ -1,7 +1,7 @@
 #include "core/search/gain_search.h"
 
 #include "core/formats/csv.h"
-#include "core/formats/metrics_format.h"
+#include "core/measure/metric_table.h"
 #include "core/measure/regulation_events.h"
 
 #include <algorithm>
@@ -10,14 +10,12 @@
 
 namespace {
 
-// The metrics' columns from "passes" on, by the metrics' own names.
-constexpr std::span<const std::string_view> kColumnNames =
-    std::span(METRICS_CELL_COLUMNS).subspan<METRICS_FIRST_METRIC>();
+// The table's columns from "passes" on, by the metrics' own names.
+std::span<const std::string_view> column_names() { return metric_names().subspan(METRIC_FIRST); }
 
 std::optional<double> column_value(int column, const RunMetrics& m) {
-    const std::optional<double> value = metrics_cells(RegulationGains{}, m)[METRICS_FIRST_METRIC + static_cast<std::size_t>(column)];
-    if (!value) return std::nullopt;
-    return std::abs(*value);
+    const MetricColumn& c = search_column(column);
+    return metric_counted(c, c.cell(RegulationGains{}, m));
 }
 
 // ---- the search ----
@@ -452,12 +450,15 @@ GainSearchOutcome Search::run() {
 
 }  // namespace
 
-std::span<const std::string_view> search_column_names() { return kColumnNames; }
+std::span<const std::string_view> search_column_names() { return column_names(); }
 
 int search_column_index(std::string_view name) {
-    const auto it = std::find(kColumnNames.begin(), kColumnNames.end(), name);
-    return it == kColumnNames.end() ? -1 : static_cast<int>(it - kColumnNames.begin());
+    const auto names = column_names();
+    const auto it = std::find(names.begin(), names.end(), name);
+    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
 }
+
+const MetricColumn& search_column(int column) { return metric_table()[METRIC_FIRST + static_cast<std::size_t>(column)]; }
 
 std::optional<double> search_column_value(int column, const RunMetrics& metrics) { return column_value(column, metrics); }
 
@@ -468,12 +469,12 @@ GainSearchOutcome search_gains(const GainSearchRequest& request, const GainSearc
 std::vector<std::string> search_constraint_names(const GainSearchRequest& request) {
     std::vector<std::string> names;
     for (const GainLimit& limit : request.limits) {
-        std::string text(kColumnNames[static_cast<std::size_t>(limit.column)]);
+        std::string text(column_names()[static_cast<std::size_t>(limit.column)]);
         text += " <= ";
         csv_append_number(text, limit.most);
         names.push_back(text);
     }
     names.emplace_back("no wraps");
-    names.push_back("a value of " + std::string(kColumnNames[static_cast<std::size_t>(request.objective)]));
+    names.push_back("a value of " + std::string(column_names()[static_cast<std::size_t>(request.objective)]));
     return names;
 }

@@ -20,6 +20,7 @@
 #include "core/measure/headless_run.h"
 #include "core/measure/run_wraps.h"
 #include "core/measure/metrics.h"
+#include "core/measure/metric_table.h"
 #include "core/engine/regulation.h"
 #include "core/batch/sweep_grid.h"
 
@@ -41,13 +42,14 @@ inline constexpr std::size_t SEARCH_GAIN_COUNT = 4;
 inline constexpr std::uint64_t GAIN_SEARCH_EXHAUSTIVE = 100'000;
 inline constexpr std::uint64_t GAIN_SEARCH_COARSE = 300'000;
 
-// The metric columns a search minimises or limits, in the order of the
-// metrics' header; a signed column (steady_error, max_following_error,
-// final_error) counts by its magnitude.
+// The metric columns a search minimises or limits: the metric table's from
+// METRIC_FIRST on; a column of the table that counts by magnitude does here.
 std::span<const std::string_view> search_column_names();
 // Index into search_column_names(), or -1.
 int search_column_index(std::string_view name);
-// The column's value for a run (the magnitude for a signed column); empty
+// The metric table's row of a search column.
+const MetricColumn& search_column(int column);
+// The column's value for a run (metric_counted); empty
 // where the metrics leave the cell empty.
 std::optional<double> search_column_value(int column, const RunMetrics& metrics);
 

@@ -4,7 +4,6 @@
 #include "analysis/kept/cursor_section.h"
 #include "analysis/kept/kept_runs_section.h"
 #include "analysis/kept/kept_runs_table.h"
-#include "analysis/live/metric_columns.h"
 #include "core/formats/csv.h"
 #include "core/measure/headless_run.h"
 #include "core/formats/metrics_format.h"
@@ -82,18 +81,6 @@ TEST_F(PanelSections, CopyMetricsCopiesTheHeaderAndRowTheTraceWouldPrint) {
     EXPECT_EQ(QString::number(m.passes), metrics.value_text("passes"));
 }
 
-// The panel reads numbers, not the CSV it prints: the same cells either way.
-TEST_F(PanelSections, MetricValuesAreTheCellsTheTracePrints) {
-    for (bool speed : {true, false}) {
-        SCOPED_TRACE(speed);
-        RegulationGains gains{250, 60, 3, 30, -80};
-        const RunMetrics m = measure_regulation_run(speed, gains, 300);
-        std::string row = speed ? "speed," : "position,";
-        csv_append_row(row, metric_values(gains, m));
-        EXPECT_EQ(metrics_csv_row(gains, m), row);
-    }
-}
-
 TEST(KeptRunsTable, MarksTheBestOfEachColumnPerModeAndCopiesAsCsv) {
     auto run = [](int number, bool speed, std::optional<std::int64_t> rise, double overshoot, double steady,
                   std::int64_t iae) {
@@ -122,12 +109,9 @@ TEST(KeptRunsTable, MarksTheBestOfEachColumnPerModeAndCopiesAsCsv) {
         {"iae", {false, true, false, true}},            // per mode
         {"kp", {false, false, false, false}},           // a setting has no best
     };
-    const auto columns = metric_columns();
     for (const Row& row : rows) {
         SCOPED_TRACE(row.column);
-        std::size_t c = 0;
-        while (c < columns.size() && columns[c].name != row.column) ++c;
-        ASSERT_LT(c, columns.size());
+        const std::size_t c = std::size_t(metric_column_named(row.column)->id);
         for (std::size_t r = 0; r < runs.size(); ++r) EXPECT_EQ(row.best[r], best[r][c]) << "run " << r + 1;
     }
     const std::string csv = kept_runs_csv(runs);
@@ -136,8 +120,8 @@ TEST(KeptRunsTable, MarksTheBestOfEachColumnPerModeAndCopiesAsCsv) {
 }
 
 TEST(MetricText, WholeNumbersAsSuchFractionsWithThreeDecimals) {
-    const MetricColumn whole{"iae", false, MetricBest::kLowest};
-    const MetricColumn fraction{"overshoot_pct", true, MetricBest::kLowest};
+    const MetricColumn& whole = metric_column(Metric::kIae);
+    const MetricColumn& fraction = metric_column(Metric::kOvershootPct);
     struct Row {
         const MetricColumn& column;
         std::optional<double> value;

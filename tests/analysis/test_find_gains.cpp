@@ -104,7 +104,7 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
         if (set.gains.kp != best[1].toInt() || set.gains.ki != best[2].toInt()) other = &set;
     }
     ASSERT_NE(other, nullptr);
-    const auto across = section->findChild<QComboBox*>("across")->currentText().toStdString();
+    const auto across = section->findChild<QComboBox*>("across")->currentData().toString().toStdString();
     const QPointF at = scatter->to_widget(*FindGainsModel::value(*other, across), *FindGainsModel::value(*other, "iae"));
     Form1->edKp->SetText("1");
     QTest::mouseClick(scatter, Qt::LeftButton, {}, at.toPoint());

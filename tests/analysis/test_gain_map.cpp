@@ -75,7 +75,7 @@ std::string sweep_output(const QStringList& args) {
 TEST(GainMapModel, CellsAndGridIndicesMatchForBothAxisOrders) {
     const RegulationGains fixed{250, 60, 5, 30, 80};
     for (const auto& [x, y] : {std::pair{SWEEP_KV, SWEEP_KP}, std::pair{SWEEP_KP, SWEEP_KV}}) {
-        SCOPED_TRACE(GAIN_MAP_GAIN_NAMES[x]);
+        SCOPED_TRACE(gain_map_gain_name(x));
         GainMapModel model;
         std::string error;
         ASSERT_TRUE(model.reset(fixed, x, "10:50:10", y, "100:400:100", error)) << error;

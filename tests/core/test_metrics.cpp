@@ -1,12 +1,14 @@
 #include "core/measure/headless_run.h"
 #include "core/formats/csv.h"
 #include "core/formats/metrics_format.h"
+#include "core/measure/gain_set.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -193,12 +195,34 @@ TEST(Metrics, CellsByColumnNameAreTheRowsNumbers) {
             if (cell) csv_append_number(row, *cell);
         }
         EXPECT_EQ(row + "\n", metrics_csv_row(gains, metrics));
+        // A cell has a value only in the modes its column applies to.
+        for (const MetricColumn& c : metric_table()) {
+            EXPECT_TRUE(!cells[std::size_t(c.id)] || metric_applies(c, speedMode)) << c.name;
+        }
     }
+    // The table: names unique and in the header's order, the gains first as
+    // a gain set names them, and the columns that count by magnitude.
+    std::string header = "mode";
+    std::vector<std::string_view> magnitude;
+    for (const MetricColumn& c : metric_table()) {
+        header += "," + std::string(c.name);
+        if (c.magnitude) magnitude.push_back(c.name);
+        EXPECT_EQ(&c, metric_column_named(c.name)) << c.name;
+    }
+    EXPECT_EQ(header + "\n", metrics_csv_header());
+    EXPECT_EQ(magnitude, (std::vector<std::string_view>{"peak", "steady_error", "max_following_error", "final_error"}));
+    for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) EXPECT_EQ(GAIN_SET_KEYS[g], metric_table()[g].name);
+    EXPECT_EQ("passes", metric_table()[METRIC_FIRST].name);
+    for (const char* name : {"mode", "IAE", "wraps"}) EXPECT_EQ(nullptr, metric_column_named(name)) << name;
     const struct {
-        const char* name;
-        int index;
-    } columns[] = {{"kp", 0}, {"w", 4}, {"passes", int(METRICS_FIRST_METRIC)}, {"iae", 16}, {"mode", -1}, {"IAE", -1}};
-    for (const auto& c : columns) EXPECT_EQ(c.index, metrics_cell_index(c.name)) << c.name;
+        Metric id;
+        bool counted;
+        const char* caption;
+    } captions[] = {{Metric::kIae, true, "IAE (count ms)"},
+                    {Metric::kSteadyError, false, "Steady error (count)"},
+                    {Metric::kSteadyError, true, "|Steady error| (count)"},
+                    {Metric::kKp, true, "Kp"}};
+    for (const auto& c : captions) EXPECT_EQ(c.caption, metric_caption(metric_column(c.id), c.counted));
 }
 
 TEST(HeadlessRun, CountsPassesUpToTheLimitOrTheProgramsEnd) {

@@ -101,6 +101,8 @@ TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
         {"--max iae", "--max needs COLUMN=VALUE"},
         {"--max kp=3", "--max 'kp' is not one of"},
         {"--max iae=lots", "the value is not a number"},
+        // A magnitude is never below 0; for a negative w the user means the distance.
+        {"--max peak=-10", "--max 'peak=-10': peak counts by its magnitude, so its limit is 0 or more"},
         {"--w 10:20", "--w takes one value"},
         {"--kp 300:100", "--kp '300:100'"},
         {"--top 0", "option --top needs a whole number from 1"},
