@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -115,6 +116,19 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
         const double guess = label_step(xs, out.data.width(), widest_at(1) + kLabelGap, base);
         return std::max(guess, label_step(xs, out.data.width(), widest_at(guess) + kLabelGap, base));
     };
+    out.logX = frame.logX;
+    if (frame.logX) {
+        // The widest text is among the first and the last decade's.
+        int widest = 0;
+        for (double p : {xs.lo, xs.hi}) {
+            for (double m : {1.0, 2.0, 5.0}) {
+                const std::string text = log_label_text(std::floor(p) + std::log10(m));
+                widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(text)));
+            }
+        }
+        out.xLabels = log_label_values(xs, out.data.width(), widest + kLabelGap);
+        return out;
+    }
     out.xStep = x_step(frame.bottomIncrement);
     out.xLabels = label_values(xs, out.xStep);
     // Zoomed in to less than two increments, the labels take finer steps.
@@ -123,6 +137,10 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
         out.xLabels = label_values(xs, out.xStep);
     }
     return out;
+}
+
+std::string x_label_text(const ChartLayout& layout, double value) {
+    return layout.logX ? log_label_text(value) : label_text(value, layout.xStep);
 }
 
 QRect legend_entry_rect(const ChartLayout& layout, std::size_t index) {

@@ -68,6 +68,8 @@ private:
 
 // How an overlay line is drawn.
 struct TOverlayStyle {
+    // With Marks > 0 the points are not joined: each is a square this many
+    // pixels wide, filled, or Hollow (its outline only).
     TColor Color = 0;
     int Width = 1;       // pixels
     int Alpha = 255;     // 0 (invisible) ... 255 (opaque): fades the colour toward the plot's white
@@ -78,6 +80,8 @@ struct TOverlayStyle {
     bool Raised = false;  // drawn over the other overlays
     // Its entry in the legend, under the overlays' heading; empty for none.
     std::string Legend{};
+    int Marks = 0;
+    bool Hollow = false;
 };
 
 // A line on the chart that is not one of its series: a kept run, a
@@ -137,6 +141,14 @@ public:
     void set_overlays_folded(bool folded);
     bool overlays_folded() const { return overlaysFolded_; }
 
+    // A logarithmic X axis (chart_scale.h): every point keeps the position
+    // log10(X) and gives X back; an X of 0 or below is never drawn. Set it
+    // before adding points.
+    void set_log_x(bool on);
+    bool log_x() const { return logX_; }
+    double axis_x(double x) const;         // the position of X on the axis
+    double data_x(double position) const;  // the X at a position
+
     // One listener at a time; null for none.
     void set_listener(ChartModelListener* listener) { listener_ = listener; }
     ChartModelListener* listener() const { return listener_; }
@@ -151,4 +163,5 @@ private:
     ChartModelListener* listener_ = nullptr;
     std::string overlayHeading_;
     bool overlaysFolded_ = false;
+    bool logX_ = false;
 };

@@ -67,6 +67,15 @@ void fill_segment(QPainter& painter, QPoint from, QPoint to, int width) {
     painter.drawConvexPolygon(corners, 4);
 }
 
+// A square of `size` pixels centred on `at`, or its outline, a pixel wide
+// (two from 7 pixels on).
+void fill_mark(QPainter& painter, QPoint at, int size, bool hollow, const QColor& colour) {
+    const QRect square(at.x() - size / 2, at.y() - size / 2, size, size);
+    painter.fillRect(square, colour);
+    const int border = size >= 7 ? 2 : 1;
+    if (hollow && size > 2 * border) painter.fillRect(square.adjusted(border, border, -border, -border), Qt::white);
+}
+
 void use_colour(QPainter& painter, const QColor& colour) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(colour);
@@ -169,7 +178,7 @@ void ChartPainter::draw_surroundings(QPainter& painter, const ChartLayout& l, co
         painter.drawLine(x, tickTop + 1, x, tickTop + kTick);
         painter.setPen(Qt::black);
         const QRect box(x - 100, tickTop + kTick + 2, 200, line);
-        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(label_text(v, l.xStep)));
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(x_label_text(l, v)));
     }
     if (!bottomTitle.empty()) {
         const QRect box(l.plot.left(), tickTop + kTick + 2 + line + 2, l.plot.width(), line);
@@ -211,9 +220,15 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
                 shown = overlay.Visible();
                 width = std::max(2, style.Width);
                 colour = faded(style.Color, shown ? std::max(style.Alpha, 120) : 40);
+                if (style.Marks > 0) {
+                    fill_mark(painter, QPoint(legend.left() + 6 + kSwatch / 2, mid), style.Marks, style.Hollow, colour);
+                    width = 0;
+                }
             }
             use_colour(painter, colour);
-            fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid), width);
+            if (width > 0) {
+                fill_segment(painter, QPoint(legend.left() + 6, mid), QPoint(legend.left() + 6 + kSwatch - 1, mid), width);
+            }
         }
         painter.setPen(shown ? QColor(Qt::black) : kHiddenText);
         painter.setBrush(Qt::NoBrush);
@@ -246,6 +261,10 @@ void ChartPainter::draw_background(const ChartLayout& l, const std::vector<Chart
 void ChartPainter::draw_clipped_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line,
                                      const QRect& area) {
     const int reach = pen_reach(line.width);
+    if (line.marks) {
+        draw_marks(painter, layout, line, area.left() - reach, area.right() + reach);
+        return;
+    }
     if (line.dashed) painter.setClipRegion(dash_region(area));
     draw_line(painter, layout, line, area.left() - reach, area.right() + reach);
     if (line.dashed) painter.setClipRect(area);
@@ -282,6 +301,19 @@ void ChartPainter::draw_cursors(QPainter& painter, const ChartLayout& layout, co
         painter.setPen(Qt::white);
         painter.setFont(font);
         painter.drawText(handle, Qt::AlignCenter, which == 0 ? "A" : "B");
+    }
+}
+
+// Marks are few (a measured point each): every one within the columns is drawn.
+void ChartPainter::draw_marks(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn,
+                              int lastColumn) {
+    const SeriesData& points = *line.points;
+    const AxisMap& yMap = line.right ? layout.rightMap : layout.yMap;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        if (!points.plottable(i)) continue;
+        const int x = layout.xMap.pixel(points.x(i));
+        if (x < firstColumn || x > lastColumn) continue;
+        fill_mark(painter, QPoint(x, yMap.pixel(points.y(i))), line.width, line.hollow, line.color);
     }
 }
 

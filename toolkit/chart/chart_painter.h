@@ -35,6 +35,8 @@ struct ChartLine {
     bool dashed;
     bool right;    // against the right-hand axis
     bool settled;  // an overlay drawn in the background
+    bool marks;    // each point a square `width` wide, not joined
+    bool hollow;   // a mark's outline only
 };
 
 QColor to_qcolor(TColor c);
@@ -69,6 +71,7 @@ private:
                       const std::optional<double> (&cursors)[2], const QFont& font);
     void draw_clipped_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line, const QRect& area);
     void draw_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn, int lastColumn);
+    void draw_marks(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn, int lastColumn);
 
     QImage picture_;
     QImage background_;  // the plot's white, grid and settled overlays

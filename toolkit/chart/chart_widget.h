@@ -54,6 +54,8 @@ public:
     void set_title(const std::string& title);
     void set_bottom_title(const std::string& title);
     void set_bottom_increment(double step);
+    // The model's X axis turned logarithmic (or back): the X range starts afresh.
+    void set_log_x(bool on);
     // Titles, series or layout changed: draw everything at the next update.
     void invalidate();
     // Points were removed: the ranges fit what is left afresh, and a user's
