@@ -28,4 +28,12 @@ foreach(program vantrel vantrel-trace)
     message(FATAL_ERROR "${program} --version: status ${status}, '${out}'")
   endif()
 endforeach()
+# The firmware checks come out of the installed program, not the source tree.
+execute_process(COMMAND ${PREFIX}/bin/vantrel-trace vectors harness --count 1 --out ${PREFIX}/harness
+                RESULT_VARIABLE status)
+foreach(file pid_vectors_check.c cascade_vectors_check.c README.md)
+  if(NOT status EQUAL 0 OR NOT EXISTS ${PREFIX}/harness/${file})
+    message(FATAL_ERROR "vectors harness from the installed program: status ${status}, no ${file}")
+  endif()
+endforeach()
 file(REMOVE_RECURSE ${PREFIX})

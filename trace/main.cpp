@@ -7,6 +7,7 @@
 #include "trace/traces.h"
 #include "trace/regulation_setup.h"
 #include "trace/tune_trace.h"
+#include "trace/vectors_trace.h"
 
 #include <cstdio>
 #include <functional>
@@ -48,6 +49,8 @@ const char kUsage[] =
     "  tune         the best gains of a box under limits: the metrics row of the best set\n"
     "  freq         the open loop's frequency response, measured in 16 bits and the linear twin's\n"
     "  margins      the gain and phase margins, crossovers, Ms and bandwidth of both\n"
+    "  vectors      golden vectors of the controller and the cascade, and C99 checks of a\n"
+    "               target's own controller against them: vectors pid|run|harness\n"
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
     "('--out -' is standard output too).\n"
@@ -218,6 +221,34 @@ const std::vector<Command>& commands() {
          nullptr,
          trace_tune,
          false,
+         true},
+        {"vectors",
+         {"count", "seed", "format", "gains", "mode", "passes", "kp", "ki", "kd", "kv", "w", "program", "out"},
+         {},
+         "Usage: vantrel-trace vectors pid [--count N] [--seed S] [--format csv|c] [--out FILE]\n"
+         "       vantrel-trace vectors run [regulation's options] [--format csv|c] [--out FILE]\n"
+         "       vantrel-trace vectors harness [--count N] [--seed S] [regulation's options] [--out DIR]\n"
+         "Golden vectors for checking a target's controller against the bench, bit for bit.\n"
+         "pid: one step of the controller per vector: the record before it (w,x,y,ta,e,eSum,ePrev,\n"
+         "kp,ki,kd), the measured value, the record after it. First a fixed table of edge cases, one\n"
+         "or more for each rule of the step, then N random vectors (default 1000) from seed S\n"
+         "(default 1); the same seed gives the same bytes everywhere. CSV columns: vector,\n"
+         "w..kd, actual, w_after..kd_after, rules (the rules the vector exercises, joined by '|'),\n"
+         "case (the edge case's name).\n"
+         "run: the cascade pass by pass in the run 'regulation' makes with the same options: CSV\n"
+         "columns pass,speed,position,command_x, position_w..position_kd, speed_w..speed_kd,\n"
+         "pwm_duty,pwm_direction; pass 0 is the state the run starts from, pass N the measured\n"
+         "speed and position handed to the loops (and the commanded X) and the state they left.\n"
+         "--format c writes the C99 check of either instead (pid_vectors_check.c,\n"
+         "cascade_vectors_check.c).\n"
+         "harness: both checks and a README into DIR (default vantrel-vectors; made if missing).\n"
+         "Each check needs only the target's pid_update (and regulate_speed, regulate_position),\n"
+         "prints 'N vectors, 0 differ' and exits 0, or reports the first vector that differs\n"
+         "(number, field, got, wanted, xor, the record before) and exits 1. Define\n"
+         "PID_VECTORS_PARTS=n and PID_VECTORS_PART=k (CASCADE_VECTORS_... likewise) to compile\n"
+         "only part k of n, for a target short of memory.\n",
+         nullptr,
+         trace_vectors,
          true},
     };
     return list;

@@ -221,6 +221,16 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "freq --points 0",
         "freq --passes 10",
         "margins --format xml",
+        "vectors",
+        "vectors pwm",
+        "vectors pid run",
+        "vectors pid --kp 3",
+        "vectors pid --count -1",
+        "vectors pid --format xml",
+        "vectors run --seed 3",
+        "vectors run --mode speed",
+        "vectors harness --format c",
+        "vectors harness --out -",
     };
     for (const char* args : cases) {
         SCOPED_TRACE(args);
@@ -253,7 +263,7 @@ TEST_F(TraceCli, FrequencyResponseRowsAndMargins) {
 TEST_F(TraceCli, HelpOnEveryLevel) {
     for (const char* args : {"--help", "regulation --help", "metrics --help", "insight --help", "nc --help", "circle --help", "arc --help",
                              "image --help", "sweep --help", "freq --help", "margins --help", "help", "help arc", "help metrics",
-                             "image --help nc"}) {
+                             "image --help nc", "help vectors"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);
@@ -261,6 +271,38 @@ TEST_F(TraceCli, HelpOnEveryLevel) {
     }
     // The manual page's synopsis is the first line, set off by a blank one.
     EXPECT_EQ(run("--help").out.rfind("Usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n\n", 0), 0u);
+}
+
+TEST_F(TraceCli, VectorsAreOneRowEachAndASeedGivesTheSameBytes) {
+    const Result pid = run("vectors pid --count 2 --seed 7");
+    ASSERT_EQ(pid.status, 0) << pid.err;
+    EXPECT_EQ(first_lines(pid.out, 1),
+              "vector,w,x,y,ta,e,eSum,ePrev,kp,ki,kd,actual,w_after,x_after,y_after,ta_after,e_after,eSum_after,"
+              "ePrev_after,kp_after,ki_after,kd_after,rules,case\n");
+    EXPECT_EQ(line_count(run("vectors pid --count 0").out) + 2, line_count(pid.out));
+    EXPECT_EQ(run("vectors pid --count 2 --seed 7").out, pid.out);
+    EXPECT_NE(run("vectors pid --count 2 --seed 8").out, pid.out);
+    EXPECT_EQ(run("vectors pid --format c").out.rfind("/* pid_vectors_check.c", 0), 0u);
+    // A pass of the run per row of the regulation trace; both start with a row of the start.
+    EXPECT_EQ(line_count(run("vectors run").out), line_count(run("regulation").out));
+    EXPECT_EQ(line_count(run("vectors run --mode speed --passes 5").out), 1 + 1 + 5);
+}
+
+TEST_F(TraceCli, HarnessWritesItsThreeFilesIntoAFolder) {
+    const auto folder = dir_ / "made" / "harness";
+    const Result r = run("vectors harness --count 10 --out " + folder.string());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(read_file(folder / "pid_vectors_check.c").find("#define PID_VECTORS_COUNT 43L"), std::string::npos);
+    EXPECT_NE(read_file(folder / "cascade_vectors_check.c").find("#define CASCADE_VECTORS_COUNT 195L"),
+              std::string::npos);
+    EXPECT_NE(read_file(folder / "README.md").find("the 195 passes of a position-mode regulation run"),
+              std::string::npos);
+    // A file where the folder would be: nothing is written, status 1.
+    std::ofstream(dir_ / "plain") << "x";
+    const Result refused = run("vectors harness --out " + (dir_ / "plain").string());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("Cannot create"), std::string::npos) << refused.err;
 }
 
 TEST_F(TraceCli, OutFileIsWrittenWholeOrNotAtAll) {
