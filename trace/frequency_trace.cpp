@@ -1,5 +1,6 @@
 // `freq` and `margins`: the loop's frequency response as it runs in 16 bits,
 // beside the real-valued twin's, and the stability margins of both.
+#include "core/batch/frequency_batch.h"
 #include "core/formats/response_format.h"
 #include "core/frequency/frequency_response.h"
 #include "core/frequency/loop_margins.h"
@@ -18,6 +19,7 @@ struct ResponseRequest {
     std::vector<double> hz;
     double fromHz = 0.0;
     double toHz = 0.0;
+    int jobs = 1;
 };
 
 ResponseRequest read_request(const ParsedOptions& options, std::ostream& warnings) {
@@ -38,6 +40,7 @@ ResponseRequest read_request(const ParsedOptions& options, std::ostream& warning
     if (request.toHz < request.fromHz) throw UsageError{"--to must not be below --from"};
     const int points = static_cast<int>(integer_option(options, "points", 60, 1, 10000));
     request.hz = log_spaced(request.fromHz, request.toHz, points);
+    request.jobs = jobs_option(options);
     return request;
 }
 
@@ -45,8 +48,12 @@ ResponseRequest read_request(const ParsedOptions& options, std::ostream& warning
 
 void trace_frequency(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
     const ResponseRequest request = read_request(options, warnings);
+    const TwinLoop twin(request.setup.speedMode, request.setup.gains, plant);
     out.write(frequency_csv_header());
-    for (const FrequencyRow& row : frequency_response(request.setup, request.hz)) out.write(frequency_csv_row(row));
+    const ResponseStop none{0};
+    measure_response(request.setup, request.hz, request.jobs, none, [&](std::size_t, const MeasuredPoint& point) {
+        out.write(frequency_csv_row(point, twin.open_loop(point.hz)));
+    });
 }
 
 void trace_margins(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
@@ -55,12 +62,11 @@ void trace_margins(const ParsedOptions& options, TraceOutput& out, std::ostream&
         throw UsageError{"option --format needs 'csv' or 'json', not " + echo_quoted(format)};
     }
     const ResponseRequest request = read_request(options, warnings);
-    std::vector<ResponsePoint> points;
-    for (const FrequencyRow& row : frequency_response(request.setup, request.hz)) {
-        if (row.measured.loop) points.push_back({row.measured.hz, *row.measured.loop});
-    }
-    const LoopMargins measured = margins_of(points);
-    const LoopMargins twin =
-        twin_margins(TwinLoop(request.setup.speedMode, request.setup.gains, plant), request.fromHz, request.toHz);
-    out.write(format == "json" ? margins_json(measured, twin) : margins_csv(measured, twin));
+    std::vector<MeasuredPoint> measured;
+    const ResponseStop none{0};
+    measure_response(request.setup, request.hz, request.jobs, none,
+                     [&](std::size_t, const MeasuredPoint& point) { measured.push_back(point); });
+    const ResponseReport report = response_report(request.setup, std::move(measured), request.fromHz, request.toHz);
+    out.write(format == "json" ? margins_json(report.measuredMargins, report.twinMargins)
+                               : margins_csv(report.measuredMargins, report.twinMargins));
 }

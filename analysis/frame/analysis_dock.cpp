@@ -5,6 +5,7 @@
 #include "analysis/live/edit_changes.h"
 #include "analysis/files/gain_file_section.h"
 #include "analysis/search/find_gains_section.h"
+#include "analysis/response/response_section.h"
 #include "analysis/map/gain_map_section.h"
 #include "analysis/live/insight_section.h"
 #include "analysis/kept/kept_runs_section.h"
@@ -240,6 +241,7 @@ void AnalysisDock::build_panel() {
     panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
     panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
     panel_->add_section("Find gains", new FindGainsSection(host_));
+    panel_->add_section(ResponseSection::kTitle, new ResponseSection(host_, *editChanges_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
     remember_choices(panel_);
 }

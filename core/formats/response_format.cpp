@@ -16,15 +16,15 @@ std::string frequency_csv_header() {
     return out;
 }
 
-std::string frequency_csv_row(const FrequencyRow& row) {
-    const std::optional<std::complex<double>>& l = row.measured.loop;
+std::string frequency_csv_row(const MeasuredPoint& measured, std::complex<double> twin) {
+    const std::optional<std::complex<double>>& l = measured.loop;
     const std::array<std::optional<double>, FREQUENCY_COLUMNS.size()> cells = {
-        row.measured.hz,
+        measured.hz,
         l ? std::optional(loop_gain_db(*l)) : std::nullopt,
         l ? std::optional(loop_phase_deg(*l)) : std::nullopt,
-        row.measured.distortion,
-        loop_gain_db(row.twin),
-        loop_phase_deg(row.twin)};
+        measured.distortion,
+        loop_gain_db(twin),
+        loop_phase_deg(twin)};
     std::string out;
     csv_append_row(out, cells);
     return out;

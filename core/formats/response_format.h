@@ -17,7 +17,8 @@ inline constexpr std::array<std::string_view, 6> MARGIN_COLUMNS = {
     "gain_margin_db", "phase_margin_deg", "crossover_hz", "phase_crossover_hz", "ms", "bandwidth_hz"};
 
 std::string frequency_csv_header();
-std::string frequency_csv_row(const FrequencyRow& row);
+// One frequency: measured, and the twin's L at the same frequency.
+std::string frequency_csv_row(const MeasuredPoint& measured, std::complex<double> twin);
 
 // MARGIN_COLUMNS in their order.
 std::array<std::optional<double>, 6> margin_cells(const LoopMargins& m);

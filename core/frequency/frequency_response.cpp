@@ -87,14 +87,3 @@ MeasuredPoint measure_point(const ResponseSetup& setup, const SinePlan& plan) {
         [&injection](RegulationRun& r, bool speedMode) { return regulation_control(r, speedMode, injection); });
     return injection.result();
 }
-
-std::vector<FrequencyRow> frequency_response(const ResponseSetup& setup, std::span<const double> hz) {
-    const TwinLoop twin(setup.speedMode, setup.gains, plant);
-    std::vector<FrequencyRow> rows;
-    rows.reserve(hz.size());
-    for (const double f : hz) {
-        const MeasuredPoint point = measure_point(setup, sine_plan(f));
-        rows.push_back({point, twin.open_loop(point.hz)});
-    }
-    return rows;
-}

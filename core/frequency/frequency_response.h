@@ -12,7 +12,6 @@
 #include <complex>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <vector>
 
 // The amplitude A a measurement takes unless told otherwise, in counts.
@@ -36,12 +35,3 @@ struct MeasuredPoint {
 
 MeasuredPoint measure_point(const ResponseSetup& setup, const SinePlan& plan);
 
-// One frequency of a response: measured, and the twin at the same frequency.
-struct FrequencyRow {
-    MeasuredPoint measured;
-    std::complex<double> twin;
-};
-
-// The response at the frequencies asked, each measured at sine_plan's
-// frequency nearest it, one run after the other.
-std::vector<FrequencyRow> frequency_response(const ResponseSetup& setup, std::span<const double> hz);

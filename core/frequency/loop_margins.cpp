@@ -172,12 +172,17 @@ LoopMargins margins_of(std::span<const ResponsePoint> points) {
     return margins_with<Loop>(points, nullptr);
 }
 
-LoopMargins twin_margins(const TwinLoop& loop, double fromHz, double toHz) {
+std::vector<ResponsePoint> twin_curve(const TwinLoop& loop, double fromHz, double toHz) {
     const int points =
         std::max(2, static_cast<int>(std::ceil(TWIN_GRID_PER_DECADE * std::log10(toHz / fromHz))) + 1);
     std::vector<ResponsePoint> grid;
     grid.reserve(static_cast<std::size_t>(points));
     for (double hz : log_spaced(fromHz, toHz, points)) grid.push_back({hz, loop.open_loop(hz)});
+    return grid;
+}
+
+LoopMargins twin_margins(const TwinLoop& loop, double fromHz, double toHz) {
+    const std::vector<ResponsePoint> grid = twin_curve(loop, fromHz, toHz);
     const auto at = [&loop](double x) { return loop.open_loop(std::exp(x)); };
     return margins_with(std::span<const ResponsePoint>(grid), &at);
 }

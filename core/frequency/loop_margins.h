@@ -18,6 +18,7 @@
 #include <complex>
 #include <optional>
 #include <span>
+#include <vector>
 
 struct ResponsePoint {
     double hz = 0.0;
@@ -41,6 +42,8 @@ LoopMargins margins_of(std::span<const ResponsePoint> points);
 // then narrowed on the closed form until it stands still.
 inline constexpr int TWIN_GRID_PER_DECADE = 50;
 LoopMargins twin_margins(const TwinLoop& loop, double fromHz, double toHz);
+// The twin's loop on that grid, for a plot.
+std::vector<ResponsePoint> twin_curve(const TwinLoop& loop, double fromHz, double toHz);
 
 // 20 log10 |l|, and the angle of `l` in degrees wrapped to (-360, 0].
 double loop_gain_db(std::complex<double> l);

@@ -39,6 +39,10 @@ void TChart::SetBottomAxisLogarithmic(bool on) {
     if (widget_) widget_->set_log_x(on);
 }
 
+void TChart::SetLeftLabelsWidth(int pixels) {
+    if (widget_) widget_->set_left_labels_least(pixels);
+}
+
 TLineSeries* TChart::AddSeries(const std::string& title, int width, TColor color) {
     return model_.AddSeries(title, width, color);
 }

@@ -88,7 +88,7 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
     };
     out.yStep = label_step(ys, plotHeight, 2 * line, 0);
     out.yLabels = label_values(ys, out.yStep);
-    const int left = kMargin + labels_width(out.yLabels, out.yStep) + 2 + kTick + 1;
+    const int left = kMargin + std::max(frame.leftLabelsLeast, labels_width(out.yLabels, out.yStep)) + 2 + kTick + 1;
     if (frame.rightAxis) {
         out.rightStep = label_step(rs, plotHeight, 2 * line, 0);
         out.rightLabels = label_values(rs, out.rightStep);

@@ -59,6 +59,7 @@ struct ChartFrame {
     double bottomIncrement = 0;  // the bottom labels' step is a multiple of it (0: any)
     bool rightAxis = false;
     bool logX = false;
+    int leftLabelsLeast = 0;  // the left labels' column is at least this wide
 };
 
 ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const AxisRange& xs, const AxisRange& ys,

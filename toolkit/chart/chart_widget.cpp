@@ -79,6 +79,11 @@ void ChartWidget::set_log_x(bool on) {
     invalidate();
 }
 
+void ChartWidget::set_left_labels_least(int pixels) {
+    leftLabelsLeast_ = pixels;
+    invalidate();
+}
+
 void ChartWidget::invalidate() { stale_ = true; }
 
 void ChartWidget::reset_ranges() {
@@ -192,7 +197,7 @@ void ChartWidget::grow_ranges() {
 
 ChartFrame ChartWidget::frame() const {
     return ChartFrame{size(), font(), !title_.empty(), !bottomTitle_.empty(), view_.bottom_increment(),
-                      view_.right_axis(), view_.log_x()};
+                      view_.right_axis(), view_.log_x(), leftLabelsLeast_};
 }
 
 double ChartWidget::x_at(int x) {
