@@ -11,7 +11,7 @@ namespace {
 
 // Steers the pass at the loop's break (regulation_control's hooks) and reads
 // the signals there; it observes nothing else.
-class Injection {
+class Injection : public NoPassObserver {
 public:
     Injection(const ResponseSetup& setup, const SinePlan& plan, const std::vector<std::complex<double>>& turns)
         : setup_(setup), plan_(plan), loopSignal_(turns, plan.nyquist()), input_(turns, plan.nyquist()) {
@@ -43,12 +43,6 @@ public:
         point = {setup_.position, 0, 0};
         return true;
     }
-
-    void position_sum(std::int32_t, std::int16_t) {}
-    void position_step(const PidController&, const PidStepDetail&) {}
-    void speed_setpoint(std::int16_t, std::int16_t) {}
-    void speed_step(const PidController&, const PidStepDetail&) {}
-    void pwm_output(std::int16_t, std::int16_t) {}
 
     MeasuredPoint result() const {
         MeasuredPoint point;
