@@ -4,6 +4,7 @@
 #include "core/engine/nc.h"
 #include "core/program/nc_program.h"
 #include "core/engine/plant.h"
+#include "core/measure/limit_cycle.h"
 
 #include <algorithm>
 #include <array>
@@ -76,12 +77,25 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
     std::array<RegulationGains, LANES_MOST> group;
     std::array<RunTotals, LANES_MOST> totals;
     const auto lanes = static_cast<std::size_t>(k.lanes);
+    // The limit cycle's stretch, as the accumulator keeps it.
+    std::vector<std::int16_t> stretch;
+    std::array<std::int32_t, LANES_MOST> period{}, amplitude{};
+    if (speedMode) {
+        job.stretchPasses = limit_cycle_stretch(job.passes);
+        stretch.resize(static_cast<std::size_t>(job.stretchPasses) * lanes);
+        job.stretch = stretch.data();
+        job.stretchPeriod = period.data();
+        job.stretchAmplitude = amplitude.data();
+    }
     for (std::size_t first = 0; first < sets.size(); first += lanes) {
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
         k.run(job, group.data(), totals.data());
-        for (std::size_t i = 0; i < count; ++i) results[first + i] = run_metrics_of(totals[i]);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (speedMode && period[i] != 0) totals[i].limitCycle = LimitCycle{amplitude[i], period[i]};
+            results[first + i] = run_metrics_of(totals[i]);
+        }
     }
 }
 

@@ -6,7 +6,7 @@
 std::optional<LimitCycle> limit_cycle_of(std::span<const std::int16_t> s) {
     if (s.size() < 2) return std::nullopt;
     const auto [low, high] = std::minmax_element(s.begin(), s.end());
-    if (*low == *high) return std::nullopt;
+    if (*low == *high) return LimitCycle{0, 1};
     // The smallest period of the whole stretch is its length less its longest
     // border (a prefix that is also a suffix), which the prefix function of
     // Knuth, Morris and Pratt gives in linear time.

@@ -76,6 +76,23 @@ constexpr std::array<MetricColumn, METRIC_COUNT> kTable{{
     {kPwmLimitPasses, "pwm_limit_passes", "Passes at PWM limit", "", kBoth, kSigned, kLower, kWhole,
      "The passes whose speed controller output lies beyond ±255.",
      [](G, M m) -> std::optional<double> { return double(m.pwmLimitPasses); }},
+    {kLimitCycleAmplitude, "limit_cycle_amplitude", "Limit cycle", "count", kSpeed, kSigned, kLower, kWhole,
+     "The peak-to-peak speed of the oscillation the run's last tenth repeats (quantisation hunting); "
+     "empty when it settles to a constant or does not repeat. A limit counts a settled run as 0.",
+     [](G, M m) -> std::optional<double> {
+         if (!m.limitCycle || m.limitCycle->amplitude == 0) return std::nullopt;
+         return m.limitCycle->amplitude;
+     },
+     [](G, M m) -> std::optional<double> {
+         if (!m.limitCycle) return std::nullopt;
+         return m.limitCycle->amplitude;
+     }},
+    {kLimitCyclePeriodMs, "limit_cycle_period_ms", "Limit cycle period", "ms", kSpeed, kSigned, kNone, kWhole,
+     "The period of that oscillation: the shortest after which the last tenth repeats.",
+     [](G, M m) -> std::optional<double> {
+         if (!m.limitCycle || m.limitCycle->amplitude == 0) return std::nullopt;
+         return double(METRICS_PASS_MS * m.limitCycle->periodPasses);
+     }},
 }};
 
 constexpr bool in_order() {
@@ -115,6 +132,11 @@ MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metri
 std::optional<double> metric_counted(const MetricColumn& column, std::optional<double> value) {
     if (value && column.magnitude) return std::abs(*value);
     return value;
+}
+
+std::optional<double> metric_counted(const MetricColumn& column, const RegulationGains& gains, const RunMetrics& metrics) {
+    if (column.counted) return column.counted(gains, metrics);
+    return metric_counted(column, column.cell(gains, metrics));
 }
 
 bool metric_applies(const MetricColumn& column, bool speedMode) {

@@ -19,9 +19,10 @@
 namespace {
 
 std::string row(int kp, int ki, const char* iae, const char* maxError) {
-    // position,kp,ki,kd,kv,w,passes,rise..steady (6 empty),max_following_error,ms,rms,final,iae,pwm
+    // position,kp,ki,kd,kv,w,passes,rise..steady (6 empty),max_following_error,ms,rms,final,iae,pwm,
+    // limit cycle (2 empty)
     return "position," + std::to_string(kp) + "," + std::to_string(ki) + ",0,30,,195,,,,,,," + maxError +
-           ",400,1.5,0," + iae + ",0";
+           ",400,1.5,0," + iae + ",0,,";
 }
 
 }  // namespace
