@@ -186,19 +186,19 @@ const std::vector<Command>& commands() {
     "               instruction set of this CPU) or scalar (one run at a time); the rows are\n"
     "               the same with every engine\n"
     "  --wraps      one more column, wraps: 1 when a pass wraps an error, sum or output of\n"
-    "               either loop, else 0 (costs about one more run per gain set)\n"
+    "               either loop, else 0 (costs about a tenth more time)\n"
     "Progress goes to standard error. Ctrl+C stops the sweep and leaves no --out file.\n",
          nullptr,
          trace_sweep,
          false,
          true},
         {"tune",
-         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "out"}),
+         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "budget", "out"}),
          {"no-wraps", "stream"},
     "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
     "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
-    "                          [--no-wraps] [--top K] [--jobs J] [--gains FILE] [--program FILE]\n"
-    "                          [--engine E] [--stream] [--out FILE]\n"
+    "                          [--no-wraps] [--top K] [--budget PASSES] [--jobs J] [--gains FILE]\n"
+    "                          [--program FILE] [--engine E] [--stream] [--out FILE]\n"
     "The gains kp, ki, kd, kv within their ranges whose run has the smallest value of the metrics\n"
     "column COLUMN (default iae; a signed column counts by its magnitude), among the feasible ones.\n"
     "Prints the header of `vantrel-trace metrics` and the row of the best set (--top K: the K best,\n"
@@ -206,18 +206,25 @@ const std::vector<Command>& commands() {
     "in sweep; a gain left out keeps its value from --gains or the window's initial one (250, 60, 0,\n"
     "30, 80); w is never searched. Speed mode needs --passes N; position mode runs each run to the\n"
     "end of the NC program, --passes caps it.\n"
+    "A box whose work fits the budget is measured whole, and the answer is exact; a larger one is\n"
+    "searched within the budget, and the answer is the best of the sets measured. Standard error\n"
+    "says which: \"exact: every set measured\" or \"best found: N of M sets measured\".\n"
     "  --max COLUMN=VALUE  feasible only when the column is at most VALUE (a signed column by its\n"
     "                      magnitude; an empty cell is not feasible); may be given several times\n"
     "  --no-wraps          feasible only when no pass wraps an error, sum or output of either loop\n"
     "                      (clamps and the PWM and setpoint limits are allowed)\n"
+    "  --budget PASSES     the work to spend, in passes: each run costs its passes plus 100\n"
+    "                      (default 2e10); the same budget gives the same answer on any machine\n"
     "  --jobs J            worker processes (default: the number of cores); the rows are the same\n"
     "  --engine E          auto, lanes or scalar, as in sweep\n"
     "  --stream            one line per event instead, first field the kind: 'kind,' and the header\n"
-    "                      first, 'set,ROW' for each set as it is found feasible (with --no-wraps,\n"
-    "                      those looked at for wraps), 'runs,N' as the count grows, 'best,ROW' for\n"
-    "                      each best row at the end\n"
-    "Progress goes to standard error. Exit status 4: no feasible set (standard error says how many\n"
-    "were tried and which constraint ruled out the most), nothing on standard output.\n",
+    "                      first; 'set,ROW' for feasible sets as they are found (each new best, and\n"
+    "                      a sample of the others); 'progress,N,P,M' as N sets of at most P are\n"
+    "                      measured, of the M in the box; at the end 'answer,exact,N,M' or\n"
+    "                      'answer,best found,N,M' and 'best,ROW' for each best row\n"
+    "Progress goes to standard error. Exit status 4: no feasible set among the sets measured\n"
+    "(standard error says how many, whether that was every set of the box, and which constraint\n"
+    "ruled out the most); no rows are written.\n",
          nullptr,
          trace_tune,
          false,

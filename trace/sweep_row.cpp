@@ -3,6 +3,7 @@
 #include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -21,12 +22,16 @@ std::string sweep_header(const SweepRunSettings& settings) {
 void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
                        std::span<RunMetrics> results) {
     const std::int64_t limit = settings.passes > 0 ? settings.passes : std::numeric_limits<std::int64_t>::max();
-    measure_gain_batch(settings.speedMode, limit, sets, results, settings.engine);
-    for (std::size_t i = 0; i < sets.size(); ++i) {
-        std::string row = metrics_csv_row(sets[i], results[i]);
-        if (settings.wraps) {
-            append_cell(row, regulation_run_wraps(settings.speedMode, sets[i], limit) ? ",1" : ",0");
+    std::uint8_t wrapRoom[512];  // a chunk at a time, in parts of this many sets
+    for (std::size_t first = 0; first < sets.size(); first += std::size(wrapRoom)) {
+        const std::size_t count = std::min(std::size(wrapRoom), sets.size() - first);
+        const std::span<std::uint8_t> wraps = settings.wraps ? std::span(wrapRoom, count) : std::span<std::uint8_t>();
+        measure_gain_batch(settings.speedMode, limit, sets.subspan(first, count), results.subspan(first, count),
+                           settings.engine, wraps);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string row = metrics_csv_row(sets[first + i], results[first + i]);
+            if (settings.wraps) append_cell(row, wraps[i] != 0 ? ",1" : ",0");
+            out += row;
         }
-        out += row;
     }
 }

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <type_traits>
 
@@ -70,6 +71,17 @@ GainLimit read_limit(const std::string& text) {
     return limit;
 }
 
+// --budget PASSES: a whole number from 1, in digits or with an exponent (1e10).
+std::uint64_t budget_option(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    const bool plain = text.find_first_not_of("0123456789eE+") == std::string::npos;
+    if (!plain || text.empty() || *end != '\0' || !(value >= 1) || value > 1e18 || value != std::floor(value)) {
+        throw UsageError{"--budget " + echo_quoted(text) + ": give the passes to spend, a whole number from 1 to 1e18"};
+    }
+    return static_cast<std::uint64_t>(value);
+}
+
 TunePlan read_plan(const ParsedOptions& options) {
     TunePlan plan;
     GainSearchRequest& request = plan.request;
@@ -96,6 +108,7 @@ TunePlan read_plan(const ParsedOptions& options) {
     for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text));
     request.noWraps = options.flag("no-wraps");
     request.top = static_cast<std::size_t>(integer_option(options, "top", 1, 1, 1000));
+    if (const auto budget = options.text("budget")) request.budget = budget_option(*budget);
 
     plan.engine = engine_option(options);
     plan.jobs = jobs_option(options);
@@ -103,45 +116,17 @@ TunePlan read_plan(const ParsedOptions& options) {
     return plan;
 }
 
-static_assert(std::is_trivially_copyable_v<RunMetrics>, "metrics travel from the workers as bytes");
-
-// Sets per worker chunk, and the least sets worth forking workers for.
-constexpr std::size_t kChunk = 512;
-constexpr std::size_t kParallelFrom = 2048;
-
 struct Failure {
     std::string message;
 };
-struct Stopped {};
-
-// Measures a batch: in worker processes when it is large enough to pay for them.
-void measure_batch(const TunePlan& plan, std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-    const GainSearchRequest& request = plan.request;
-    if (plan.jobs == 1 || sets.size() < kParallelFrom) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine);
-        return;
-    }
-    // The first set here: what the engine works out once per program (the
-    // setpoints) is then inherited by every worker instead of made in each.
-    measure_gain_batch(request.speedMode, request.passLimit, sets.first(1), results.first(1), plan.engine);
-    const std::uint64_t chunks = (sets.size() + kChunk - 1) / kChunk;
-    std::vector<RunMetrics> room(kChunk);
-    const auto produce = [&](std::uint64_t c, std::string& text) {
-        const std::size_t first = c * kChunk;
-        const std::size_t count = std::min(sets.size(), first + kChunk) - first;
-        measure_gain_batch(request.speedMode, request.passLimit, sets.subspan(first, count), room, plan.engine);
-        text.append(reinterpret_cast<const char*>(room.data()), count * sizeof(RunMetrics));
-    };
-    const auto consume = [&](std::uint64_t c, const std::string& text) {
-        std::memcpy(results.data() + c * kChunk, text.data(), text.size());
-    };
-    std::string error;
-    const SweepEnd end = run_chunks(chunks, plan.jobs, produce, consume, stopSignal, error);
-    if (end == SweepEnd::Stopped) throw Stopped{};
-    if (end == SweepEnd::Failed) throw Failure{error};
-}
 
 std::string hit_row(const GainSearchHit& hit) { return metrics_csv_row(hit.gains, hit.metrics); }
+
+// "kp 121, ki 191, kd 70, kv 500"
+std::string gains_text(const RegulationGains& g) {
+    return "kp " + std::to_string(g.kp) + ", ki " + std::to_string(g.ki) + ", kd " + std::to_string(g.kd) + ", kv " +
+           std::to_string(g.kv);
+}
 
 // The search's progress on standard error: redrawn in place on a terminal,
 // otherwise a line every few seconds.
@@ -156,14 +141,13 @@ public:
         next_ = now + (terminal_ ? std::chrono::milliseconds(100) : std::chrono::milliseconds(5000));
         std::string best = "none feasible yet";
         if (p.best) {
-            best = "best " + std::string(objective_) + " ";
             std::string number;
             csv_append_number(number, p.best->objective);
-            best += number + " at kp " + std::to_string(p.best->gains.kp) + ", ki " + std::to_string(p.best->gains.ki) +
-                    ", kd " + std::to_string(p.best->gains.kd) + ", kv " + std::to_string(p.best->gains.kv);
+            best = "best " + std::string(objective_) + " " + number + " at " + gains_text(p.best->gains);
         }
-        std::fprintf(stderr, terminal_ ? "\rtune: %llu runs, %s\x1b[K" : "vantrel-trace: tune: %llu runs, %s\n",
-                     static_cast<unsigned long long>(p.runs), best.c_str());
+        const double share = p.planned > 0 ? 100.0 * double(p.sets) / double(p.planned) : 0.0;
+        std::fprintf(stderr, terminal_ ? "\rtune: %llu sets (%.0f %%), %s\x1b[K" : "vantrel-trace: tune: %llu sets (%.0f %%), %s\n",
+                     static_cast<unsigned long long>(p.sets), share, best.c_str());
         std::fflush(stderr);
         drawn_ = true;
     }
@@ -178,6 +162,13 @@ private:
     std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(terminal_ ? 100 : 5000);
 };
 
+// What the answer stands on: "exact: every set measured (N sets)" or
+// "best found: N of M sets measured".
+std::string answer_kind(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
+    if (outcome.exhaustive) return "exact: every set measured (" + search_box_sets_text(request) + " sets)";
+    return "best found: " + std::to_string(outcome.sets) + " of " + search_box_sets_text(request) + " sets measured";
+}
+
 // Standard error's account of a search without a feasible set.
 std::string none_found(const GainSearchRequest& request, const GainSearchOutcome& outcome) {
     const std::vector<std::string> names = search_constraint_names(request);
@@ -185,8 +176,10 @@ std::string none_found(const GainSearchRequest& request, const GainSearchOutcome
     for (std::size_t i = 1; i < outcome.ruledOut.size(); ++i) {
         if (outcome.ruledOut[i] > outcome.ruledOut[most]) most = i;
     }
-    std::string text = "no feasible set among " + std::to_string(outcome.sets) + " gain sets tried (" +
-                       std::to_string(outcome.runs) + " runs)";
+    std::string text = outcome.exhaustive
+                           ? "no feasible set: every one of the " + search_box_sets_text(request) + " sets measured"
+                           : "no feasible set found among the " + std::to_string(outcome.sets) + " measured of " +
+                                 search_box_sets_text(request) + " sets";
     if (outcome.ruledOut[most] > 0) {
         text += "; " + names[most] + " ruled out the most: " + std::to_string(outcome.ruledOut[most]);
     }
@@ -197,21 +190,24 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
     GainSearchHooks hooks;
-    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_batch(plan, sets, results);
+    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
+        measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine, wraps);
     };
-    hooks.wraps = [&](const RegulationGains& gains) {
-        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
+    // The chunks in worker processes, forked from here: each inherits the
+    // engine's state as it stands, the chosen program's setpoints included.
+    hooks.chunks = [&](std::uint64_t count, const std::function<void(std::uint64_t, std::string&)>& produce,
+                       const std::function<void(std::uint64_t, const std::string&)>& consume) {
+        std::string error;
+        const SweepEnd end = run_chunks(count, plan.jobs, produce, consume, stopSignal, error);
+        if (end == SweepEnd::Failed) throw Failure{error};
+        return end == SweepEnd::Finished;
     };
     hooks.stop = [] { return stopSignal != 0; };
-    std::uint64_t streamedRuns = 0;
+    const std::string boxSets = search_box_sets_text(request);
     hooks.progress = [&](const GainSearchProgress& p) {
         progress.update(p);
         if (!plan.stream) return;
-        if (p.runs >= streamedRuns + 1000) {
-            streamedRuns = p.runs;
-            out.write("runs," + std::to_string(p.runs) + "\n");
-        }
+        out.write("progress," + std::to_string(p.sets) + "," + std::to_string(p.planned) + "," + boxSets + "\n");
         out.flush();  // the reader follows the search as it goes
     };
     if (plan.stream) {
@@ -222,8 +218,6 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     GainSearchOutcome outcome;
     try {
         outcome = search_gains(request, hooks);
-    } catch (const Stopped&) {
-        outcome.stopped = true;
     } catch (const Failure& f) {
         progress.finish();
         std::cerr << "vantrel-trace: tune: " << f.message << "\n";
@@ -231,21 +225,22 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     }
     progress.finish();
     if (outcome.stopped) {
-        std::cerr << "vantrel-trace: tune: stopped\n";
+        std::cerr << "vantrel-trace: tune: stopped after " << outcome.sets << " of " << boxSets << " sets\n";
         return 128 + stopSignal;
     }
     if (outcome.best.empty()) {
         std::cerr << "vantrel-trace: tune: " << none_found(request, outcome) << "\n";
-        return 4;  // the output is never committed: nothing on standard output, no file
+        return 4;  // the output is never committed: no file, nothing more on standard output
     }
     if (plan.stream) {
-        out.write("runs," + std::to_string(outcome.runs) + "\n");
+        out.write(std::string("answer,") + (outcome.exhaustive ? "exact," : "best found,") + std::to_string(outcome.sets) +
+                  "," + boxSets + "\n");
         for (const GainSearchHit& hit : outcome.best) out.write("best," + hit_row(hit));
     } else {
         out.write(metrics_csv_header());
         for (const GainSearchHit& hit : outcome.best) out.write(hit_row(hit));
     }
-    std::cerr << "vantrel-trace: tune: " << outcome.sets << " gain sets, " << outcome.runs << " runs\n";
+    std::cerr << "vantrel-trace: tune: " << answer_kind(request, outcome) << ", " << outcome.runs << " runs\n";
     std::string error;
     if (!out.commit(error)) {
         std::cerr << "vantrel-trace: " << error << "\n";

@@ -58,8 +58,17 @@ bool FindGainsModel::take_line(const std::string& line) {
     const std::string_view kind = std::string_view(line).substr(0, comma);
     const std::string_view rest = comma == std::string::npos ? std::string_view() : std::string_view(line).substr(comma + 1);
     if (kind == "kind") return true;
-    if (kind == "runs") {
-        runs_ = std::strtoull(std::string(rest).c_str(), nullptr, 10);
+    if (kind == "progress" || kind == "answer") {
+        // progress,N,P,M and answer,exact|best found,N,M
+        std::vector<std::string> fields;
+        std::istringstream in{std::string(rest)};
+        for (std::string field; std::getline(in, field, ',');) fields.push_back(field);
+        if (fields.size() != 3) return false;
+        const std::size_t first = kind == "answer" ? 1 : 0;
+        measured_ = std::strtoull(fields[first].c_str(), nullptr, 10);
+        if (kind == "progress") planned_ = std::strtoull(fields[1].c_str(), nullptr, 10);
+        boxSets_ = fields[2];
+        if (kind == "answer") answer_ = fields[0] == "exact" ? Answer::Exact : Answer::BestFound;
         return true;
     }
     if (kind != "set" && kind != "best") return false;

@@ -2,8 +2,9 @@
 // What "Find gains" knows of a running search: the lines of
 // `vantrel-trace tune --stream` read into the feasible sets found so far (kept
 // small: the gains and the metric cells as floats), the best so far, the
-// runs, and the best rows at the end; the non-dominated front of any two
-// columns; and the default range of a gain around an edit's value.
+// sets measured of how many, and at the end the best rows and whether they
+// are exact or the best found; the non-dominated front of any two columns;
+// and the default range of a gain around an edit's value.
 #include "core/engine/regulation.h"
 #include "core/measure/metric_table.h"
 
@@ -31,7 +32,13 @@ public:
     bool take_line(const std::string& line);
 
     const std::vector<FoundSet>& sets() const { return sets_; }
-    std::uint64_t runs() const { return runs_; }
+    // Sets measured so far, of at most planned() (0 until told), of the box's.
+    std::uint64_t measured() const { return measured_; }
+    std::uint64_t planned() const { return planned_; }
+    const std::string& box_sets() const { return boxSets_; }  // as text: up to 2^64
+    // What the final rows stand on, once the stream has said.
+    enum class Answer { Unknown, Exact, BestFound };
+    Answer answer() const { return answer_; }
     // The best feasible set so far (the final best once the stream has ended), and its row.
     std::optional<FoundSet> best() const;
     const std::string& best_row() const { return bestRow_; }
@@ -52,7 +59,10 @@ private:
     std::string bestRow_;
     std::vector<std::string> finalRows_;
     std::optional<FoundSet> finalBest_;
-    std::uint64_t runs_ = 0;
+    std::uint64_t measured_ = 0;
+    std::uint64_t planned_ = 0;
+    std::string boxSets_;
+    Answer answer_ = Answer::Unknown;
 };
 
 // A gain's range for the search around an edit's value: a quarter of it to

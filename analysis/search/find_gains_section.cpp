@@ -9,6 +9,8 @@
 #include "toolkit/controls/check_box.h"
 #include "toolkit/controls/labeled_edit.h"
 
+#include <cmath>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -24,6 +26,17 @@ namespace {
 
 constexpr const char* kNoLimit = "—";
 constexpr int kRedrawMs = 200;  // the scatter follows the stream at most this often
+
+// "24192396" as "24,192,396".
+QString grouped(const QString& digits) {
+    QString out;
+    for (qsizetype i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+QString grouped(std::uint64_t n) { return grouped(QString::number(n)); }
 
 QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -224,7 +237,7 @@ void FindGainsSection::start() {
     redraw();
     best_->setText("No feasible set yet.");
     apply_->setEnabled(false);
-    progress_->setRange(0, 0);  // busy: a search does not know its length ahead
+    progress_->setRange(0, 0);  // busy until the search says how much it will measure
     start_->setEnabled(false);
     cancel_->setEnabled(true);
     set_status(QString("Searching (%1 mode)…").arg(host_.speedMode->Checked() ? "speed" : "position"));
@@ -243,7 +256,29 @@ void FindGainsSection::take_line(const std::string& line) {
     model_.take_line(line);
     if (model_.best_row() != best) show_best();
     if (model_.sets().size() != before && !redrawTimer_->isActive()) redrawTimer_->start();
-    if (searching()) set_status(QString("Searching: %1 runs, %2 feasible sets so far…").arg(model_.runs()).arg(model_.sets().size()));
+    if (searching() && model_.planned() > 0) show_progress();
+}
+
+// "12 s", "3 min"; the time left at the pace so far.
+QString FindGainsSection::time_left() const {
+    const double done = double(model_.measured());
+    if (done <= 0) return "…";
+    const double seconds = child_->seconds() * (double(model_.planned()) - done) / done;
+    if (seconds < 1) return "under a second";
+    if (seconds < 120) return QString("about %1 s").arg(std::lround(seconds));
+    return QString("about %1 min").arg(std::lround(seconds / 60));
+}
+
+void FindGainsSection::show_progress() {
+    constexpr int kSteps = 1000;
+    progress_->setRange(0, kSteps);
+    progress_->setValue(int(double(kSteps) * double(model_.measured()) / double(model_.planned())));
+    const QString box = QString::fromStdString(model_.box_sets());
+    const bool whole = QString::number(model_.planned()) == box;
+    set_status(whole ? QString("Measuring every set: %1 of %2, %3 left…")
+                           .arg(grouped(model_.measured()), grouped(box), time_left())
+                     : QString("Searching: %1 sets of at most %2 (the box has %3), %4 left…")
+                           .arg(grouped(model_.measured()), grouped(model_.planned()), grouped(box), time_left()));
 }
 
 void FindGainsSection::ended(const QString& failure) {
@@ -253,15 +288,19 @@ void FindGainsSection::ended(const QString& failure) {
     progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
     redraw();
     show_best();
+    const QString box = grouped(QString::fromStdString(model_.box_sets()));
     if (cancelled_) {
-        set_status(QString("Cancelled after %1 runs; the best so far stays.").arg(model_.runs()));
+        set_status(QString("Cancelled after %1 sets; the best so far stays.").arg(grouped(model_.measured())));
     } else if (!failure.isEmpty()) {
         set_status(failure, true);
     } else {
-        set_status(QString("%1 runs in %2 s, %3 feasible sets. Apply, or click a point to fill the edits.")
-                       .arg(model_.runs())
+        const QString measured = model_.answer() == FindGainsModel::Answer::Exact
+                                     ? QString("Exact: every one of the %1 sets measured").arg(box)
+                                     : QString("Best found: %1 of %2 sets measured").arg(grouped(model_.measured()), box);
+        set_status(QString("%1 in %2 s; %3 feasible sets shown. Apply, or click a point to fill the edits.")
+                       .arg(measured)
                        .arg(QString::number(child_->seconds(), 'f', 1))
-                       .arg(model_.sets().size()));
+                       .arg(grouped(std::uint64_t(model_.sets().size()))));
     }
 }
 
@@ -269,8 +308,11 @@ void FindGainsSection::show_best() {
     const std::optional<FoundSet> best = model_.best();
     if (!best) return;
     const auto value = FindGainsModel::value(*best, objectiveName_.toStdString());
-    best_->setText(QString("%1best: Kp %2 Ki %3 Kd %4 Kv %5, %6 %7")
-                       .arg(model_.final_rows().empty() ? "So far " : "The ")
+    const char* kind = model_.final_rows().empty()                               ? "So far best"
+                       : model_.answer() == FindGainsModel::Answer::Exact ? "Exact best"
+                                                                          : "Best found";
+    best_->setText(QString("%1: Kp %2 Ki %3 Kd %4 Kv %5, %6 %7")
+                       .arg(kind)
                        .arg(best->gains.kp)
                        .arg(best->gains.ki)
                        .arg(best->gains.kd)

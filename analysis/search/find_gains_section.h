@@ -2,8 +2,10 @@
 // "Find gains": the best kp, ki, kd, kv within ranges for one metric under
 // up to three limits, and without wraps if asked, found by
 // `vantrel-trace tune` as a child process (as the gain map runs `sweep`)
-// over the program and mode the window would run. The best set so far shows
-// as it improves; "Apply" fills the edits with it and starts nothing. The
+// over the program and mode the window would run. The progress shows the
+// sets measured and the time left; the best set so far shows as it improves,
+// and at the end whether it is exact (every set of the box measured) or the
+// best found; "Apply" fills the edits with it and starts nothing. The
 // feasible sets found are drawn against a second column, the front of sets
 // that no other beats in both highlighted; a click on a point fills the edits.
 #include "analysis/live/analysis_host.h"
@@ -47,6 +49,8 @@ public:
 
 private:
     void take_line(const std::string& line);
+    void show_progress();
+    QString time_left() const;
     void ended(const QString& failure);
     void redraw();
     void show_best();

@@ -5,6 +5,7 @@
 #include "core/program/nc_program.h"
 #include "core/engine/plant.h"
 #include "core/measure/limit_cycle.h"
+#include "core/measure/run_wraps.h"
 
 #include <algorithm>
 #include <array>
@@ -64,7 +65,7 @@ std::int64_t position_passes(std::int64_t passLimit) {
 }
 
 void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                   std::span<RunMetrics> results) {
+                   std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
     const LaneKernel& k = kernel();
     LaneRunJob job;
     job.speedMode = speedMode;
@@ -76,6 +77,7 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
 
     std::array<RegulationGains, LANES_MOST> group;
     std::array<RunTotals, LANES_MOST> totals;
+    std::array<std::uint8_t, LANES_MOST> wrapped{};
     const auto lanes = static_cast<std::size_t>(k.lanes);
     // The limit cycle's stretch, as the accumulator keeps it.
     std::vector<std::int16_t> stretch;
@@ -91,11 +93,12 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
-        k.run(job, group.data(), totals.data());
+        k.run(job, group.data(), totals.data(), wraps.empty() ? nullptr : wrapped.data());
         for (std::size_t i = 0; i < count; ++i) {
             if (speedMode && period[i] != 0) totals[i].limitCycle = LimitCycle{amplitude[i], period[i]};
             results[first + i] = run_metrics_of(totals[i]);
         }
+        if (!wraps.empty()) std::copy_n(wrapped.begin(), count, wraps.begin() + static_cast<std::ptrdiff_t>(first));
     }
 }
 
@@ -107,12 +110,20 @@ const std::vector<const LaneKernel*>& usable_lane_kernels() {
 }
 
 void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, BatchEngine engine) {
+                        std::span<RunMetrics> results, BatchEngine engine, std::span<std::uint8_t> wraps) {
     if (engine == BatchEngine::Scalar) {
-        for (std::size_t i = 0; i < sets.size(); ++i) results[i] = measure_regulation_run(speedMode, sets[i], passLimit);
+        for (std::size_t i = 0; i < sets.size(); ++i) {
+            results[i] = measure_regulation_run(speedMode, sets[i], passLimit);
+            if (!wraps.empty()) wraps[i] = regulation_run_wraps(speedMode, sets[i], passLimit) ? 1 : 0;
+        }
         return;
     }
-    measure_lanes(speedMode, passLimit, sets, results);
+    measure_lanes(speedMode, passLimit, sets, results, wraps);
+}
+
+std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit) {
+    if (passLimit < 1) return 0;
+    return speedMode ? passLimit : position_passes(passLimit);
 }
 
 const char* batch_engine_name(BatchEngine engine) { return engine == BatchEngine::Scalar ? "scalar" : kernel().name; }

@@ -17,12 +17,19 @@
 enum class BatchEngine { Auto, Lanes, Scalar };
 
 // results[i] = measure_regulation_run(speedMode, sets[i], passLimit), for
-// every i (results holds at least as many as sets). Position mode runs the
-// program nc_load_chosen() loads; its setpoints are worked out once per
+// every i (results holds at least as many as sets); given room for them,
+// wraps[i] = regulation_run_wraps(speedMode, sets[i], passLimit) as 1 or 0,
+// which the lanes find in the same pass as the metrics. Position mode runs
+// the program nc_load_chosen() loads; its setpoints are worked out once per
 // chosen program and shared by every run. Uses the engine's one instance of
 // state like measure_regulation_run: not for two threads at once.
 void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, BatchEngine engine = BatchEngine::Auto);
+                        std::span<RunMetrics> results, BatchEngine engine = BatchEngine::Auto,
+                        std::span<std::uint8_t> wraps = {});
+
+// The passes every run of such a batch makes: the limit in speed mode, in
+// position mode the chosen program's passes up to it; 0 for a limit below 1.
+std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit);
 
 // The instruction set `engine` runs on, for messages and benchmarks:
 // "avx512", "avx2", "sse2", "portable" for the lanes (Auto is the lanes),

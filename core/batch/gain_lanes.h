@@ -38,8 +38,10 @@ struct LaneKernel {
     const char* name;  // "avx512", "avx2", "sse2", "portable"
     int lanes;         // gain sets per group, L
     // One group: the runs of sets[0 ... L-1] from a fresh start, as
-    // measure_regulation_run makes them; totals[i] for sets[i].
-    void (*run)(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals);
+    // measure_regulation_run makes them; totals[i] for sets[i]. With
+    // `wraps`, also wraps[i] = 1 when the run of sets[i] wraps an error, sum
+    // or output of either loop, as regulation_run_wraps says, else 0.
+    void (*run)(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals, std::uint8_t* wraps);
     // One pid_update of each of L controllers, on actual[i]: the lanes'
     // controller arithmetic on its own, any ta, for the tests.
     void (*pid_update)(PidController* controllers, const std::int16_t* actual);

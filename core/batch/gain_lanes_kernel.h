@@ -41,6 +41,25 @@
 //   responses (in 32 bits) widened only to be summed. Over blocks of passes
 //   short enough that nothing overflows, then added into each lane's
 //   RunTotals, which run_metrics_of makes into the cells as for one run.
+// - The wraps (asked for, or compiled away): a lane wraps when any error,
+//   sum or weighted sum of either loop leaves 16 bits, as the scalar check
+//   (regulation_run_wraps) sees it. The error w - x and the sum eSum + e
+//   overflow exactly when both operands' signs differ from, resp. agree with
+//   each other and differ from the result's: a sign bit, ORed into one
+//   register for the whole run. The weighted sum P + I + D is exact in the
+//   scalar step (64 bits); here P, I, kd e and kd ePrev are each formed
+//   whole as their high and low 16 bits (the high half by a multiply-high),
+//   the low halves added with their carries into the high ones. The true
+//   high half, floor(sum / 2^16), lies within +-49300 (four products of at
+//   most 2^30, the integral's at most 2^23), so kept to 16 bits it is 0 or
+//   -1 only when it truly is: the sum fits exactly when that high half
+//   equals the low half's sign.
+//   The speed loop's error and sum need no check where they cannot
+//   overflow: its actual value stays within +-87 (above), so w - x stays
+//   within 16 bits and eSum + e too while |w| <= 32767 - 255 - 87. That
+//   holds for the position loop's setpoint (+-255) always, and in speed
+//   mode for every w but the outermost, which a group checks only if one of
+//   its lanes has such a w.
 // - The limit cycle: the speed of each pass of the stretch stored as it is,
 //   with its smallest and largest; the smallest period of each lane's stored
 //   speeds is then found for all lanes at once, period by period, as the
@@ -138,28 +157,79 @@ struct ControllerLanes {
     U16 e, eSum, ePrev, y;
 };
 
+// |w| beyond this, and the speed loop's error or sum may overflow (above).
+constexpr std::int32_t kWrapFreeSetpoint = 32767 - 255 - 87;
+
+// The high 16 bits of each lane's exact 32-bit product (a multiply-high,
+// which the compiler makes of this loop).
+template <class S>
+[[gnu::always_inline]] inline S multiply_high(S a, S b) {
+    S high;
+    for (int i = 0; i < static_cast<int>(sizeof(S) / sizeof(std::int16_t)); ++i) {
+        high[i] = static_cast<std::int16_t>((std::int32_t{a[i]} * std::int32_t{b[i]}) >> 16);
+    }
+    return high;
+}
+
+// Whether each lane's a + b (as 16-bit lanes, `sum`) overflowed, in the sign bit.
+template <class U>
+[[gnu::always_inline]] inline U add_overflow(U a, U b, U sum) {
+    return (sum ^ a) & (sum ^ b);
+}
+// Whether a - b (`difference`) overflowed, in the sign bit.
+template <class U>
+[[gnu::always_inline]] inline U subtract_overflow(U a, U b, U difference) {
+    return (a ^ b) & (a ^ difference);
+}
+
 // pid_update on every lane: the error, the sum's wrap then clamp, P + I + D
 // in 16 bits, the truncating division by 100. AnyTa divides D by ta and
-// multiplies I by it; without it every lane has ta = 1.
-template <bool AnyTa, int L>
+// multiplies I by it; without it every lane has ta = 1. Wraps ORs into
+// `wraps`' sign bits whether the weighted sum left 16 bits and, with
+// `errorAndSum`, whether the error or the sum did (ta = 1 only).
+template <bool AnyTa, bool Wraps, int L>
 [[gnu::always_inline]] inline void controller_step(ControllerLanes<L>& c, typename Lanes<L>::U16 w,
-                                                   typename Lanes<L>::U16 x) {
+                                                   typename Lanes<L>::U16 x, typename Lanes<L>::U16& wraps,
+                                                   bool errorAndSum) {
     using U16 = typename Lanes<L>::U16;
     using S16 = typename Lanes<L>::S16;
     using S32 = typename Lanes<L>::S32;
     using F64 = typename Lanes<L>::F64;
+    static_assert(!(AnyTa && Wraps));
     c.e = w - x;
-    const S16 sum = S16(c.eSum + c.e);
-    c.eSum = U16(clamp_lanes(sum, splat<S16>(-kPidErrorSumLimit), splat<S16>(kPidErrorSumLimit)));
-    U16 integral = c.ki * c.eSum;
-    U16 derivative = (c.e - c.ePrev) * c.kd;
-    if constexpr (AnyTa) {
-        integral = integral * c.ta;
-        const S32 difference = (convert<S32>(S16(c.e)) - convert<S32>(S16(c.ePrev))) * convert<S32>(S16(c.kd));
-        const F64 quotient = convert<F64>(difference) / convert<F64>(S16(c.ta));
-        derivative = U16(convert<S16>(convert<S32>(quotient)));
+    const U16 sum = c.eSum + c.e;
+    if constexpr (Wraps) {
+        if (errorAndSum) wraps |= subtract_overflow(w, x, c.e) | add_overflow(c.eSum, c.e, sum);
     }
-    const U16 weighted = c.kp * c.e + integral + derivative;
+    c.eSum = U16(clamp_lanes(S16(sum), splat<S16>(-kPidErrorSumLimit), splat<S16>(kPidErrorSumLimit)));
+    U16 integral = c.ki * c.eSum;
+    U16 weighted;
+    if constexpr (Wraps) {
+        // P + I + kd e - kd ePrev, each product whole as (high, low).
+        const U16 proportional = c.kp * c.e;
+        const U16 derivativeLow = c.kd * c.e;
+        const U16 derivativeHigh = U16(multiply_high(S16(c.kd), S16(c.e)));
+        U16 high = U16(multiply_high(S16(c.kp), S16(c.e))) + U16(multiply_high(S16(c.ki), S16(c.eSum)));
+        U16 low = proportional + integral;
+        high -= U16(low < integral);  // a true comparison is -1: minus it adds the carry
+        const U16 withD = low + derivativeLow;
+        high += derivativeHigh;
+        high -= U16(withD < derivativeLow);
+        const U16 previousLow = c.kd * c.ePrev;
+        weighted = withD - previousLow;
+        high -= U16(multiply_high(S16(c.kd), S16(c.ePrev)));
+        high += U16(withD < previousLow);  // the borrow
+        wraps |= U16(S16(high) != (S16(weighted) >> 15));
+    } else {
+        U16 derivative = (c.e - c.ePrev) * c.kd;
+        if constexpr (AnyTa) {
+            integral = integral * c.ta;
+            const S32 difference = (convert<S32>(S16(c.e)) - convert<S32>(S16(c.ePrev))) * convert<S32>(S16(c.kd));
+            const F64 quotient = convert<F64>(difference) / convert<F64>(S16(c.ta));
+            derivative = U16(convert<S16>(convert<S32>(quotient)));
+        }
+        weighted = c.kp * c.e + integral + derivative;
+    }
     c.y = U16(S16(weighted) / 100);
     c.ePrev = c.e;
 }
@@ -184,10 +254,10 @@ struct DriveLanes {
 };
 
 // One group of L runs: the cascade, and the metrics' sums and events over a
-// block of passes. Every comparison and select is on 16-bit lanes, one
-// register wide (GCC takes those apart lane by lane on wider vectors); only
-// sums are widened.
-template <int L, bool Speed>
+// block of passes, and with Wraps whether each run wraps. Every comparison
+// and select is on 16-bit lanes, one register wide (GCC takes those apart
+// lane by lane on wider vectors); only sums are widened.
+template <int L, bool Speed, bool Wraps>
 struct RunLanes {
     using U16 = typename Lanes<L>::U16;
     using S16 = typename Lanes<L>::S16;
@@ -197,6 +267,11 @@ struct RunLanes {
     ControllerLanes<L> speed{};
     DriveLanes<L> drive{};
     U16 kv{}, w{}, position{};
+    // The wrap check: the position loop's error sum (its ki is 0, so only
+    // the check needs it), and the sign bits of every wrap so far.
+    U16 positionSum{};
+    U16 wraps{};     // sign bits
+    bool extremeW{};  // speed mode: a lane's |w| is beyond kWrapFreeSetpoint
 
     // Speed mode. A response r read along w's direction as r ^ wNegative:
     // r where w >= 0, -r - 1 where w < 0 (no 16-bit overflow, order kept),
@@ -234,6 +309,7 @@ struct RunLanes {
             w[i] = static_cast<std::uint16_t>(g.w);
             const std::int32_t magnitude = g.w < 0 ? -std::int32_t{g.w} : g.w;
             const std::int32_t less = g.w < 0 ? 1 : 0;
+            extremeW = extremeW || magnitude > kWrapFreeSetpoint;
             wNegative[i] = static_cast<std::int16_t>(-less);
             level10[i] = static_cast<std::int16_t>((magnitude + 9) / 10 - less);
             level90[i] = static_cast<std::int16_t>((9 * magnitude + 9) / 10 - less);
@@ -267,9 +343,17 @@ struct RunLanes {
             position = position + actual;
             command = splat<U16>(commandedX);
             response = position;
-            setpoint = U16(clamp_lanes(S16(kv * (command - position)) / 100, low, high));
+            const U16 error = command - position;
+            const U16 weighted = kv * error;  // P alone: the position loop's ki and kd are 0
+            setpoint = U16(clamp_lanes(S16(weighted) / 100, low, high));
+            if constexpr (Wraps) {
+                const U16 sum = positionSum + error;
+                wraps |= subtract_overflow(command, position, error) | add_overflow(positionSum, error, sum) |
+                         U16(multiply_high(S16(kv), S16(error)) != (S16(weighted) >> 15));
+                positionSum = U16(clamp_lanes(S16(sum), splat<S16>(-kPidErrorSumLimit), splat<S16>(kPidErrorSumLimit)));
+            }
         }
-        controller_step<false>(speed, setpoint, actual);
+        controller_step<false, Wraps>(speed, setpoint, actual, wraps, Speed && extremeW);
 
         const S16 y = S16(speed.y);
         limitPasses -= (y > high) | (y < low);
@@ -330,8 +414,9 @@ struct RunLanes {
     }
 
     // After the last pass: what is kept as a value rather than summed.
-    void finish(RunTotals* totals, std::int64_t window) const {
+    void finish(RunTotals* totals, std::int64_t window, std::uint8_t* wrapped) const {
         for (int i = 0; i < L; ++i) {
+            if constexpr (Wraps) wrapped[i] = S16(wraps)[i] < 0 ? 1 : 0;
             RunTotals& total = totals[i];
             if (total.passes < 1) continue;
             // No later pass beat the first one: it holds the extreme.
@@ -351,9 +436,9 @@ struct RunLanes {
 
 // G groups of L runs stepped side by side: the passes of one group form one
 // long chain of dependent steps, and a second group's fill its waits.
-template <int L, int G, bool Speed>
-void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals) {
-    RunLanes<L, Speed> groups[static_cast<std::size_t>(G)];
+template <int L, int G, bool Speed, bool Wraps>
+void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals, std::uint8_t* wrapped) {
+    RunLanes<L, Speed, Wraps> groups[static_cast<std::size_t>(G)];
     for (int g = 0; g < G; ++g) groups[g].start(job, sets + g * L, totals + g * L);
     const std::int64_t window = job.passes / 10 > 1 ? job.passes / 10 : 1;
     const std::int64_t tailAfter = job.passes - window;
@@ -362,7 +447,7 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
     for (std::int64_t start = 0; start < job.passes; start += kBlockPasses) {
         const auto count =
             static_cast<std::int32_t>(job.passes - start < kBlockPasses ? job.passes - start : kBlockPasses);
-        for (RunLanes<L, Speed>& group : groups) group.begin_block();
+        for (RunLanes<L, Speed, Wraps>& group : groups) group.begin_block();
         for (std::int32_t t = 1; t <= count; ++t) {
             const std::int16_t x = Speed ? std::int16_t{0} : job.setpoints[start + t - 1];
             const bool inTail = start + t > tailAfter;
@@ -376,7 +461,7 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
         for (int g = 0; g < G; ++g) groups[g].end_block(start, totals + g * L);
     }
     for (int g = 0; g < G; ++g) {
-        groups[g].finish(totals + g * L, window);
+        groups[g].finish(totals + g * L, window, Wraps ? wrapped + g * L : nullptr);
         if (!stretched) continue;
         const typename Lanes<L>::U16 periods = stretch_periods<L>(
             job.stretch + g * L, job.stretchPasses, L * G,
@@ -389,9 +474,15 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
 }
 
 template <int L, int G>
-void run_lanes(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals) {
-    if (job.speedMode) run_groups<L, G, true>(job, sets, totals);
-    else run_groups<L, G, false>(job, sets, totals);
+void run_lanes(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals, std::uint8_t* wrapped) {
+    if (wrapped != nullptr) {
+        if (job.speedMode) run_groups<L, G, true, true>(job, sets, totals, wrapped);
+        else run_groups<L, G, false, true>(job, sets, totals, wrapped);
+    } else if (job.speedMode) {
+        run_groups<L, G, true, false>(job, sets, totals, nullptr);
+    } else {
+        run_groups<L, G, false, false>(job, sets, totals, nullptr);
+    }
 }
 
 template <int L>
@@ -412,8 +503,9 @@ void pid_update_register(PidController* controllers, const std::int16_t* actual)
         x[i] = static_cast<std::uint16_t>(actual[i]);
         anyTa = anyTa || p.ta != 1;
     }
-    if (anyTa) controller_step<true>(c, w, x);
-    else controller_step<false>(c, w, x);
+    U16 unused{};
+    if (anyTa) controller_step<true, false>(c, w, x, unused, false);
+    else controller_step<false, false>(c, w, x, unused, false);
     for (int i = 0; i < L; ++i) {
         PidController& p = controllers[i];
         p.x = actual[i];

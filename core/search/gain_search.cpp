@@ -1,8 +1,7 @@
 #include "core/search/gain_search.h"
 
-#include "core/formats/csv.h"
-#include "core/measure/metric_table.h"
-#include "core/measure/regulation_events.h"
+#include "core/batch/gain_batch.h"
+#include "core/search/search_scan.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,37 +9,21 @@
 
 namespace {
 
-// The table's columns from "passes" on, by the metrics' own names.
-std::span<const std::string_view> column_names() { return metric_names().subspan(METRIC_FIRST); }
 
-std::optional<double> column_value(int column, const RunMetrics& m) {
-    const MetricColumn& c = search_column(column);
-    return metric_counted(c, RegulationGains{}, m);
-}
+// Work per chunk, in passes: some milliseconds of one core on the lanes, so
+// that a stop is prompt and the progress smooth, yet each chunk is many sets.
+constexpr std::uint64_t kChunkWork = std::uint64_t{1} << 24;
+// Points of each kind the refinement and the walks set out from.
+constexpr std::size_t kStarts = 32;
+// The most sets measured after the grid; their scores are kept, so this
+// bounds the search's memory.
+constexpr std::uint64_t kLocalMost = std::uint64_t{1} << 19;
 
-// ---- the search ----
-
-using Point = std::array<std::int32_t, SEARCH_GAIN_COUNT>;  // an index into each range
-
-std::uint64_t point_key(const Point& p) {
+std::uint64_t point_key(const SearchPoint& p) {
     std::uint64_t key = 0;
     for (const std::int32_t i : p) key = (key << 16) | static_cast<std::uint16_t>(i);
     return key;
 }
-
-// How far a set is from feasible: 0 when it meets every limit (and is not
-// known to wrap); otherwise the limits' excess relative to their size, so a
-// walk from an infeasible start heads for the feasible region.
-constexpr double kMissing = 1e9;  // a constrained or objective cell that is empty
-constexpr double kWrapped = 1.0;
-
-enum class Wraps : std::uint8_t { Unknown, No, Yes };
-
-struct Score {
-    double violation = 0;
-    double objective = 0;
-    Wraps wraps = Wraps::Unknown;
-};
 
 class Search {
 public:
@@ -49,173 +32,159 @@ public:
             size_[g] = static_cast<std::int32_t>(gain_range_size(request.ranges[g]));
         }
         outcome_.ruledOut.assign(request.limits.size() + 2, 0);
+        outcome_.boxSets = search_box_sets(request);
+        const auto passes = static_cast<std::uint64_t>(batch_run_passes(request.speedMode, request.passLimit));
+        cost_ = passes + GAIN_SEARCH_SET_COST;
+        affordable_ = std::max<std::uint64_t>(1, request.budget / cost_);
+        const std::uint64_t sets = std::clamp<std::uint64_t>(kChunkWork / cost_, 64, 65536);
+        chunkSets_ = (sets + 63) / 64 * 64;  // whole groups of the widest lanes
     }
 
     GainSearchOutcome run();
 
 private:
-    RegulationGains gains_of(const Point& p) const {
-        RegulationGains gains{0, 0, 0, 0, request_.w};
-        std::int16_t* const fields[SEARCH_GAIN_COUNT] = {&gains.kp, &gains.ki, &gains.kd, &gains.kv};
-        for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-            const GainRange& r = request_.ranges[g];
-            *fields[g] = static_cast<std::int16_t>(r.from + p[g] * r.step);
-        }
-        return gains;
-    }
-
     bool stopping() {
         if (!outcome_.stopped && hooks_.stop && hooks_.stop()) outcome_.stopped = true;
         return outcome_.stopped;
     }
+    bool run_chunks(std::uint64_t count, const std::function<void(std::uint64_t, std::string&)>& produce,
+                    const std::function<void(std::uint64_t, const std::string&)>& consume);
+    ScanJob job_of(std::uint64_t first, std::uint64_t total) const;
+    void take(const ScanSummary& summary);
+    void show(const ScanHit& hit);
+    GainSearchHit hit_of(const ScanHit& hit) const { return {search_gains_of(request_, hit.point), hit.metrics, hit.score.objective}; }
 
-    Score score_of(const RunMetrics& m);
-    void measure(std::vector<Point> points);
-    Score& resolved(const Point& p);
-    bool better(const Point& a, const Point& b);
-    std::vector<Point> best_of(std::vector<Point> points, std::size_t count, bool feasibleOnly);
-    std::vector<Point> neighbours(const Point& at, std::int32_t step, unsigned pinned = 0) const;
-    std::vector<Point> coarse_grid();
-    std::vector<Point> spread_starts(std::vector<Point> grid, std::size_t count);
-    std::vector<std::pair<Point, unsigned>> face_starts(std::vector<Point> grid);
-    std::vector<Point> whole_box() const;
-    void walk(std::vector<std::pair<Point, unsigned>> starts);
-    void report_progress();
-    void report_feasible(const Point& p, const RunMetrics& m, const Score& s);
+    void exhaustive();
+    void explore();
+    SearchLattice grid(std::uint64_t most);
+    std::vector<std::optional<SetScore>> measure_list(const std::vector<SearchPoint>& points);
+    std::vector<ScanHit> apart(const std::vector<ScanHit>& hits, std::size_t count,
+                               const std::vector<SearchPoint>& besides) const;
+    void refine(std::uint64_t allowance);
+    void walk();
 
     const GainSearchRequest& request_;
     const GainSearchHooks& hooks_;
     std::array<std::int32_t, SEARCH_GAIN_COUNT> size_{};
-    std::array<std::int32_t, SEARCH_GAIN_COUNT> spacing_{};  // of the coarse grid, in index steps
-    std::unordered_map<std::uint64_t, Score> scores_;
-    std::optional<Point> best_;  // best feasible so far
+    std::uint64_t cost_ = 1;        // passes a set costs
+    std::uint64_t affordable_ = 1;  // sets the budget pays for
+    std::uint64_t chunkSets_ = 64;
+    std::uint64_t planned_ = 0;
+    std::uint64_t runsLimit_ = 0;  // what the stage under way may spend, up to
+    std::size_t keepBest_ = 1;
+    std::size_t keepNearest_ = 0;
+
+    std::vector<ScanHit> best_;     // the best feasible sets so far, best first
+    std::vector<ScanHit> nearest_;  // the least infeasible ones
+    std::array<std::optional<ScanHit>, SCAN_FACES> faces_;  // the best feasible grid point on each face
+    std::optional<SearchPoint> shownBest_;
+
+    // After the grid: its spacing per gain (in index steps), which indexes it
+    // holds, and the score of every set measured since.
+    std::array<std::int32_t, SEARCH_GAIN_COUNT> spacing_{1, 1, 1, 1};
+    std::array<std::vector<bool>, SEARCH_GAIN_COUNT> onGrid_;
+    std::unordered_map<std::uint64_t, SetScore> local_;
     GainSearchOutcome outcome_;
 };
 
-Score Search::score_of(const RunMetrics& m) {
-    Score s;
-    for (std::size_t i = 0; i < request_.limits.size(); ++i) {
-        const GainLimit& limit = request_.limits[i];
-        const std::optional<double> value = column_value(limit.column, m);
-        if (value && *value <= limit.most) continue;
-        ++outcome_.ruledOut[i];
-        s.violation += value ? (*value - limit.most) / std::max(1.0, std::abs(limit.most)) : kMissing;
+bool Search::run_chunks(std::uint64_t count, const std::function<void(std::uint64_t, std::string&)>& produce,
+                        const std::function<void(std::uint64_t, const std::string&)>& consume) {
+    if (stopping()) return false;
+    if (hooks_.chunks) {
+        if (!hooks_.chunks(count, produce, consume)) outcome_.stopped = true;
+        return !stopping();
     }
-    const std::optional<double> objective = column_value(request_.objective, m);
-    if (objective) {
-        s.objective = *objective;
-    } else {
-        ++outcome_.ruledOut.back();
-        s.violation += kMissing;
+    std::string bytes;
+    for (std::uint64_t c = 0; c < count; ++c) {
+        if (stopping()) return false;
+        bytes.clear();
+        produce(c, bytes);
+        consume(c, bytes);
     }
-    if (!request_.noWraps) s.wraps = Wraps::No;
-    return s;
+    return true;
 }
 
-// Measures the points not measured before, as one batch.
-void Search::measure(std::vector<Point> points) {
-    std::sort(points.begin(), points.end());
-    points.erase(std::unique(points.begin(), points.end()), points.end());
-    std::erase_if(points, [&](const Point& p) { return scores_.count(point_key(p)) != 0; });
-    if (points.empty()) return;
-    std::vector<RegulationGains> sets(points.size());
-    std::vector<RunMetrics> results(points.size());
-    for (std::size_t i = 0; i < points.size(); ++i) sets[i] = gains_of(points[i]);
-    hooks_.measure(sets, results);
-    outcome_.runs += points.size();
-    outcome_.sets += points.size();
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        Score& s = scores_[point_key(points[i])] = score_of(results[i]);
-        if (s.wraps != Wraps::No || s.violation != 0) continue;  // not feasible, or not known yet
-        if (hooks_.feasible) report_feasible(points[i], results[i], s);
-        if (!best_ || better(points[i], *best_)) best_ = points[i];
+ScanJob Search::job_of(std::uint64_t first, std::uint64_t total) const {
+    ScanJob job;
+    job.first = first;
+    job.count = std::min(chunkSets_, total - first);
+    job.keepBest = keepBest_;
+    job.keepNearest = keepNearest_;
+    if (hooks_.feasible) {
+        const std::uint64_t chunks = std::max<std::uint64_t>(1, planned_ / chunkSets_);
+        job.keepShown = static_cast<std::size_t>(std::max<std::uint64_t>(24, GAIN_SEARCH_SHOWN / chunks));
     }
-    report_progress();
+    return job;
 }
 
-// The point's score with its wraps looked at, when that can decide its feasibility.
-Score& Search::resolved(const Point& p) {
-    Score& s = scores_.at(point_key(p));
-    if (s.violation == 0 && s.wraps == Wraps::Unknown) {
-        ++outcome_.runs;
-        s.wraps = hooks_.wraps(gains_of(p)) ? Wraps::Yes : Wraps::No;
-        if (s.wraps == Wraps::Yes) {
-            s.violation = kWrapped;
-            ++outcome_.ruledOut[request_.limits.size()];
-        } else {
-            if (!best_ || better(p, *best_)) best_ = p;
-            if (hooks_.feasible) {  // its row, measured again: the scores keep no metrics
-                const RegulationGains gains = gains_of(p);
-                RunMetrics metrics;
-                hooks_.measure(std::span(&gains, 1), std::span(&metrics, 1));
-                ++outcome_.runs;
-                report_feasible(p, metrics, s);
-            }
+// A chunk's summary into the search's: the counts, the best and the nearest
+// sets, and for a follower the new best and the chunk's sample.
+void Search::take(const ScanSummary& summary) {
+    outcome_.runs += summary.runs;
+    outcome_.sets += summary.counted;
+    for (std::size_t i = 0; i < outcome_.ruledOut.size() && i < summary.ruledOut.size(); ++i) {
+        outcome_.ruledOut[i] += summary.ruledOut[i];
+    }
+    const bool improves = !summary.best.empty() && (best_.empty() || scan_better(summary.best.front(), best_.front()));
+    scan_merge(best_, summary.best, keepBest_);
+    scan_merge(nearest_, summary.nearest, keepNearest_);
+    for (const ScanHit& hit : summary.faces) {
+        std::optional<ScanHit>& face = faces_[scan_face(request_, hit.point)];
+        if (!face || scan_better(hit, *face)) face = hit;
+    }
+    if (hooks_.feasible) {
+        if (improves) show(summary.best.front());
+        for (const ScanHit& hit : summary.shown) {
+            if (!shownBest_ || hit.point != *shownBest_) hooks_.feasible(hit_of(hit));
         }
     }
-    return s;
-}
-
-// Smaller violation, then smaller objective, then smaller kp, ki, kd, kv.
-// Compares the scores as they stand (a wrap not yet looked at counts as none).
-bool Search::better(const Point& a, const Point& b) {
-    const Score& x = scores_.at(point_key(a));
-    const Score& y = scores_.at(point_key(b));
-    if (x.violation != y.violation) return x.violation < y.violation;
-    if (x.objective != y.objective) return x.objective < y.objective;
-    return a < b;  // the ranges go upwards, so index order is gain order
-}
-
-// The `count` best of the measured points, best first, their wraps looked at
-// as far as needed; only feasible ones unless `feasibleOnly` is false, when
-// the least infeasible make up the number.
-std::vector<Point> Search::best_of(std::vector<Point> points, std::size_t count, bool feasibleOnly) {
-    const auto order = [this](const Point& a, const Point& b) { return better(a, b); };
-    std::sort(points.begin(), points.end(), order);
-    std::vector<Point> chosen;
-    std::vector<Point> rest;
-    for (const Point& p : points) {
-        if (chosen.size() == count) break;
-        if (resolved(p).violation == 0) chosen.push_back(p);
-        else if (!feasibleOnly && rest.size() < count) rest.push_back(p);
+    if (hooks_.progress) {
+        GainSearchProgress progress;
+        progress.sets = outcome_.sets;
+        progress.planned = planned_;
+        progress.runs = outcome_.runs;
+        if (!best_.empty()) progress.best = hit_of(best_.front());
+        hooks_.progress(progress);
     }
-    std::sort(rest.begin(), rest.end(), order);
-    for (const Point& p : rest) {
-        if (chosen.size() == count) break;
-        chosen.push_back(p);
-    }
-    return chosen;
 }
 
-// The single-gain steps from `at`, but none of a gain in `pinned` (a bit per gain).
-std::vector<Point> Search::neighbours(const Point& at, std::int32_t step, unsigned pinned) const {
-    std::vector<Point> out;
+void Search::show(const ScanHit& hit) {
+    shownBest_ = hit.point;
+    hooks_.feasible(hit_of(hit));
+}
+
+// Every set of the box, a stretch of the sweep's order per chunk.
+void Search::exhaustive() {
+    SearchLattice box;
     for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-        if ((pinned >> g) & 1u) continue;
-        for (const std::int32_t sign : {-1, 1}) {
-            Point p = at;
-            p[g] = std::clamp(at[g] + sign * step, 0, size_[g] - 1);  // up to the box's edge
-            if (p[g] != at[g]) out.push_back(p);
-        }
+        for (std::int32_t i = 0; i < size_[g]; ++i) box.values[g].push_back(i);
     }
-    return out;
+    const std::uint64_t total = outcome_.boxSets;
+    planned_ = total;
+    keepBest_ = std::max<std::size_t>(1, request_.top);
+    const auto produce = [&](std::uint64_t c, std::string& bytes) {
+        ScanJob job = job_of(c * chunkSets_, total);
+        job.lattice = &box;
+        bytes += scan_summary_bytes(scan_points(request_, hooks_, job));
+    };
+    const auto consume = [&](std::uint64_t, const std::string& bytes) { take(scan_summary_of(bytes)); };
+    outcome_.exhaustive = run_chunks((total + chunkSets_ - 1) / chunkSets_, produce, consume);
 }
 
-// Per gain as many values as keep the grid near request_.coarse points, shared out
-// so the spacing in index steps is about the same for every searched gain;
-// each range's both ends included.
-std::vector<Point> Search::coarse_grid() {
-    const std::uint64_t coarse = request_.coarse;
-    std::array<std::int32_t, SEARCH_GAIN_COUNT> counts{1, 1, 1, 1};
+// A regular grid of at most `most` points: per gain as many values as keep
+// the spacing (in index steps) about the same for every searched gain, both
+// ends of each range included.
+SearchLattice Search::grid(std::uint64_t most) {
+    std::array<std::uint64_t, SEARCH_GAIN_COUNT> counts{1, 1, 1, 1};
     for (;;) {
         std::size_t widest = SEARCH_GAIN_COUNT;
         double widestSpacing = 0;
         std::uint64_t product = 1;
-        for (const std::int32_t c : counts) product *= static_cast<std::uint64_t>(c);
+        for (const std::uint64_t c : counts) product *= c;
         for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-            if (counts[g] >= size_[g]) continue;
-            const double spacing = double(size_[g] - 1) / double(counts[g]);
-            if (product / static_cast<std::uint64_t>(counts[g]) * static_cast<std::uint64_t>(counts[g] + 1) > coarse) continue;
+            const auto n = static_cast<std::uint64_t>(size_[g]);
+            if (counts[g] >= n || product / counts[g] * (counts[g] + 1) > most) continue;
+            const double spacing = double(n - 1) / double(counts[g]);
             if (spacing > widestSpacing) {
                 widestSpacing = spacing;
                 widest = g;
@@ -224,141 +193,226 @@ std::vector<Point> Search::coarse_grid() {
         if (widest == SEARCH_GAIN_COUNT) break;
         ++counts[widest];
     }
-    std::array<std::vector<std::int32_t>, SEARCH_GAIN_COUNT> values;
+    SearchLattice lattice;
     for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-        spacing_[g] = counts[g] > 1 ? (size_[g] - 1 + counts[g] - 2) / (counts[g] - 1) : size_[g];
-        for (std::int32_t i = 0; i < counts[g]; ++i) {
-            const std::int64_t index =
-                counts[g] == 1 ? (size_[g] - 1) / 2 : (std::int64_t{i} * (size_[g] - 1) + (counts[g] - 1) / 2) / (counts[g] - 1);
-            values[g].push_back(static_cast<std::int32_t>(index));
+        const std::int64_t n = size_[g];
+        const auto c = static_cast<std::int64_t>(counts[g]);
+        spacing_[g] = static_cast<std::int32_t>(c > 1 ? (n - 1 + c - 2) / (c - 1) : std::max<std::int64_t>(1, n / 2));
+        onGrid_[g].assign(static_cast<std::size_t>(n), false);
+        for (std::int64_t i = 0; i < c; ++i) {
+            const std::int64_t index = c == 1 ? (n - 1) / 2 : (i * (n - 1) + (c - 1) / 2) / (c - 1);
+            lattice.values[g].push_back(static_cast<std::int32_t>(index));
+            onGrid_[g][static_cast<std::size_t>(index)] = true;
         }
     }
-    std::vector<Point> grid;
-    for (const std::int32_t a : values[0])
-        for (const std::int32_t b : values[1])
-            for (const std::int32_t c : values[2])
-                for (const std::int32_t d : values[3]) grid.push_back({a, b, c, d});
-    return grid;
+    return lattice;
 }
 
-std::vector<Point> Search::whole_box() const {
-    std::vector<Point> box;
-    Point p{};
-    for (p[0] = 0; p[0] < size_[0]; ++p[0])
-        for (p[1] = 0; p[1] < size_[1]; ++p[1])
-            for (p[2] = 0; p[2] < size_[2]; ++p[2])
-                for (p[3] = 0; p[3] < size_[3]; ++p[3]) box.push_back(p);
-    return box;
-}
+// The scores of `points` (in their order), measuring those not measured
+// since the grid: new sets first, then grid points again (their scores were
+// not kept), within what the budget has left; a point it could not pay for
+// stays empty.
+std::vector<std::optional<SetScore>> Search::measure_list(const std::vector<SearchPoint>& points) {
+    std::vector<SearchPoint> fresh, again;
+    for (const SearchPoint& p : points) {
+        if (local_.count(point_key(p)) != 0) continue;
+        bool grid = true;
+        for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) grid = grid && onGrid_[g][static_cast<std::size_t>(p[g])];
+        (grid ? again : fresh).push_back(p);
+    }
+    for (auto* list : {&fresh, &again}) {
+        std::sort(list->begin(), list->end());
+        list->erase(std::unique(list->begin(), list->end()), list->end());
+    }
+    std::vector<SearchPoint> list = std::move(fresh);
+    const std::uint64_t repeatsFrom = list.size();
+    list.insert(list.end(), again.begin(), again.end());
+    const std::uint64_t left = runsLimit_ > outcome_.runs ? runsLimit_ - outcome_.runs : 0;
+    if (list.size() > left) list.resize(static_cast<std::size_t>(left));
 
-// The best `count` grid points that lie apart: each more than two grid
-// spacings from every one chosen before in at least one gain, so the walks
-// set out from different valleys rather than from one corner of the best.
-// Feasible ones first; the least infeasible make up the number.
-std::vector<Point> Search::spread_starts(std::vector<Point> grid, std::size_t count) {
-    std::sort(grid.begin(), grid.end(), [this](const Point& a, const Point& b) { return better(a, b); });
-    const auto apart = [&](const std::vector<Point>& chosen, const Point& p) {
-        return std::none_of(chosen.begin(), chosen.end(), [&](const Point& s) {
-            for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-                if (std::abs(p[g] - s[g]) > 2 * spacing_[g]) return false;
+    if (!list.empty()) {
+        const std::uint64_t total = list.size();
+        const auto produce = [&](std::uint64_t c, std::string& bytes) {
+            ScanJob job = job_of(c * chunkSets_, total);
+            job.list = &list;
+            job.repeatsFrom = repeatsFrom;
+            job.scores = true;
+            bytes += scan_summary_bytes(scan_points(request_, hooks_, job));
+        };
+        const auto consume = [&](std::uint64_t c, const std::string& bytes) {
+            const ScanSummary summary = scan_summary_of(bytes);
+            for (std::size_t i = 0; i < summary.scores.size(); ++i) {
+                local_[point_key(list[c * chunkSets_ + i])] = summary.scores[i];
             }
-            return true;
-        });
-    };
-    std::vector<Point> starts;
-    std::vector<Point> infeasible;
-    // Half the starts are simply the best points, the other half lie apart.
-    for (const Point& p : grid) {
-        if (starts.size() == count / 2) break;
-        if (resolved(p).violation == 0) starts.push_back(p);
+            take(summary);
+        };
+        run_chunks((total + chunkSets_ - 1) / chunkSets_, produce, consume);
     }
-    for (const Point& p : grid) {
-        if (starts.size() == count) break;
-        if (!apart(starts, p)) continue;
-        if (resolved(p).violation == 0) starts.push_back(p);
-        else if (infeasible.size() < count && apart(infeasible, p)) infeasible.push_back(p);
+    std::vector<std::optional<SetScore>> scores;
+    for (const SearchPoint& p : points) {
+        const auto it = local_.find(point_key(p));
+        scores.push_back(it == local_.end() ? std::nullopt : std::optional<SetScore>(it->second));
     }
-    std::sort(infeasible.begin(), infeasible.end(), [this](const Point& a, const Point& b) { return better(a, b); });
-    for (std::size_t i = 0; starts.size() < count && i < infeasible.size(); ++i) starts.push_back(infeasible[i]);
-    return starts;
+    return scores;
 }
 
-// The best feasible grid point on every face of the box (one gain or more at
-// an end of its range; not the corners, which are single points), with those
-// gains pinned for its walk. A constraint often cuts the box so that the best
-// sets lie where it meets a face (a gain at 0: that term switched off), in a
-// pocket the grid's spacing steps over; a free walk from there drifts inside
-// along the objective's slope before it reaches the pocket, a walk kept on the
-// face finds it. The pinned walks are freed where they stop, so they end like
-// every other walk.
-std::vector<std::pair<Point, unsigned>> Search::face_starts(std::vector<Point> grid) {
-    unsigned searched = 0;
-    for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-        if (size_[g] > 1) searched |= 1u << g;
-    }
-    std::sort(grid.begin(), grid.end(), [this](const Point& a, const Point& b) { return better(a, b); });
-    std::vector<std::pair<unsigned, unsigned>> taken;  // (pinned gains, which of them at the high end)
-    std::vector<std::pair<Point, unsigned>> starts;
-    for (const Point& p : grid) {
-        unsigned low = 0;
-        unsigned high = 0;
+// Up to `count` of the hits' points (best first) that lie apart: each more
+// than a grid spacing, in some gain, from every one chosen and from `besides`.
+std::vector<ScanHit> Search::apart(const std::vector<ScanHit>& hits, std::size_t count,
+                                   const std::vector<SearchPoint>& besides) const {
+    std::vector<ScanHit> chosen;
+    const auto near = [&](const SearchPoint& a, const SearchPoint& b) {
         for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-            if (!((searched >> g) & 1u)) continue;
-            if (p[g] == 0) low |= 1u << g;
-            else if (p[g] == size_[g] - 1) high |= 1u << g;
+            if (std::abs(a[g] - b[g]) > spacing_[g]) return false;
         }
-        const unsigned ends = low | high;
-        if (ends == 0) continue;
-        bool resolvedFeasible = false;
-        bool looked = false;
-        // Every face the point lies on: each nonempty subset of its gains at an end.
-        for (unsigned pinned = ends; pinned != 0; pinned = (pinned - 1) & ends) {
-            if (pinned == searched) continue;  // a corner
-            const std::pair<unsigned, unsigned> face{pinned, high & pinned};
-            if (std::find(taken.begin(), taken.end(), face) != taken.end()) continue;
-            if (!looked) {
-                looked = true;
-                resolvedFeasible = resolved(p).violation == 0;
-            }
-            if (!resolvedFeasible) break;
-            taken.push_back(face);
-            starts.emplace_back(p, pinned);
+        return true;
+    };
+    for (const ScanHit& hit : hits) {
+        if (chosen.size() == count) break;
+        const auto close = [&](const SearchPoint& s) { return near(hit.point, s); };
+        const auto closeHit = [&](const ScanHit& s) { return near(hit.point, s.point); };
+        if (std::none_of(chosen.begin(), chosen.end(), closeHit) && std::none_of(besides.begin(), besides.end(), close)) {
+            chosen.push_back(hit);
         }
     }
-    return starts;
+    return chosen;
 }
 
-// The pattern search from every start at once, a batch per round: each
-// walker moves to its best neighbour while that is better, goes down the
-// steps when none is, and starts again from the longest after any move.
-void Search::walk(std::vector<std::pair<Point, unsigned>> starts) {
-    std::vector<std::int32_t> steps;
-    const std::int32_t widest = *std::max_element(size_.begin(), size_.end());
-    for (const std::int32_t step : {100, 10, 1}) {
-        if (step == 1 || step < widest) steps.push_back(step);
+// Zooms in on the best grid points and on the infeasible ones nearest to
+// feasible: a lattice of five values per gain around each, a quarter of the
+// grid's spacing apart (so it spans the point's cell of the grid), moved to
+// its best point, then the same at half that spacing, down to steps of 1.
+void Search::refine(std::uint64_t allowance) {
+    // As many centres as the allowance pays for, all the way down: 5 points
+    // per searched gain per level.
+    std::uint64_t perCentre = 0;
+    for (std::int32_t s = (*std::max_element(spacing_.begin(), spacing_.end()) + 1) / 2; s > 1; s = (s + 1) / 2) {
+        std::uint64_t points = 1;
+        for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) points *= std::min<std::uint64_t>(5, std::uint64_t(size_[g]));
+        perCentre += points;
     }
+    const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(2 * kStarts, allowance / std::max<std::uint64_t>(1, perCentre)));
+    std::vector<SearchPoint> centres;
+    for (const ScanHit& hit : apart(best_, best_.empty() ? 0 : (count + 1) / 2, {})) centres.push_back(hit.point);
+    for (const ScanHit& hit : apart(nearest_, count - centres.size(), centres)) centres.push_back(hit.point);
+    runsLimit_ = outcome_.runs + allowance;
+    // The first lattice spans the centre's own cell of the grid, half a
+    // spacing each way; each next one half that.
+    std::array<std::int32_t, SEARCH_GAIN_COUNT> step = spacing_;
+    for (std::int32_t& s : step) s = (s + 1) / 2;
+    while (!centres.empty() && !stopping()) {
+        bool last = true;
+        for (std::int32_t& s : step) {
+            s = (s + 1) / 2;
+            last = last && s <= 1;
+        }
+        std::vector<std::vector<SearchPoint>> around(centres.size());
+        std::vector<SearchPoint> all;
+        for (std::size_t c = 0; c < centres.size(); ++c) {
+            std::array<std::vector<std::int32_t>, SEARCH_GAIN_COUNT> values;
+            for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+                for (std::int32_t k = -2; k <= 2; ++k) {
+                    const std::int32_t v = std::clamp(centres[c][g] + k * step[g], 0, size_[g] - 1);
+                    if (values[g].empty() || values[g].back() != v) values[g].push_back(v);
+                }
+            }
+            for (const std::int32_t a : values[0])
+                for (const std::int32_t b : values[1])
+                    for (const std::int32_t d : values[2])
+                        for (const std::int32_t e : values[3]) around[c].push_back({a, b, d, e});
+            all.insert(all.end(), around[c].begin(), around[c].end());
+        }
+        const std::vector<std::optional<SetScore>> scores = measure_list(all);
+        std::size_t at = 0;
+        bool spent = false;
+        for (std::size_t c = 0; c < centres.size(); ++c) {
+            std::optional<ScanHit> best;
+            for (const SearchPoint& p : around[c]) {
+                const std::optional<SetScore>& s = scores[at++];
+                if (!s) {
+                    spent = true;
+                    continue;
+                }
+                const ScanHit hit{p, *s, {}};
+                if (!best || scan_better(hit, *best)) best = hit;
+            }
+            if (best) centres[c] = best->point;
+        }
+        if (last || spent) break;
+        // Centres that have come together go on as one.
+        std::sort(centres.begin(), centres.end());
+        centres.erase(std::unique(centres.begin(), centres.end()), centres.end());
+    }
+}
+
+// The pattern search from the best points found, set apart, all at once, a
+// batch per round: each walker moves to its best single-gain step while that
+// is better, halves the step when none is, and starts again from the longest
+// after any move; it ends when no step of 1 improves. One more walk sets out
+// from the best grid point of each face of the box (a gain, or several, at an
+// end of its range), kept on that face until it stops and then free: a
+// limit that cuts the box often leaves its best sets where it meets a face,
+// in a pocket between the grid's points, where every step off the cut leads
+// nowhere better except along the face.
+void Search::walk() {
     struct Walker {
-        Point at;
+        SearchPoint at;
+        SetScore score;
         unsigned pinned = 0;  // gains this walk may not change, until it stops
         std::size_t step = 0;
         bool moved = false;
     };
     std::vector<Walker> walkers;
-    for (const auto& [p, pinned] : starts) walkers.push_back({p, pinned});
+    for (const ScanHit& hit : apart(best_.empty() ? nearest_ : best_, kStarts, {})) walkers.push_back({hit.point, hit.score});
+    unsigned searched = 0;
+    for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) searched |= size_[g] > 1 ? 1u << g : 0u;
+    for (const std::optional<ScanHit>& face : faces_) {
+        if (!face) continue;
+        unsigned pinned = 0;
+        for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+            if (size_[g] > 1 && (face->point[g] == 0 || face->point[g] == size_[g] - 1)) pinned |= 1u << g;
+        }
+        if (pinned != searched) walkers.push_back({face->point, face->score, pinned});  // not a corner
+    }
+    std::vector<std::int32_t> steps;
+    for (std::int32_t s = *std::max_element(spacing_.begin(), spacing_.end()); s > 1; s = (s + 1) / 2) steps.push_back(s);
+    steps.push_back(1);
+    const auto neighbours = [&](const Walker& w) {
+        std::vector<SearchPoint> out;
+        for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
+            if ((w.pinned >> g) & 1u) continue;
+            for (const std::int32_t sign : {-1, 1}) {
+                SearchPoint p = w.at;
+                p[g] = std::clamp(w.at[g] + sign * steps[w.step], 0, size_[g] - 1);
+                if (p[g] != w.at[g]) out.push_back(p);
+            }
+        }
+        return out;
+    };
     while (!walkers.empty() && !stopping()) {
-        std::vector<Point> batch;
+        std::vector<SearchPoint> batch;
         for (const Walker& w : walkers) {
-            const std::vector<Point> around = neighbours(w.at, steps[w.step], w.pinned);
+            const std::vector<SearchPoint> around = neighbours(w);
             batch.insert(batch.end(), around.begin(), around.end());
         }
-        measure(std::move(batch));
+        const std::vector<std::optional<SetScore>> scores = measure_list(batch);
         std::vector<Walker> next;
+        std::size_t at = 0;
+        bool spent = false;
         for (Walker w : walkers) {
-            std::vector<Point> around = neighbours(w.at, steps[w.step], w.pinned);
-            around.push_back(w.at);
-            const Point best = best_of(std::move(around), 1, false).front();
-            if (best != w.at) {
-                w.at = best;
+            ScanHit best{w.at, w.score, {}};
+            for (const SearchPoint& p : neighbours(w)) {
+                const std::optional<SetScore>& s = scores[at++];
+                if (!s) {
+                    spent = true;
+                    continue;
+                }
+                const ScanHit hit{p, *s, {}};
+                if (scan_better(hit, best)) best = hit;
+            }
+            if (best.point != w.at) {
+                w.at = best.point;
+                w.score = best.score;
                 w.moved = true;
             } else if (++w.step == steps.size()) {
                 if (!w.moved) {
@@ -374,107 +428,50 @@ void Search::walk(std::vector<std::pair<Point, unsigned>> starts) {
             });
             if (!met) next.push_back(w);
         }
+        if (spent) break;
         walkers = std::move(next);
     }
 }
 
-void Search::report_progress() {
-    if (!hooks_.progress) return;
-    GainSearchProgress progress;
-    progress.runs = outcome_.runs;
-    if (best_) {
-        GainSearchHit hit;
-        hit.gains = gains_of(*best_);
-        hit.objective = scores_.at(point_key(*best_)).objective;
-        progress.best = hit;
+// A box too large for the budget: the grid takes what the later stages leave.
+void Search::explore() {
+    planned_ = affordable_;
+    keepBest_ = std::max<std::size_t>(request_.top, 4 * kStarts);
+    keepNearest_ = 2 * kStarts;
+    const std::uint64_t later = std::min(affordable_ / 2, kLocalMost);
+    const SearchLattice lattice = grid(affordable_ - later);
+    const std::uint64_t total = lattice.size();
+    const auto produce = [&](std::uint64_t c, std::string& bytes) {
+        ScanJob job = job_of(c * chunkSets_, total);
+        job.lattice = &lattice;
+        job.faces = true;
+        bytes += scan_summary_bytes(scan_points(request_, hooks_, job));
+    };
+    const auto consume = [&](std::uint64_t, const std::string& bytes) { take(scan_summary_of(bytes)); };
+    if (!run_chunks((total + chunkSets_ - 1) / chunkSets_, produce, consume)) return;
+    local_.reserve(static_cast<std::size_t>(later));
+    // The grid points kept are where the later stages set out from: their scores are known.
+    for (const std::vector<ScanHit>* hits : {&best_, &nearest_}) {
+        for (const ScanHit& hit : *hits) local_[point_key(hit.point)] = hit.score;
     }
-    hooks_.progress(progress);
-}
-
-void Search::report_feasible(const Point& p, const RunMetrics& m, const Score& s) {
-    hooks_.feasible(GainSearchHit{gains_of(p), m, s.objective});
+    for (const std::optional<ScanHit>& face : faces_) {
+        if (face) local_[point_key(face->point)] = face->score;
+    }
+    refine(later / 2);
+    runsLimit_ = affordable_;
+    walk();
 }
 
 GainSearchOutcome Search::run() {
-    std::uint64_t boxSize = 1;
-    for (const std::int32_t n : size_) boxSize *= static_cast<std::uint64_t>(n);
-    constexpr std::size_t kBatch = 1 << 17;  // points per batch while measuring a grid: few forks of the workers
-    constexpr std::size_t kStarts = 64;
-
-    const std::vector<Point> first = boxSize <= GAIN_SEARCH_EXHAUSTIVE ? whole_box() : coarse_grid();
-    for (std::size_t i = 0; i < first.size() && !stopping(); i += kBatch) {
-        measure({first.begin() + static_cast<std::ptrdiff_t>(i),
-                 first.begin() + static_cast<std::ptrdiff_t>(std::min(first.size(), i + kBatch))});
-    }
-    // A follower sees feasible sets of the whole grid as well, not only the
-    // walks': up to kShown of those within the limits, evenly through their
-    // ranking, looked at for wraps.
-    constexpr std::size_t kShown = 2000;
-    if (hooks_.feasible && request_.noWraps && !stopping()) {
-        std::vector<Point> within;
-        for (const Point& p : first) {
-            if (scores_.at(point_key(p)).violation == 0) within.push_back(p);
-        }
-        std::sort(within.begin(), within.end(), [this](const Point& a, const Point& b) { return better(a, b); });
-        const std::size_t stride = std::max<std::size_t>(1, within.size() / kShown);
-        for (std::size_t i = 0; i < within.size(); i += stride) resolved(within[i]);
-    }
-    if (boxSize > GAIN_SEARCH_EXHAUSTIVE && !stopping()) {
-        std::vector<std::pair<Point, unsigned>> starts;
-        for (const Point& p : spread_starts(first, kStarts)) starts.emplace_back(p, 0u);
-        std::vector<std::pair<Point, unsigned>> faces = face_starts(first);
-        starts.insert(starts.end(), faces.begin(), faces.end());
-        walk(std::move(starts));
-    }
-
-    std::vector<Point> measured;
-    for (const auto& [key, s] : scores_) {
-        if (s.violation == 0) {
-            Point p;
-            for (std::size_t g = 0; g < SEARCH_GAIN_COUNT; ++g) {
-                p[g] = static_cast<std::int32_t>((key >> (16 * (SEARCH_GAIN_COUNT - 1 - g))) & 0xFFFFu);
-            }
-            measured.push_back(p);
-        }
-    }
-    const std::vector<Point> top = best_of(std::move(measured), std::max<std::size_t>(1, request_.top), true);
-    std::vector<RegulationGains> sets;
-    for (const Point& p : top) sets.push_back(gains_of(p));
-    std::vector<RunMetrics> results(sets.size());
-    if (!sets.empty()) hooks_.measure(sets, results);  // their rows, measured again rather than kept for every set
-    for (std::size_t i = 0; i < top.size(); ++i) {
-        outcome_.best.push_back({sets[i], results[i], scores_.at(point_key(top[i])).objective});
-    }
+    if (outcome_.boxSets <= affordable_) exhaustive();
+    else explore();
+    const std::size_t top = std::max<std::size_t>(1, request_.top);
+    for (std::size_t i = 0; i < best_.size() && i < top; ++i) outcome_.best.push_back(hit_of(best_[i]));
     return outcome_;
 }
 
 }  // namespace
 
-std::span<const std::string_view> search_column_names() { return column_names(); }
-
-int search_column_index(std::string_view name) {
-    const auto names = column_names();
-    const auto it = std::find(names.begin(), names.end(), name);
-    return it == names.end() ? -1 : static_cast<int>(it - names.begin());
-}
-
-const MetricColumn& search_column(int column) { return metric_table()[METRIC_FIRST + static_cast<std::size_t>(column)]; }
-
-std::optional<double> search_column_value(int column, const RunMetrics& metrics) { return column_value(column, metrics); }
-
 GainSearchOutcome search_gains(const GainSearchRequest& request, const GainSearchHooks& hooks) {
     return Search(request, hooks).run();
-}
-
-std::vector<std::string> search_constraint_names(const GainSearchRequest& request) {
-    std::vector<std::string> names;
-    for (const GainLimit& limit : request.limits) {
-        std::string text(column_names()[static_cast<std::size_t>(limit.column)]);
-        text += " <= ";
-        csv_append_number(text, limit.most);
-        names.push_back(text);
-    }
-    names.emplace_back("no wraps");
-    names.push_back("a value of " + std::string(column_names()[static_cast<std::size_t>(request.objective)]));
-    return names;
 }

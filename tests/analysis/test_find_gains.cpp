@@ -36,7 +36,7 @@ TEST(FindGainsModel, ReadsTheStreamAndFindsTheFront) {
         "set," + row(100, 10, "900", "-20"),
         "set," + row(110, 10, "500", "30"),
         "set," + row(120, 10, "800", "-15"),
-        "runs,5000",
+        "progress,5000,20000,18446744073709551616",
         "set," + row(130, 10, "600", "40"),
         "set," + row(140, 10, "400", "50"),
         "set," + row(150, 10, "400", ""),  // no max_following_error: never on the front
@@ -44,11 +44,18 @@ TEST(FindGainsModel, ReadsTheStreamAndFindsTheFront) {
     for (const std::string& line : lines) EXPECT_TRUE(model.take_line(line)) << line;
     EXPECT_FALSE(model.take_line("vantrel-trace: something else"));
     EXPECT_EQ(model.sets().size(), 6u);
-    EXPECT_EQ(model.runs(), 5000u);
+    EXPECT_EQ(model.measured(), 5000u);
+    EXPECT_EQ(model.planned(), 20000u);
+    EXPECT_EQ(model.box_sets(), "18446744073709551616");  // 2^64: four whole 16-bit ranges
+    EXPECT_EQ(model.answer(), FindGainsModel::Answer::Unknown);
     EXPECT_EQ(model.best()->gains.kp, 140);  // iae 400, the smaller kp of the tie
     EXPECT_EQ(FindGainsModel::value(model.sets()[0], "max_following_error"), 20.0);  // by magnitude
     EXPECT_EQ(model.front("max_following_error", "iae"), (std::vector<std::size_t>{2, 1, 4}));
 
+    EXPECT_FALSE(model.take_line("progress,5000"));
+    EXPECT_TRUE(model.take_line("answer,best found,19000,18446744073709551616"));
+    EXPECT_EQ(model.answer(), FindGainsModel::Answer::BestFound);
+    EXPECT_EQ(model.measured(), 19000u);
     EXPECT_TRUE(model.take_line("best," + row(110, 10, "500", "30")));
     EXPECT_EQ(model.best()->gains.kp, 110);  // the final word is the search's
     EXPECT_EQ(model.final_rows().size(), 1u);
@@ -78,6 +85,8 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     clock.start();
     while (section->searching() && clock.elapsed() < 30000) QTest::qWait(10);
     ASSERT_FALSE(section->searching()) << section->status_text().toStdString();
+    EXPECT_TRUE(section->status_text().startsWith("Exact: every one of the 12 sets measured")) << section->status_text().toStdString();
+    EXPECT_TRUE(section->best_text().startsWith("Exact best: Kp ")) << section->best_text().toStdString();
 
     // The same best set as the command line's.
     QProcess tune;

@@ -6,9 +6,11 @@
 #include "core/program/nc_program.h"
 #include "core/engine/pid.h"
 #include "core/engine/plant.h"
+#include "core/measure/run_wraps.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -93,6 +95,70 @@ TEST(GainBatch, EveryEngineGivesTheRowsOfSingleRuns) {
             std::vector<RunMetrics> results(sets.size());
             measure_gain_batch(c.speedMode, c.passLimit, sets, results, BatchEngine::Lanes);
             EXPECT_EQ(rows(sets, results), rows(sets, expected));
+        }
+    }
+}
+
+// The lanes' wrap flags against the scalar check, with the rows unchanged by
+// asking for them: seeded random sets from mild gains to extreme ones;
+// weighted sums of the first pass right at the 16-bit edges (w = 1: P + I + D
+// is kp + ki + kd, and w = -1 its negative); and runs where one wrap alone
+// comes up: the speed error (kp -1, w 32767, 2 passes), the speed sum (gains
+// 0, w 32767; and either side of the largest w whose sum cannot wrap, 32425),
+// the position output (kv 32767), and on a program whose
+// command jumps from -30000 to 32600, the position error (kp 100, kv 1) and
+// the position sum (gains 0).
+TEST(GainBatch, LaneWrapFlagsAreTheScalarCheck) {
+    RestoreChoices restore;
+    std::vector<RegulationGains> sets = {
+        {32767, 0, 0, 0, 1},  {32766, 1, 0, 0, 1},  {32767, 1, 0, 0, 1}, {-32768, 0, 0, 0, 1}, {-32768, -1, 0, 0, 1},
+        {32767, 0, 1, 0, -1}, {16384, 0, 16384, 5, 1}, {16383, 0, 16384, 5, -1}, {0, 0, 0, 0, 0}, {250, 60, 0, 30, 80},
+        {-1, 0, 0, 0, 32767}, {0, 0, 0, 0, 32767}, {0, 0, 0, 32767, 0}, {100, 0, 0, 1, 0},
+        {1, 0, 0, 0, 32425}, {1, 0, 0, 0, 32426}, {-1, 0, 0, 0, -32425}, {-1, 0, 0, 0, -32426},
+    };
+    std::mt19937 random(26);
+    for (const int most : {400, 3000, 12000, 32767}) {
+        std::uniform_int_distribution<int> gain(most == 32767 ? -32768 : -most / 8, most);
+        std::uniform_int_distribution<int> w(-255, 255);
+        for (int i = 0; i < 40; ++i) {
+            auto pick = [&] { return static_cast<std::int16_t>(gain(random)); };
+            sets.push_back({pick(), pick(), pick(), pick(), static_cast<std::int16_t>(i % 8 == 0 ? pick() : w(random))});
+        }
+    }
+    const struct {
+        bool speedMode;
+        std::int64_t passLimit;
+        bool far = false;
+    } cases[] = {{false, METRICS_NO_PASS_LIMIT}, {false, 3}, {false, METRICS_NO_PASS_LIMIT, true},
+                 {true, 300}, {true, 1}, {true, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.speedMode ? "speed" : "position") << ", limit " << c.passLimit
+                                        << (c.far ? ", far" : ""));
+        choose_program(0);
+        if (c.far) {
+            std::string text = "G0 X-30000\n";
+            for (int b = 0; b < 300; ++b) text += "G1 X0\n";  // the position follows down
+            text += "G0 X30000\nG0 X32600\nG1 X1\nX1\nX1\nM30\n";
+            const NcProgramParse far = nc_parse_program(text, "far.nc");
+            ASSERT_TRUE(far.ok) << far.error.message;
+            nc_choose_program(far.program);
+        }
+        std::vector<std::uint8_t> expected;
+        for (const RegulationGains& g : sets) expected.push_back(regulation_run_wraps(c.speedMode, g, c.passLimit) ? 1 : 0);
+        EXPECT_NE(std::count(expected.begin(), expected.end(), 1), 0);
+        if (!c.far) {
+            EXPECT_NE(std::count(expected.begin(), expected.end(), 0), 0);
+        }
+        std::vector<RunMetrics> plain(sets.size());
+        measure_gain_batch(c.speedMode, c.passLimit, sets, plain, BatchEngine::Scalar);
+        for (const std::string_view lanes : batch_lane_sets()) {
+            SCOPED_TRACE(lanes);
+            ASSERT_TRUE(batch_use_lanes(lanes));
+            std::vector<RunMetrics> results(sets.size());
+            std::vector<std::uint8_t> wraps(sets.size(), 2);
+            measure_gain_batch(c.speedMode, c.passLimit, sets, results, BatchEngine::Lanes, wraps);
+            EXPECT_EQ(wraps, expected);
+            EXPECT_EQ(rows(sets, results), rows(sets, plain));
         }
     }
 }

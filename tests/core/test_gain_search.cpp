@@ -2,10 +2,13 @@
 
 #include "core/batch/gain_batch.h"
 #include "core/measure/regulation_insight.h"
+#include "core/measure/run_wraps.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -15,17 +18,21 @@ int column(std::string_view name) { return search_column_index(name); }
 
 GainSearchHooks engine_hooks(const GainSearchRequest& request) {
     GainSearchHooks hooks;
-    hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
-    };
-    hooks.wraps = [&request](const RegulationGains& gains) {
-        return regulation_run_wraps(request.speedMode, gains, request.passLimit);
+    hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                               std::span<std::uint8_t> wraps) {
+        measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Lanes, wraps);
     };
     return hooks;
 }
 
-// Every set of the box measured, the feasible ones in order: objective, then kp, ki, kd, kv.
-std::vector<RegulationGains> brute_force(const GainSearchRequest& request) {
+struct Feasible {
+    double objective;
+    RegulationGains gains;
+};
+
+// Every set of the box measured one at a time, the feasible ones in order:
+// objective, then kp, ki, kd, kv.
+std::vector<Feasible> brute_force(const GainSearchRequest& request) {
     std::vector<RegulationGains> sets;
     const auto& r = request.ranges;
     for (int kp = r[0].from; kp <= r[0].to; kp += r[0].step)
@@ -35,7 +42,7 @@ std::vector<RegulationGains> brute_force(const GainSearchRequest& request) {
                     sets.push_back({std::int16_t(kp), std::int16_t(ki), std::int16_t(kd), std::int16_t(kv), request.w});
     std::vector<RunMetrics> results(sets.size());
     measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
-    std::vector<std::pair<double, RegulationGains>> feasible;
+    std::vector<Feasible> feasible;
     for (std::size_t i = 0; i < sets.size(); ++i) {
         bool ok = !request.noWraps || !regulation_run_wraps(request.speedMode, sets[i], request.passLimit);
         for (const GainLimit& limit : request.limits) {
@@ -43,16 +50,14 @@ std::vector<RegulationGains> brute_force(const GainSearchRequest& request) {
             ok = ok && value && *value <= limit.most;
         }
         const auto objective = search_column_value(request.objective, results[i]);
-        if (ok && objective) feasible.emplace_back(*objective, sets[i]);
+        if (ok && objective) feasible.push_back({*objective, sets[i]});
     }
-    const auto key = [](const std::pair<double, RegulationGains>& f) {
-        return std::tuple(f.first, f.second.kp, f.second.ki, f.second.kd, f.second.kv);
-    };
+    const auto key = [](const Feasible& f) { return std::tuple(f.objective, f.gains.kp, f.gains.ki, f.gains.kd, f.gains.kv); };
     std::sort(feasible.begin(), feasible.end(), [&](const auto& a, const auto& b) { return key(a) < key(b); });
-    std::vector<RegulationGains> out;
-    for (const auto& f : feasible) out.push_back(f.second);
-    return out;
+    return feasible;
 }
+
+auto gains_tuple(const RegulationGains& g) { return std::tuple(g.kp, g.ki, g.kd, g.kv); }
 
 struct SmallBox {
     const char* what;
@@ -71,14 +76,43 @@ GainSearchRequest position(std::array<GainRange, 4> ranges, const char* objectiv
 }
 
 GainSearchRequest speed(std::array<GainRange, 4> ranges, const char* objective, std::vector<GainLimit> limits,
-                        bool noWraps) {
+                        bool noWraps, std::int16_t w = 80, std::int64_t passes = 150) {
     GainSearchRequest r = position(ranges, objective, std::move(limits), noWraps);
     r.speedMode = true;
-    r.passLimit = 150;
-    r.w = 80;
+    r.passLimit = passes;
+    r.w = w;
     return r;
 }
 
+// The engine's hooks, watched: the distinct sets measured, and the sets a
+// follower is shown. The chunks are made last first, as workers may finish
+// them, and taken in order.
+struct Watched {
+    GainSearchHooks hooks;
+    std::set<std::tuple<int, int, int, int>> measured;
+    std::vector<GainSearchHit> shown;
+
+    explicit Watched(const GainSearchRequest& request) : hooks(engine_hooks(request)) {
+        hooks.measure = [this, &request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                                         std::span<std::uint8_t> wraps) {
+            for (const RegulationGains& g : sets) measured.insert(gains_tuple(g));
+            measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Lanes, wraps);
+        };
+        hooks.feasible = [this](const GainSearchHit& hit) { shown.push_back(hit); };
+        hooks.chunks = [](std::uint64_t count, const auto& produce, const auto& consume) {
+            std::vector<std::string> bytes(count);
+            for (std::uint64_t c = count; c-- > 0;) produce(c, bytes[c]);
+            for (std::uint64_t c = 0; c < count; ++c) consume(c, bytes[c]);
+            return true;
+        };
+    }
+};
+
+// Within the budget the box is measured whole and the answer is exact; with
+// a quarter of the work the search measures at most a quarter of the sets,
+// says so, and what it answers is feasible with the objective it gives. Both
+// count exactly the sets they measured, and show a follower only feasible
+// sets, the best among them.
 TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
     const SmallBox boxes[] = {
         {"iae alone", position({{{100, 900, 40}, {0, 300, 50}, {0, 0, 1}, {30, 30, 1}}}, "iae", {}, false)},
@@ -90,18 +124,50 @@ TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
                                       {{column("max_following_error"), 30}}, false)},
         {"speed, two limits", speed({{{50, 1500, 50}, {0, 400, 40}, {0, 50, 50}, {30, 30, 1}}}, "steady_error",
                                     {{column("pwm_limit_passes"), 0}, {column("peak"), 40}}, true)},
+        // Two feasible sets of 1008, at ki 128: a grid that steps over ki 128 finds none.
+        {"thin slab", speed({{{2, 4, 1}, {120, 135, 1}, {60, 80, 1}, {30, 30, 1}}}, "iae",
+                            {{column("steady_error"), 1}}, false, 20, 300)},
+        {"negative w, magnitude limits", speed({{{0, 40, 2}, {100, 160, 4}, {100, 140, 10}, {30, 30, 1}}},
+                                               "steady_error", {{column("overshoot_pct"), 2}, {column("peak"), 12}},
+                                               true, -12, 250)},
+        {"two chunks", speed({{{0, 3000, 25}, {0, 400, 4}, {0, 0, 1}, {30, 30, 1}}}, "iae",
+                             {{column("overshoot_pct"), 5}}, false, 80, 2000)},
     };
     for (const SmallBox& box : boxes) {
         SCOPED_TRACE(box.what);
-        const std::vector<RegulationGains> expected = brute_force(box.request);
-        ASSERT_GE(expected.size(), 3u);  // each box has a choice to make
-        const GainSearchOutcome outcome = search_gains(box.request, engine_hooks(box.request));
-        ASSERT_EQ(outcome.best.size(), 3u);
-        for (std::size_t i = 0; i < 3; ++i) {
-            const RegulationGains& got = outcome.best[i].gains;
-            EXPECT_EQ(std::tie(got.kp, got.ki, got.kd, got.kv),
-                      std::tie(expected[i].kp, expected[i].ki, expected[i].kd, expected[i].kv))
-                << "place " << i;
+        const std::vector<Feasible> expected = brute_force(box.request);
+        ASSERT_GE(expected.size(), 2u);  // each box has a choice to make
+        const auto is_feasible = [&](const GainSearchHit& hit) {
+            const auto it = std::find_if(expected.begin(), expected.end(),
+                                         [&](const Feasible& f) { return gains_tuple(f.gains) == gains_tuple(hit.gains); });
+            return it != expected.end() && it->objective == hit.objective;
+        };
+        Watched whole(box.request);
+        const GainSearchOutcome outcome = search_gains(box.request, whole.hooks);
+        EXPECT_TRUE(outcome.exhaustive);
+        EXPECT_EQ(outcome.sets, search_box_sets(box.request));
+        EXPECT_EQ(whole.measured.size(), outcome.sets);
+        EXPECT_TRUE(std::all_of(whole.shown.begin(), whole.shown.end(), is_feasible));
+        ASSERT_EQ(outcome.best.size(), std::min<std::size_t>(3, expected.size()));
+        for (std::size_t i = 0; i < outcome.best.size(); ++i) {
+            EXPECT_EQ(gains_tuple(outcome.best[i].gains), gains_tuple(expected[i].gains)) << "place " << i;
+            EXPECT_EQ(outcome.best[i].objective, expected[i].objective) << "place " << i;
+        }
+
+        GainSearchRequest part = box.request;
+        const std::uint64_t cost = std::uint64_t(batch_run_passes(part.speedMode, part.passLimit)) + GAIN_SEARCH_SET_COST;
+        part.budget = cost * search_box_sets(part) / 4;
+        Watched some(part);
+        const GainSearchOutcome searched = search_gains(part, some.hooks);
+        EXPECT_FALSE(searched.exhaustive);
+        EXPECT_LE(searched.sets, search_box_sets(part) / 4);
+        EXPECT_EQ(some.measured.size(), searched.sets);
+        EXPECT_TRUE(std::all_of(searched.best.begin(), searched.best.end(), is_feasible));
+        EXPECT_TRUE(std::all_of(some.shown.begin(), some.shown.end(), is_feasible));
+        if (!searched.best.empty()) {
+            EXPECT_TRUE(std::any_of(some.shown.begin(), some.shown.end(), [&](const GainSearchHit& hit) {
+                return gains_tuple(hit.gains) == gains_tuple(searched.best[0].gains);
+            }));
         }
     }
 }
@@ -125,6 +191,7 @@ TEST(GainSearch, AnInfeasibleRequestNamesWhatRuledOutTheMost) {
                                 {{column("overshoot_pct"), 1000}, {column("rise_ms"), 4}}, false);
     const GainSearchOutcome outcome = search_gains(r, engine_hooks(r));
     EXPECT_TRUE(outcome.best.empty());
+    EXPECT_TRUE(outcome.exhaustive);
     EXPECT_EQ(outcome.sets, 12u);
     ASSERT_EQ(outcome.ruledOut.size(), 4u);
     EXPECT_EQ(outcome.ruledOut[0], 0u);
@@ -132,18 +199,19 @@ TEST(GainSearch, AnInfeasibleRequestNamesWhatRuledOutTheMost) {
     EXPECT_EQ(search_constraint_names(r)[1], "rise_ms <= 4");
 }
 
-TEST(GainSearch, ALargeBoxEndsWhereNoStepOf1Or10Or100Improves) {
+TEST(GainSearch, ALargeBoxEndsWhereNoSingleStepImproves) {
     GainSearchRequest r = speed({{{0, 1999, 1}, {0, 199, 1}, {0, 0, 1}, {30, 30, 1}}}, "iae",
                                 {{column("overshoot_pct"), 10}}, false);
     r.passLimit = 40;
     r.top = 1;
-    r.coarse = 20'000;
+    r.budget = (40 + GAIN_SEARCH_SET_COST) * 40'000;
     const GainSearchOutcome outcome = search_gains(r, engine_hooks(r));
     ASSERT_EQ(outcome.best.size(), 1u);
-    EXPECT_LT(outcome.sets, 400'000u / 4);  // far fewer than the box
+    EXPECT_FALSE(outcome.exhaustive);
+    EXPECT_LE(outcome.sets, 40'000u);  // a tenth of the box
     const RegulationGains at = outcome.best[0].gains;
     std::vector<RegulationGains> around;
-    for (const int step : {1, 10, 100}) {
+    for (const int step : {1}) {
         for (const int sign : {-1, 1}) {
             RegulationGains kp = at, ki = at;
             kp.kp = std::int16_t(at.kp + sign * step);
@@ -161,10 +229,11 @@ TEST(GainSearch, ALargeBoxEndsWhereNoStepOf1Or10Or100Improves) {
 }
 
 // A limit that cuts the box diagonally, with the best set where the cut meets
-// a face (kp 0, ki 101), in a pocket narrower than the coarse grid's spacing:
-// along the cut every set is a local optimum of single-gain steps, so only a
-// walk kept on the face reaches it. Made-up measurements, to have that shape
-// exactly; the real loop has it too (speed mode, pwm_limit_passes <= 5).
+// a face (kp 0, ki 101), in a pocket narrower than the grid's spacing: along
+// the cut every set is a local optimum of single-gain steps, so only the
+// refinement around the best grid points reaches it. Made-up measurements,
+// to have that shape exactly; the real loop has it too (speed mode,
+// pwm_limit_passes <= 5).
 TEST(GainSearch, APocketOnAFaceOfTheBoxIsFound) {
     const struct {
         const char* what;
@@ -176,9 +245,9 @@ TEST(GainSearch, APocketOnAFaceOfTheBoxIsFound) {
     for (const auto& c : cases) {
         GainSearchRequest r = speed(c.box, "iae", {{column("pwm_limit_passes"), 505}}, false);
         r.top = 1;
-        r.coarse = 4'000;
+        r.budget = (150 + GAIN_SEARCH_SET_COST) * 8'000;  // a grid of 4,000 points
         GainSearchHooks hooks;
-        hooks.measure = [](std::span<const RegulationGains> sets, std::span<RunMetrics> results) {
+        hooks.measure = [](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t>) {
             for (std::size_t i = 0; i < sets.size(); ++i) {
                 const RegulationGains& g = sets[i];
                 results[i] = RunMetrics{};

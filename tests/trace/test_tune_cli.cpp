@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -74,12 +75,23 @@ TEST_F(TuneCli, RowsAreWhatMetricsPrintsAndTheSameForEveryJobCount) {
         EXPECT_EQ(many.out, one.out) << jobs;
     }
 
-    // The stream ends with the same rows, after the feasible sets it found.
+    // The stream ends with the same rows, after the feasible sets it found
+    // (every one, in a box this small), and says the answer is exact.
     const Result stream = run(std::string(kBox) + " --stream --jobs 2");
     EXPECT_EQ(stream.status, 0);
     EXPECT_EQ(stream.out.rfind("kind," + header + "\n", 0), 0u);
     EXPECT_NE(stream.out.find("\nset," + second + "\n"), std::string::npos);
-    EXPECT_NE(stream.out.find("\nbest," + best + "\nbest," + second + "\n"), std::string::npos);
+    EXPECT_NE(stream.out.find("\nanswer,exact,2091,2091\nbest," + best + "\nbest," + second + "\n"), std::string::npos);
+    EXPECT_NE(one.err.find("tune: exact: every set measured (2091 sets)"), std::string::npos) << one.err;
+
+    // With a tenth of the work it needs, the box is searched, and the answer says so.
+    const Result part = run(std::string(kBox) + " --budget " + std::to_string(2091 * (195 + 100) / 10));
+    EXPECT_EQ(part.status, 0);
+    unsigned long measured = 0;
+    EXPECT_EQ(std::sscanf(part.err.c_str(), "vantrel-trace: tune: best found: %lu of 2091 sets measured", &measured), 1)
+        << part.err;
+    EXPECT_GT(measured, 100u);
+    EXPECT_LE(measured, 209u);
 }
 
 TEST_F(TuneCli, NoFeasibleSetExitsWith4AndNamesTheConstraint) {
@@ -88,8 +100,14 @@ TEST_F(TuneCli, NoFeasibleSetExitsWith4AndNamesTheConstraint) {
     EXPECT_EQ(r.status, 4);
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "best.csv"));
-    EXPECT_NE(r.err.find("no feasible set among 9 gain sets"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("iae <= 10 ruled out the most: 9"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("no feasible set: every one of the 9 sets measured; iae <= 10 ruled out the most: 9"),
+              std::string::npos)
+        << r.err;
+    // Not every set measured: the message says so.
+    const Result part = run("tune --kp 100:200 --ki 0:60 --max iae=10 --budget 29500");
+    EXPECT_EQ(part.status, 4);
+    EXPECT_NE(part.err.find(" measured of 6161 sets; iae <= 10 ruled out the most"), std::string::npos) << part.err;
+    EXPECT_EQ(part.err.rfind("vantrel-trace: tune: no feasible set found among the ", 0), 0u) << part.err;
 }
 
 TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
@@ -108,6 +126,8 @@ TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
         {"--top 0", "option --top needs a whole number from 1"},
         {"--mode speed", "speed mode needs --passes N"},
         {"--no-wraps=1", "takes no value"},
+        {"--budget 0", "--budget '0': give the passes to spend"},
+        {"--budget 1.5e3x", "--budget '1.5e3x'"},
     };
     for (const auto& c : cases) {
         const Result r = run(std::string("tune ") + c.args);
