@@ -35,10 +35,10 @@ ResponseRequest read_request(const ParsedOptions& options, std::ostream& warning
     else setup.position = static_cast<std::int16_t>(integer_option(options, "pos", 0, -32768, 32767));
     setup.amplitude = static_cast<int>(
         integer_option(options, "amplitude", RESPONSE_DEFAULT_AMPLITUDE, 1, RESPONSE_AMPLITUDE_MOST));
-    request.fromHz = decimal_option(options, "from", 0.1, kLowestHz, RESPONSE_NYQUIST_HZ);
+    request.fromHz = decimal_option(options, "from", RESPONSE_FROM_HZ, kLowestHz, RESPONSE_NYQUIST_HZ);
     request.toHz = decimal_option(options, "to", RESPONSE_NYQUIST_HZ, kLowestHz, RESPONSE_NYQUIST_HZ);
     if (request.toHz < request.fromHz) throw UsageError{"--to must not be below --from"};
-    const int points = static_cast<int>(integer_option(options, "points", 60, 1, 10000));
+    const int points = static_cast<int>(integer_option(options, "points", RESPONSE_POINTS, 1, 10000));
     request.hz = log_spaced(request.fromHz, request.toHz, points);
     request.jobs = jobs_option(options);
     return request;

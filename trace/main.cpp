@@ -193,11 +193,13 @@ const std::vector<Command>& commands() {
          false,
          true},
         {"tune",
-         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "budget", "out"}),
+         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "min", "budget",
+                     "out"}),
          {"no-wraps", "stream"},
     "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
     "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
-    "                          [--no-wraps] [--top K] [--budget PASSES] [--jobs J] [--gains FILE]\n"
+    "                          [--min COLUMN=VALUE]... [--no-wraps] [--top K] [--budget PASSES]\n"
+    "                          [--jobs J] [--gains FILE]\n"
     "                          [--program FILE] [--engine E] [--stream] [--out FILE]\n"
     "The gains kp, ki, kd, kv within their ranges whose run has the smallest value of the metrics\n"
     "column COLUMN (default iae; a signed column counts by its magnitude), among the feasible ones.\n"
@@ -211,6 +213,11 @@ const std::vector<Command>& commands() {
     "says which: \"exact: every set measured\" or \"best found: N of M sets measured\".\n"
     "  --max COLUMN=VALUE  feasible only when the column is at most VALUE (a signed column by its\n"
     "                      magnitude; an empty cell is not feasible); may be given several times\n"
+    "  --min COLUMN=VALUE  feasible only when it is at least VALUE; likewise\n"
+    "                      Besides the metrics, the margins of each set's linear twin can be limited\n"
+    "                      (twin_gain_margin_db, twin_phase_margin_deg, twin_crossover_hz,\n"
+    "                      twin_phase_crossover_hz, twin_ms, twin_bandwidth_hz, as `margins` prints\n"
+    "                      them from 0.1 Hz on); they cost 16000 passes of the budget a set\n"
     "  --no-wraps          feasible only when no pass wraps an error, sum or output of either loop\n"
     "                      (clamps and the PWM and setpoint limits are allowed)\n"
     "  --budget PASSES     the work to spend, in passes: each run costs its passes plus 100\n"

@@ -47,8 +47,8 @@ public:
 
     TChart& gain_chart() const { return *gain_; }
     // Before the first response the plot shows this range with its references.
-    static constexpr double kFromHz = 0.1;
-    static constexpr double kToHz = 125.0;
+    static constexpr double kFromHz = RESPONSE_FROM_HZ;
+    static constexpr double kToHz = RESPONSE_NYQUIST_HZ;
     TChart& phase_chart() const { return *phase_; }
 
 protected:

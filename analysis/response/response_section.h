@@ -30,8 +30,8 @@ public:
 
     static constexpr const char* kTitle = "Frequency response";
     static constexpr std::size_t kKept = 4;
-    static constexpr int kPoints = 60;
-    static constexpr double kFromHz = 0.1;
+    static constexpr int kPoints = RESPONSE_POINTS;
+    static constexpr double kFromHz = RESPONSE_FROM_HZ;
 
     void measure();  // "Measure"
     void cancel();   // "Cancel"

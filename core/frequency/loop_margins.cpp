@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -10,7 +11,7 @@ namespace {
 constexpr double kDegrees = 180.0 / std::numbers::pi;
 constexpr double kBandwidthDropDb = 3.0;
 constexpr int kNarrowingSteps = 60;  // bounds the regula falsi; it stands still long before
-constexpr int kPeakSteps = 40;       // golden sections: the bracket shrinks to 1e-8 of itself
+constexpr int kPeakSteps = 30;       // golden sections: the bracket shrinks to 5e-7 of itself
 
 // To (-180, 180].
 double wrap_half_turn(double degrees) {
@@ -77,20 +78,32 @@ LoopMargins margins_with(std::span<const ResponsePoint> all, const Loop* loop) {
     if (points.empty()) return m;
 
     std::optional<Crossing> gainCrossing, phaseCrossing;
-    double bestMs = -1.0;
+    // Cheap tests on every segment (squared magnitudes, the signs of the
+    // imaginary parts); logarithms and angles only where one may cross.
+    double leastReturn = std::numeric_limits<double>::infinity();  // |1 + L|^2
     std::size_t bestMsAt = 0;
     std::optional<double> bandwidthHz;
     const double bandwidthLevel = closed_loop_db(points.front().loop) - kBandwidthDropDb;
+    const double bandwidthNorm = std::norm(points.front().loop / (1.0 + points.front().loop)) * std::pow(10.0, -kBandwidthDropDb / 10.0);
+    const auto closed_norm = [](std::complex<double> l) { return std::norm(l / (1.0 + l)); };
 
     for (std::size_t i = 0; i < points.size(); ++i) {
         const ResponsePoint& p1 = points[i];
-        const double s = sensitivity(p1.loop);
-        if (s > bestMs) {
-            bestMs = s;
+        const double r = std::norm(1.0 + p1.loop);
+        if (r < leastReturn) {
+            leastReturn = r;
             bestMsAt = i;
         }
         if (i == 0) continue;
         const ResponsePoint& p0 = points[i - 1];
+        const bool gainCrosses = (std::norm(p0.loop) >= 1.0) != (std::norm(p1.loop) >= 1.0);
+        const double im0 = p0.loop.imag(), im1 = p1.loop.imag();
+        // The shorter way between two points of one open half-plane never meets -180 degrees.
+        const bool phaseMayCross = !((im0 < 0.0 && im1 < 0.0) || (im0 > 0.0 && im1 > 0.0));
+        const bool bandwidthCrosses =
+            !bandwidthHz && closed_norm(p0.loop) > bandwidthNorm && closed_norm(p1.loop) <= bandwidthNorm;
+        if (!gainCrosses && !phaseMayCross && !bandwidthCrosses) continue;
+
         const double x0 = std::log(p0.hz), x1 = std::log(p1.hz);
         const double g0 = loop_gain_db(p0.loop), g1 = loop_gain_db(p1.loop);
         const double phase0 = loop_phase_deg(p0.loop);
@@ -99,26 +112,25 @@ LoopMargins margins_with(std::span<const ResponsePoint> all, const Loop* loop) {
         const auto phase_at = [&](std::complex<double> l) { return phase0 + wrap_half_turn(loop_phase_deg(l) - phase0); };
         const auto share = [&](double x) { return x1 == x0 ? 0.0 : (x - x0) / (x1 - x0); };
 
-        if ((g0 >= 0.0) != (g1 >= 0.0)) {
+        if (gainCrosses) {
             const auto gain = [&](double x) { return loop_gain_db((*loop)(x)); };
             const double x = zero_between(x0, x1, g0, g1, loop ? &gain : nullptr);
             const double phase = loop ? phase_at((*loop)(x)) : phase0 + turn * share(x);
             keep_smallest(gainCrossing, {frequency_at(x, p0, p1), 180.0 + loop_phase_deg(std::polar(1.0, phase / kDegrees))});
         }
-        if ((phase0 > -180.0) != (phase0 + turn > -180.0)) {
+        if (phaseMayCross && (phase0 > -180.0) != (phase0 + turn > -180.0)) {
             const auto phase = [&](double x) { return phase_at((*loop)(x)) + 180.0; };
             const double x = zero_between(x0, x1, phase0 + 180.0, phase0 + turn + 180.0, loop ? &phase : nullptr);
             const double g = loop ? loop_gain_db((*loop)(x)) : g0 + (g1 - g0) * share(x);
             keep_smallest(phaseCrossing, {frequency_at(x, p0, p1), -g});
         }
-        if (!bandwidthHz) {
+        if (bandwidthCrosses) {
             const double t0 = closed_loop_db(p0.loop) - bandwidthLevel, t1 = closed_loop_db(p1.loop) - bandwidthLevel;
-            if (t0 > 0.0 && t1 <= 0.0) {
-                const auto level = [&](double x) { return closed_loop_db((*loop)(x)) - bandwidthLevel; };
-                bandwidthHz = frequency_at(zero_between(x0, x1, t0, t1, loop ? &level : nullptr), p0, p1);
-            }
+            const auto level = [&](double x) { return closed_loop_db((*loop)(x)) - bandwidthLevel; };
+            bandwidthHz = frequency_at(zero_between(x0, x1, t0, t1, loop ? &level : nullptr), p0, p1);
         }
     }
+    double bestMs = 1.0 / std::sqrt(leastReturn);
 
     if (loop && points.size() > 1) {
         // Golden sections between the neighbours of the grid's largest |S|.
@@ -173,12 +185,23 @@ LoopMargins margins_of(std::span<const ResponsePoint> points) {
 }
 
 std::vector<ResponsePoint> twin_curve(const TwinLoop& loop, double fromHz, double toHz) {
-    const int points =
-        std::max(2, static_cast<int>(std::ceil(TWIN_GRID_PER_DECADE * std::log10(toHz / fromHz))) + 1);
-    std::vector<ResponsePoint> grid;
-    grid.reserve(static_cast<std::size_t>(points));
-    for (double hz : log_spaced(fromHz, toHz, points)) grid.push_back({hz, loop.open_loop(hz)});
-    return grid;
+    // The grid's frequencies and their z, kept for the next gain set over the
+    // same range (a search asks for many).
+    struct Grid {
+        double fromHz = 0.0, toHz = 0.0;
+        std::vector<double> hz;
+        std::vector<std::complex<double>> z;
+    };
+    thread_local Grid grid;
+    if (grid.hz.empty() || grid.fromHz != fromHz || grid.toHz != toHz) {
+        const int points =
+            std::max(2, static_cast<int>(std::ceil(TWIN_GRID_PER_DECADE * std::log10(toHz / fromHz))) + 1);
+        grid = {fromHz, toHz, log_spaced(fromHz, toHz, points), {}};
+        for (const double hz : grid.hz) grid.z.push_back(unit_z(hz));
+    }
+    std::vector<ResponsePoint> curve(grid.hz.size());
+    for (std::size_t i = 0; i < curve.size(); ++i) curve[i] = {grid.hz[i], loop.open_loop_at(grid.z[i])};
+    return curve;
 }
 
 LoopMargins twin_margins(const TwinLoop& loop, double fromHz, double toHz) {

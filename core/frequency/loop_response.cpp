@@ -14,10 +14,14 @@ TwinLoop::TwinLoop(bool speedMode, const RegulationGains& gains, const Plant& dr
       dtSquared_(drive.dt * drive.dt),
       dtGain_(drive.dt * drive.inputGain) {}
 
-std::complex<double> TwinLoop::open_loop(double hz) const {
-    // z = -1 exactly at the Nyquist frequency, where the loop is real.
+std::complex<double> unit_z(double hz) {
     const double turn = hz / RESPONSE_PASSES_PER_SECOND;
-    const std::complex<double> z = turn == 0.5 ? std::complex<double>(-1.0) : std::polar(1.0, 2.0 * std::numbers::pi * turn);
+    return turn == 0.5 ? std::complex<double>(-1.0) : std::polar(1.0, 2.0 * std::numbers::pi * turn);
+}
+
+std::complex<double> TwinLoop::open_loop(double hz) const { return open_loop_at(unit_z(hz)); }
+
+std::complex<double> TwinLoop::open_loop_at(std::complex<double> z) const {
     const std::complex<double> zm1 = z - 1.0;
     const std::complex<double> speed =
         dtGain_ * (kp_ * zm1 + ki_ * z + kd_ * zm1 * zm1 / z) / ((z - a_) * zm1 + dtSquared_);

@@ -42,6 +42,10 @@
 inline constexpr double RESPONSE_PASS_SECONDS = 0.004;
 inline constexpr double RESPONSE_PASSES_PER_SECOND = 250.0;
 inline constexpr double RESPONSE_NYQUIST_HZ = 125.0;
+// A response's frequencies unless told otherwise: this many from RESPONSE_FROM_HZ
+// to the Nyquist frequency, evenly spaced in log f.
+inline constexpr double RESPONSE_FROM_HZ = 0.1;
+inline constexpr int RESPONSE_POINTS = 60;
 
 // The twin's open loop of one mode and gain set.
 class TwinLoop {
@@ -50,12 +54,17 @@ public:
     TwinLoop(bool speedMode, const RegulationGains& gains, const Plant& drive);
     // L at `hz`.
     std::complex<double> open_loop(double hz) const;
+    // L at z = exp(j 2 pi hz T), for a z worked out once (unit_z).
+    std::complex<double> open_loop_at(std::complex<double> z) const;
 
 private:
     bool speedMode_;
     double kp_, ki_, kd_, kv_;  // in units, not hundredths
     double a_, dtSquared_, dtGain_;
 };
+
+// z = exp(j 2 pi hz T): -1 exactly at the Nyquist frequency, where the loop is real.
+std::complex<double> unit_z(double hz);
 
 // `points` frequencies from `fromHz` to `toHz`, evenly spaced in log f (the
 // first is fromHz, the last toHz; one point is fromHz).

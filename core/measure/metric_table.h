@@ -22,8 +22,14 @@ enum class Metric : std::uint8_t {
     kPasses, kRiseMs, kOvershootPct, kPeak, kPeakMs, kSettlingMs, kSteadyError,
     kMaxFollowingError, kMaxFollowingMs, kRmsFollowingError, kFinalError, kIae, kPwmLimitPasses,
     kLimitCycleAmplitude, kLimitCyclePeriodMs,
+    // The margins of the gains' real-valued twin (core/frequency): not of a
+    // run, so in no run's row, but columns a search can limit.
+    kTwinGainMarginDb, kTwinPhaseMarginDeg, kTwinCrossoverHz, kTwinPhaseCrossoverHz, kTwinMs, kTwinBandwidthHz,
 };
+// The columns of a run's row: the CSV header (after "mode"), the JSON keys.
 inline constexpr std::size_t METRIC_COUNT = 20;
+// The twin's margins, after them.
+inline constexpr std::size_t METRIC_TWIN_COUNT = 6;
 // The first of the run's own figures; the gains come before it.
 inline constexpr std::size_t METRIC_FIRST = static_cast<std::size_t>(Metric::kPasses);
 
@@ -56,10 +62,13 @@ struct MetricColumn {
     std::optional<double> (*counted)(const RegulationGains& gains, const RunMetrics& metrics) = nullptr;
 };
 
-// Every column, in the header's order (row i is Metric i).
+// Every column of a run's row, in the header's order (row i is Metric i).
 std::span<const MetricColumn> metric_table();
+// The twin's margins, Metric::kTwinGainMarginDb on: their cells are empty
+// for a run (the search works them out from the gains).
+std::span<const MetricColumn> twin_margin_columns();
 const MetricColumn& metric_column(Metric id);
-// The column of that name, or nullptr.
+// The column of that name (a run's or the twin's), or nullptr.
 const MetricColumn* metric_column_named(std::string_view name);
 // The names alone, in the header's order.
 std::span<const std::string_view> metric_names();
