@@ -2,6 +2,7 @@
 // whole program, on the offscreen platform unless the caller chose another.
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QStandardPaths>
@@ -32,6 +33,18 @@ int main(int argc, char** argv) {
         QFile::setPermissions(QString::fromStdString(dir),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir.c_str());
+    }
+    // Offscreen, one screen as the scripts' virtual display has it (the
+    // platform's own is 800 x 800): the window beside the panel fits on it.
+    QTemporaryDir screens;
+    if (qgetenv("QT_QPA_PLATFORM") == "offscreen") {
+        QFile config(screens.filePath("screens.json"));
+        if (config.open(QIODevice::WriteOnly)) {
+            config.write(R"({"screens": [{"name": "offscreen", "x": 0, "y": 0, "width": 1280, "height": 1024,)"
+                         R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
+            config.close();
+            qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+        }
     }
     qInstallMessageHandler(quiet_known_noise);
     // The settings the program keeps go to a folder of this run, never the user's.

@@ -16,7 +16,9 @@ std::string chart_csv() {
         series.push_back({s->Count(), [s](std::size_t i) { return s->XValue(i); },
                           [s](std::size_t i) { return s->YValue(i); }});
     }
-    std::vector<std::string> names = {"time", "series1", "series2", "series3", "series4"};
+    // Named as the legend names them now ("y (PWM)", "v (IST)", ...).
+    std::vector<std::string> names = {"time"};
+    for (const TLineSeries* s : all) names.push_back(s->Title());
     // Kept runs follow, oldest first, named by run and series
     // ("#3 Kp 100 Ki 10 Kd 0 w 80: y (PWM)").
     for (const AnalysisDock::KeptLine& kept : Form1->Analysis->kept_lines()) {

@@ -1,5 +1,6 @@
 #include "window/regulation_run.h"
 
+#include "analysis/live/gain_edits.h"
 #include "analysis/live/run_feed.h"
 #include "core/engine/cascade.h"
 #include "core/measure/gain_set.h"
@@ -18,23 +19,17 @@ constexpr unsigned kPassPauseMs = 20;
 // wherever the mode matters, since a click can change it during a pass.
 bool speed_mode() { return Form1->cbSpeedRegulation->Checked(); }
 
-// An edit's value as the controllers take it: not a number gives 0, and the
-// low 16 bits are kept (70000 becomes 4464).
-std::int16_t edit_value(const TLabeledEdit* edit) { return read_gain_text(edit->Text()).value; }
-
 std::array<TLineSeries*, 4> all_series() { return {Form1->Series1, Form1->Series2, Form1->Series3, Form1->Series4}; }
 
 void add_point(TLineSeries* series, std::int32_t runTime, double y) {
     series->AddXY(static_cast<double>(runTime), y, "", clDefaultColor);
 }
 
+// The edits as the controllers take them: not a number gives 0, and the low
+// 16 bits are kept (70000 becomes 4464); w only in speed mode.
 RegulationGains read_gains(bool speedMode) {
-    RegulationGains gains{};
-    gains.kv = edit_value(Form1->edKv);
-    gains.kp = edit_value(Form1->edKp);
-    gains.ki = edit_value(Form1->edKi);
-    gains.kd = edit_value(Form1->edKd);
-    gains.w = speedMode ? edit_value(Form1->edW) : std::int16_t{0};
+    RegulationGains gains = Form1->Analysis->gains().run_gains();
+    if (!speedMode) gains.w = 0;
     return gains;
 }
 

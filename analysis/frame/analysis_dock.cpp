@@ -3,6 +3,7 @@
 #include "analysis/frame/analysis_panel.h"
 #include "analysis/kept/cursor_section.h"
 #include "analysis/live/edit_changes.h"
+#include "analysis/live/gain_edits.h"
 #include "analysis/files/gain_file_section.h"
 #include "analysis/search/find_gains_section.h"
 #include "analysis/response/response_section.h"
@@ -25,7 +26,9 @@
 #include <QLineEdit>
 #include <QKeySequence>
 #include <algorithm>
+#include <QScreen>
 #include <QShortcut>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -33,6 +36,10 @@ namespace {
 
 constexpr const char* kOpenKey = "panel/open";
 constexpr const char* kWidthKey = "panel/width";
+// The window beside the open panel, kept for a restart that opens it again:
+// its place and the page's size (the designed window, panel closed, always
+// starts as designed).
+constexpr const char* kPlaceKey = "window/place";
 
 // Without a window manager (or with one that ignores the least size asked
 // for) the window can still be made narrower: it grows back at once.
@@ -55,6 +62,13 @@ protected:
 }  // namespace
 
 AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*host.feed) {
+    gains_ = std::make_unique<GainEdits>(host_);
+    host_.gains = gains_.get();
+    designedWidth_ = host_.form->Widget()->width();
+    screenArea_ = [this]() -> QRect {
+        const QScreen* screen = host_.form->Widget()->screen();
+        return screen ? screen->availableGeometry() : QRect();
+    };
     shortcut_ = new QShortcut(QKeySequence(Qt::Key_F9), host_.form->Widget());
     shortcut_->setContext(Qt::WindowShortcut);
     host_.form->Widget()->installEventFilter(new KeepLeastWidth(shortcut_));
@@ -80,9 +94,11 @@ AnalysisDock::AnalysisDock(const AnalysisHost& host) : host_(host), record_(*hos
 }
 
 AnalysisDock::~AnalysisDock() {
+    keep_window_place();
     host_.feed->unsubscribe(subscription_);
     delete panel_;
     setpoint_.reset();
+    gains_.reset();
     delete shortcut_;
 }
 
@@ -113,45 +129,103 @@ void AnalysisDock::toggle() {
     }
 }
 
+int AnalysisDock::fitting_width(int asked, int page) const {
+    int width = std::clamp(asked, AnalysisPanel::kMinWidth, AnalysisPanel::kMaxWidth);
+    const QRect area = screenArea_ ? screenArea_() : QRect();
+    if (area.isValid()) {
+        const QWidget* window = host_.form->Widget();
+        const int frame = window->frameGeometry().width() - window->width();
+        // A screen too small for the page and the panel's least width: the
+        // page keeps its width, the panel its least, and the window reaches
+        // past the screen's right edge.
+        width = std::max(AnalysisPanel::kMinWidth, std::min(width, area.width() - frame - page));
+    }
+    return width;
+}
+
+void AnalysisDock::keep_on_screen() {
+    const QRect area = screenArea_ ? screenArea_() : QRect();
+    QWidget* window = host_.form->Widget();
+    const int beyond = window->frameGeometry().right() - area.right();
+    if (!area.isValid() || beyond <= 0) return;
+    const QPoint to(std::max(area.left(), window->x() - beyond), window->y());
+    window->move(to);
+    movedTo_ = to;
+}
+
 void AnalysisDock::open() {
     if (is_open()) return;
     if (!panel_) build_panel();
     QWidget* window = host_.form->Widget();
     minWidthClosed_ = window->minimumWidth();
-    const int mainArea = std::max(window->width(), main_area_least());
+    closedSize_ = window->size();
+    closedPlace_ = window->pos();
+    movedTo_.reset();
+    pageAtOpen_ = std::max(window->width(), designedWidth_);
+    const int width = fitting_width(panel_->width(), pageAtOpen_);
+    panel_->resize(width, panel_->height());
     panel_->show();
     panel_->keep_wheel_for_scrolling();
-    window->setMinimumWidth(main_area_least() + panel_->width());
-    window->resize(mainArea + panel_->width(), window->height());
+    window->setMinimumWidth(designedWidth_ + width);
+    window->resize(pageAtOpen_ + width, window->height());
+    keep_on_screen();
     host_.form->Realign();
     WriteSetting(kOpenKey, "1");
 }
 
 void AnalysisDock::close() {
     if (!is_open()) return;
+    keep_window_place();
     QWidget* window = host_.form->Widget();
+    const int page = window->width() - panel_->width();
     panel_->hide();
     window->setMinimumWidth(minWidthClosed_);
-    window->resize(window->width() - panel_->width(), window->height());
+    // The window as it was, unless the user has resized it since: then the page as it is now.
+    if (page == pageAtOpen_) {
+        window->resize(closedSize_.width(), window->height());
+    } else {
+        window->resize(page, window->height());
+    }
+    if (movedTo_ && window->pos() == *movedTo_) window->move(closedPlace_);
+    movedTo_.reset();
     host_.form->Realign();
     WriteSetting(kOpenKey, "0");
 }
 
-// The panel as the user left it: open or not, and its width.
+// While the panel is open: where the window is and how big its page.
+void AnalysisDock::keep_window_place() const {
+    if (!is_open()) return;
+    const QWidget* window = host_.form->Widget();
+    WriteSetting(kPlaceKey, std::to_string(window->x()) + "," + std::to_string(window->y()) + "," +
+                                std::to_string(window->width() - panel_->width()) + "," +
+                                std::to_string(window->height()));
+}
+
+// The panel as the user left it: open or not, its width, and with it the
+// window's place and size and the edits' texts.
 void AnalysisDock::restore() {
     if (ReadSetting(kOpenKey) != "1") return;
     if (!panel_) build_panel();
     const std::string width = ReadSetting(kWidthKey);
     if (!width.empty()) set_panel_width(ParseIntDefault(width, AnalysisPanel::kWidth));
-    open();  // beside the designed window
-}
-
-// The window's width beside the panel that leaves the chart its least: the
-// page control's frame takes 8 pixels around its pages (668 and 660 as laid
-// out).
-int AnalysisDock::main_area_least() const {
-    constexpr int kPageFrame = 8;
-    return kMinChartWidth + kPageFrame;
+    gains_->restore_texts();
+    QWidget* window = host_.form->Widget();
+    const QStringList place = QString::fromStdString(ReadSetting(kPlaceKey)).split(',');
+    if (place.size() == 4) {
+        const int x = place[0].toInt(), y = place[1].toInt();
+        const int page = std::max(designedWidth_, place[2].toInt());
+        const int height = std::max(window->minimumHeight(), place[3].toInt());
+        window->resize(page, height);
+        QRect area = screenArea_ ? screenArea_() : QRect();
+        // Within the screen as it is now (it may be another one).
+        if (area.isValid()) {
+            window->move(std::clamp(x, area.left(), std::max(area.left(), area.right() - page)),
+                         std::clamp(y, area.top(), std::max(area.top(), area.bottom() - height)));
+        } else {
+            window->move(x, y);
+        }
+    }
+    open();
 }
 
 void AnalysisDock::set_panel_width(int width) {
@@ -163,11 +237,12 @@ void AnalysisDock::set_panel_width(int width) {
         return;
     }
     QWidget* window = host_.form->Widget();
-    const int least = main_area_least();
-    const int mainArea = std::max(window->width() - panel_->width() - (width - panel_->width()), least);
+    const int page = window->width() - panel_->width();
+    width = fitting_width(width, page);
     panel_->resize(width, panel_->height());
-    window->setMinimumWidth(least + width);
-    window->resize(mainArea + width, window->height());
+    window->setMinimumWidth(designedWidth_ + width);
+    window->resize(page + width, window->height());
+    keep_on_screen();
     host_.form->Realign();
 }
 
@@ -175,7 +250,9 @@ namespace {
 
 // Choices in the panel that a restart keeps, each under "panel/" and its
 // name: the map's axes, then its ranges (an axis may move them), its metric,
-// and "Keep runs". Read back once the panel is made, then written on change.
+// and "Keep runs". A choice in a list is kept by its key (the item's data:
+// "kp", "iae"), never by the words shown for it. Read back once the panel is
+// made, then written on change.
 void remember_choices(QWidget* panel) {
     const auto key = [](const QString& name) { return "panel/" + name.toStdString(); };
     if (QWidget* map = panel->findChild<QWidget*>("gainMap")) {
@@ -199,8 +276,7 @@ void remember_choices(QWidget* panel) {
                              [k = key(name)](const QString& text) { WriteSetting(k, text.toStdString()); });
         }
     }
-    for (QCheckBox* box : panel->findChildren<QCheckBox*>()) {
-        if (box->text() != "Keep runs") continue;
+    if (auto* box = panel->findChild<QCheckBox*>("keepRuns")) {
         const std::string kept = ReadSetting(key("keepRuns"));
         if (!kept.empty()) box->setChecked(kept == "1");
         QObject::connect(box, &QCheckBox::toggled, box,
@@ -219,14 +295,17 @@ void AnalysisDock::build_panel() {
         metrics_ = nullptr;
         keptRuns_ = nullptr;
         cursors_ = nullptr;
+        keptTable_ = nullptr;
     });
     panel_->hide();
     panel_->widthAsked = [this](int width) { set_panel_width(width); };
+    editChanges_ = std::make_unique<EditChanges>(host_);
+    gains_->attach(*editChanges_);
     metrics_ = new MetricsSection(*host_.feed, record_);
     panel_->add_section("Metrics of the run on the chart", metrics_);
     keptRuns_ = new KeptRunsSection(*host_.feed, record_, *host_.chart);
     panel_->add_section("Kept runs", keptRuns_);
-    auto* table = new KeptRunsTable(*keptRuns_);
+    auto* table = keptTable_ = new KeptRunsTable(*keptRuns_, *host_.feed, record_);
     panel_->add_section("Kept runs side by side", table);
     cursors_ = new CursorSection(*host_.feed, *host_.chart, keptRuns_);
     panel_->add_section("Cursors", cursors_);
@@ -235,11 +314,12 @@ void AnalysisDock::build_panel() {
         if (cursors_) cursors_->refresh();
     };
     panel_->add_section("Run", new RunControlSection(*host_.feed, host_.chart->Widget()));
-    panel_->add_section("Gain files", new GainFileSection(host_));
+    panel_->add_section("Gains", new GainFileSection(host_));
     setpoint_ = std::make_unique<SetpointLine>(*host_.feed, *host_.chart);
-    editChanges_ = std::make_unique<EditChanges>(host_);
     panel_->add_section(InsightSection::kTitle, new InsightSection(host_, *editChanges_));
-    panel_->add_section("Gain map", new GainMapSection(host_, *editChanges_));
+    auto* map = new GainMapSection(host_, *editChanges_);
+    panel_->add_section("Gain map", map);
+    panel_->viewportResized = [map](int height) { map->fit_height(height); };
     panel_->add_section("Find gains", new FindGainsSection(host_));
     panel_->add_section(ResponseSection::kTitle, new ResponseSection(host_, *editChanges_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);

@@ -1,6 +1,7 @@
 #include "analysis/frame/analysis_panel.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFrame>
@@ -36,13 +37,29 @@ private:
     int fromWidth_ = 0;
 };
 
+// The sections' scroll area. It scrolls a control into view when the Tab
+// key moves the focus to it, but not when the focus only moves on because
+// its control was disabled under it ("Start" while a search starts): the
+// panel stays where the user left it.
+class AnalysisPanel::Scroll : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+
+protected:
+    bool focusNextPrevChild(bool next) override {
+        const QWidget* from = QApplication::focusWidget();
+        if (from && !from->isEnabled()) return QWidget::focusNextPrevChild(next);
+        return QScrollArea::focusNextPrevChild(next);
+    }
+};
+
 AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     resize(kWidth, height());
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(4, 4, 4, 4);
     outer->setSpacing(4);
 
-    auto* scroll = new QScrollArea(this);
+    auto* scroll = new Scroll(this);
     scroll_ = scroll;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
@@ -53,6 +70,7 @@ AnalysisPanel::AnalysisPanel(QWidget* parent) : QWidget(parent) {
     sections_->setSpacing(6);
     sections_->addStretch(1);
     scroll->setWidget(column);
+    scroll->viewport()->installEventFilter(this);
     outer->addWidget(scroll, 1);
 
     auto* gestures = new QLabel("Wheel zoom, Shift/Ctrl+wheel X/Y only, drag pan, double-click fit", this);
@@ -78,6 +96,10 @@ void AnalysisPanel::keep_wheel_for_scrolling() {
 // A wheel turn over an unfocused combo or spin box goes to the scroll area
 // instead, as if the box were not there.
 bool AnalysisPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == scroll_->viewport()) {
+        if (event->type() == QEvent::Resize && viewportResized) viewportResized(scroll_->viewport()->height());
+        return QWidget::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::Wheel && !static_cast<QWidget*>(watched)->hasFocus()) {
         QCoreApplication::sendEvent(scroll_->viewport(), event);
         return true;

@@ -28,12 +28,15 @@ public:
     // elsewhere the wheel scrolls the panel. Applies to those made so far.
     void keep_wheel_for_scrolling();
     QScrollArea* scroll_area() const { return scroll_; }
+    // Told the height of the panel's visible part whenever it changes.
+    std::function<void(int height)> viewportResized;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     class Handle;
+    class Scroll;
     QVBoxLayout* sections_;
     QScrollArea* scroll_;
 };

@@ -4,6 +4,7 @@
 #include "toolkit/chart/chart.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QListWidget>
@@ -54,7 +55,7 @@ std::string kept_run_name(const KeptRunsSection::KeptRun& run) {
     std::string name = "#" + std::to_string(run.number);
     name += " Kp " + std::to_string(g.kp) + " Ki " + std::to_string(g.ki) + " Kd " + std::to_string(g.kd);
     name += run.metrics.speedMode ? " w " + std::to_string(g.w) : " Kv " + std::to_string(g.kv);
-    return name;
+    return run.switches.empty() ? name : name + ", " + run.switches;
 }
 
 KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart& chart, QWidget* parent)
@@ -63,6 +64,7 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
     column->setContentsMargins(0, 0, 0, 0);
     auto* row = new QHBoxLayout;
     keep_ = new QCheckBox("Keep runs", this);
+    keep_->setObjectName("keepRuns");
     keep_->setChecked(true);
     row->addWidget(keep_);
     row->addStretch(1);
@@ -71,14 +73,9 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
     column->addLayout(row);
     list_ = new QListWidget(this);
     list_->setUniformItemSizes(true);
-    const int side = list_->fontMetrics().height();
-    list_->setIconSize(QSize(side, side));
-    // All kMaxKept rows without scrolling: the height of one row, measured.
-    list_->addItem("#8 position Kp 250");
-    list_->item(0)->setIcon(swatch(kPalette[0], side));
-    const int rowHeight = std::max(list_->sizeHintForRow(0), side);
-    list_->clear();
-    list_->setFixedHeight(rowHeight * static_cast<int>(kMaxKept) + 2 * list_->frameWidth() + 2);
+    list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fit_rows();
     list_->setToolTip("Tick to show, untick to hide; the selected run is drawn over the others; Remove takes it away.");
     column->addWidget(list_);
 
@@ -92,10 +89,7 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
         restyle();
         if (changed) changed();
     });
-    connect(remove, &QPushButton::clicked, this, [this] {
-        const int row = list_->currentRow();
-        if (row >= 0) this->remove(static_cast<std::size_t>(row));
-    });
+    connect(remove, &QPushButton::clicked, this, [this] { remove_selected(); });
 
     chart_.SetOverlayHeading("Kept runs");
     RunFeed::Listener listener;
@@ -103,6 +97,28 @@ KeptRunsSection::KeptRunsSection(RunFeed& feed, const RunRecord& record, TChart&
         if (keeping()) keep_chart_run();
     };
     subscription_ = feed_.subscribe(std::move(listener));
+}
+
+// All kMaxKept rows in sight without a scroll bar of the list's own: the
+// height of a row as the list draws one, with its tick box, swatch and text
+// in the font it has now.
+void KeptRunsSection::fit_rows() {
+    const int side = list_->fontMetrics().height();
+    list_->setIconSize(QSize(side, side));
+    const bool empty = list_->count() == 0;
+    if (empty) {
+        auto* sample = new QListWidgetItem(swatch(kPalette[0], side), "#8 position Kp 250 Ki 60 Kd 0 Kv 30", list_);
+        sample->setFlags(sample->flags() | Qt::ItemIsUserCheckable);
+        sample->setCheckState(Qt::Checked);
+    }
+    const int row = std::max(list_->sizeHintForRow(0), side);
+    if (empty) delete list_->takeItem(0);
+    list_->setFixedHeight(row * static_cast<int>(kMaxKept) + 2 * list_->frameWidth());
+}
+
+void KeptRunsSection::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && list_) fit_rows();
 }
 
 KeptRunsSection::~KeptRunsSection() {
@@ -141,6 +157,7 @@ void KeptRunsSection::keep_chart_run() {
     run.label = kept_run_label(run.number, record_);
     run.gains = record_.start().gains;
     run.metrics = record_.metrics();
+    if (!record_.switches().empty()) run.switches = record_.mode_text();
     for (TColor colour : kPalette) {
         const bool taken = std::any_of(kept_.begin(), kept_.end(), [colour](const KeptRun& k) { return k.colour == colour; });
         if (!taken) {
@@ -189,6 +206,16 @@ void KeptRunsSection::remove(std::size_t index) {
     if (changed) changed();
 }
 
+void KeptRunsSection::remove_selected() {
+    std::vector<std::size_t> rows;
+    for (const QListWidgetItem* item : list_->selectedItems()) rows.push_back(static_cast<std::size_t>(list_->row(item)));
+    if (rows.empty() && list_->currentRow() >= 0) rows.push_back(static_cast<std::size_t>(list_->currentRow()));
+    if (rows.empty()) return;
+    std::sort(rows.rbegin(), rows.rend());
+    for (std::size_t row : rows) remove(row);
+    chart_.FitToData();
+}
+
 void KeptRunsSection::select(int index) {
     list_->setCurrentRow(index >= 0 && index < list_->count() ? index : -1);
 }
@@ -204,7 +231,11 @@ void KeptRunsSection::restyle() {
     const int chosen = selected();
     for (std::size_t r = 0; r < kept_.size(); ++r) {
         const KeptRun& run = kept_[r];
-        bool first = true;
+        // One legend entry per run, on its first solid line (its swatch then solid too).
+        const TChartOverlay* named = nullptr;
+        for (const TChartOverlay* line : run.lines) {
+            if (line && (!named || (named->Style().Dashed && !line->Style().Dashed))) named = line;
+        }
         for (TChartOverlay* line : run.lines) {
             if (!line) continue;
             TOverlayStyle style = line->Style();
@@ -212,9 +243,7 @@ void KeptRunsSection::restyle() {
             style.Alpha = chosen < 0 ? kAlikeAlpha : (chosen == static_cast<int>(r) ? 255 : kFadedAlpha);
             style.Width = chosen == static_cast<int>(r) ? kSelectedWidth : 1;
             style.Raised = chosen == static_cast<int>(r);
-            // One legend entry per run, on its first line.
-            style.Legend = first ? kept_run_name(run) : std::string();
-            first = false;
+            style.Legend = line == named ? kept_run_name(run) : std::string();
             line->SetStyle(style);
         }
     }

@@ -1,5 +1,6 @@
 #include "analysis/kept/kept_runs_table.h"
 
+#include "analysis/live/run_record.h"
 #include "core/formats/csv.h"
 #include "core/formats/metrics_format.h"
 
@@ -7,7 +8,9 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QEvent>
 #include <QHeaderView>
+#include <QTableView>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -41,6 +44,15 @@ public:
 
 const char* mode_name(const RunMetrics& m) { return m.speedMode ? "speed" : "position"; }
 
+// A row's mode: as the kept list names it, with a switch made during the run.
+std::string mode_of(const KeptRunsSection::KeptRun& run) {
+    return run.switches.empty() ? mode_name(run.metrics) : run.switches;
+}
+
+std::string run_name(const KeptRunsSection::KeptRun& run) {
+    return run.number == 0 ? "chart" : std::to_string(run.number);
+}
+
 }  // namespace
 
 std::vector<std::vector<bool>> kept_runs_best(const std::vector<KeptRunsSection::KeptRun>& runs) {
@@ -69,13 +81,14 @@ std::string kept_runs_csv(const std::vector<KeptRunsSection::KeptRun>& runs) {
     std::string out;
     csv_append_header(out, names);
     for (const auto& run : runs) {
-        out += std::to_string(run.number) + "," + mode_name(run.metrics) + ",";
+        out += run_name(run) + "," + mode_of(run) + ",";
         csv_append_row(out, metrics_cells(run.gains, run.metrics));
     }
     return out;
 }
 
-KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, QWidget* parent) : QWidget(parent), runs_(runs) {
+KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, RunFeed& feed, const RunRecord& record, QWidget* parent)
+    : QWidget(parent), runs_(runs), feed_(feed), record_(record) {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     table_ = new QTableWidget(this);
@@ -87,8 +100,36 @@ KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, QWidget* parent) : QWidget(p
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     table_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    table_->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     table_->setToolTip("Click a heading to sort; green marks the best of each column among runs of one mode.");
     column->addWidget(table_);
+
+    // The run column over the table's own, in the same place: it stays
+    // while the rest scrolls under it.
+    frozen_ = new QTableView(table_);
+    frozen_->setModel(table_->model());
+    frozen_->setSelectionModel(table_->selectionModel());
+    frozen_->setFocusPolicy(Qt::NoFocus);
+    frozen_->verticalHeader()->hide();
+    frozen_->verticalHeader()->setDefaultSectionSize(table_->verticalHeader()->defaultSectionSize());
+    frozen_->setIconSize(table_->iconSize());
+    frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    frozen_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    frozen_->setFrameShape(QFrame::NoFrame);
+    frozen_->horizontalHeader()->setSectionsClickable(true);
+    table_->viewport()->stackUnder(frozen_);
+    table_->installEventFilter(this);
+    connect(frozen_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this] {
+        const QHeaderView* header = table_->horizontalHeader();
+        const bool again = header->sortIndicatorSection() == 0 && header->sortIndicatorOrder() == Qt::AscendingOrder;
+        table_->sortItems(0, again ? Qt::DescendingOrder : Qt::AscendingOrder);
+    });
+    connect(table_->horizontalHeader(), &QHeaderView::sectionResized, this, [this](int section) {
+        if (section == 0) place_run_column();
+    });
+
     auto* row = new QHBoxLayout;
     auto* copy = new QPushButton("Copy table", this);
     row->addWidget(copy);
@@ -97,24 +138,63 @@ KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, QWidget* parent) : QWidget(p
     column->addLayout(row);
 
     connect(copy, &QPushButton::clicked, this, [this] {
-        if (runs_.kept().empty()) {
-            note_->setText("No kept runs to copy.");
+        const auto all = rows();
+        if (all.empty()) {
+            note_->setText("No runs to copy.");
             return;
         }
-        QGuiApplication::clipboard()->setText(QString::fromStdString(kept_runs_csv(runs_.kept())));
-        note_->setText(QString("Copied %1 runs as CSV.").arg(runs_.kept().size()));
+        QGuiApplication::clipboard()->setText(QString::fromStdString(kept_runs_csv(all)));
+        note_->setText(QString("Copied %1 runs as CSV, at full precision.").arg(all.size()));
     });
     connect(table_, &QTableWidget::currentCellChanged, this, [this](int row, int, int, int) {
         if (filling_ || row < 0) return;
         const int number = table_->item(row, 0)->data(kRunRole).toInt();
         // The table stays as the user clicked it: no rebuild under Qt's feet.
         filling_ = true;
+        runs_.select(-1);
         for (std::size_t r = 0; r < runs_.kept().size(); ++r) {
             if (runs_.kept()[r].number == number) runs_.select(static_cast<int>(r));
         }
         filling_ = false;
     });
+    // The chart's row follows its run: at its start (empty) and its end.
+    RunFeed::Listener listener;
+    listener.onStart = [this](const RunStartInfo&) { refresh(); };
+    listener.onEnd = [this] { refresh(); };
+    subscription_ = feed_.subscribe(std::move(listener));
     refresh();
+}
+
+KeptRunsTable::~KeptRunsTable() { feed_.unsubscribe(subscription_); }
+
+std::vector<KeptRunsSection::KeptRun> KeptRunsTable::rows() const {
+    std::vector<KeptRunsSection::KeptRun> out;
+    if (record_.known()) {
+        KeptRunsSection::KeptRun chart;
+        chart.number = 0;
+        chart.label = "The run on the chart: " + kept_run_label(0, record_).substr(3);
+        chart.colour = 0;
+        chart.gains = record_.start().gains;
+        chart.metrics = record_.metrics();
+        if (!record_.switches().empty()) chart.switches = record_.mode_text();
+        out.push_back(chart);
+    }
+    out.insert(out.end(), runs_.kept().begin(), runs_.kept().end());
+    return out;
+}
+
+void KeptRunsTable::place_run_column() {
+    const int width = table_->columnWidth(0);
+    for (int c = 0; c < table_->columnCount(); ++c) frozen_->setColumnHidden(c, c != 0);
+    frozen_->setColumnWidth(0, width);
+    frozen_->setGeometry(table_->frameWidth(), table_->frameWidth(), width,
+                         table_->horizontalHeader()->height() + table_->viewport()->height());
+    frozen_->setVisible(table_->columnCount() > 0);
+}
+
+bool KeptRunsTable::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_ && event->type() == QEvent::Resize) place_run_column();
+    return QWidget::eventFilter(watched, event);
 }
 
 QString KeptRunsTable::note() const { return note_->text(); }
@@ -122,7 +202,8 @@ QString KeptRunsTable::note() const { return note_->text(); }
 void KeptRunsTable::refresh() {
     if (filling_) return;
     filling_ = true;
-    const auto& runs = runs_.kept();
+    note_->clear();  // "Copied ..." spoke of runs that may have changed
+    const std::vector<KeptRunsSection::KeptRun> runs = rows();
     const auto columns = metric_table();
     std::vector<MetricsCells> values;
     for (const auto& run : runs) values.push_back(metrics_cells(run.gains, run.metrics));
@@ -162,11 +243,11 @@ void KeptRunsTable::refresh() {
         pixmap.fill(QColor(color_red(run.colour), color_green(run.colour), color_blue(run.colour)));
         QIcon swatch(pixmap);
         swatch.addPixmap(pixmap, QIcon::Selected);
-        auto* number = new Cell(swatch, QString("#%1").arg(run.number));
+        auto* number = run.number == 0 ? new Cell("chart") : new Cell(swatch, QString("#%1").arg(run.number));
         number->setData(kNumberRole, run.number);
         number->setToolTip(QString::fromStdString(run.label));
         put(0, number);
-        put(1, new Cell(mode_name(run.metrics)));
+        put(1, new Cell(QString::fromStdString(mode_of(run))));
         for (std::size_t k = 0; k < shown.size(); ++k) {
             const std::size_t c = shown[k];
             auto* cell = new Cell(QString::fromStdString(metric_text(columns[c], values[r][c])));
@@ -182,17 +263,20 @@ void KeptRunsTable::refresh() {
     }
     table_->setSortingEnabled(true);
     table_->resizeColumnsToContents();
-    // Every row shows, without a scroll bar of its own.
-    int height = table_->horizontalHeader()->sizeHint().height() + table_->horizontalScrollBar()->sizeHint().height() +
-                 2 * table_->frameWidth();
-    for (int row = 0; row < table_->rowCount(); ++row) height += table_->rowHeight(row);
+    // Every row shows, without a scroll bar of its own, and room for all
+    // there can be from the start: a kept run moves nothing below the table.
+    const int most = static_cast<int>(KeptRunsSection::kMaxKept) + 1;
+    const int height = table_->horizontalHeader()->sizeHint().height() +
+                       table_->horizontalScrollBar()->sizeHint().height() + 2 * table_->frameWidth() +
+                       most * table_->verticalHeader()->defaultSectionSize();
     table_->setFixedHeight(height);
     const int chosen = runs_.selected();
     table_->clearSelection();
     for (int row = 0; chosen >= 0 && row < table_->rowCount(); ++row) {
-        if (table_->item(row, 0)->data(kRunRole).toInt() == runs[static_cast<std::size_t>(chosen)].number) {
+        if (table_->item(row, 0)->data(kRunRole).toInt() == runs_.kept()[static_cast<std::size_t>(chosen)].number) {
             table_->selectRow(row);
         }
     }
+    place_run_column();
     filling_ = false;
 }

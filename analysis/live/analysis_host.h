@@ -2,6 +2,7 @@
 // What the window hands the panel's sections: they read and fill these, and
 // never reach the window any other way. A leaf: the dock and every section
 // include it, and it includes none of them.
+class GainEdits;
 class RunFeed;
 class TCheckBox;
 class TChart;
@@ -23,4 +24,5 @@ struct AnalysisHost {
     TLabeledEdit* pos = nullptr;
     TCheckBox* speedMode = nullptr;
     TWinControl* chartPage = nullptr;  // holds the chart; strips go under it
+    GainEdits* gains = nullptr;        // set by the dock: reads and fills the edits above
 };

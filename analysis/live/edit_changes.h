@@ -21,6 +21,8 @@ public:
     // for unsubscribe.
     int subscribe(std::function<void()> listener);
     void unsubscribe(int id);
+    // Tells every listener as a change would.
+    void notify() { changed(); }
 
 private:
     void changed();

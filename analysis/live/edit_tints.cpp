@@ -1,27 +1,28 @@
 #include "analysis/live/edit_tints.h"
 
 #include "analysis/live/edit_changes.h"
-#include "core/measure/gain_set.h"
+#include "analysis/live/gain_edits.h"
 #include "toolkit/controls/labeled_edit.h"
 
-EditTints::EditTints(EditChanges& changes) : changes_(changes) {
+EditTints::EditTints(EditChanges& changes, const GainEdits& gains) : changes_(changes), gains_(gains) {
     subscription_ = changes_.subscribe([this] {
-        for (TLabeledEdit* edit : watched_) refresh(edit);
+        for (std::size_t index : watched_) refresh(index);
     });
 }
 
 EditTints::~EditTints() {
     changes_.unsubscribe(subscription_);
-    for (TLabeledEdit* edit : watched_) edit->SetTint(std::nullopt);
+    for (std::size_t index : watched_) gains_.edit(index)->SetTint(std::nullopt);
 }
 
-void EditTints::watch(TLabeledEdit* edit) {
-    watched_.push_back(edit);
-    refresh(edit);
+void EditTints::watch(std::size_t index) {
+    watched_.push_back(index);
+    refresh(index);
 }
 
-void EditTints::refresh(TLabeledEdit* edit) {
-    const GainText reading = read_gain_text(edit->Text());
+void EditTints::refresh(std::size_t index) {
+    const GainText reading = gains_.reading(index);
+    TLabeledEdit* edit = gains_.edit(index);
     if (reading.as_written()) {
         edit->SetTint(std::nullopt);
     } else {

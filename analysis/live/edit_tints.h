@@ -5,26 +5,30 @@
 // changed.
 #include "toolkit/app/colors.h"
 
+#include <cstddef>
 #include <vector>
 
 class EditChanges;
+class GainEdits;
 class TLabeledEdit;
 
 class EditTints {
 public:
-    explicit EditTints(EditChanges& changes);
+    EditTints(EditChanges& changes, const GainEdits& gains);
     ~EditTints();  // takes every tint away
     EditTints(const EditTints&) = delete;
     EditTints& operator=(const EditTints&) = delete;
 
-    // Watches `edit` from now on, and tints it at once if its text calls for it.
-    void watch(TLabeledEdit* edit);
+    // Watches edit `index` of the gain edits (GAIN_SET_KEYS order) from now
+    // on, and tints it at once if its text calls for it.
+    void watch(std::size_t index);
 
     static constexpr TColor kTint = color_from_rgb(0xFF, 0xE4, 0xB5);
 
 private:
-    void refresh(TLabeledEdit* edit);
+    void refresh(std::size_t index);
     EditChanges& changes_;
+    const GainEdits& gains_;
     int subscription_;
-    std::vector<TLabeledEdit*> watched_;
+    std::vector<std::size_t> watched_;
 };

@@ -1,6 +1,7 @@
 #include "analysis/live/insight_section.h"
 
 #include "analysis/live/edit_tints.h"
+#include "analysis/live/gain_edits.h"
 #include "analysis/live/event_lanes.h"
 #include "analysis/live/twin_overlay.h"
 #include "analysis/live/run_feed.h"
@@ -30,7 +31,7 @@ QLabel* swatch(QColor color, QWidget* parent) {
 }  // namespace
 
 InsightSection::InsightSection(const AnalysisHost& host, EditChanges& edits, QWidget* parent)
-    : QWidget(parent), host_(host), tints_(std::make_unique<EditTints>(edits)) {
+    : QWidget(parent), host_(host), tints_(std::make_unique<EditTints>(edits, *host.gains)) {
     setObjectName(kObjectName);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -93,9 +94,7 @@ InsightSection::InsightSection(const AnalysisHost& host, EditChanges& edits, QWi
     column->addLayout(grid);
     show_headroom();
 
-    for (TLabeledEdit* edit : {host_.kp, host_.ki, host_.kd, host_.kv, host_.w, host_.pos}) {
-        if (edit) tints_->watch(edit);
-    }
+    for (std::size_t index = 0; index < GAIN_SET_FIELDS.size(); ++index) tints_->watch(index);
 
     RunFeed::Listener listener;
     listener.onStart = [this](const RunStartInfo& start) { on_start(start); };

@@ -49,11 +49,14 @@ void TwinOverlay::set_shown(bool twins, bool difference) {
             // difference solid and faded, so it does not pass for a twin.
             const int series = i == 3 ? 1 : i;
             TOverlayStyle style;
-            style.Color = chart_.Series(static_cast<std::size_t>(series))->Color();
-            style.Width = 1;
+            style.Color = i == 3 ? kDifferenceColour : chart_.Series(static_cast<std::size_t>(series))->Color();
+            style.Width = i == 3 ? 2 : 1;
             style.Dashed = i != 3;
-            style.Alpha = i == 3 ? 150 : 255;
             style.AxisOf = series;
+            // Entries beside the series': the twin once (its speed line stands
+            // for its three), the difference on its own.
+            style.Legend = i == 1 ? "twin (dashed, real-valued)" : i == 3 ? "v \u2212 twin v" : "";
+            style.LegendWithSeries = true;
             lines_[static_cast<std::size_t>(i)] = chart_.AddOverlay(style);
         }
         for (const Pending& pass : pending_) add(pass);

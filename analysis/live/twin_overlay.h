@@ -1,9 +1,14 @@
 #pragma once
 // The real-valued twin drawn over the chart as chart overlays: its
 // counterparts of the shown series as thin dashed lines in the series'
-// colours, and optionally the integer speed minus the twin's. They join the
-// chart's ranges, zoom and pan. The passes of a run are kept from its start,
-// shown or not, so that turning the lines on during a run shows the whole run.
+// colours, and optionally the integer speed minus the twin's, a line of its
+// own colour against the speed's axis (the error the 16-bit arithmetic
+// makes, in counts). Both have legend entries beside the series'. They join
+// the chart's ranges, zoom and pan. The passes of a run are kept from its
+// start, shown or not, so that turning the lines on during a run shows the
+// whole run.
+#include "toolkit/app/colors.h"
+
 #include <array>
 #include <cstddef>
 #include <vector>
@@ -27,6 +32,7 @@ public:
 
     // The lines: the twin of Series1, Series2, Series3, then v - twin v.
     static constexpr int kLines = 4;
+    static constexpr TColor kDifferenceColour = color_from_rgb(140, 140, 0);
     std::size_t count() const { return passes_; }
     // Null until first shown.
     TChartOverlay* line(int index) const { return lines_[static_cast<std::size_t>(index)]; }

@@ -1,6 +1,8 @@
 #include "analysis/map/gain_map_section.h"
 
 #include "analysis/live/edit_changes.h"
+#include "analysis/live/gain_edits.h"
+#include "analysis/live/steady_label.h"
 #include "analysis/map/gain_map_sweep.h"
 #include "analysis/map/gain_map_view.h"
 #include "core/formats/metrics_format.h"
@@ -21,7 +23,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QResizeEvent>
 #include <QTimer>
+
+#include <algorithm>
 
 #include <utility>
 
@@ -47,6 +52,8 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     grid->setContentsMargins(0, 0, 0, 0);
     grid->setSpacing(4);
 
+    // The controls above the map in five rows, so that at the window's
+    // designed height they and the map show together (fit_height).
     auto axis_row = [&](int row, const char* caption, int gain, const char* range, QComboBox*& combo, QLineEdit*& edit) {
         grid->addWidget(new QLabel(caption, this), row, 0);
         combo = new QComboBox(this);
@@ -94,28 +101,26 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
     follow_->setObjectName("follow");
     follow_->setToolTip("A new map around the gains shortly after each change of an edit, the mode or the axes");
     follow_->setChecked(true);
-    grid->addWidget(follow_, 4, 0, 1, 4);
+    grid->addWidget(follow_, 4, 0, 1, 2);
 
     progress_ = new QProgressBar(this);
     progress_->setRange(0, 1);
     progress_->setValue(0);
     progress_->setFormat("%v / %m");
     progress_->setTextVisible(false);  // until a sweep starts
-    grid->addWidget(progress_, 5, 0, 1, 4);
+    grid->addWidget(progress_, 4, 2, 1, 2);
 
-    shows_ = new QLabel(this);
-    shows_->setWordWrap(true);
-    grid->addWidget(shows_, 6, 0, 1, 4);
+    shows_ = new SteadyLabel(1, this);
+    grid->addWidget(shows_, 5, 0, 1, 4);
     view_ = new GainMapView(this);
-    grid->addWidget(view_, 7, 0, 1, 4);
-    status_ = new QLabel("Choose two gains and their ranges, then Sweep. Click a cell to fill the edits.", this);
-    status_->setWordWrap(true);
-    grid->addWidget(status_, 8, 0, 1, 4);
+    grid->addWidget(view_, kViewRow, 0, 1, 4);
+    status_ = new SteadyLabel(3, "Choose two gains and their ranges, then Sweep. Click a cell to fill the edits.", this);
+    grid->addWidget(status_, kViewRow + 1, 0, 1, 4);
 
     auto* savePng = new QPushButton("Save PNG…", this);
     auto* saveCsv = new QPushButton("Save CSV…", this);
-    grid->addWidget(savePng, 9, 0, 1, 2);
-    grid->addWidget(saveCsv, 9, 2, 1, 2);
+    grid->addWidget(savePng, kViewRow + 2, 0, 1, 2);
+    grid->addWidget(saveCsv, kViewRow + 2, 2, 1, 2);
     grid->setColumnStretch(2, 1);
     grid->setColumnStretch(3, 1);
 
@@ -154,6 +159,7 @@ GainMapSection::GainMapSection(const AnalysisHost& host, EditChanges& edits, QWi
 
     // The cross follows the edits, and so does the map when asked to.
     subscription_ = edits_.subscribe([this] {
+        if (host_.gains->pending_decimal()) return;  // "25" of "2.5": not yet a gain to show
         follow_edits();
         schedule_follow(true);
     });
@@ -166,6 +172,41 @@ GainMapSection::~GainMapSection() {
 
 bool GainMapSection::sweeping() const { return sweep_->running(); }
 
+// The map takes what the panel's height leaves beside the controls above
+// it, from the section's top: scrolled to its title, the controls and the
+// whole map show together. Never less than kLeastMapHeight, nor much taller
+// than wide.
+void GainMapSection::fit_height(int viewport) {
+    viewport_ = viewport;
+    auto* grid = static_cast<QGridLayout*>(layout());
+    int above = 0;
+    for (int row = 0; row < kViewRow; ++row) {
+        int tallest = 0;
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            if (QLayoutItem* item = grid->itemAtPosition(row, column); item && item->widget()) {
+                const QWidget* w = item->widget();
+                tallest = std::max(tallest, w->hasHeightForWidth() ? w->heightForWidth(width()) : w->sizeHint().height());
+            }
+        }
+        above += tallest + grid->verticalSpacing();
+    }
+    // The section's place in its titled box: the title and the box's margins.
+    const QWidget* box = parentWidget();
+    above += box ? mapTo(box, QPoint(0, 0)).y() : 0;
+    const int room = viewport - above - grid->verticalSpacing() - 4;
+    view_->set_preferred_height(std::clamp(room, kLeastMapHeight, std::max(kLeastMapHeight, width() + 40)));
+}
+
+void GainMapSection::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange && viewport_ > 0) fit_height(viewport_);
+}
+
+void GainMapSection::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (viewport_ > 0 && event->size().width() != event->oldSize().width()) fit_height(viewport_);
+}
+
 QString GainMapSection::status_text() const { return status_->text(); }
 
 QString GainMapSection::shows_text() const { return shows_->text(); }
@@ -175,11 +216,7 @@ void GainMapSection::set_status(const QString& text, bool error) {
     status_->setStyleSheet(error ? "color: #b00000" : "");
 }
 
-RegulationGains GainMapSection::edit_gains() const {
-    // As the window reads its edits at a run's start: not a number is 0, then the low 16 bits.
-    auto read = [](const TLabeledEdit* edit) { return read_gain_text(edit->Text()).value; };
-    return {read(host_.kp), read(host_.ki), read(host_.kd), read(host_.kv), read(host_.w)};
-}
+RegulationGains GainMapSection::edit_gains() const { return host_.gains->run_gains(); }
 
 void GainMapSection::start_sweep() {
     if (!sweeping()) make_map(false);
@@ -199,6 +236,9 @@ void GainMapSection::showEvent(QShowEvent* event) {
 }
 
 void GainMapSection::follow_now() {
+    // A decimal point waits in an edit: the text is half typed ("25" of
+    // "2.5"); leaving the edit reads it and tells the change again.
+    if (host_.gains->pending_decimal()) return;
     if (!isVisible()) {
         stale_ = true;  // made when the section shows again
         return;
@@ -262,8 +302,7 @@ void GainMapSection::make_map(bool follows) {
     progress_->setRange(0, static_cast<int>(model_.total()));
     progress_->setTextVisible(true);
     progress_->setValue(0);
-    sweepButton_->setEnabled(false);
-    cancel_->setEnabled(true);
+    swap_buttons(sweepButton_, cancel_);
     set_status(QString("Sweeping %1 gain sets (%2 mode)…").arg(model_.total()).arg(speedMode ? "speed" : "position"));
     // About 2 x 10^7 passes take the lanes some tens of milliseconds: below
     // that the sweep needs no lower priority, and gets done however busy the
@@ -281,6 +320,7 @@ void GainMapSection::cancel_sweep() {
 }
 
 void GainMapSection::take_line(const std::string& line) {
+    if (cancelled_) return;  // a cancelled map keeps what it had at the click
     if (!headerRead_) {
         model_.take_header(line);
         headerRead_ = true;
@@ -299,8 +339,7 @@ void GainMapSection::take_line(const std::string& line) {
 }
 
 void GainMapSection::sweep_ended(const QString& failure) {
-    sweepButton_->setEnabled(true);
-    cancel_->setEnabled(false);
+    swap_buttons(cancel_, sweepButton_);
     const std::size_t rows = model_.rows().size();
     if (cancelled_) {
         madeFrom_.clear();
@@ -340,8 +379,7 @@ void GainMapSection::recolour() {
 
 void GainMapSection::fill_edits(int ix, int iy) {
     const RegulationGains g = model_.gains_at({ix, iy});
-    TLabeledEdit* const edits[SWEEP_GAIN_COUNT] = {host_.kp, host_.ki, host_.kd, host_.kv, host_.w};
-    for (std::size_t i = 0; i < SWEEP_GAIN_COUNT; ++i) edits[i]->SetText(std::to_string(run_gain(g, i)));
+    host_.gains->apply(g, SWEEP_GAIN_COUNT, "map cell");
     set_status(QString("Edits filled: Kp %1 Ki %2 Kd %3 Kv %4 W %5.").arg(g.kp).arg(g.ki).arg(g.kd).arg(g.kv).arg(g.w));
 }
 

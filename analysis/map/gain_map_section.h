@@ -59,8 +59,14 @@ public:
     // The table so far: the header and the rows run, in the grid's order.
     std::string table() const { return model_.table(); }
 
+    // Sizes the map for a panel that shows `viewport` pixels of its height.
+    void fit_height(int viewport);
+    static constexpr int kLeastMapHeight = 160;
+
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     // A map of the ranges as they are; `follows` keeps the colour scale and
@@ -92,6 +98,8 @@ private:
     bool recentre_ = false;  // the next follow moves the ranges to the edits' gains
     bool stale_ = false;     // a follow came while the section was hidden
     QStringList madeFrom_;   // the sweep's arguments of the map shown (empty after a cancel or failure)
+    int viewport_ = 0;       // the panel's visible height, once told
+    static constexpr int kViewRow = 6;  // the map's row in the grid; the controls are above it
 
     QComboBox* xGain_;
     QComboBox* yGain_;

@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kLeft = 40, kBottom = 30, kTop = 26, kScaleWidth = 12, kScaleGap = 8, kScaleLabels = 60;
+constexpr int kLeft = 40, kBottom = 30, kTop = 26, kScaleWidth = 12, kScaleGap = 8;
 constexpr int kTick = 3;
 constexpr QRgb kUndefinedGrey = 0xFFC8C8C8;
 
@@ -74,7 +74,7 @@ int whole_step(double unitPixels, int minGap) {
 
 GainMapView::GainMapView(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
-    setMinimumSize(220, 220);
+    setMinimumSize(220, 160);
     setCursor(Qt::CrossCursor);
     auto* corner = new QHBoxLayout;
     corner->setContentsMargins(0, 0, 0, 0);
@@ -97,6 +97,12 @@ GainMapView::GainMapView(QWidget* parent) : QWidget(parent) {
         if (onShowWraps) onShowWraps(on);
     });
     connect(enlargeButton, &QToolButton::clicked, this, [this] { enlarge(); });
+}
+
+void GainMapView::set_preferred_height(int height) {
+    if (height == preferredHeight_) return;
+    preferredHeight_ = height;
+    updateGeometry();
 }
 
 void GainMapView::set_cell_wraps(int ix, int iy, bool wraps) {
@@ -125,8 +131,11 @@ std::optional<QPoint> GainMapView::best_cell() const {
 QString GainMapView::bar_title() const { return valued_ > 0 || held_ ? metric_ + ", log scale" : metric_; }
 
 // The ends first, told apart by as many digits as it takes; then 1-2-5
-// values, the roundest first, wherever a label has room and says something
-// no other label says.
+// values, the roundest first, then multiples of finer and finer 1-2-5 steps
+// (so that a narrow scale, after "Rescale", is labelled between its ends
+// too), wherever a label has room and says something no other label says.
+// Each label's text lies within the bar's height: the ends' labels are
+// drawn inside it rather than across its edges.
 std::vector<GainMapView::BarLabel> GainMapView::bar_labels() const {
     std::vector<BarLabel> out;
     if (valued_ == 0 && !held_) return out;
@@ -135,21 +144,35 @@ std::vector<GainMapView::BarLabel> GainMapView::bar_labels() const {
     auto height_of = [&](double v) {
         return r.bottom() - static_cast<int>(std::lround(scale_position(v) * (r.height() - 1)));
     };
+    auto top_of = [&](int y) { return std::clamp(y - line / 2, r.top(), std::max(r.top(), r.bottom() + 1 - line)); };
     if (high_ <= low_) {
-        out.push_back({low_, number_text(low_), height_of(low_)});
+        const int y = height_of(low_);
+        out.push_back({low_, number_text(low_), y, top_of(y)});
         return out;
     }
     int digits = 5;
     while (digits < 15 && number_text(high_, digits) == number_text(low_, digits)) ++digits;
-    out.push_back({high_, number_text(high_, digits), r.top()});
-    out.push_back({low_, number_text(low_, digits), r.bottom()});
-    for (double v : round_values(low_, high_)) {
+    out.push_back({high_, number_text(high_, digits), r.top(), top_of(r.top())});
+    out.push_back({low_, number_text(low_, digits), r.bottom(), top_of(r.bottom())});
+    std::vector<double> candidates = round_values(low_, high_);
+    const int decade = static_cast<int>(std::floor(std::log10(high_ - low_)));
+    for (int k = decade; k > decade - 3; --k) {
+        for (const double m : {5.0, 2.0, 1.0}) {
+            const double step = m * std::pow(10.0, k);
+            for (double v = std::ceil(low_ / step) * step; v <= high_ && candidates.size() < 400; v += step) {
+                candidates.push_back(v);
+            }
+        }
+    }
+    for (const double v : candidates) {
+        if (v <= low_ || v >= high_) continue;
         const int y = height_of(v);
         const QString text = number_text(v);
+        const int top = top_of(y);
         const bool crowded = std::any_of(out.begin(), out.end(), [&](const BarLabel& l) {
-            return std::abs(l.y - y) < line || l.text == text;
+            return std::abs(l.top - top) < line || l.text == text;
         });
-        if (!crowded) out.push_back({v, text, y});
+        if (!crowded) out.push_back({v, text, y, top});
     }
     std::sort(out.begin(), out.end(), [](const BarLabel& a, const BarLabel& b) { return a.y < b.y; });
     return out;
@@ -273,9 +296,13 @@ void GainMapView::set_cross(std::optional<QPointF> gains) {
     update();
 }
 
+// Room for the bar's labels beside it: the widest a label can be in this font.
+int GainMapView::label_room() const { return fontMetrics().horizontalAdvance("-8888.88k") + 2; }
+
 QRect GainMapView::plot_rect() const {
-    return QRect(kLeft, kTop, std::max(10, width() - kLeft - kScaleGap - kScaleWidth - kScaleLabels),
-                 std::max(10, height() - kTop - kBottom));
+    // Right of the bar: its ticks, the labels, and the title turned upright.
+    const int beside = kScaleGap + kScaleWidth + kTick + 2 + label_room() + fontMetrics().height() + 2;
+    return QRect(kLeft, kTop, std::max(10, width() - kLeft - beside), std::max(10, height() - kTop - kBottom));
 }
 
 bool GainMapView::cell_at(QPoint pos, int& ix, int& iy) const {
@@ -373,8 +400,7 @@ void GainMapView::paintEvent(QPaintEvent*) {
     p.drawRect(scale.adjusted(0, 0, -1, -1));
     for (const BarLabel& label : bar_labels()) {
         p.drawLine(scale.right() + 1, label.y, scale.right() + kTick, label.y);
-        const int top = std::clamp(label.y - fm.height() / 2, r.top() - fm.height() / 2, r.bottom() - fm.height() / 2);
-        p.drawText(QRect(scale.right() + kTick + 2, top, kScaleLabels, fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
+        p.drawText(QRect(scale.right() + kTick + 2, label.top, label_room(), fm.height()), Qt::AlignLeft | Qt::AlignVCenter,
                    label.text);
     }
     p.save();

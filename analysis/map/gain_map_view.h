@@ -48,7 +48,8 @@ public:
     struct BarLabel {
         double value;
         QString text;
-        int y;
+        int y;    // its tick
+        int top;  // its text's top: the text lies within the bar's height
     };
     std::vector<BarLabel> bar_labels() const;
     // The gain values the axes are labelled with.
@@ -73,12 +74,15 @@ public:
     // The cell under a point of the widget, if any.
     bool cell_at(QPoint pos, int& ix, int& iy) const;
     QRect plot_rect() const;
+    int label_room() const;
 
     std::function<void(int ix, int iy)> onCellClicked;
     std::function<void(bool on)> onShowWraps;  // the "Wraps" button toggled
     std::function<QString(int ix, int iy)> describeCell;  // tooltip text
 
-    QSize sizeHint() const override { return {300, 300}; }
+    // The height the map asks of its layout (the section fits it to the panel).
+    void set_preferred_height(int height);
+    QSize sizeHint() const override { return {300, preferredHeight_}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -113,4 +117,5 @@ private:
     QToolButton* wrapsButton_;
     QWidget* window_ = nullptr;       // the enlarged map's own window
     QWidget* placeholder_ = nullptr;  // holds the map's place meanwhile
+    int preferredHeight_ = 300;
 };

@@ -37,7 +37,8 @@ TOverlayStyle line_style(TColor colour, int width, bool dashed) {
 TOverlayStyle mark_style(TColor colour, bool hollow) {
     TOverlayStyle style;
     style.Color = colour;
-    style.Marks = hollow ? kHollowMark : kFilledMark;
+    style.Dots = true;
+    style.Width = hollow ? kHollowMark : kFilledMark;
     style.Hollow = hollow;
     style.Raised = true;
     return style;

@@ -1,5 +1,6 @@
 #include "analysis/search/find_gains_model.h"
 
+#include "core/measure/gain_set.h"
 #include "core/search/gain_search.h"
 
 #include <algorithm>
@@ -123,4 +124,22 @@ std::string default_gain_range(std::int16_t value) {
     if (value == 0) return "0";
     const std::int32_t a = value / 4, b = std::clamp(std::int32_t{value} * 4, -32768, 32767);
     return std::to_string(std::min(a, b)) + ":" + std::to_string(std::max(a, b));
+}
+
+std::vector<RangeEdge> range_edges(const RegulationGains& best, const std::array<GainRange, 4>& ranges) {
+    std::vector<RangeEdge> edges;
+    for (std::size_t g = 0; g < ranges.size(); ++g) {
+        const GainRange& r = ranges[g];
+        if (r.to <= r.from) continue;
+        const std::int32_t value = run_gain(best, g);
+        const std::int32_t last = r.from + (r.to - r.from) / r.step * r.step;
+        const std::int32_t span = std::max(r.to - r.from, r.step);
+        if (value == last && last + r.step <= GAIN_VALUE_MAX) {
+            edges.push_back({g, true, {r.from, std::min(GAIN_VALUE_MAX, r.to + span), r.step}});
+        } else if (value == r.from && r.from != 0 && r.from - r.step >= GAIN_VALUE_MIN) {
+            const std::int32_t floor = r.from > 0 ? 0 : GAIN_VALUE_MIN;
+            edges.push_back({g, false, {std::max(floor, r.from - span), r.to, r.step}});
+        }
+    }
+    return edges;
 }

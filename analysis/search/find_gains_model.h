@@ -4,7 +4,9 @@
 // small: the gains and the metric cells as floats), the best so far, the
 // sets measured of how many, and at the end the best rows and whether they
 // are exact or the best found; the non-dominated front of any two columns;
-// and the default range of a gain around an edit's value.
+// the default range of a gain around an edit's value, and the edges of a
+// box a best set lies on.
+#include "core/batch/sweep_grid.h"
 #include "core/engine/regulation.h"
 #include "core/measure/metric_table.h"
 
@@ -69,3 +71,14 @@ private:
 // four times it ("250" gives "62:1000"), kept within 16 bits; a value of 0
 // stays fixed.
 std::string default_gain_range(std::int16_t value);
+
+// A gain whose best value lies on an edge of its range, with room beyond:
+// the range widened on that side by its own span (at least a step), within
+// 16 bits. A range from 0 has no lower edge (a gain below 0 turns the loop
+// round), a single value none at all.
+struct RangeEdge {
+    std::size_t gain = 0;  // kp, ki, kd, kv
+    bool top = false;
+    GainRange widened;
+};
+std::vector<RangeEdge> range_edges(const RegulationGains& best, const std::array<GainRange, 4>& ranges);

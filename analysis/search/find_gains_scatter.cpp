@@ -1,121 +1,100 @@
 #include "analysis/search/find_gains_scatter.h"
 
-#include <QMouseEvent>
-#include <QPainter>
+#include "toolkit/chart/chart.h"
+
+#include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr double kClickReach = 8;  // pixels from a point that still pick it
+constexpr TColor kCloud = color_from_rgb(70, 110, 170);
+constexpr TColor kFront = color_from_rgb(200, 30, 30);
+constexpr TColor kPicked = color_from_rgb(255, 140, 0);
 
-QString number(double v) { return QString::number(v, 'g', 5); }
+TOverlayStyle dots(TColor colour, int width, int alpha = 255) {
+    TOverlayStyle style;
+    style.Color = colour;
+    style.Width = width;
+    style.Alpha = alpha;
+    style.Dots = true;
+    return style;
+}
+
+// The points into an overlay in ascending order across (as the chart keeps
+// them), with the set of each in that order.
+void fill(TChartOverlay& overlay, std::vector<FindGainsScatter::Point> points, std::vector<std::size_t>& sets) {
+    std::stable_sort(points.begin(), points.end(), [](const auto& a, const auto& b) { return a.x < b.x; });
+    overlay.Clear();
+    sets.clear();
+    for (const auto& p : points) {
+        overlay.AddXY(p.x, p.y);
+        sets.push_back(p.index);
+    }
+}
 
 }  // namespace
 
-FindGainsScatter::FindGainsScatter(QWidget* parent) : QWidget(parent) {
-    setMinimumHeight(180);
-    setCursor(Qt::CrossCursor);
-}
-
-void FindGainsScatter::set_points(std::vector<Point> points, std::vector<Point> front, const Point* best,
-                                  const QString& xTitle, const QString& yTitle) {
-    points_ = std::move(points);
-    front_ = std::move(front);
-    best_ = best ? std::optional<Point>(*best) : std::nullopt;
-    xTitle_ = xTitle;
-    yTitle_ = yTitle;
-    xMin_ = yMin_ = INFINITY;
-    xMax_ = yMax_ = -INFINITY;
-    for (const Point& p : points_) {
-        xMin_ = std::min(xMin_, p.x);
-        xMax_ = std::max(xMax_, p.x);
-        yMin_ = std::min(yMin_, p.y);
-        yMax_ = std::max(yMax_, p.y);
-    }
-    if (points_.empty()) xMin_ = yMin_ = 0, xMax_ = yMax_ = 1;
-    labels_ = {xMin_, xMax_, yMin_, yMax_};
-    // A little room around the points, and some width where all are equal.
-    const auto widen = [](double& low, double& high) {
-        const double room = high > low ? (high - low) * 0.04 : std::max(1.0, std::abs(low) * 0.1);
-        low -= room;
-        high += room;
+FindGainsScatter::FindGainsScatter(QWidget* parent) : QWidget(parent), chart_(std::make_unique<TChart>(this)) {
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->addWidget(chart_->Widget());
+    setMinimumHeight(200);
+    cloud_ = chart_->AddOverlay(dots(kCloud, 3, 150));
+    TOverlayStyle line;
+    line.Color = kFront;
+    line.Width = 1;
+    frontLine_ = chart_->AddOverlay(line);
+    frontDots_ = chart_->AddOverlay(dots(kFront, 5));
+    best_ = chart_->AddOverlay(dots(0, 9));
+    TOverlayStyle picked = dots(kPicked, 7);
+    picked.Raised = true;
+    picked_ = chart_->AddOverlay(picked);
+    chart_->Widget()->setToolTip(
+        "Each dot a feasible set; the red line joins the front (no other set is better in both columns). Black: the "
+        "best set, orange: the one clicked. Click a dot to fill the edits; right-click to copy the sets as CSV.");
+    menu_.AddItem("Copy as CSV", [this](TObject*) {
+        if (onCopy) onCopy();
+    });
+    chart_->SetPopupMenu(&menu_);
+    chart_->OnDotClick = [this](TChartOverlay* overlay, std::size_t i) {
+        const std::vector<std::size_t>* sets = overlay == cloud_       ? &cloudSets_
+                                               : overlay == frontDots_ ? &frontSets_
+                                               : overlay == best_      ? &bestSets_
+                                               : overlay == picked_    ? &pickedSets_
+                                                                       : nullptr;
+        if (sets && i < sets->size() && onPointClicked) onPointClicked((*sets)[i]);
     };
-    widen(xMin_, xMax_);
-    widen(yMin_, yMax_);
-    update();
+    set_points({}, {}, std::nullopt, std::nullopt, "", "");
 }
 
-QRectF FindGainsScatter::plot_rect() const { return QRectF(52, 8, width() - 60, height() - 40); }
+FindGainsScatter::~FindGainsScatter() = default;
 
-QPointF FindGainsScatter::to_widget(double x, double y) const {
-    const QRectF r = plot_rect();
-    return {r.left() + (x - xMin_) / (xMax_ - xMin_) * r.width(), r.bottom() - (y - yMin_) / (yMax_ - yMin_) * r.height()};
+QWidget* FindGainsScatter::chart_widget() const { return chart_->Widget(); }
+
+void FindGainsScatter::set_points(std::vector<Point> points, std::vector<Point> front, std::optional<Point> best,
+                                  std::optional<Point> picked, const std::string& xTitle, const std::string& yTitle) {
+    points_ = points.size();
+    fill(*cloud_, std::move(points), cloudSets_);
+    std::vector<std::size_t> lineSets;  // the line is not clicked: its dots are
+    fill(*frontDots_, front, frontSets_);
+    fill(*frontLine_, std::move(front), lineSets);
+    fill(*best_, best ? std::vector<Point>{*best} : std::vector<Point>{}, bestSets_);
+    fill(*picked_, picked ? std::vector<Point>{*picked} : std::vector<Point>{}, pickedSets_);
+    chart_->SetTitle(points_ == 0 ? "No feasible set yet" : yTitle + " (up, minimised)");
+    chart_->SetBottomAxisTitle(xTitle);
+    // The axes fit the sets, unless the user has zoomed or panned.
+    if (!chart_->UserView()) chart_->FitToData();
+    chart_->Repaint();
 }
 
-void FindGainsScatter::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), palette().window());
-    const QRectF r = plot_rect();
-    p.fillRect(r, Qt::white);
-    p.setPen(QColor(150, 150, 150));
-    p.drawRect(r);
-    p.setPen(Qt::black);
-    const QFontMetrics fm = p.fontMetrics();
-    if (!points_.empty()) {
-        p.drawText(QRectF(0, r.top() - 2, r.left() - 4, fm.height()), Qt::AlignRight, number(labels_[3]));
-        p.drawText(QRectF(0, r.bottom() - fm.height() + 2, r.left() - 4, fm.height()), Qt::AlignRight, number(labels_[2]));
-        p.drawText(QRectF(r.left(), r.bottom() + 2, r.width(), fm.height()), Qt::AlignLeft, number(labels_[0]));
-        p.drawText(QRectF(r.left(), r.bottom() + 2, r.width(), fm.height()), Qt::AlignRight, number(labels_[1]));
-    }
-    p.drawText(QRectF(r.left(), r.bottom() + 2 + fm.height(), r.width(), fm.height()), Qt::AlignHCenter,
-               xTitle_ + " →");
-    p.save();
-    p.translate(12, r.center().y());
-    p.rotate(-90);
-    p.drawText(QRectF(-r.height() / 2, -fm.height() / 2, r.height(), fm.height()), Qt::AlignHCenter, yTitle_ + " →");
-    p.restore();
-    if (points_.empty()) {
-        p.drawText(r, Qt::AlignCenter, "No feasible set yet");
-        return;
-    }
-    p.setClipRect(r);
-    p.setRenderHint(QPainter::Antialiasing);
-    QPolygonF cloud;
-    cloud.reserve(static_cast<qsizetype>(points_.size()));
-    for (const Point& pt : points_) cloud << to_widget(pt.x, pt.y);
-    p.setPen(QPen(QColor(70, 110, 170, 140), 3, Qt::SolidLine, Qt::RoundCap));
-    p.drawPoints(cloud);
-    QPolygonF front;
-    for (const Point& pt : front_) front << to_widget(pt.x, pt.y);
-    p.setPen(QPen(QColor(200, 30, 30), 1.5));
-    p.drawPolyline(front);
-    p.setPen(QPen(QColor(200, 30, 30), 6, Qt::SolidLine, Qt::RoundCap));
-    p.drawPoints(front);
-    if (best_) {
-        p.setPen(QPen(Qt::black, 1.5));
-        p.setBrush(Qt::NoBrush);
-        p.drawEllipse(to_widget(best_->x, best_->y), 6, 6);
-    }
-}
-
-void FindGainsScatter::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || !onPointClicked) return;
-    const QPointF at = event->position();
-    double nearest = kClickReach * kClickReach;
-    const Point* chosen = nullptr;
-    // The front first, so its points win over the cloud beneath them.
-    for (const auto* list : {&front_, &points_}) {
-        for (const Point& pt : *list) {
-            const QPointF d = to_widget(pt.x, pt.y) - at;
-            const double d2 = d.x() * d.x() + d.y() * d.y();
-            if (d2 < nearest) {
-                nearest = d2;
-                chosen = &pt;
-            }
-        }
-        if (chosen) break;
-    }
-    if (chosen) onPointClicked(chosen->index);
+QPoint FindGainsScatter::to_widget(double x, double y) {
+    const ChartView view = chart_->View();
+    const TRect area = chart_->PlotArea();
+    const auto along = [](double v, double lo, double hi, int from, int to) {
+        return from + static_cast<int>(std::lround((v - lo) / (hi - lo) * (to - from)));
+    };
+    return {along(x, view.XMin, view.XMax, area.Left, area.Right - 1),
+            along(y, view.YMin, view.YMax, area.Bottom - 1, area.Top)};
 }

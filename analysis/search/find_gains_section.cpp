@@ -1,6 +1,9 @@
 #include "analysis/search/find_gains_section.h"
 
+#include "analysis/live/gain_edits.h"
+#include "analysis/live/steady_label.h"
 #include "analysis/search/find_gains_scatter.h"
+#include "analysis/map/gain_map_model.h"
 #include "analysis/map/gain_map_sweep.h"
 #include "core/measure/gain_set.h"
 #include "core/search/gain_search.h"
@@ -12,6 +15,10 @@
 #include <cmath>
 
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QSignalBlocker>
+#include <QStringList>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGridLayout>
@@ -26,6 +33,7 @@ namespace {
 
 constexpr const char* kNoLimit = "—";
 constexpr int kRedrawMs = 200;  // the scatter follows the stream at most this often
+constexpr const char* kGainNames[4] = {"Kp", "Ki", "Kd", "Kv"};
 
 // "24192396" as "24,192,396".
 QString grouped(const QString& digits) {
@@ -42,7 +50,8 @@ QString text_of(std::string_view s) { return QString::fromUtf8(s.data(), static_
 
 // A search column as the map and the combo boxes show it: "|Steady error| (count)".
 QString caption_of(const QString& column) {
-    return QString::fromStdString(metric_caption(*metric_column_named(column.toStdString()), true));
+    const MetricColumn* c = metric_column_named(column.toStdString());
+    return c ? QString::fromStdString(metric_caption(*c, true)) : column;
 }
 
 }  // namespace
@@ -121,11 +130,18 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     progress_->setValue(0);
     progress_->setTextVisible(false);
     grid->addWidget(progress_, row++, 0, 1, 4);
-    best_ = new QLabel("No search yet.", this);
+    best_ = new SteadyLabel(2, "No search yet.", this);
     best_->setObjectName("best");
-    best_->setWordWrap(true);
     best_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(best_, row++, 0, 1, 4);
+    edge_ = new SteadyLabel(2, this);
+    edge_->setObjectName("edge");
+    grid->addWidget(edge_, row, 0, 1, 3);
+    widen_ = new QPushButton("Widen", this);
+    widen_->setObjectName("widen");
+    widen_->setEnabled(false);
+    widen_->setToolTip("Widen the ranges whose edge the best set lies on, then Start again");
+    grid->addWidget(widen_, row++, 3, Qt::AlignTop);
     apply_ = new QPushButton("Apply", this);
     apply_->setObjectName("apply");
     apply_->setEnabled(false);
@@ -136,11 +152,7 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     grid->addWidget(across_, row++, 2, 1, 2);
     scatter_ = new FindGainsScatter(this);
     grid->addWidget(scatter_, row++, 0, 1, 4);
-    status_ = new QLabel("Set the ranges and limits, then Start. Click a point to fill the edits.", this);
-    status_->setWordWrap(true);
-    // Wrapped labels take the panel's width rather than widening it to their text.
-    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    best_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    status_ = new SteadyLabel(3, "Set the ranges and limits, then Start. Click a point to fill the edits.", this);
     grid->addWidget(status_, row++, 0, 1, 4);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
@@ -153,10 +165,27 @@ FindGainsSection::FindGainsSection(const AnalysisHost& host, QWidget* parent)
     connect(start_, &QPushButton::clicked, this, [this] { start(); });
     connect(cancel_, &QPushButton::clicked, this, [this] { cancel(); });
     connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
+    connect(widen_, &QPushButton::clicked, this, [this] { widen(); });
     connect(across_, &QComboBox::currentIndexChanged, this, [this] { redraw(); });
     scatter_->onPointClicked = [this](std::size_t i) {
-        if (i < model_.sets().size()) fill_edits(model_.sets()[i].gains);
+        if (i >= model_.sets().size()) return;
+        picked_ = i;
+        fill_edits(model_.sets()[i].gains, "a point of Find gains");
+        redraw();
     };
+    scatter_->onCopy = [this] {
+        if (model_.sets().empty()) {
+            set_status("No feasible sets to copy yet.");
+            return;
+        }
+        QGuiApplication::clipboard()->setText(QString::fromStdString(scatter_csv()));
+        set_status(QString("Copied %1 sets as CSV, at full precision.").arg(model_.sets().size()));
+    };
+    connect(objective_, &QComboBox::currentIndexChanged, this, [this] {
+        fill_across();
+        if (!searching()) redraw();
+    });
+    fill_across();
     child_->onLine = [this](const std::string& line) { take_line(line); };
     child_->onEnd = [this](const QString& failure) { ended(failure); };
     fill_ranges_from_edits();
@@ -168,6 +197,7 @@ FindGainsSection::~FindGainsSection() { child_.reset(); }  // stops a running se
 bool FindGainsSection::searching() const { return child_->running(); }
 QString FindGainsSection::status_text() const { return status_->text(); }
 QString FindGainsSection::best_text() const { return best_->text(); }
+QString FindGainsSection::edge_text() const { return edge_->text(); }
 
 void FindGainsSection::set_status(const QString& text, bool error) {
     status_->setText(text);
@@ -175,9 +205,9 @@ void FindGainsSection::set_status(const QString& text, bool error) {
 }
 
 void FindGainsSection::fill_ranges_from_edits() {
-    const TLabeledEdit* const edits[4] = {host_.kp, host_.ki, host_.kd, host_.kv};
+    const RegulationGains gains = host_.gains->run_gains();
     for (std::size_t g = 0; g < ranges_.size(); ++g) {
-        ranges_[g]->setText(QString::fromStdString(default_gain_range(read_gain_text(edits[g]->Text()).value)));
+        ranges_[g]->setText(QString::fromStdString(default_gain_range(run_gain(gains, g))));
     }
 }
 
@@ -185,8 +215,7 @@ QStringList FindGainsSection::arguments() {
     const bool speedMode = host_.speedMode->Checked();
     QStringList args{"tune", "--stream", "--mode", speedMode ? "speed" : "position"};
     if (speedMode) {
-        args << "--passes" << QString::number(passes_->value()) << "--w"
-             << QString::number(read_gain_text(host_.w->Text()).value);
+        args << "--passes" << QString::number(passes_->value()) << "--w" << QString::number(host_.gains->run_gains().w);
     } else if (!nc_demo_chosen()) {
         args << "--program" << QString::fromStdString(nc_chosen_program().path);
     }
@@ -198,6 +227,8 @@ QStringList FindGainsSection::arguments() {
             set_status(text_of(GAIN_SET_KEYS[g]) + ": " + QString::fromStdString(error), true);
             return {};
         }
+        searched_[g] = range;
+        searchedText_[g] = QString::fromStdString(text);
         args << "--" + text_of(GAIN_SET_KEYS[g]) << QString::fromStdString(text);
     }
     args << "--objective" << objective_->currentData().toString();
@@ -234,12 +265,13 @@ void FindGainsSection::start() {
         across_->setCurrentIndex(across_->findData(text_of(metric_column(fits).name)));
     }
     cancelled_ = false;
+    picked_.reset();
+    show_edges({});
     redraw();
     best_->setText("No feasible set yet.");
     apply_->setEnabled(false);
     progress_->setRange(0, 0);  // busy until the search says how much it will measure
-    start_->setEnabled(false);
-    cancel_->setEnabled(true);
+    swap_buttons(start_, cancel_);
     set_status(QString("Searching (%1 mode)…").arg(host_.speedMode->Checked() ? "speed" : "position"));
     child_->start(program_, args);
 }
@@ -282,12 +314,12 @@ void FindGainsSection::show_progress() {
 }
 
 void FindGainsSection::ended(const QString& failure) {
-    start_->setEnabled(true);
-    cancel_->setEnabled(false);
+    swap_buttons(cancel_, start_);
     progress_->setRange(0, 1);
     progress_->setValue(cancelled_ || !failure.isEmpty() ? 0 : 1);
     redraw();
     show_best();
+    if (const auto best = model_.best(); best && failure.isEmpty()) show_edges(range_edges(best->gains, searched_));
     const QString box = grouped(QString::fromStdString(model_.box_sets()));
     if (cancelled_) {
         set_status(QString("Cancelled after %1 sets; the best so far stays.").arg(grouped(model_.measured())));
@@ -322,33 +354,105 @@ void FindGainsSection::show_best() {
     apply_->setEnabled(true);
 }
 
+std::string FindGainsSection::shown_objective() const {
+    return (objectiveName_.isEmpty() ? objective_->currentData().toString() : objectiveName_).toStdString();
+}
+
 void FindGainsSection::redraw() {
     const std::string x = across_->currentData().toString().toStdString();
-    const std::string y = (objectiveName_.isEmpty() ? objective_->currentData().toString() : objectiveName_).toStdString();
+    const std::string y = shown_objective();
     std::vector<FindGainsScatter::Point> points, front;
     const auto& sets = model_.sets();
+    const auto point = [&](const FoundSet& set, std::size_t index) -> std::optional<FindGainsScatter::Point> {
+        const auto vx = FindGainsModel::value(set, x), vy = FindGainsModel::value(set, y);
+        if (!vx || !vy) return std::nullopt;
+        return FindGainsScatter::Point{*vx, *vy, index};
+    };
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        const auto vx = FindGainsModel::value(sets[i], x), vy = FindGainsModel::value(sets[i], y);
-        if (vx && vy) points.push_back({*vx, *vy, i});
+        if (const auto p = point(sets[i], i)) points.push_back(*p);
     }
-    for (const std::size_t i : model_.front(x, y)) {
-        front.push_back({*FindGainsModel::value(sets[i], x), *FindGainsModel::value(sets[i], y), i});
-    }
+    for (const std::size_t i : model_.front(x, y)) front.push_back(*point(sets[i], i));
     std::optional<FindGainsScatter::Point> best;
-    if (const auto b = model_.best()) {
-        const auto vx = FindGainsModel::value(*b, x), vy = FindGainsModel::value(*b, y);
-        if (vx && vy) best = FindGainsScatter::Point{*vx, *vy, 0};
+    if (const auto b = model_.best()) best = point(*b, best_index().value_or(0));
+    std::optional<FindGainsScatter::Point> picked;
+    if (picked_ && *picked_ < sets.size()) picked = point(sets[*picked_], *picked_);
+    scatter_->set_points(std::move(points), std::move(front), best, picked, caption_of(text_of(x)).toStdString(),
+                         caption_of(text_of(y)).toStdString());
+}
+
+// The best set's place among the sets, if it is one of them.
+std::optional<std::size_t> FindGainsSection::best_index() const {
+    const auto best = model_.best();
+    if (!best) return std::nullopt;
+    const auto& sets = model_.sets();
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const RegulationGains& g = sets[i].gains;
+        if (g.kp == best->gains.kp && g.ki == best->gains.ki && g.kd == best->gains.kd && g.kv == best->gains.kv) return i;
     }
-    scatter_->set_points(std::move(points), std::move(front), best ? &*best : nullptr, caption_of(text_of(x)),
-                         caption_of(text_of(y)));
+    return std::nullopt;
+}
+
+// "Copy as CSV": every feasible set with its gains, the two columns shown and
+// whether it lies on the front.
+std::string FindGainsSection::scatter_csv() const {
+    const std::string x = across_->currentData().toString().toStdString();
+    const std::string y = shown_objective();
+    const auto& sets = model_.sets();
+    std::vector<bool> onFront(sets.size(), false);
+    for (const std::size_t i : model_.front(x, y)) onFront[i] = true;
+    std::string out = "kp,ki,kd,kv," + x + "," + y + ",front\n";
+    const auto cell = [](std::optional<double> v) { return v ? QString::number(*v, 'g', 17).toStdString() : std::string(); };
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        const RegulationGains& g = sets[i].gains;
+        out += std::to_string(g.kp) + "," + std::to_string(g.ki) + "," + std::to_string(g.kd) + "," +
+               std::to_string(g.kv) + "," + cell(FindGainsModel::value(sets[i], x)) + "," +
+               cell(FindGainsModel::value(sets[i], y)) + "," + (onFront[i] ? "1" : "0") + "\n";
+    }
+    return out;
+}
+
+// "Across" offers every column but the objective: a column against itself says nothing.
+void FindGainsSection::fill_across() {
+    const QString keep = across_->currentData().toString();
+    const QSignalBlocker quiet(across_);
+    across_->clear();
+    for (const std::string_view column : search_column_names()) {
+        if (text_of(column) == objective_->currentData().toString()) continue;
+        const MetricColumn& c = *metric_column_named(column);
+        across_->addItem(QString::fromStdString(metric_caption(c, true)), text_of(column));
+        across_->setItemData(across_->count() - 1, QString::fromStdString(metric_description(c)), Qt::ToolTipRole);
+    }
+    const int again = across_->findData(keep);
+    const int fallback = across_->findData(text_of(metric_column(Metric::kMaxFollowingError).name));
+    across_->setCurrentIndex(again >= 0 ? again : std::max(0, fallback));
+}
+
+// The best set on an edge of its box: said, and "Widen" offered.
+void FindGainsSection::show_edges(const std::vector<RangeEdge>& edges) {
+    edges_ = edges;
+    widen_->setEnabled(!edges.empty());
+    QStringList said;
+    for (const RangeEdge& e : edges) {
+        said << QString("%1 %2 is at the %3 of %4")
+                    .arg(kGainNames[e.gain])
+                    .arg(run_gain(model_.best()->gains, e.gain))
+                    .arg(e.top ? "top" : "bottom")
+                    .arg(searchedText_[e.gain]);
+    }
+    edge_->setText(edges.empty() ? QString() : said.join("; ") + ": the optimum may lie beyond. Widen?");
+}
+
+void FindGainsSection::widen() {
+    for (const RangeEdge& e : edges_) ranges_[e.gain]->setText(QString::fromStdString(gain_range_text(e.widened)));
+    set_status("Ranges widened; Start searches the larger box.");
+    show_edges({});
 }
 
 void FindGainsSection::apply() {
-    if (const auto best = model_.best()) fill_edits(best->gains);
+    if (const auto best = model_.best()) fill_edits(best->gains, "Find gains' best");
 }
 
-void FindGainsSection::fill_edits(const RegulationGains& g) {
-    TLabeledEdit* const edits[4] = {host_.kp, host_.ki, host_.kd, host_.kv};
-    for (std::size_t i = 0; i < 4; ++i) edits[i]->SetText(std::to_string(run_gain(g, i)));
+void FindGainsSection::fill_edits(const RegulationGains& g, const std::string& source) {
+    host_.gains->apply(g, 4, source);
     set_status(QString("Edits filled: Kp %1 Ki %2 Kd %3 Kv %4.").arg(g.kp).arg(g.ki).arg(g.kd).arg(g.kv));
 }

@@ -15,6 +15,9 @@
 
 #include <array>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 class GainMapSweep;
 class FindGainsScatter;
@@ -42,10 +45,13 @@ public:
     bool searching() const;
     QString status_text() const;
     QString best_text() const;
+    QString edge_text() const;
     const FindGainsModel& model() const { return model_; }
     FindGainsScatter* scatter() const { return scatter_; }
     // The tune arguments Start would use; empty with the status saying why not.
     QStringList arguments();
+    // The scatter's sets as "Copy as CSV" puts them on the clipboard.
+    std::string scatter_csv() const;
 
 private:
     void take_line(const std::string& line);
@@ -53,8 +59,13 @@ private:
     QString time_left() const;
     void ended(const QString& failure);
     void redraw();
+    std::string shown_objective() const;
+    std::optional<std::size_t> best_index() const;
+    void fill_across();
+    void show_edges(const std::vector<RangeEdge>& edges);
+    void widen();
     void show_best();
-    void fill_edits(const RegulationGains& gains);
+    void fill_edits(const RegulationGains& gains, const std::string& source);
     void set_status(const QString& text, bool error = false);
 
     AnalysisHost host_;
@@ -63,6 +74,7 @@ private:
     std::unique_ptr<GainMapSweep> child_;
     bool cancelled_ = false;
     QString objectiveName_;
+    std::optional<std::size_t> picked_;  // the set last clicked in the scatter
 
     QComboBox* objective_;
     std::array<QComboBox*, kLimits> limitColumns_{};
@@ -73,6 +85,11 @@ private:
     QPushButton* start_;
     QPushButton* cancel_;
     QPushButton* apply_;
+    QLabel* edge_;
+    QPushButton* widen_;
+    std::array<GainRange, 4> searched_{};  // the box of the last search started
+    std::array<QString, 4> searchedText_;  // and its ranges as typed
+    std::vector<RangeEdge> edges_;           // the best set's edges, as said
     QProgressBar* progress_;
     QLabel* best_;
     QComboBox* across_;

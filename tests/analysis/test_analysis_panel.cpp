@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -165,36 +166,86 @@ TEST_F(MainWindow, PauseHoldsTheRunBetweenPassesAndNextPassRunsExactlyOne) {
     }
 }
 
-// With the panel open the chart keeps 400 pixels: the window grows instead
-// (on opening, when made small, when the panel is widened by its handle).
-TEST_F(MainWindow, PanelLeavesTheChartItsLeastWidth) {
+namespace {
+
+// Every designed control of the regulation page where it was laid out, at
+// its size and whole inside its parent, and the page at least as wide as
+// designed.
+struct DesignedPage {
+    std::vector<std::pair<QWidget*, QRect>> controls;
+    DesignedPage() {
+        for (TControl* c : std::initializer_list<TControl*>{Form1->Button1, Form1->Button2, Form1->edKp, Form1->edKi,
+                                                             Form1->edKd, Form1->GroupBox1, Form1->edKv, Form1->edW,
+                                                             Form1->cbSpeedRegulation, Form1->edPos}) {
+            controls.emplace_back(c->Widget(), c->Widget()->geometry());
+        }
+    }
+    void expect_kept() const {
+        for (const auto& [widget, designed] : controls) {
+            EXPECT_EQ(designed, widget->geometry()) << widget->metaObject()->className();
+            EXPECT_TRUE(widget->parentWidget()->rect().contains(widget->geometry())) << widget->metaObject()->className();
+        }
+        EXPECT_GE(Form1->Chart1->Widget()->width(), 660);
+        EXPECT_GE(Form1->Panel1->Widget()->width(), 660);
+    }
+};
+
+}  // namespace
+
+// Widening and narrowing the panel never squeezes the page: the window
+// grows and shrinks instead, within the screen, and a close gives the
+// window back as it was before the panel opened (or the page as the user
+// resized it).
+TEST_F(MainWindow, PanelKeepsThePageAsDesignedAndTheWindowOnTheScreen) {
     show_regulation_page();
+    QApplication::processEvents();
+    const DesignedPage page;
+    QWidget* window = Form1->Widget();
+    const int frame = window->frameGeometry().width() - window->width();
+    const QRect screen = window->screen()->availableGeometry();
     struct Case {
-        int windowBefore;  // before opening
-        int panelAsked;    // 0: as it is
-        int windowAfter;   // asked of the window once open; 0: none
-        int window;        // the window's width then
-        int panel;
+        const char* what;
+        QRect area;              // the screen's free area; empty: the screen's own
+        int before;              // the window's width before opening
+        std::vector<int> asked;  // panel widths asked by the handle, in turn
+        int resizedTo;           // the window resized by the user once open; 0: not
+        int panel;               // the panel's width then (-1: all the room there is)
+        int page;                // the page's width beside it
     };
     const Case cases[] = {
-        {668, 0, 0, 1068, 400},  {300, 0, 0, 808, 400},    {668, 0, 500, 808, 400},
-        {668, 700, 0, 1108, 700}, {900, 100, 0, 1300, 300}, {668, 2000, 0, 1308, 900},
+        {"opened", {}, 668, {}, 0, 400, 668},
+        {"widened to the screen's edge", {}, 668, {2000}, 0, -1, 668},
+        {"widened, then narrowed", {}, 668, {900, 350}, 0, 350, 668},
+        {"at its least", {}, 668, {100}, 0, 300, 668},
+        {"a narrower window first", {}, 300, {}, 0, 400, 668},
+        {"the user narrows the window", {}, 668, {}, 500, 400, 668},
+        {"the user widens it", {}, 668, {}, 1100, 400, 700},
+        {"a small screen", QRect(0, 0, 1024, 768), 668, {600}, 0, 1024 - 668 - frame, 668},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.window);
-        Form1->Analysis->close();
-        if (Form1->Analysis->panel()) Form1->Analysis->set_panel_width(AnalysisPanel::kWidth);
-        Form1->Widget()->resize(c.windowBefore, 468);
-        Form1->Analysis->open();
-        if (c.panelAsked > 0) Form1->Analysis->panel()->widthAsked(c.panelAsked);
-        if (c.windowAfter > 0) Form1->Widget()->resize(c.windowAfter, 350);
+        SCOPED_TRACE(c.what);
+        Form1->Analysis->set_screen_area([&c, screen] { return c.area.isEmpty() ? screen : c.area; });
+        window->move(100, 200);
+        window->resize(c.before, 468);
         QApplication::processEvents();
-        EXPECT_EQ(c.window, Form1->Widget()->width());
-        EXPECT_EQ(c.panel, Form1->Analysis->panel()->width());
-        EXPECT_EQ(c.window - c.panel - 8, Form1->Chart1->Widget()->width());
+        Form1->Analysis->open();
+        if (Form1->Analysis->panel()->width() != AnalysisPanel::kWidth) Form1->Analysis->set_panel_width(AnalysisPanel::kWidth);
+        for (const int width : c.asked) Form1->Analysis->panel()->widthAsked(width);
+        if (c.resizedTo > 0) window->resize(c.resizedTo, 468);
+        QApplication::processEvents();
+        const QRect area = c.area.isEmpty() ? screen : c.area;
+        const int panel = c.panel >= 0 ? c.panel : area.width() - frame - 668;
+        EXPECT_EQ(panel, Form1->Analysis->panel()->width());
+        EXPECT_EQ(c.page + panel, window->width());
+        EXPECT_TRUE(area.contains(window->frameGeometry())) << window->frameGeometry().x() << " " << window->frameGeometry().width();
+        page.expect_kept();
+
+        Form1->Analysis->close();
+        QApplication::processEvents();
+        EXPECT_EQ(c.resizedTo > 0 ? c.page : c.before, window->width());
+        EXPECT_EQ(QPoint(100, 200), window->pos());  // moved to stay on the screen, it goes back
+        if (c.before >= 668) page.expect_kept();
     }
-    Form1->Analysis->close();
-    EXPECT_EQ(1308 - 900, Form1->Widget()->width());  // closing gives back the panel's width
 }
 
 // The wheel over the panel scrolls it; a combo box or spin box takes it only
@@ -233,17 +284,24 @@ TEST_F(MainWindow, WheelScrollsThePanelUnlessAComboOrSpinBoxHasTheFocus) {
     }
 }
 
-// The panel's state survives a restart: left open at a width it opens so;
-// left closed the window starts exactly as designed, with no panel made.
+// The panel's state survives a restart: left open at a width it opens so,
+// the window where the user left it and the edits as they were; left
+// closed the window starts exactly as designed, with no panel made.
 TEST_F(MainWindow, PanelStartsAsItWasLeft) {
     const struct {
         bool leftOpen;
         int width;
-    } cases[] = {{true, 520}, {false, 520}, {true, 310}};
+        QRect window;  // moved and resized by the user while the panel was open (page, not panel)
+    } cases[] = {{true, 520, QRect(30, 40, 700, 500)}, {false, 520, QRect(30, 40, 700, 500)},
+                 {true, 310, QRect(100, 200, 668, 468)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.width);
         Form1->Analysis->open();
         Form1->Analysis->set_panel_width(c.width);
+        Form1->Widget()->move(c.window.topLeft());
+        Form1->Widget()->resize(c.window.width() + c.width, c.window.height());
+        Form1->edKp->SetText("2000");
+        Form1->cbSpeedRegulation->SetChecked(true);
         if (!c.leftOpen) Form1->Analysis->close();
         delete Form1;
         Form1 = nullptr;
@@ -252,8 +310,12 @@ TEST_F(MainWindow, PanelStartsAsItWasLeft) {
         QApplication::processEvents();
         EXPECT_EQ(c.leftOpen, Form1->Analysis->is_open());
         EXPECT_EQ(c.leftOpen, Form1->Analysis->panel() != nullptr);
-        EXPECT_EQ(c.leftOpen ? 668 + c.width : 668, Form1->Widget()->width());
-        EXPECT_EQ(468, Form1->Widget()->height());
+        EXPECT_EQ(c.leftOpen ? c.window.width() + c.width : 668, Form1->Widget()->width());
+        EXPECT_EQ(c.leftOpen ? c.window.height() : 468, Form1->Widget()->height());
+        EXPECT_EQ(c.leftOpen ? c.window.topLeft() : QPoint(100, 200), Form1->Widget()->pos());
+        EXPECT_EQ(c.leftOpen ? "2000" : "250", Form1->edKp->Text());
+        EXPECT_EQ(c.leftOpen, Form1->cbSpeedRegulation->Checked());
+        EXPECT_EQ(!c.leftOpen, Form1->edKv->Enabled());  // the mode's edits follow the box
     }
 }
 

@@ -9,6 +9,8 @@
 #include "core/formats/metrics_format.h"
 #include "analysis/live/metrics_section.h"
 #include "analysis/live/run_record.h"
+#include "analysis/map/gain_map_section.h"
+#include "analysis/map/gain_map_view.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 #include "window/exports.h"
@@ -17,6 +19,10 @@
 #include <QClipboard>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTableWidget>
 
 #include <unistd.h>
 
@@ -59,6 +65,68 @@ private:
 };
 
 }  // namespace
+
+// Sized from the font's metrics, whatever font the machine has: the kept
+// runs' list shows all its rows without a scroll bar of its own (also in a
+// font half as large again), and at the window's designed height the map's
+// controls and its picture show together (scrolled to the map's title).
+TEST_F(PanelSections, KeptListAndMapFitTheFontAtTheDesignedHeight) {
+    QWidget* map = Form1->Analysis->panel()->findChild<QWidget*>("gainMap");
+    ASSERT_NE(nullptr, map);
+    const QWidget* view = dynamic_cast<GainMapSection*>(map)->view();
+    const QScrollArea* scroll = Form1->Analysis->panel()->scroll_area();
+    const int designed = Form1->Widget()->font().pixelSize();
+    for (const double scale : {1.0, 1.5}) {
+        SCOPED_TRACE(scale);
+        QFont font = Form1->Widget()->font();
+        font.setPixelSize(static_cast<int>(std::lround(designed * scale)));
+        Form1->Widget()->setFont(font);
+        QApplication::processEvents();
+        if (scale == 1.0) {
+            for (int run = 0; run < 9; ++run) speed_run(2);
+        }
+        ASSERT_EQ(468, Form1->Widget()->height());
+        const QListWidget* list = Form1->Analysis->panel()->findChild<QListWidget*>();
+        ASSERT_EQ(8, list->count());
+        EXPECT_LE(list->visualItemRect(list->item(7)).bottom(), list->viewport()->height());
+        const QWidget* column = scroll->widget();
+        const int top = map->parentWidget()->mapTo(column, QPoint(0, 0)).y();
+        const int bottom = view->mapTo(column, QPoint(0, view->height())).y();
+        // A font half as large again takes the map's room in 468 pixels: then it keeps its least.
+        if (scale == 1.0) EXPECT_LE(bottom - top, scroll->viewport()->height());
+        EXPECT_GE(view->height(), GainMapSection::kLeastMapHeight);
+    }
+}
+
+// The run on the chart leads the table; the run column stays in sight when
+// the table scrolls sideways; the copy note goes when the runs change.
+TEST_F(PanelSections, SideBySideTableLeadsWithTheChartsRunAndKeepsItsRunColumn) {
+    speed_run(3);
+    speed_run(3, "300");
+    KeptRunsTable& table = *Form1->Analysis->kept_table();
+    const auto rows = table.rows();
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(0, rows[0].number);
+    EXPECT_EQ(300, rows[0].gains.kp);
+    EXPECT_EQ("chart", table.table()->item(0, 0)->text().toStdString());
+    EXPECT_EQ("#1", table.table()->item(1, 0)->text().toStdString());
+
+    QApplication::processEvents();
+    const QRect runColumn = table.run_column()->geometry();
+    EXPECT_EQ(table.table()->columnWidth(0), runColumn.width());
+    table.table()->horizontalScrollBar()->setValue(table.table()->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    EXPECT_LT(table.table()->visualRect(table.table()->model()->index(0, 1)).left(), 0);  // scrolled away
+    EXPECT_EQ(runColumn, table.run_column()->geometry());
+    EXPECT_TRUE(table.run_column()->isVisible());
+
+    QTest::mouseClick(panel_button("Copy table"), Qt::LeftButton);
+    EXPECT_EQ("Copied 2 runs as CSV, at full precision.", table.note());
+    const QStringList csv = QGuiApplication::clipboard()->text().split('\n');
+    EXPECT_TRUE(csv.value(1).startsWith("chart,speed,300,")) << csv.value(1).toStdString();
+    speed_run(3);
+    EXPECT_TRUE(table.note().isEmpty());
+}
 
 TEST_F(PanelSections, CopyMetricsCopiesTheHeaderAndRowTheTraceWouldPrint) {
     MetricsSection& metrics = *Form1->Analysis->metrics();
@@ -148,7 +216,7 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
 
     // The export offers the kept run's columns after the chart's own.
     const std::string csv = chart_csv();
-    EXPECT_EQ("time,series1,series2,series3,series4,#1 Kp 250 Ki 60 Kd 0 w 80: y (PWM),#1 Kp 250 Ki 60 Kd 0 w 80: v (IST)",
+    EXPECT_EQ("time,y (PWM),v (IST),x (Pos),x (SollPos),#1 Kp 250 Ki 60 Kd 0 w 80: y (PWM),#1 Kp 250 Ki 60 Kd 0 w 80: v (IST)",
               csv.substr(0, csv.find('\n')));
 
     for (int run = 0; run < 9; ++run) speed_run(2);
@@ -185,6 +253,17 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     EXPECT_EQ(1, kept.selected());  // the same run, one place up
     speed_run(2);
     EXPECT_EQ(freed, kept.kept().back().colour);
+
+    // Several at once, and the axes fit what is left (a zoom ends).
+    ASSERT_TRUE(Form1->Chart1->SetView({0, 10, 0, 10}));
+    list->clearSelection();
+    list->item(2)->setSelected(true);
+    list->item(4)->setSelected(true);
+    const int third = kept.kept()[3].number;
+    QTest::mouseClick(panel_button("Remove"), Qt::LeftButton);
+    EXPECT_EQ(KeptRunsSection::kMaxKept - 2, kept.kept().size());
+    EXPECT_EQ(third, kept.kept()[2].number);
+    EXPECT_FALSE(Form1->Chart1->UserView());
     EXPECT_TRUE(errors.shown.empty());
 }
 
@@ -207,6 +286,11 @@ TEST_F(PanelSections, AModeSwitchDuringARunIsNamedAndEndsItsMetrics) {
     speed_run(2);  // keeps the switched run
     const std::string at = " at " + std::to_string(switchedAt) + " ms ";
     EXPECT_EQ("#1 position \u2192 speed" + at + "Kp 250 Ki 60 Kd 0 Kv 30", Form1->Analysis->kept_runs()->kept()[0].label);
+    // Its legend entry and its row in the table name the switch as the list does.
+    EXPECT_EQ("#1 Kp 250 Ki 60 Kd 0 Kv 30, position \u2192 speed" + at.substr(0, at.size() - 1),
+              kept_run_name(Form1->Analysis->kept_runs()->kept()[0]));
+    EXPECT_EQ("position \u2192 speed" + at.substr(0, at.size() - 1),
+              Form1->Analysis->kept_table()->table()->item(1, 1)->text().toStdString());
     EXPECT_TRUE(record.switches().empty());
     EXPECT_TRUE(Form1->Analysis->metrics()->switch_note().isEmpty());
 }

@@ -2,10 +2,12 @@
 // the section in the window running a real search, Apply and a click on the
 // scatter filling the edits without starting a run.
 #include "analysis/frame/analysis_panel.h"
+#include "analysis/map/gain_map_model.h"
 #include "analysis/search/find_gains_scatter.h"
 #include "analysis/search/find_gains_section.h"
 #include "core/engine/regulation.h"
 #include "tests/window/window_fixture.h"
+#include "toolkit/chart/chart.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -13,7 +15,9 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -68,6 +72,32 @@ TEST(FindGainsModel, DefaultRangesAreAQuarterToFourTimesTheValue) {
     for (const auto& [value, range] : cases) EXPECT_EQ(default_gain_range(value), range) << value;
 }
 
+TEST(FindGainsModel, ABestSetOnAnEdgeOfItsBoxIsFoundAndItsRangeWidened) {
+    const std::array<GainRange, 4> box{GainRange{100, 400, 20}, GainRange{15, 240, 1}, GainRange{0, 50, 5},
+                                       GainRange{30, 30, 1}};
+    const struct {
+        const char* what;
+        RegulationGains best;
+        std::vector<std::pair<std::size_t, std::string>> edges;  // gain, widened range
+    } rows[] = {
+        {"inside", {200, 100, 10, 30, 0}, {}},
+        {"Ki at the top", {200, 240, 10, 30, 0}, {{1, "15:465:1"}}},
+        {"Kp at the last step, Kd at 0", {400, 100, 0, 30, 0}, {{0, "100:700:20"}}},
+        {"Kp at the bottom", {100, 100, 50, 30, 0}, {{0, "0:400:20"}, {2, "0:100:5"}}},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        const std::vector<RangeEdge> edges = range_edges(r.best, box);
+        ASSERT_EQ(r.edges.size(), edges.size());
+        for (std::size_t i = 0; i < edges.size(); ++i) {
+            EXPECT_EQ(r.edges[i].first, edges[i].gain);
+            EXPECT_EQ(r.edges[i].second, gain_range_text(edges[i].widened));
+        }
+    }
+    // No room beyond: no edge.
+    EXPECT_TRUE(range_edges({32700, 0, 0, 0, 0}, {GainRange{32000, 32767, 100}, {}, {}, {}}).empty());
+}
+
 TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     show_regulation_page();
     QTest::keyClick(Form1->Widget(), Qt::Key_F9);
@@ -98,6 +128,16 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     EXPECT_EQ(section->model().best_row(), rows[1].toStdString());
     const QStringList best = rows[1].split(',');
 
+    // Said when the best set lies on an edge of its box, and "Widen" widens that range.
+    const auto edges = range_edges(section->model().best()->gains,
+                                   {GainRange{200, 260, 20}, GainRange{40, 60, 10}, GainRange{0, 0, 1}, GainRange{30, 30, 1}});
+    EXPECT_EQ(edges.empty(), section->edge_text().isEmpty()) << section->edge_text().toStdString();
+    if (!edges.empty()) {
+        QTest::mouseClick(section->findChild<QPushButton*>("widen"), Qt::LeftButton);
+        EXPECT_EQ(gain_range_text(edges[0].widened), section->findChild<QLineEdit*>(names[edges[0].gain])->text().toStdString());
+        EXPECT_TRUE(section->edge_text().isEmpty());
+    }
+
     const bool running = regulationRunning;
     const std::size_t points = Form1->Series1->Count();
     Form1->edKp->SetText("1");
@@ -106,7 +146,8 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
     EXPECT_EQ(Form1->edKi->Text(), best[2].toStdString());
     EXPECT_EQ(Form1->edKv->Text(), best[4].toStdString());
 
-    // A click on a point of the scatter.
+    // A click on a dot of the scatter (on the toolkit's chart) fills the
+    // edits with its set and marks it.
     FindGainsScatter* scatter = section->scatter();
     ASSERT_GT(scatter->point_count(), 1u);
     const FoundSet* other = nullptr;
@@ -114,20 +155,25 @@ TEST_F(MainWindow, FindGainsSearchesThenApplyAndAClickFillTheEditsWithoutARun) {
         if (set.gains.kp != best[1].toInt() || set.gains.ki != best[2].toInt()) other = &set;
     }
     ASSERT_NE(other, nullptr);
-    const auto across = section->findChild<QComboBox*>("across")->currentData().toString().toStdString();
-    const QPointF at = scatter->to_widget(*FindGainsModel::value(*other, across), *FindGainsModel::value(*other, "iae"));
+    auto* across = section->findChild<QComboBox*>("across");
+    EXPECT_EQ(-1, across->findData("iae"));  // the objective is not offered against itself
+    const std::string x = across->currentData().toString().toStdString();
+    const QPoint at = scatter->to_widget(*FindGainsModel::value(*other, x), *FindGainsModel::value(*other, "iae"));
     Form1->edKp->SetText("1");
-    QTest::mouseClick(scatter, Qt::LeftButton, {}, at.toPoint());
+    QTest::mouseClick(scatter->chart_widget(), Qt::LeftButton, {}, at);
     // Points may lie close together: whichever was hit lies within reach of the click.
     const RegulationGains filled{std::int16_t(std::stoi(Form1->edKp->Text())), std::int16_t(std::stoi(Form1->edKi->Text())), 0,
                                  std::int16_t(std::stoi(Form1->edKv->Text())), 0};
     bool found = false;
     for (const FoundSet& set : section->model().sets()) {
         if (set.gains.kp != filled.kp || set.gains.ki != filled.ki) continue;
-        const QPointF d = scatter->to_widget(*FindGainsModel::value(set, across), *FindGainsModel::value(set, "iae")) - at;
+        const QPoint d = scatter->to_widget(*FindGainsModel::value(set, x), *FindGainsModel::value(set, "iae")) - at;
         found = found || d.x() * d.x() + d.y() * d.y() <= 64;
     }
     EXPECT_TRUE(found) << Form1->edKp->Text() << " " << Form1->edKi->Text();
+    EXPECT_EQ(1u, scatter->chart().Overlay(4)->Count());  // the picked dot
+    const std::string csv = section->scatter_csv();
+    EXPECT_EQ(section->model().sets().size() + 1, static_cast<std::size_t>(std::count(csv.begin(), csv.end(), '\n')));
     QApplication::processEvents();
     EXPECT_EQ(regulationRunning, running);  // neither starts a run
     EXPECT_EQ(Form1->Series1->Count(), points);

@@ -64,8 +64,7 @@ TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
         {"faded", {0x008000, 1, 80, false, -1}},
         {"dashed", {0x404040, 1, 255, true, 1}},
         {"wide, raised, in the legend", {0xC00080, 3, 160, false, 0, true, "#1"}},
-        {"filled marks", {0x008000, 1, 255, false, -1, false, "", 5, false}},
-        {"hollow marks", {0xC00080, 1, 255, false, 0, false, "m", 7, true}},
+        {"hollow dots", {0xC00080, 7, 255, false, 0, false, "m", false, true, true}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -83,7 +82,7 @@ TEST(ChartOverlay, ALogarithmicAxisLaysValuesOutByTheirDecades) {
     chart.SetBottomAxisLogarithmic(true);
     TLineSeries* line = chart.AddSeries("twin", 1);
     for (double hz : {0.1, 1.0, 10.0, 100.0, 125.0}) line->AddXY(hz, 0);
-    TChartOverlay* hollow = chart.AddOverlay({0x008000, 1, 255, false, -1, false, "", 9, true});
+    TChartOverlay* hollow = chart.AddOverlay({0x008000, 9, 255, false, -1, false, "", false, true, true});
     hollow->AddXY(10, 20);
     chart.Widget()->resize(500, 300);
     chart.Widget()->show();
@@ -278,4 +277,68 @@ TEST(ChartOverlay, CursorsArePlacedDraggedAndToldAndTheViewChangeIsTold) {
     c.chart.SetView(ChartView{0, 400, -100, 100});
     c.chart.Repaint();
     EXPECT_EQ(before + 1, viewNotices);
+}
+
+// Dots: each point a square as wide as the pen and nothing between them; a
+// click near one (not a drag) tells which; a click far off, or a pan, none.
+TEST(ChartOverlay, DotsAreDrawnApartAndAClickNearOneTellsWhich) {
+    TChart chart(nullptr);
+    chart.Widget()->resize(400, 300);
+    chart.Widget()->show();
+    TOverlayStyle style;
+    style.Color = 0x008000;
+    style.Width = 5;
+    style.Dots = true;
+    TChartOverlay* dots = chart.AddOverlay(style);
+    for (const auto& [x, y] : {std::pair{1.0, 1.0}, std::pair{2.0, 3.0}, std::pair{3.0, 2.0}}) dots->AddXY(x, y);
+    chart.FitToData();
+    chart.Repaint();
+    const QImage image = chart.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const ChartPixel a = chart.OverlayPixel(*dots, 0), b = chart.OverlayPixel(*dots, 1);
+    EXPECT_EQ(25, pixels_of(image, TRect{a.X - 4, a.Y - 4, a.X + 5, a.Y + 5}, 0x008000));
+    EXPECT_FALSE(has_color(image, (a.X + b.X) / 2, (a.Y + b.Y) / 2, 0x008000));  // not joined
+
+    std::vector<std::size_t> clicked;
+    chart.OnDotClick = [&](TChartOverlay* overlay, std::size_t i) {
+        EXPECT_EQ(dots, overlay);
+        clicked.push_back(i);
+    };
+    const struct {
+        QPoint at;
+        bool drag;
+        std::vector<std::size_t> told;
+    } clicks[] = {
+        {QPoint(b.X + 3, b.Y - 2), false, {1}},
+        {QPoint(a.X, a.Y), false, {0}},
+        {QPoint(a.X + 40, a.Y), false, {}},
+        {QPoint(a.X, a.Y), true, {}},
+    };
+    for (const auto& c : clicks) {
+        clicked.clear();
+        if (c.drag) {
+            QTest::mousePress(chart.Widget(), Qt::LeftButton, {}, c.at);
+            QTest::mouseMove(chart.Widget(), c.at + QPoint(30, 0));
+            QTest::mouseRelease(chart.Widget(), Qt::LeftButton, {}, c.at + QPoint(30, 0));
+        } else {
+            QTest::mouseClick(chart.Widget(), Qt::LeftButton, {}, c.at);
+        }
+        EXPECT_EQ(c.told, clicked) << c.at.x() << "," << c.at.y();
+    }
+}
+
+// An overlay turned on or off between runs shows without a repaint asked of
+// the chart: the change asks for a paint of its own.
+TEST(ChartOverlay, AnOverlayShownOrHiddenPaintsWithoutARepaint) {
+    OverlayChart c;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(c.chart.Widget()));
+    c.add_passes(20);
+    TChartOverlay* line = c.chart.AddOverlay({0x008000, 1, 255, false, -1});
+    for (int i = 0; i < 20; ++i) line->AddXY(4.0 * i, 10);
+    c.chart.Repaint();
+    for (const bool shown : {false, true}) {
+        const std::size_t before = c.chart.FullRedraws();
+        line->SetVisible(shown);
+        QTest::qWait(20);
+        EXPECT_GT(c.chart.FullRedraws(), before) << shown;
+    }
 }

@@ -231,6 +231,10 @@ TEST_F(NcProgramPage, FitPathShowsTheWholePath) {
         Form1->ImagePopupMenu.Click(3);
         EXPECT_EQ(c.scale == 0, Form1->Image1->ShowsOverview());
         EXPECT_EQ(c.scale == 0 ? 1 : c.scale, Form1->Image1->View().scale);
+        // One click goes back to the whole picture, zoomed in or overview alike.
+        QTest::mouseClick(Form1->Image1->Widget(), Qt::LeftButton, {}, QPoint(100, 100));
+        EXPECT_FALSE(Form1->Image1->ShowsOverview());
+        EXPECT_EQ(ImageView{}, Form1->Image1->View());
     }
     // The overview kept the lime dot the bitmap clipped away, at (-20, 120)
     // of the picture: the overview starts 22 pixels further left and is

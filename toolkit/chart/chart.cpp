@@ -14,6 +14,9 @@ TChart::TChart(QWidget* parent) : widget_(new ChartWidget(model_, parent)) {
     widget_->cursor_moved = [this] {
         if (OnCursorMove) OnCursorMove();
     };
+    widget_->dot_clicked = [this](std::size_t overlay, std::size_t index) {
+        if (OnDotClick) OnDotClick(model_.Overlay(overlay), index);
+    };
 }
 
 TChart::~TChart() { delete widget_; }
@@ -61,6 +64,13 @@ ChartPixel TChart::PointPixel(const TLineSeries& series, std::size_t index) {
     if (index >= series.Count()) throw Exception("Chart point index out of range");
     if (!widget_) return ChartPixel{};
     const QPoint p = widget_->point_pixel(series, index);
+    return ChartPixel{p.x(), p.y()};
+}
+
+ChartPixel TChart::OverlayPixel(const TChartOverlay& overlay, std::size_t index) {
+    if (index >= overlay.Count()) throw Exception("Chart point index out of range");
+    if (!widget_) return ChartPixel{};
+    const QPoint p = widget_->overlay_pixel(overlay, index);
     return ChartPixel{p.x(), p.y()};
 }
 

@@ -124,6 +124,11 @@ public:
     std::function<void()> OnViewChange;
     // Told when a cursor was placed, moved or taken away.
     std::function<void()> OnCursorMove;
+    // Told of a left click (no drag) on or near a dot of a visible overlay
+    // drawn as dots (TOverlayStyle::Dots): the nearest, with its point's index.
+    std::function<void(TChartOverlay* overlay, std::size_t index)> OnDotClick;
+    // Where a point of an overlay lands, in widget pixels (for tests).
+    ChartPixel OverlayPixel(const TChartOverlay& overlay, std::size_t index);
 
 private:
     ChartModel model_;

@@ -20,10 +20,14 @@ constexpr int kLabelGap = 12;  // least free space between two bottom labels
 std::vector<LegendItem> legend_items(const ChartModel& model) {
     std::vector<LegendItem> items;
     for (std::size_t i = 0; i < model.SeriesCount(); ++i) items.push_back({LegendItem::kSeries, i});
+    for (std::size_t i = 0; i < model.OverlayCount(); ++i) {
+        const TOverlayStyle& style = model.Overlay(i)->Style();
+        if (style.LegendWithSeries && !style.Legend.empty()) items.push_back({LegendItem::kOverlay, i});
+    }
     if (model.overlay_heading().empty()) return items;
     bool headed = false;
     for (std::size_t i = 0; i < model.OverlayCount(); ++i) {
-        if (model.Overlay(i)->Style().Legend.empty()) continue;
+        if (model.Overlay(i)->Style().Legend.empty() || model.Overlay(i)->Style().LegendWithSeries) continue;
         if (!headed) items.push_back({LegendItem::kHeading, 0});
         headed = true;
         if (model.overlays_folded()) break;
@@ -43,7 +47,10 @@ std::string legend_text(const ChartModel& model, const LegendItem& item) {
     }
     if (!model.overlays_folded()) return "\u25BE " + model.overlay_heading();
     std::size_t entries = 0;
-    for (std::size_t i = 0; i < model.OverlayCount(); ++i) entries += !model.Overlay(i)->Style().Legend.empty();
+    for (std::size_t i = 0; i < model.OverlayCount(); ++i) {
+        const TOverlayStyle& style = model.Overlay(i)->Style();
+        entries += !style.Legend.empty() && !style.LegendWithSeries;
+    }
     return "\u25B8 " + model.overlay_heading() + " (" + std::to_string(entries) + ")";
 }
 

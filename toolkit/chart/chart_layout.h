@@ -24,9 +24,9 @@ struct LegendItem {
     Kind kind = kSeries;
     std::size_t index = 0;  // the series' or overlay's place in the model
 };
-// The legend's lines, top to bottom: the series, then (when some overlay has
-// an entry and the model a heading) the heading and, unless folded, those
-// overlays.
+// The legend's lines, top to bottom: the series, the overlays whose entry
+// goes with them, then (when some other overlay has an entry and the model a
+// heading) the heading and, unless folded, those overlays.
 std::vector<LegendItem> legend_items(const ChartModel& model);
 // The text an item shows: a heading says whether it is folded ("▸ Kept runs (3)").
 std::string legend_text(const ChartModel& model, const LegendItem& item);

@@ -68,8 +68,6 @@ private:
 
 // How an overlay line is drawn.
 struct TOverlayStyle {
-    // With Marks > 0 the points are not joined: each is a square this many
-    // pixels wide, filled, or Hollow (its outline only).
     TColor Color = 0;
     int Width = 1;       // pixels
     int Alpha = 255;     // 0 (invisible) ... 255 (opaque): fades the colour toward the plot's white
@@ -80,7 +78,12 @@ struct TOverlayStyle {
     bool Raised = false;  // drawn over the other overlays
     // Its entry in the legend, under the overlays' heading; empty for none.
     std::string Legend{};
-    int Marks = 0;
+    // The entry among the series' own instead, with no heading needed (a
+    // line that belongs with them, such as a model's counterpart).
+    bool LegendWithSeries = false;
+    // Its points as dots as wide as its pen, none joined: a scatter.
+    bool Dots = false;
+    // With Dots, each dot's outline only, its middle white.
     bool Hollow = false;
 };
 

@@ -116,6 +116,9 @@ void ChartWidget::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     if ((drag_ && drag_->panning) || cursorDrag_ >= 0) unsetCursor();
+    if (drag_ && !drag_->panning && dot_clicked) {
+        if (const auto dot = dot_at(drag_->from, kDotReach)) dot_clicked(dot->first, dot->second);
+    }
     drag_.reset();
     cursorDrag_ = -1;
     event->accept();

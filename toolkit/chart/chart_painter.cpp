@@ -67,13 +67,12 @@ void fill_segment(QPainter& painter, QPoint from, QPoint to, int width) {
     painter.drawConvexPolygon(corners, 4);
 }
 
-// A square of `size` pixels centred on `at`, or its outline, a pixel wide
-// (two from 7 pixels on).
-void fill_mark(QPainter& painter, QPoint at, int size, bool hollow, const QColor& colour) {
-    const QRect square(at.x() - size / 2, at.y() - size / 2, size, size);
-    painter.fillRect(square, colour);
-    const int border = size >= 7 ? 2 : 1;
-    if (hollow && size > 2 * border) painter.fillRect(square.adjusted(border, border, -border, -border), Qt::white);
+// The middles of dots `width` wide drawn white again: their outlines stay,
+// a pixel wide (two from 7 pixels on).
+void hollow_dots(QPainter& painter, const std::vector<QPoint>& dots, int width) {
+    const int inner = width - 2 * (width >= 7 ? 2 : 1);
+    if (inner < 1) return;
+    for (const QPoint& at : dots) painter.fillRect(QRect(at.x() - inner / 2, at.y() - inner / 2, inner, inner), Qt::white);
 }
 
 void use_colour(QPainter& painter, const QColor& colour) {
@@ -220,8 +219,18 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
                 shown = overlay.Visible();
                 width = std::max(2, style.Width);
                 colour = faded(style.Color, shown ? std::max(style.Alpha, 120) : 40);
-                if (style.Marks > 0) {
-                    fill_mark(painter, QPoint(legend.left() + 6 + kSwatch / 2, mid), style.Marks, style.Hollow, colour);
+                if (style.Dots) {  // a dot in the middle of the swatch
+                    use_colour(painter, colour);
+                    const QPoint centre(legend.left() + 6 + kSwatch / 2, mid);
+                    fill_segment(painter, centre, centre, std::max(3, style.Width));
+                    if (style.Hollow) hollow_dots(painter, {centre}, std::max(3, style.Width));
+                    width = 0;
+                } else if (style.Dashed) {  // dashes as the line has them
+                    use_colour(painter, colour);
+                    for (int x = 0; x < kSwatch; x += 2 * kDashColumns) {
+                        const int left = legend.left() + 6 + x;
+                        fill_segment(painter, QPoint(left, mid), QPoint(left + kDashColumns - 1, mid), width);
+                    }
                     width = 0;
                 }
             }
@@ -261,8 +270,8 @@ void ChartPainter::draw_background(const ChartLayout& l, const std::vector<Chart
 void ChartPainter::draw_clipped_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line,
                                      const QRect& area) {
     const int reach = pen_reach(line.width);
-    if (line.marks) {
-        draw_marks(painter, layout, line, area.left() - reach, area.right() + reach);
+    if (line.dots) {
+        draw_dots(painter, layout, line, area.left() - reach, area.right() + reach);
         return;
     }
     if (line.dashed) painter.setClipRegion(dash_region(area));
@@ -301,19 +310,6 @@ void ChartPainter::draw_cursors(QPainter& painter, const ChartLayout& layout, co
         painter.setPen(Qt::white);
         painter.setFont(font);
         painter.drawText(handle, Qt::AlignCenter, which == 0 ? "A" : "B");
-    }
-}
-
-// Marks are few (a measured point each): every one within the columns is drawn.
-void ChartPainter::draw_marks(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn,
-                              int lastColumn) {
-    const SeriesData& points = *line.points;
-    const AxisMap& yMap = line.right ? layout.rightMap : layout.yMap;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (!points.plottable(i)) continue;
-        const int x = layout.xMap.pixel(points.x(i));
-        if (x < firstColumn || x > lastColumn) continue;
-        fill_mark(painter, QPoint(x, yMap.pixel(points.y(i))), line.width, line.hollow, line.color);
     }
 }
 
@@ -368,4 +364,32 @@ void ChartPainter::draw_line(QPainter& painter, const ChartLayout& layout, const
     if (segments_.empty()) return;
     use_colour(painter, line.color);
     for (const QLine& l : segments_) fill_segment(painter, l.p1(), l.p2(), width);
+}
+
+// A dot per point in the columns, each pixel once however many points land
+// on it: a scatter of a hundred thousand points costs a sort, not a hundred
+// thousand fills.
+void ChartPainter::draw_dots(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn,
+                             int lastColumn) {
+    const SeriesData& points = *line.points;
+    const std::size_t n = points.size();
+    if (n == 0) return;
+    const AxisMap& xMap = layout.xMap;
+    const AxisMap& yMap = line.right ? layout.rightMap : layout.yMap;
+    auto column_of = [&](std::size_t i) { return xMap.pixel(points.x(i)); };
+    const QRect box = layout.plot.adjusted(-line.width, -line.width, line.width, line.width);
+    dots_.clear();
+    for (std::size_t i = first_right_of(0, n, firstColumn - 1, column_of); i < n; ++i) {
+        const int column = column_of(i);
+        if (column > lastColumn) break;
+        if (!points.plottable(i)) continue;
+        const QPoint at(column, yMap.pixel(points.y(i)));
+        if (box.contains(at)) dots_.push_back(at);
+    }
+    const auto before = [](const QPoint& a, const QPoint& b) { return a.x() != b.x() ? a.x() < b.x() : a.y() < b.y(); };
+    std::sort(dots_.begin(), dots_.end(), before);
+    dots_.erase(std::unique(dots_.begin(), dots_.end()), dots_.end());
+    use_colour(painter, line.color);
+    for (const QPoint& at : dots_) fill_segment(painter, at, at, line.width);
+    if (line.hollow) hollow_dots(painter, dots_, line.width);
 }

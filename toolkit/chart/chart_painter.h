@@ -14,6 +14,7 @@
 #include "toolkit/app/colors.h"
 
 #include <QColor>
+#include <QPoint>
 #include <QImage>
 #include <QLine>
 
@@ -33,10 +34,10 @@ struct ChartLine {
     int width;
     QColor color;
     bool dashed;
+    bool dots;     // each point a dot, none joined
     bool right;    // against the right-hand axis
     bool settled;  // an overlay drawn in the background
-    bool marks;    // each point a square `width` wide, not joined
-    bool hollow;   // a mark's outline only
+    bool hollow;   // dots: each one's outline only
 };
 
 QColor to_qcolor(TColor c);
@@ -71,11 +72,12 @@ private:
                       const std::optional<double> (&cursors)[2], const QFont& font);
     void draw_clipped_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line, const QRect& area);
     void draw_line(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn, int lastColumn);
-    void draw_marks(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn, int lastColumn);
+    void draw_dots(QPainter& painter, const ChartLayout& layout, const ChartLine& line, int firstColumn, int lastColumn);
 
     QImage picture_;
     QImage background_;  // the plot's white, grid and settled overlays
     std::vector<QLine> segments_;  // reused by draw_line
+    std::vector<QPoint> dots_;     // reused by draw_dots
 };
 
 // Pixels either side of a cursor's line that grip it.

@@ -27,10 +27,13 @@ void ChartWidget::series_cleared(std::size_t series) {
     reset_ranges();
 }
 
-// Overlays come and go: any change but an added point draws everything anew.
+// Overlays come and go: any change but an added point draws everything
+// anew, at the next paint, which is asked for (a line turned on between
+// runs shows without waiting for a run's repaint).
 void ChartWidget::overlays_changed() {
     overlayLayers_.clear();
     invalidate();
+    update();
 }
 
 // A settled overlay that grows after all leaves the background: once, the
@@ -168,8 +171,8 @@ std::vector<ChartLine> ChartWidget::lines() const {
             if (o.Style().Raised != (k >= model_.OverlayCount())) continue;
             if (!o.Visible() || (overlay_layer(i) == kSettled) != settled) continue;
             const TOverlayStyle& s = o.Style();
-            out.push_back(ChartLine{&o.Points(), &self->overlay_undrawn_from(i), s.Marks > 0 ? s.Marks : std::max(1, s.Width),
-                                    faded(s.Color, s.Alpha), s.Dashed, view_.on_right(s.AxisOf), settled, s.Marks > 0,
+            out.push_back(ChartLine{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width),
+                                    faded(s.Color, s.Alpha), s.Dashed, s.Dots, view_.on_right(s.AxisOf), settled,
                                     s.Hollow});
         }
     }
@@ -177,7 +180,7 @@ std::vector<ChartLine> ChartWidget::lines() const {
         const TLineSeries& series = *model_.Series(i);
         if (!series.Visible()) continue;
         out.push_back(ChartLine{&series.Points(), &self->undrawn_from(i), pen_width(series), to_qcolor(series.Color()),
-                                false, view_.on_right(static_cast<int>(i)), false, false, false});
+                                false, false, view_.on_right(static_cast<int>(i)), false, false});
     }
     return out;
 }
@@ -277,9 +280,34 @@ QPoint ChartWidget::point_pixel(const TLineSeries& series, std::size_t index) {
     return pixel_of(series.Points(), index, right);
 }
 
+QPoint ChartWidget::overlay_pixel(const TChartOverlay& overlay, std::size_t index) {
+    update_picture();
+    return pixel_of(overlay.Points(), index, view_.on_right(overlay.Style().AxisOf));
+}
+
 QRect ChartWidget::legend_entry(std::size_t index) {
     update_picture();
     return legend_entry_rect(layout_, index);
+}
+
+std::optional<std::pair<std::size_t, std::size_t>> ChartWidget::dot_at(QPointF at, double reach) const {
+    std::optional<std::pair<std::size_t, std::size_t>> nearest;
+    double best = reach * reach;
+    for (std::size_t o = 0; o < model_.OverlayCount(); ++o) {
+        const TChartOverlay& overlay = *model_.Overlay(o);
+        if (!overlay.Visible() || !overlay.Style().Dots) continue;
+        const bool right = view_.on_right(overlay.Style().AxisOf);
+        for (std::size_t i = 0; i < overlay.Count(); ++i) {
+            if (!overlay.Points().plottable(i)) continue;
+            const QPointF d = QPointF(pixel_of(overlay.Points(), i, right)) - at;
+            const double d2 = d.x() * d.x() + d.y() * d.y();
+            if (d2 <= best) {  // on a tie the later overlay: drawn over the earlier
+                best = d2;
+                nearest = std::pair{o, i};
+            }
+        }
+    }
+    return nearest;
 }
 
 QPoint ChartWidget::pixel_of(const SeriesData& points, std::size_t index, bool right) const {

@@ -35,6 +35,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QMouseEvent;
@@ -50,6 +51,12 @@ public:
     // Told after the shown ranges changed, and after a cursor moved.
     std::function<void()> view_changed;
     std::function<void()> cursor_moved;
+    // Told of a left click (no drag) within kDotReach pixels of a dot of a
+    // visible dotted overlay: the nearest one, by overlay and point index.
+    std::function<void(std::size_t overlay, std::size_t index)> dot_clicked;
+    static constexpr double kDotReach = 8;
+    // The dot nearest to `at` within `reach` pixels, as drawn last.
+    std::optional<std::pair<std::size_t, std::size_t>> dot_at(QPointF at, double reach) const;
 
     void set_title(const std::string& title);
     void set_bottom_title(const std::string& title);
@@ -89,6 +96,7 @@ public:
 
     TRect plot_area();
     QPoint point_pixel(const TLineSeries& series, std::size_t index);
+    QPoint overlay_pixel(const TChartOverlay& overlay, std::size_t index);
     QRect legend_entry(std::size_t index);
     std::size_t full_redraws() const { return fullRedraws_; }
 

@@ -66,7 +66,12 @@ public:
         update();
     }
 
+    // The view "Fit path" chose (ShowArea): a click, not a drag, goes back
+    // to the whole bitmap, as a click leaves the overview.
+    bool fitted = false;
+
     void set_view(const ImageView& next) {
+        fitted = false;
         show_overview(false);
         const ImageView kept = clamp_image_view(next, sizes());
         if (kept == view) return;
@@ -126,6 +131,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override {
         if (event->button() != Qt::LeftButton) return event->ignore();
         if (drag_ && drag_->panning) unsetCursor();
+        if (drag_ && !drag_->panning && fitted) set_view(ImageView{});
         drag_.reset();
         event->accept();
     }
@@ -276,6 +282,7 @@ bool TImage::ShowArea(const TRect& area) {
         const int x = (widget->width() - across * scale) / 2 - area.Left * scale;
         const int y = (widget->height() - down * scale) / 2 - area.Top * scale;
         widget->set_view({scale, x, y});
+        widget->fitted = true;
         return true;
     }
     const TRect held = c.OverviewArea();

@@ -43,8 +43,9 @@ public:
     void KeepOverview(const TRect& area);
     // Shows `area` (canvas coordinates) whole: where it lies within the
     // bitmap, magnified by the largest factor that fits and centred; else
-    // the overview, centred, when it holds the area. A click, the wheel or
-    // a double-click goes back to the bitmap. False when it cannot.
+    // the overview, centred, when it holds the area. Either way a click
+    // (not a drag), the wheel or a double-click goes back to the bitmap
+    // shown whole. False when it cannot.
     bool ShowArea(const TRect& area);
     bool ShowsOverview() const;
 

@@ -36,21 +36,26 @@ public:
     }
 };
 
-// Each prompt (by its title) starts in the folder it was last left in, also
-// after a restart; the working folder until then.
-QString last_folder(const std::string& title) {
-    const QString kept = QString::fromStdString(ReadSetting("folders/" + title));
+// Each prompt (by its folder name) starts in the folder it was last left
+// in, also after a restart; the working folder until then.
+QString last_folder(const std::string& folder) {
+    const QString kept = QString::fromStdString(ReadSetting("folders/" + folder));
     return !kept.isEmpty() && QDir(kept).exists() ? kept : QDir::currentPath();
 }
 
-std::string remember_folder(const std::string& title, const QString& chosen) {
-    WriteSetting("folders/" + title, QFileInfo(chosen).absolutePath().toStdString());
+std::string remember_folder(const std::string& folder, const QString& chosen) {
+    WriteSetting("folders/" + folder, QFileInfo(chosen).absolutePath().toStdString());
     return chosen.toStdString();
+}
+
+const std::string& folder_name(const std::string& title, const std::string& folder) {
+    return folder.empty() ? title : folder;
 }
 
 }  // namespace
 
-std::string PromptSaveFileName(const std::string& title, const std::string& filter, const std::string& suggestedName) {
+std::string PromptSaveFileName(const std::string& title, const std::string& filter, const std::string& suggestedName,
+                               const std::string& folder) {
     if (const SaveFilePrompt& prompt = save_file_prompt()) return prompt(title, filter, suggestedName);
     static EntryOnlyIconProvider iconProvider;
     // Qt's own dialog, so that the provider above is the one it uses.
@@ -59,9 +64,9 @@ std::string PromptSaveFileName(const std::string& title, const std::string& filt
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&iconProvider);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.selectFile(QDir(last_folder(title)).filePath(QString::fromStdString(suggestedName)));
+    dialog.selectFile(QDir(last_folder(folder_name(title, folder))).filePath(QString::fromStdString(suggestedName)));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return remember_folder(title, dialog.selectedFiles().constFirst());
+    return remember_folder(folder_name(title, folder), dialog.selectedFiles().constFirst());
 }
 
 SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {
@@ -70,17 +75,17 @@ SaveFilePrompt SetSaveFilePrompt(SaveFilePrompt prompt) {
     return previous;
 }
 
-std::string PromptOpenFileName(const std::string& title, const std::string& filter) {
+std::string PromptOpenFileName(const std::string& title, const std::string& filter, const std::string& folder) {
     if (const OpenFilePrompt& prompt = open_file_prompt()) return prompt(title, filter);
     static EntryOnlyIconProvider iconProvider;
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), last_folder(title),
-                       QString::fromStdString(filter));
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title),
+                       last_folder(folder_name(title, folder)), QString::fromStdString(filter));
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setIconProvider(&iconProvider);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return remember_folder(title, dialog.selectedFiles().constFirst());
+    return remember_folder(folder_name(title, folder), dialog.selectedFiles().constFirst());
 }
 
 OpenFilePrompt SetOpenFilePrompt(OpenFilePrompt prompt) {

@@ -19,6 +19,11 @@ void WriteSetting(const std::string& key, const std::string& value) {
     settings.setValue(key_of(key), QString::fromStdString(value));
 }
 
+void WriteSettings(const std::vector<std::pair<std::string, std::string>>& values) {
+    QSettings settings(SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
+    for (const auto& [key, value] : values) settings.setValue(key_of(key), QString::fromStdString(value));
+}
+
 void ClearSettings() {
     QSettings settings(SETTINGS_ORGANISATION, SETTINGS_APPLICATION);
     settings.clear();
