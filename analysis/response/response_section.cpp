@@ -2,9 +2,7 @@
 
 #include "analysis/kept/kept_runs_section.h"
 #include "analysis/live/edit_changes.h"
-#include "core/measure/gain_set.h"
-#include "toolkit/controls/check_box.h"
-#include "toolkit/controls/labeled_edit.h"
+#include "analysis/live/gain_edits.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -104,11 +102,10 @@ void ResponseSection::join() {
 }
 
 ResponseSetup ResponseSection::edit_setup() const {
-    // As a run reads the edits: not a number is 0, then the low 16 bits.
-    auto read = [](const TLabeledEdit* edit) { return read_gain_text(edit->Text()).value; };
     ResponseSetup setup;
-    setup.speedMode = host_.speedMode->Checked();
-    setup.gains = {read(host_.kp), read(host_.ki), read(host_.kd), read(host_.kv), 0};
+    setup.speedMode = host_.gains->speed_mode();
+    setup.gains = host_.gains->run_gains();
+    setup.gains.w = 0;  // about rest
     setup.amplitude = amplitude_->value();
     return setup;
 }
