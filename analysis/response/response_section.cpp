@@ -187,7 +187,7 @@ void ResponseSection::redraw() {
 
 QString ResponseSection::margins_text() const {
     if (responses_.empty()) return {};
-    QString html = "<table cellspacing='0' cellpadding='1'><tr><th></th><th align='left'>&nbsp;</th>"
+    QString html = "<table cellspacing='0' cellpadding='2'><tr><th></th><th align='left'>&nbsp;</th>"
                    "<th align='right'>GM dB</th><th align='right'>at Hz</th><th align='right'>PM&deg;</th>"
                    "<th align='right'>at Hz</th><th align='right'>Ms</th><th align='right'>BW Hz</th></tr>";
     for (std::size_t i = responses_.size(); i-- > 0;) {
