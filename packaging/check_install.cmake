@@ -36,4 +36,12 @@ foreach(file pid_vectors_check.c cascade_vectors_check.c README.md)
     message(FATAL_ERROR "vectors harness from the installed program: status ${status}, no ${file}")
   endif()
 endforeach()
+# Making the package afterwards leaves the list of what was installed alone.
+file(READ ${BUILD_DIR}/install_manifest.txt manifest)
+execute_process(COMMAND ${CMAKE_CPACK_COMMAND} --config ${BUILD_DIR}/CPackConfig.cmake -G DEB -B ${PREFIX}/package
+                RESULT_VARIABLE status OUTPUT_QUIET)
+file(READ ${BUILD_DIR}/install_manifest.txt after)
+if(NOT status EQUAL 0 OR NOT after STREQUAL manifest OR NOT manifest MATCHES "${PREFIX}/bin/vantrel-trace")
+  message(FATAL_ERROR "cpack (status ${status}) changed install_manifest.txt of cmake --install")
+endif()
 file(REMOVE_RECURSE ${PREFIX})

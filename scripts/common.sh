@@ -9,7 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core xvfb xauth xdotool python3
-  desktop-file-utils help2man file
+  desktop-file-utils help2man file git
 )
 
 ensure_packages() {
@@ -18,11 +18,16 @@ ensure_packages() {
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
   done
   if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
+    echo "Installing the Debian packages that are missing: ${missing[*]}"
+    echo "(with what they need, a few hundred on a fresh machine: a few minutes)"
     local sudo=""
     [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    echo "Reading the package lists..."
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+    # apt's own lines would be hundreds; one line per 25 packages set up says it is moving.
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y "${missing[@]}" |
+      awk '/^Setting up / { if (++n % 25 == 0) { print "  " n " packages set up"; fflush() } }
+           END { print "  " n + 0 " packages set up: done" }'
   fi
 }
 

@@ -4,6 +4,7 @@
 #include "core/formats/response_format.h"
 #include "core/frequency/frequency_response.h"
 #include "core/frequency/loop_margins.h"
+#include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
 #include "trace/traces.h"
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+bool stop_asked() { return command_stop() != 0; }
 
 constexpr double kLowestHz = 0.01;  // a period of 25000 passes
 
@@ -50,10 +53,10 @@ void trace_frequency(const ParsedOptions& options, TraceOutput& out, std::ostrea
     const ResponseRequest request = read_request(options, warnings);
     const TwinLoop twin(request.setup.speedMode, request.setup.gains, plant);
     out.write(frequency_csv_header());
-    const ResponseStop none{0};
-    measure_response(request.setup, request.hz, request.jobs, none, [&](std::size_t, const MeasuredPoint& point) {
+    measure_response(request.setup, request.hz, request.jobs, stop_asked, [&](std::size_t, const MeasuredPoint& point) {
         out.write(frequency_csv_row(point, twin.open_loop(point.hz)));
     });
+    if (stop_asked()) throw CommandStopped{};
 }
 
 void trace_margins(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
@@ -63,9 +66,9 @@ void trace_margins(const ParsedOptions& options, TraceOutput& out, std::ostream&
     }
     const ResponseRequest request = read_request(options, warnings);
     std::vector<MeasuredPoint> measured;
-    const ResponseStop none{0};
-    measure_response(request.setup, request.hz, request.jobs, none,
+    measure_response(request.setup, request.hz, request.jobs, stop_asked,
                      [&](std::size_t, const MeasuredPoint& point) { measured.push_back(point); });
+    if (stop_asked()) throw CommandStopped{};
     const ResponseReport report = response_report(request.setup, std::move(measured), request.fromHz, request.toHz);
     out.write(format == "json" ? margins_json(report.measuredMargins, report.twinMargins)
                                : margins_csv(report.measuredMargins, report.twinMargins));

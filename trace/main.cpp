@@ -2,6 +2,7 @@
 // without a window.
 #include "core/measure/gain_set.h"
 #include "toolkit/app/exception.h"
+#include "trace/command_frame.h"
 #include "trace/image_trace.h"
 #include "trace/sweep_trace.h"
 #include "trace/traces.h"
@@ -17,10 +18,11 @@
 
 namespace {
 
-// A command of the table. Most write CSV into the output the table opens
-// and commits; `run` commands (image, sweep) see to their output themselves
-// and return the exit status. Either throws UsageError for a refused command
-// line and Exception for an input file that cannot be used.
+// A command of the table. Most write CSV into the output of the frame they
+// run in (command_frame.h); `run` commands (image, sweep, tune, vectors) read their
+// options first and run their own body in the same frame, returning the exit
+// status. Either throws UsageError for a refused command line and Exception
+// for an input file that cannot be used.
 struct Command {
     const char* name;
     std::vector<std::string> options;
@@ -51,15 +53,24 @@ const char kUsage[] =
     "  margins      the gain and phase margins, crossovers, Ms and bandwidth of both\n"
     "  vectors      golden vectors of the controller and the cascade, and C99 checks of a\n"
     "               target's own controller against them: vectors pid|run|harness\n"
-    "  help         this text; 'help COMMAND' is the same as 'COMMAND --help'\n"
+    "  help         this text; 'help COMMAND' is the same as 'COMMAND --help', 'help --all'\n"
+    "               adds every command's help\n"
     "Each command takes --help. CSV goes to standard output unless --out FILE is given\n"
-    "('--out -' is standard output too).\n"
+    "('--out -' is standard output too; /dev/stdout, /dev/fd/N and the like continue the\n"
+    "shell's own output in place). A file appears whole or not at all.\n"
     "Commands that run the NC program take --program FILE to run that file instead of the demo.\n"
     "Files read (--program, --gains) may be any readable file: a FIFO, <(...), or '-' for stdin.\n"
-    "Exit status: 0 done; 1 the output could not be written or an input file is unusable;\n"
-    "2 usage error; 3 the arc trace never met its end point (the trace is written, the reason is\n"
-    "on stderr); 4 tune found no feasible set; 128 + signal when a sweep or tune is stopped.\n"
-    "vantrel-trace --version prints the version.\n";
+    "Ctrl+C, SIGTERM or SIGHUP stops any command within moments; nothing is written.\n"
+    "vantrel-trace --version prints the version.\n"
+    "\n"
+    "Exit status:\n"
+    "  0            done\n"
+    "  1            the output could not be written, or an input file is unusable\n"
+    "  2            usage error\n"
+    "  3            the arc trace never met its end point (the trace is written, the reason is\n"
+    "               on standard error)\n"
+    "  4            tune found no feasible set (nothing is written)\n"
+    "  128 + N      stopped by signal N (Ctrl+C gives 130; nothing is written)\n";
 
 // A command's options with the five gains' (--kp ... --w) among them.
 std::vector<std::string> with_gains(std::vector<std::string> options) {
@@ -284,6 +295,20 @@ int run(const std::vector<std::string>& args) {
         std::cout << kUsage;
         return 0;
     }
+    if (args[0] == "help" && args.size() == 2 && args[1] == "--all") {
+        // The manual page is made from this: the whole help, then each
+        // command's under a heading of its own, indented as help2man wants it.
+        std::cout << kUsage;
+        for (const Command& command : commands()) {
+            std::cout << "\nThe " << command.name << " command:\n";
+            for (std::string_view rest = command.usage; !rest.empty();) {
+                const std::size_t end = rest.find('\n');
+                std::cout << "  " << rest.substr(0, end) << "\n";
+                rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+            }
+        }
+        return 0;
+    }
     if (args[0] == "help") {
         if (args.size() > 2) return usage_error("help takes one command", kUsage);
         return run({args[1], "--help"});
@@ -306,27 +331,16 @@ int run(const std::vector<std::string>& args) {
                 throw UsageError{"--print-demo prints the demo; it takes no --program"};
             }
             load_program_option(options);
-            TraceOutput out(options.text("out").value_or(""));
-            std::string error;
-            if (!out.open(error)) return failure(error, 1);
-            int status = 0;
-            try {
+            return run_in_frame(command.name, options.text("out").value_or(""), [&](TraceOutput& out) {
                 command.write(options, out);
-            } catch (const TraceIncomplete& e) {
-                error = e.message;
-                status = 3;
-            }
-            std::string writeError;
-            if (!out.commit(writeError)) return failure(writeError, 1);
-            return status == 0 ? 0 : failure(error, status);
+                return 0;
+            });
         } catch (const UsageError& e) {
             if (!command.oneLineRefusals) return usage_error(e.message, command.usage);
             std::cerr << "vantrel-trace: " << command.name << ": " << e.message << "\n";
             return 2;
         } catch (const Exception& e) {  // a file the command reads is unusable
             return failure(e.Message(), 1);
-        } catch (const TraceOutputError& e) {
-            return failure(e.message, 1);
         }
     }
     return usage_error("unknown command " + echo_quoted(args[0]), kUsage);

@@ -57,6 +57,11 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
             if (i + 1 >= args.size()) throw UsageError{"option --" + name + " needs a value"};
             value = args[++i];
         }
+        // An empty name would otherwise reach the file layer and read as nothing at all.
+        if (value->empty() && (name == "out" || name == "program" || name == "gains")) {
+            throw UsageError{"option --" + name + " needs a file name ('-' is standard " +
+                             (name == "out" ? "output)" : "input)")};
+        }
         parsed.values[name] = *value;
         parsed.every[name].push_back(*value);
         parsed.order[name] = i;

@@ -3,6 +3,7 @@
 #include "io/gain_file.h"
 #include "io/nc_program_file.h"
 #include "toolkit/app/exception.h"
+#include "trace/command_frame.h"
 
 #include <algorithm>
 #include <limits>
@@ -87,6 +88,7 @@ RunSetup regulation_setup_of(const SetupSources& sources, std::ostream& warnings
     setup.speedMode = sources.speedMode;
     setup.passLimit = sources.passes.value_or(std::numeric_limits<long>::max());
     setup.gains = sources.values;
+    setup.stop = &command_stop();  // a long run stops within moments of a signal
     for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
         if (const auto& text = sources.optionTexts[g]) {
             setup.gains.*RUN_GAIN_FIELDS[g] = edit_value(GAIN_SET_KEYS[g], *text, warnings);

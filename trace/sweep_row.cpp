@@ -20,14 +20,14 @@ std::string sweep_header(const SweepRunSettings& settings) {
 }
 
 void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
-                       std::span<RunMetrics> results) {
+                       std::span<RunMetrics> results, RunStop stop) {
     const std::int64_t limit = settings.passes > 0 ? settings.passes : std::numeric_limits<std::int64_t>::max();
     std::uint8_t wrapRoom[512];  // a chunk at a time, in parts of this many sets
     for (std::size_t first = 0; first < sets.size(); first += std::size(wrapRoom)) {
         const std::size_t count = std::min(std::size(wrapRoom), sets.size() - first);
         const std::span<std::uint8_t> wraps = settings.wraps ? std::span(wrapRoom, count) : std::span<std::uint8_t>();
         measure_gain_batch(settings.speedMode, limit, sets.subspan(first, count), results.subspan(first, count),
-                           settings.engine, wraps);
+                           settings.engine, wraps, stop);
         for (std::size_t i = 0; i < count; ++i) {
             std::string row = metrics_csv_row(sets[first + i], results[first + i]);
             if (settings.wraps) append_cell(row, wraps[i] != 0 ? ",1" : ",0");

@@ -16,6 +16,7 @@ struct SweepRunSettings {
 
 std::string sweep_header(const SweepRunSettings& settings);  // the header line, '\n' included
 // One row per gain set, in order. `results` is scratch room of at least
-// sets.size(), kept by the caller so that a sweep allocates once.
+// sets.size(), kept by the caller so that a sweep allocates once. A `stop`
+// asked meanwhile ends the runs early; the rows then mean nothing.
 void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
-                       std::span<RunMetrics> results);
+                       std::span<RunMetrics> results, RunStop stop = nullptr);

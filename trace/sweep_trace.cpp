@@ -2,31 +2,17 @@
 
 #include "core/measure/gain_set.h"
 #include "core/batch/sweep_grid.h"
-#include "trace/output.h"
+#include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
 #include "trace/sweep_progress.h"
 #include "trace/sweep_workers.h"
 
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 
 namespace {
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void on_stop_signal(int signal) { stopSignal = signal; }
-
-// Catches the signals that end a sweep; without SA_RESTART, so a blocked
-// read returns and the stop is seen at once.
-void catch_stop_signals() {
-    struct sigaction action {};
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
 
 SweepPlan read_plan(const ParsedOptions& options) {
     SweepPlan plan;
@@ -54,8 +40,8 @@ SweepPlan read_plan(const ParsedOptions& options) {
     return plan;
 }
 
-// Header and rows into `out`, then commits it; the exit status.
-int write_sweep(const SweepPlan& plan, TraceOutput& out, const std::string& outPath) {
+// Header and rows into `out`; the exit status.
+int write_sweep(const SweepPlan& plan, TraceOutput& out) {
     std::string error;
     out.write(sweep_header(plan.run));
     const std::uint64_t total = sweep_shard_size(sweep_grid_size(plan.grid), plan.shard);
@@ -67,19 +53,13 @@ int write_sweep(const SweepPlan& plan, TraceOutput& out, const std::string& outP
             done = count;
             progress.update(count);
         },
-        stopSignal, error);
+        command_stop(), error);
     progress.finish();
     if (end == SweepEnd::Stopped) {
-        std::cerr << "vantrel-trace: sweep: stopped after " << done << " of " << total << " gain sets"
-                  << (outPath.empty() ? "" : "; " + outPath + " not written") << "\n";
-        return 128 + stopSignal;  // the output's destructor removes the unfinished file
+        throw CommandStopped{" after " + std::to_string(done) + " of " + std::to_string(total) + " gain sets"};
     }
     if (end == SweepEnd::Failed) {
         std::cerr << "vantrel-trace: sweep: " << error << "\n";
-        return 1;
-    }
-    if (!out.commit(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
         return 1;
     }
     return 0;
@@ -89,22 +69,9 @@ int write_sweep(const SweepPlan& plan, TraceOutput& out, const std::string& outP
 
 int trace_sweep(const ParsedOptions& options) {
     const SweepPlan plan = read_plan(options);
-    std::string outPath = options.text("out").value_or("");
     // The workers are forked from this process, so they run the program chosen here.
     load_program_option(options);
-    if (outPath == "-") outPath.clear();
-
-    catch_stop_signals();
-    TraceOutput out(outPath);
-    std::string error;
-    if (!out.open(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
-    }
-    try {
-        return write_sweep(plan, out, outPath);
-    } catch (const TraceOutputError& e) {  // a full disk or a closed pipe: the workers are already ended
-        std::cerr << "vantrel-trace: " << e.message << "\n";
-        return 1;
-    }
+    // A full disk, a closed pipe or a stop meets the frame with the workers already ended.
+    return run_in_frame("sweep", options.text("out").value_or(""),
+                        [&](TraceOutput& out) { return write_sweep(plan, out); });
 }

@@ -92,6 +92,7 @@ SweepEnd run_here(std::uint64_t count, const ChunkProducer& produce, const Chunk
         if (stop != 0) return SweepEnd::Stopped;
         text.clear();
         produce(c, text);
+        if (stop != 0) return SweepEnd::Stopped;  // what a stop cut short is never handed on
         consume(c, text);
     }
     return SweepEnd::Finished;
@@ -183,7 +184,7 @@ SweepEnd run_sweep(const SweepPlan& plan, const std::function<void(const std::st
         for (std::uint64_t m = 0; m < count; ++m) {
             sets[m] = sweep_gains_at(plan.grid, sweep_shard_index(plan.shard, first + m));
         }
-        sweep_append_rows(text, plan.run, std::span(sets).first(count), results);
+        sweep_append_rows(text, plan.run, std::span(sets).first(count), results, &stop);
     };
     const auto consume = [&](std::uint64_t c, const std::string& rows) {
         write(rows);

@@ -7,13 +7,6 @@
 #include <iosfwd>
 #include <string>
 
-// Thrown once a trace has written all it could but did not end as asked
-// (the arc never met its end point): the output is kept, the message goes
-// to standard error and the exit status is 3.
-struct TraceIncomplete {
-    std::string message;
-};
-
 // Each writes its CSV into `out`; warnings go to `warnings`. Throw UsageError
 // for option values that make no sense.
 void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings);

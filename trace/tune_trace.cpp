@@ -5,7 +5,7 @@
 #include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
 #include "core/measure/gain_set.h"
-#include "trace/output.h"
+#include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
 #include "trace/sweep_workers.h"
 
@@ -13,7 +13,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -21,17 +20,6 @@
 #include <type_traits>
 
 namespace {
-
-volatile std::sig_atomic_t stopSignal = 0;
-
-extern "C" void on_tune_stop_signal(int signal) { stopSignal = signal; }
-
-void catch_stop_signals() {
-    struct sigaction action {};
-    action.sa_handler = on_tune_stop_signal;
-    sigemptyset(&action.sa_mask);
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &action, nullptr);
-}
 
 struct TunePlan {
     GainSearchRequest request;
@@ -56,6 +44,25 @@ int column_option(const std::string& option, const std::string& name) {
     return column;
 }
 
+// A whole or decimal number as a person writes it: digits, one optional
+// point and sign; no exponent, hexadecimal, "inf" or "nan", which strtod
+// would also take.
+bool is_decimal(const std::string& text) {
+    std::size_t i = text.empty() || (text[0] != '-' && text[0] != '+') ? 0 : 1;
+    std::size_t digits = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        if (text[i] >= '0' && text[i] <= '9') {
+            ++digits;
+        } else if (text[i] == '.' && !point) {
+            point = true;
+        } else {
+            return false;
+        }
+    }
+    return digits > 0;
+}
+
 // --max COLUMN=VALUE, or with `atLeast` --min COLUMN=VALUE.
 GainLimit read_limit(const std::string& text, bool atLeast) {
     const std::string option = atLeast ? "--min" : "--max";
@@ -67,8 +74,8 @@ GainLimit read_limit(const std::string& text, bool atLeast) {
     const std::string value = text.substr(eq + 1);
     char* end = nullptr;
     limit.most = std::strtod(value.c_str(), &end);
-    if (value.empty() || *end != '\0' || !std::isfinite(limit.most)) {
-        throw UsageError{option + " " + echo_quoted(text) + ": the value is not a number"};
+    if (!is_decimal(value) || *end != '\0' || !std::isfinite(limit.most)) {
+        throw UsageError{option + " " + echo_quoted(text) + ": the value is not a whole or decimal number"};
     }
     // No magnitude is below 0: an upper limit there never holds (a lower one always does).
     const std::string refusal = atLeast ? std::string() : metric_limit_refusal(search_column(limit.column), limit.most);
@@ -201,19 +208,22 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
     GainSearchHooks hooks;
+    // Measured here (or in a worker), a batch stops within moments of a signal.
     hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine, wraps);
+        if (!measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine, wraps, &command_stop())) {
+            throw CommandStopped{};
+        }
     };
     // The chunks in worker processes, forked from here: each inherits the
     // engine's state as it stands, the chosen program's setpoints included.
     hooks.chunks = [&](std::uint64_t count, const std::function<void(std::uint64_t, std::string&)>& produce,
                        const std::function<void(std::uint64_t, const std::string&)>& consume) {
         std::string error;
-        const SweepEnd end = run_chunks(count, plan.jobs, produce, consume, stopSignal, error);
+        const SweepEnd end = run_chunks(count, plan.jobs, produce, consume, command_stop(), error);
         if (end == SweepEnd::Failed) throw Failure{error};
         return end == SweepEnd::Finished;
     };
-    hooks.stop = [] { return stopSignal != 0; };
+    hooks.stop = [] { return command_stop() != 0; };
     const std::string boxSets = search_box_sets_text(request);
     hooks.progress = [&](const GainSearchProgress& p) {
         progress.update(p);
@@ -233,12 +243,12 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
         progress.finish();
         std::cerr << "vantrel-trace: tune: " << f.message << "\n";
         return 1;
+    } catch (const CommandStopped&) {
+        progress.finish();
+        throw;
     }
     progress.finish();
-    if (outcome.stopped) {
-        std::cerr << "vantrel-trace: tune: stopped after " << outcome.sets << " of " << boxSets << " sets\n";
-        return 128 + stopSignal;
-    }
+    if (outcome.stopped) throw CommandStopped{" after " + std::to_string(outcome.sets) + " of " + boxSets + " sets"};
     if (outcome.best.empty()) {
         std::cerr << "vantrel-trace: tune: " << none_found(request, outcome) << "\n";
         return 4;  // the output is never committed: no file, nothing more on standard output
@@ -252,11 +262,6 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
         for (const GainSearchHit& hit : outcome.best) out.write(hit_row(hit));
     }
     std::cerr << "vantrel-trace: tune: " << answer_kind(request, outcome) << ", " << outcome.runs << " runs\n";
-    std::string error;
-    if (!out.commit(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
-    }
     return 0;
 }
 
@@ -264,21 +269,8 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
 
 int trace_tune(const ParsedOptions& options) {
     const TunePlan plan = read_plan(options);
-    std::string outPath = options.text("out").value_or("");
     // The workers are forked from this process, so they run the program chosen here.
     load_program_option(options);
-    if (outPath == "-") outPath.clear();
-    catch_stop_signals();
-    TraceOutput out(outPath);
-    std::string error;
-    if (!out.open(error)) {
-        std::cerr << "vantrel-trace: " << error << "\n";
-        return 1;
-    }
-    try {
-        return search_and_write(plan, out);
-    } catch (const TraceOutputError& e) {
-        std::cerr << "vantrel-trace: " << e.message << "\n";
-        return 1;
-    }
+    return run_in_frame("tune", options.text("out").value_or(""),
+                        [&](TraceOutput& out) { return search_and_write(plan, out); });
 }

@@ -6,7 +6,7 @@
 #include "core/firmware/vector_csv.h"
 #include "core/measure/gain_set.h"
 #include "toolkit/app/exception.h"
-#include "trace/output.h"
+#include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
 
 #include <filesystem>
@@ -79,9 +79,9 @@ std::string cascade_c(const RunVectors& run, const std::string& command) {
     }
 }
 
-// One text into `path` ("-" is standard output), whole or not at all.
+// One text into `path`, whole or not at all.
 void write_text(const std::string& path, const std::string& text) {
-    TraceOutput out(path);
+    TraceOutput out(path, &command_stop());
     std::string error;
     if (!out.open(error)) throw TraceOutputError{error};
     out.write(text);
@@ -92,6 +92,33 @@ bool c_format(const ParsedOptions& options) {
     const std::string format = options.text("format").value_or("csv");
     if (format != "csv" && format != "c") throw UsageError{"--format needs 'csv' or 'c', not " + echo_quoted(format)};
     return format == "c";
+}
+
+// The three files of the harness into their folder; standard output is
+// the frame's but stays empty.
+int write_harness(const ParsedOptions& options) {
+    const std::string folder = options.text("out").value_or(kDefaultFolder);
+    if (folder == "-") throw UsageError{"vectors harness writes three files: --out needs a folder"};
+    return run_in_frame("vectors", "-", [&](TraceOutput&) {
+        const PidRequest request = pid_request(options);
+        RunSetup setup;
+        const RunVectors run = run_vectors(options, setup);
+        const auto vectors = pid_vectors(request.count, request.seed);
+        const std::string runCommand = run_command(options, setup);
+        const std::string cascade = cascade_c(run, runCommand);
+        if (command_stop() != 0) throw CommandStopped{};  // before any file is made
+
+        std::error_code error;
+        std::filesystem::create_directories(folder, error);
+        if (error) throw Exception("Cannot create " + folder + ": " + error.message());
+        const std::filesystem::path dir(folder);
+        write_text((dir / "pid_vectors_check.c").string(), pid_vectors_c(vectors, pid_command(request)));
+        write_text((dir / "cascade_vectors_check.c").string(), cascade);
+        write_text((dir / "README.md").string(),
+                   harness_readme({vectors.size(), request.count, pid_command(request), run.passes.size(),
+                                   run.speedMode, runCommand}));
+        return 0;
+    });
 }
 
 }  // namespace
@@ -105,43 +132,29 @@ int trace_vectors(const ParsedOptions& options) {
         accept_only(options, kind, {"count", "seed", "format"});
         const bool c = c_format(options);
         const PidRequest request = pid_request(options);
-        const auto vectors = pid_vectors(request.count, request.seed);
-        write_text(out, c ? pid_vectors_c(vectors, pid_command(request)) : pid_vectors_csv(vectors));
-        return 0;
+        return run_in_frame("vectors", out, [&](TraceOutput& output) {
+            const auto vectors = pid_vectors(request.count, request.seed);
+            output.write(c ? pid_vectors_c(vectors, pid_command(request)) : pid_vectors_csv(vectors));
+            return 0;
+        });
     }
     if (kind == "run") {
         std::set<std::string> allowed = kRunOptions;
         allowed.insert("format");
         accept_only(options, kind, allowed);
         const bool c = c_format(options);
-        RunSetup setup;
-        const RunVectors run = run_vectors(options, setup);
-        write_text(out, c ? cascade_c(run, run_command(options, setup)) : run_vectors_csv(run));
-        return 0;
+        return run_in_frame("vectors", out, [&](TraceOutput& output) {
+            RunSetup setup;
+            const RunVectors run = run_vectors(options, setup);
+            output.write(c ? cascade_c(run, run_command(options, setup)) : run_vectors_csv(run));
+            return 0;
+        });
     }
     if (kind == "harness") {
         std::set<std::string> allowed = kRunOptions;
         allowed.insert(kPidOptions.begin(), kPidOptions.end());
         accept_only(options, kind, allowed);
-        const std::string folder = options.text("out").value_or(kDefaultFolder);
-        if (folder.empty() || folder == "-") throw UsageError{"vectors harness writes three files: --out needs a folder"};
-        const PidRequest request = pid_request(options);
-        RunSetup setup;
-        const RunVectors run = run_vectors(options, setup);
-        const auto vectors = pid_vectors(request.count, request.seed);
-        const std::string runCommand = run_command(options, setup);
-        const std::string cascade = cascade_c(run, runCommand);
-
-        std::error_code error;
-        std::filesystem::create_directories(folder, error);
-        if (error) throw Exception("Cannot create " + folder + ": " + error.message());
-        const std::filesystem::path dir(folder);
-        write_text((dir / "pid_vectors_check.c").string(), pid_vectors_c(vectors, pid_command(request)));
-        write_text((dir / "cascade_vectors_check.c").string(), cascade);
-        write_text((dir / "README.md").string(),
-                   harness_readme({vectors.size(), request.count, pid_command(request), run.passes.size(),
-                                   run.speedMode, runCommand}));
-        return 0;
+        return write_harness(options);
     }
     throw UsageError{kind.empty() ? "vectors needs 'pid', 'run' or 'harness'"
                                   : "vectors needs 'pid', 'run' or 'harness', not " + echo_quoted(kind)};

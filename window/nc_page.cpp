@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace {
@@ -215,10 +216,20 @@ void TForm1::btDrawNCPathClick(TObject*) {
     if (nc_step(point) != NC_STEPPED) return;
     canvas()->MoveTo(nc_pixel_x(point), nc_pixel_y(point));
     nc_tick();
+    // The status bar names each point as it is drawn; a drawing nobody
+    // watches (an image for a file) names only its last, once at the end.
+    const auto show_point = [](const NcPoint& p) {
+        Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", p.X, p.Y, p.Z));
+    };
+    std::optional<NcPoint> unshown;
     // A nested click may reload and run the shared program inside the pumps;
     // this loop then ends at its next step.
     while (!drawing_stopped() && nc_step(point) == NC_STEPPED) {
-        Form1->StatusBar1->Panels(0)->SetText(FormatText("X%0.4d Y%0.4d Z%0.4d", point.X, point.Y, point.Z));
+        if (Application->Unwatched()) {
+            unshown = point;
+        } else {
+            show_point(point);
+        }
         const int x = nc_pixel_x(point);
         const int y = nc_pixel_y(point);
 
@@ -241,6 +252,7 @@ void TForm1::btDrawNCPathClick(TObject*) {
         Application->ProcessMessages();
         wait_for_next_point();
     }
+    if (unshown) show_point(*unshown);
 }
 
 void TForm1::cbStepClick(TObject*) {

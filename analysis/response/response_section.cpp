@@ -133,7 +133,8 @@ void ResponseSection::measure() {
     worker_ = std::thread([this, setup, threads] {
         const std::vector<double> hz = log_spaced(kFromHz, RESPONSE_NYQUIST_HZ, kPoints);
         std::vector<MeasuredPoint> points;
-        const bool whole = measure_response(setup, hz, threads, stop_, [&](std::size_t i, const MeasuredPoint& p) {
+        const auto stopped = [this] { return stop_.load() != 0; };
+        const bool whole = measure_response(setup, hz, threads, stopped, [&](std::size_t i, const MeasuredPoint& p) {
             points.push_back(p);
             QMetaObject::invokeMethod(this, [this, i, p] { take_point(i, p); }, Qt::QueuedConnection);
         });

@@ -1,9 +1,10 @@
 #include "core/batch/frequency_batch.h"
 
-bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int /*threads*/, const ResponseStop& stop,
+bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int /*threads*/,
+                      const std::function<bool()>& stopped,
                       const std::function<void(std::size_t, const MeasuredPoint&)>& take) {
     for (std::size_t i = 0; i < hz.size(); ++i) {
-        if (stop.load(std::memory_order_relaxed) != 0) return false;
+        if (stopped && stopped()) return false;
         take(i, measure_point(setup, sine_plan(hz[i])));
     }
     return true;

@@ -6,17 +6,16 @@
 #include "core/frequency/frequency_response.h"
 #include "core/frequency/loop_margins.h"
 
-#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <span>
 #include <vector>
 
-using ResponseStop = std::atomic<int>;
-
 // take(i, point) for the frequencies hz[i] in order, each measured at
-// sine_plan(hz[i]). False when `stop` ended it first (what was taken stands).
-bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int threads, const ResponseStop& stop,
+// sine_plan(hz[i]). Between frequencies it asks `stopped` (a point takes a
+// few milliseconds at most); false when that ended it (what was taken stands).
+bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int threads,
+                      const std::function<bool()>& stopped,
                       const std::function<void(std::size_t, const MeasuredPoint&)>& take);
 
 // A whole response as a front end shows it: the measured points, the twin on

@@ -65,7 +65,7 @@ std::int64_t position_passes(std::int64_t passLimit) {
 }
 
 void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                   std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
+                   std::span<RunMetrics> results, std::span<std::uint8_t> wraps, RunStop stop) {
     const LaneKernel& k = kernel();
     LaneRunJob job;
     job.speedMode = speedMode;
@@ -74,6 +74,7 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
     job.dt = plant.dt;
     job.damping = plant.damping;
     job.inputGain = plant.inputGain;
+    job.stop = stop;
 
     std::array<RegulationGains, LANES_MOST> group;
     std::array<RunTotals, LANES_MOST> totals;
@@ -89,7 +90,7 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
         job.stretchPeriod = period.data();
         job.stretchAmplitude = amplitude.data();
     }
-    for (std::size_t first = 0; first < sets.size(); first += lanes) {
+    for (std::size_t first = 0; first < sets.size() && !run_stop_asked(stop); first += lanes) {
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
@@ -109,16 +110,18 @@ const std::vector<const LaneKernel*>& usable_lane_kernels() {
     return usable;
 }
 
-void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, BatchEngine engine, std::span<std::uint8_t> wraps) {
+bool measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, BatchEngine engine, std::span<std::uint8_t> wraps,
+                        RunStop stop) {
     if (engine == BatchEngine::Scalar) {
-        for (std::size_t i = 0; i < sets.size(); ++i) {
-            results[i] = measure_regulation_run(speedMode, sets[i], passLimit);
-            if (!wraps.empty()) wraps[i] = regulation_run_wraps(speedMode, sets[i], passLimit) ? 1 : 0;
+        for (std::size_t i = 0; i < sets.size() && !run_stop_asked(stop); ++i) {
+            results[i] = measure_regulation_run(speedMode, sets[i], passLimit, stop);
+            if (!wraps.empty()) wraps[i] = regulation_run_wraps(speedMode, sets[i], passLimit, stop) ? 1 : 0;
         }
-        return;
+    } else {
+        measure_lanes(speedMode, passLimit, sets, results, wraps, stop);
     }
-    measure_lanes(speedMode, passLimit, sets, results, wraps);
+    return !run_stop_asked(stop);
 }
 
 std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit) {

@@ -22,10 +22,12 @@ enum class BatchEngine { Auto, Lanes, Scalar };
 // which the lanes find in the same pass as the metrics. Position mode runs
 // the program nc_load_chosen() loads; its setpoints are worked out once per
 // chosen program and shared by every run. Uses the engine's one instance of
-// state like measure_regulation_run: not for two threads at once.
-void measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
+// state like measure_regulation_run: not for two threads at once. A `stop`
+// asked meanwhile ends the batch within a block of passes: false, and the
+// results mean nothing.
+bool measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
                         std::span<RunMetrics> results, BatchEngine engine = BatchEngine::Auto,
-                        std::span<std::uint8_t> wraps = {});
+                        std::span<std::uint8_t> wraps = {}, RunStop stop = nullptr);
 
 // The passes every run of such a batch makes: the limit in speed mode, in
 // position mode the chosen program's passes up to it; 0 for a limit below 1.

@@ -7,6 +7,7 @@
 #include "core/engine/plant.h"
 #include "core/engine/regulation.h"
 
+#include <csignal>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,8 @@ struct LaneRunJob {
     std::int16_t* stretch = nullptr;
     std::int32_t* stretchPeriod = nullptr;
     std::int32_t* stretchAmplitude = nullptr;
+    // Looked at between blocks of passes: non-zero ends the runs early (their totals then mean nothing).
+    const volatile std::sig_atomic_t* stop = nullptr;
 };
 
 // The most gain sets a kernel steps together.

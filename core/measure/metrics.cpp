@@ -13,7 +13,7 @@ constexpr std::size_t kTailCompactAt = 1024;
 
 }  // namespace
 
-void RunMetricsAccumulator::reset(bool speedMode, std::int16_t w) {
+void RunMetricsAccumulator::reset(bool speedMode, std::int16_t w, std::int64_t passes) {
     std::vector<std::int16_t> keep = std::move(tail_);
     std::vector<std::int16_t> keepRecent = std::move(recent_);
     *this = RunMetricsAccumulator{};
@@ -26,6 +26,7 @@ void RunMetricsAccumulator::reset(bool speedMode, std::int16_t w) {
     wSign_ = (totals_.w > 0) - (totals_.w < 0);
     wMagnitude_ = std::abs(std::int32_t{totals_.w});
     band50_ = std::max(wMagnitude_, 50);
+    if (passes > 0) windowAfter_ = passes - std::max<std::int64_t>(1, passes / 10);
 }
 
 void RunMetricsAccumulator::add_pass(std::int16_t command, std::int16_t response, std::int16_t speedY) {
@@ -66,6 +67,13 @@ void RunMetricsAccumulator::add_pass(std::int16_t command, std::int16_t response
 }
 
 void RunMetricsAccumulator::keep_for_steady_error(std::int16_t response) {
+    if (windowAfter_ >= 0) {
+        if (totals_.passes > windowAfter_) {
+            totals_.tailSum += response;
+            ++totals_.tailCount;
+        }
+        return;
+    }
     // The window is the last max(1, n / 10) responses; it grows by one every
     // ten passes, so at most one response leaves it per pass.
     tail_.push_back(response);
@@ -116,7 +124,7 @@ RunMetrics run_metrics_of(const RunTotals& t) {
     }
 
     // One division of exact integers, so the figure is the correctly rounded one.
-    m.steadyError = static_cast<double>(std::int64_t{t.w} * t.tailCount - t.tailSum) / static_cast<double>(t.tailCount);
+    if (t.tailCount > 0) m.steadyError = static_cast<double>(std::int64_t{t.w} * t.tailCount - t.tailSum) / static_cast<double>(t.tailCount);
     m.limitCycle = t.limitCycle;
     if (t.w == 0) return m;
     const std::int32_t wMagnitude = std::abs(std::int32_t{t.w});

@@ -88,12 +88,19 @@ struct RunTotals {
 RunMetrics run_metrics_of(const RunTotals& totals);
 
 // Takes one run's passes and keeps only what the metrics need: the totals,
-// plus the responses of the last tenth of the run for the steady error (the
-// start of that window only moves forward).
+// and for the steady error the sum over the last tenth of the run. A run
+// whose length n is known when it starts (a headless speed-mode run makes
+// exactly its pass limit) sums the passes after n - max(1, n / 10) as they
+// come, in constant memory, as the lanes engine does. Only a run of unknown
+// length (a live one, ended by "Regelung aus") keeps the responses that may
+// still fall in the window, whose start only moves forward.
 class RunMetricsAccumulator {
 public:
-    // Starts a new run; `w` is the speed setpoint (ignored in position mode).
-    void reset(bool speedMode, std::int16_t w);
+    // Starts a new run; `w` is the speed setpoint (ignored in position mode);
+    // `passes` the run's length when known, 0 when not. A run that ends
+    // before a known length has the steady error of the window's passes it
+    // made (none when it made none).
+    void reset(bool speedMode, std::int16_t w, std::int64_t passes = 0);
     // One completed pass: the commanded value, the response and the speed
     // controller's output.
     void add_pass(std::int16_t command, std::int16_t response, std::int16_t speedY);
@@ -118,4 +125,5 @@ private:
     std::size_t tailHead_ = 0;
     std::int64_t window_ = 1;  // the window's length, max(1, n / 10)
     int sinceWindowGrew_ = 0;  // passes since it last grew, 0 ... 9
+    std::int64_t windowAfter_ = -1;  // with a known length: the last pass before the window
 };

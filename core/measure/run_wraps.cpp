@@ -20,10 +20,10 @@ struct WrapWatch {
 
 }  // namespace
 
-bool regulation_run_wraps(bool speedMode, const RegulationGains& gains, std::int64_t passLimit) {
+bool regulation_run_wraps(bool speedMode, const RegulationGains& gains, std::int64_t passLimit, RunStop stop) {
     WrapWatch watch;
     run_headless(
-        {speedMode, passLimit, gains},
+        {speedMode, passLimit, gains, stop},
         [&watch](const RegulationRun&, const RegulationPoints&, std::int64_t) {
             if (watch.wrapped) stop_regulation();  // the answer is known
         },

@@ -65,13 +65,18 @@ class Parser {
 public:
     explicit Parser(std::string_view text) : text_(text) {}
 
+    // Lines end in LF, CR LF or CR alone (as the editors of every system
+    // save them); a UTF-8 byte-order mark before the first is skipped, and
+    // columns count from after it.
     NcProgram run() {
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        if (text_.substr(0, kByteOrderMark.size()) == kByteOrderMark) text_.remove_prefix(kByteOrderMark.size());
         std::size_t start = 0;
         while (start <= text_.size() && !ended_) {
-            const std::size_t end = std::min(text_.find('\n', start), text_.size());
+            const std::size_t end = std::min(text_.find_first_of("\r\n", start), text_.size());
             ++lineNumber_;
             parse_line(text_.substr(start, end - start));
-            start = end + 1;
+            start = end + (text_.compare(end, 2, "\r\n") == 0 ? 2 : 1);
         }
         if (program_.blocks.empty()) refuse(0, 0, "the program has no blocks: give at least one G0 or G1 move");
         return std::move(program_);

@@ -12,7 +12,8 @@
 //   N..              line numbers, ignored
 // Words in any order; a left-out axis is 0; whole numbers within the 16-bit
 // range; G0/G1 stays in force on lines that give only axis words. Comments in
-// ( ) and after ';'; blank lines and '%' lines; letters in either case. The
+// ( ) and after ';'; blank lines and '%' lines; letters in either case; LF,
+// CR LF or CR line ends and a UTF-8 byte-order mark. The
 // running position (the sum of the moves from the origin) must stay within
 // the 16-bit range as well: the interpreter would wrap it.
 #include "core/engine/nc.h"

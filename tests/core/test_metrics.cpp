@@ -136,6 +136,10 @@ TEST(Metrics, LongRunMatchesTheDefinitionsAtEveryLength) {
         const RunMetrics got = acc.result();
         const auto count = static_cast<std::int64_t>(m);
         EXPECT_EQ(got.steadyError, static_cast<double>(w * count - sum) / static_cast<double>(count));
+        RunMetricsAccumulator known;  // told the length first, it keeps no tail
+        known.reset(true, w, static_cast<std::int64_t>(n));
+        for (std::size_t j = 0; j < n; ++j) known.add_pass(w, r[j], 0);
+        EXPECT_EQ(known.result().steadyError, got.steadyError);
         const bool settled = n + 1 - settleFrom >= std::max<std::size_t>(10, n / 10);
         EXPECT_EQ(got.settlingMs, settled ? I(4 * static_cast<std::int64_t>(settleFrom)) : none);
     }

@@ -44,6 +44,8 @@ TEST_F(NcProgramTest, ReadsEachWordIntoItsBlocks) {
         {"N10 G91 G1 X1", {{L, {1, 0, 0}}}},
         {"G1 X1 (a (comment)\n; all comment X9\nX2 ; Y9", {{L, {1, 0, 0}}, {L, {2, 0, 0}}}},
         {"%\r\n\r\n  G1 X1\r\n%", {{L, {1, 0, 0}}}},              // CR LF, blank and % lines
+        {"%\rG1 X1\r\rY2\r%\r", {{L, {1, 0, 0}}, {L, {0, 2, 0}}}},   // CR alone
+        {"\xEF\xBB\xBF%\nG0 X3", {{P, {3, 0, 0}}}},                // a byte-order mark
         {"G1 X1 M2 \nX2", {{L, {1, 0, 0}}}},                       // nothing after M2 is read
         {"G1 X1\nM30\n\x01\xff garbage", {{L, {1, 0, 0}}}},
         {"G1 X1", {{L, {1, 0, 0}}}},                               // no newline at the end
@@ -87,6 +89,8 @@ TEST_F(NcProgramTest, RefusesWithLineColumnAndReason) {
         {std::string("G1 X1\n\0", 7), "p.nc:2:1: unexpected byte 0x00: a block is made of words like G1 or X-20"},
         {"G1 X1 %", "p.nc:1:7: unexpected '%': a block is made of words like G1 or X-20"},
         {"% x", "p.nc:1:3: '%' stands on a line of its own"},
+        {"G1 X1\rY1\rX1.5", "p.nc:3:1: X value 1.5 is not a whole number: the interpreter moves in whole units"},
+        {"\xEF\xBB\xBFG1 X1 #", "p.nc:1:7: unexpected '#': a block is made of words like G1 or X-20"},
         {"", "p.nc: the program has no blocks: give at least one G0 or G1 move"},
         {"%\n(nothing)\nM2", "p.nc: the program has no blocks: give at least one G0 or G1 move"},
         // The running position stays in 16 bits: the interpreter would wrap it.

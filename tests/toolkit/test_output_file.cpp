@@ -118,6 +118,69 @@ TEST_F(OutputFileTest, AFifoIsWrittenToItsReader) {
     EXPECT_EQ(entries(), 1);
 }
 
+// Names of this process' descriptors continue what the descriptor leads to,
+// at its offset; a file there is neither replaced nor reopened at its start.
+TEST_F(OutputFileTest, DescriptorNamesWriteThroughTheDescriptor) {
+    const std::string pid = std::to_string(::getpid());
+    const struct {
+        const char* folder;  // the descriptor's number follows
+        int flags;           // of the file the descriptor holds; 0 for a pipe
+    } cases[] = {
+        {"/dev/fd/", O_WRONLY | O_CREAT | O_TRUNC},
+        {"/proc/self/fd/", O_WRONLY | O_CREAT | O_APPEND},
+        {"/proc/thread-self/fd/", O_WRONLY | O_CREAT | O_TRUNC},
+        {nullptr, O_RDWR | O_CREAT | O_TRUNC},  // /proc/PID/fd/ of this process
+        {"/dev/fd/", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string folder = c.folder ? c.folder : "/proc/" + pid + "/fd/";
+        SCOPED_TRACE(folder + (c.flags == 0 ? " pipe" : ""));
+        int fds[2] = {-1, -1};
+        if (c.flags == 0) {
+            ASSERT_EQ(::pipe(fds), 0);
+        } else {
+            fs::remove(dir_ / "shell.log");
+            fds[1] = ::open((dir_ / "shell.log").c_str(), c.flags, 0644);
+            ASSERT_GE(fds[1], 0);
+            ASSERT_EQ(::write(fds[1], "HEADER\n", 7), 7);
+        }
+        EXPECT_EQ(save(folder + std::to_string(fds[1]), "data\n"), "");
+        EXPECT_EQ(::write(fds[1], "FOOTER\n", 7), 7);
+        ::close(fds[1]);
+        if (c.flags == 0) {
+            char got[64] = {};
+            EXPECT_EQ(std::string(got, static_cast<std::size_t>(::read(fds[0], got, sizeof got))), "data\nFOOTER\n");
+            ::close(fds[0]);
+        } else {
+            EXPECT_EQ(read_file(dir_ / "shell.log"), "HEADER\ndata\nFOOTER\n");
+        }
+    }
+    EXPECT_EQ(save("/dev/fd/999", "x"), "Cannot save /dev/fd/999: Bad file descriptor");
+    EXPECT_EQ(entries(), 1);  // shell.log
+}
+
+// Until the commit the file has no name: nothing any end of the process
+// could leave behind.
+TEST_F(OutputFileTest, AnOutputInProgressHasNoNameInTheFolder) {
+    const struct {
+        const char* name;
+        const char* existing;  // null: the name is free
+        int entriesMeanwhile;
+    } cases[] = {{"new.csv", nullptr, 0}, {"old.csv", "old", 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.existing) write_file(dir_ / c.name, c.existing);
+        OutputFile file((dir_ / c.name).string());
+        std::string error;
+        ASSERT_TRUE(file.open(error));
+        ASSERT_TRUE(file.write("x", 1));
+        EXPECT_EQ(entries(), c.entriesMeanwhile);
+        ASSERT_TRUE(file.commit(error)) << error;
+        EXPECT_EQ(read_file(dir_ / c.name), "x");
+    }
+    EXPECT_EQ(entries(), 2);
+}
+
 TEST_F(OutputFileTest, LinksAreNeverFollowedByTheTemporaryFileButAreAtTheFinalName) {
     // A link planted where a temporary file might go leaves its victim alone.
     const fs::path victim = dir_ / "victim";

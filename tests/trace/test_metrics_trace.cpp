@@ -6,13 +6,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -73,6 +77,50 @@ TEST(MetricsTrace, RowIsTheMetricsOfTheTracedRun) {
     }
     EXPECT_EQ(trace("metrics --format json").out.substr(0, 60),
               "{\"mode\":\"position\",\"kp\":250,\"ki\":60,\"kd\":0,\"kv\":30,\"w\":null,");
+}
+
+// The most memory the program held while running `args`, in KiB; -1 when it failed.
+long peak_kib(std::vector<std::string> args) {
+    args.insert(args.begin(), VANTREL_TRACE_PATH);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, STDOUT_FILENO);
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    struct rusage usage {};
+    ::wait4(pid, &status, 0, &usage);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? usage.ru_maxrss : -1;
+}
+
+// A run a hundred or ten thousand times longer holds no more memory.
+TEST(MetricsTrace, MemoryStaysTheSameHoweverLongTheRun) {
+    QTemporaryDir dir;
+    const std::string program = dir.filePath("long.nc").toStdString();
+    std::ofstream file(program);
+    file << "G1\n";
+    for (int i = 0; i < 1000; ++i) file << "X255 Y1\nX-255 Y-1\n";  // half a million steps
+    file.close();
+    const struct {
+        std::vector<std::string> shortRun;
+        std::vector<std::string> longRun;
+    } cases[] = {
+        {{"metrics", "--mode", "speed", "--passes", "1000"}, {"metrics", "--mode", "speed", "--passes", "10000000"}},
+        {{"nc"}, {"nc", "--program", program}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.longRun.back());
+        const long shortPeak = peak_kib(c.shortRun);
+        const long longPeak = peak_kib(c.longRun);
+        ASSERT_GT(shortPeak, 0);
+        ASSERT_GT(longPeak, 0);
+        EXPECT_LT(longPeak - shortPeak, 4096);
+    }
 }
 
 TEST(MetricsTrace, GainFileAndTheOptionsAfterItDecide) {

@@ -1,6 +1,7 @@
 // The command-line front end as a user runs it: output, errors, exit status.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -213,6 +215,10 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "image --out x.png",
         "image nc circle --out x.png",
         "image nc --out x.unknownformat",
+        "image circle --program x.nc --out x.png",  // circle draws no program
+        "nc --out ''",                              // '-' is standard output
+        "nc --program ''",
+        "metrics --gains=",
         "help bogus",
         "freq --amplitude 0",
         "freq --from 0",
@@ -269,8 +275,13 @@ TEST_F(TraceCli, HelpOnEveryLevel) {
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(r.out.rfind("Usage: vantrel-trace", 0), 0u);
     }
-    // The manual page's synopsis is the first line, set off by a blank one.
+    // The manual page's synopsis is the first line, set off by a blank one;
+    // the page holds every command's help and the exit statuses as a list.
     EXPECT_EQ(run("--help").out.rfind("Usage: vantrel-trace COMMAND [OPTIONS] [--out FILE]\n\n", 0), 0u);
+    const std::string all = run("help --all").out;
+    EXPECT_EQ(all.rfind(run("--help").out, 0), 0u);
+    EXPECT_NE(all.find("\nThe tune command:\n  Usage: vantrel-trace tune "), std::string::npos);
+    EXPECT_NE(all.find("\nExit status:\n  0 "), std::string::npos);
 }
 
 TEST_F(TraceCli, VectorsAreOneRowEachAndASeedGivesTheSameBytes) {
@@ -351,34 +362,142 @@ TEST_F(TraceCli, TheFirstFailedWriteEndsTheRun) {
     }
 }
 
-TEST_F(TraceCli, ASignalRemovesTheTemporaryFileAndLeavesTheTarget) {
-    const auto target = dir_ / "trace.csv";
-    for (const int sig : {SIGINT, SIGTERM, SIGHUP}) {
-        SCOPED_TRACE(sig);
-        std::ofstream(target) << "before\n";
-        const std::string path = VANTREL_TRACE_PATH;
-        const std::string out = target.string();
-        std::vector<std::string> args = {path, "regulation", "--mode", "speed", "--passes", "900000000", "--out", out};
-        std::vector<char*> argv;
-        for (std::string& arg : args) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        pid_t pid = 0;
-        ASSERT_EQ(::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-        // Wait until the temporary file holds data, then interrupt.
-        auto temporary_size = [&] {
-            for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
-                if (entry.path().filename().string().rfind(".vantrel-", 0) == 0) return entry.file_size();
+// Starts the program with `args` through sh, with `shellPrefix` before it
+// and no core dumps; its standard output and error go into files of `dir`.
+pid_t start_trace(const std::vector<std::string>& words, const std::filesystem::path& dir,
+                  const std::string& shellPrefix = "") {
+    std::string line = "ulimit -c 0; " + shellPrefix + " exec " + std::string(VANTREL_TRACE_PATH);
+    for (const std::string& word : words) line += " '" + word + "'";
+    std::vector<std::string> args = {"/bin/sh", "-c", line};
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 1, (dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&files, 2, (dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    pid_t pid = 0;
+    const int started = ::posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&files);
+    return started == 0 ? pid : -1;
+}
+
+// Waits until the process holds a file of `folder` open that is not its
+// standard output or error: it is writing its --out file (named or not yet).
+bool wait_until_writing_into(pid_t pid, const std::filesystem::path& folder) {
+    const std::string prefix = std::filesystem::canonical(folder).string() + "/";
+    for (int i = 0; i < 2000; ++i) {
+        std::error_code error;
+        for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+            const std::string target = std::filesystem::read_symlink(fd.path(), error).string();
+            if (target.rfind(prefix, 0) == 0 && target.find("/stdout") == std::string::npos &&
+                target.find("/stderr") == std::string::npos) {
+                return true;
             }
-            return std::uintmax_t{0};
-        };
-        for (int i = 0; i < 1000 && temporary_size() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        EXPECT_GT(temporary_size(), 0u);
-        ::kill(pid, sig);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+// However a run ends before its commit, the target stays as it was and no
+// temporary file is left: the stop signals end it with 128 + the signal,
+// the others (SIGKILL, a file-size limit) end it as they do.
+TEST_F(TraceCli, AnInterruptedRunLeavesTheTargetAndNoTemporaryFile) {
+    const auto target = dir_ / "out" / "trace.csv";
+    std::filesystem::create_directories(target.parent_path());
+    const struct {
+        int signal;          // sent once the run writes; 0: none
+        const char* prefix;  // shell words before the program
+        int exitStatus;      // -1: ended by `signal`
+        int endedBy;
+    } cases[] = {
+        {SIGINT, "", 128 + SIGINT, 0},    {SIGTERM, "", 128 + SIGTERM, 0}, {SIGHUP, "", 128 + SIGHUP, 0},
+        {SIGKILL, "", -1, SIGKILL},       {SIGQUIT, "", -1, SIGQUIT},      {SIGUSR1, "", -1, SIGUSR1},
+        {SIGALRM, "", -1, SIGALRM},       {0, "ulimit -f 64;", -1, SIGXFSZ},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.signal == 0 ? c.prefix : strsignal(c.signal));
+        std::ofstream(target) << "before\n";
+        const pid_t pid = start_trace({"regulation", "--mode", "speed", "--passes", "900000000", "--out", target.string()},
+                                      dir_, c.prefix);
+        ASSERT_GT(pid, 0);
+        if (c.signal != 0) {
+            EXPECT_TRUE(wait_until_writing_into(pid, target.parent_path()));
+            ::kill(pid, c.signal);
+        }
         int status = 0;
-        ::waitpid(pid, &status, 0);
-        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig);
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        if (c.exitStatus >= 0) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.exitStatus) << status;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.endedBy) << status;
+        }
         EXPECT_EQ(read_file(target), "before\n");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
+    }
+}
+
+// Every long command looks at a stop signal within moments, wherever it is
+// (a long batch measured in this process, a single long run, the workers),
+// says so in one line and writes nothing.
+TEST_F(TraceCli, LongCommandsStopAtOnceAndWriteNothing) {
+    const auto file = (dir_ / "never.csv").string();
+    const struct {
+        std::vector<std::string> args;
+        int signal;
+    } cases[] = {
+        {{"tune", "--mode", "speed", "--passes", "20000000", "--kp", "0:40", "--ki", "0:40", "--jobs", "1"}, SIGINT},
+        {{"tune", "--mode", "speed", "--passes", "20000000", "--kp", "0:40", "--ki", "0:40", "--engine", "scalar",
+          "--jobs", "1"},
+         SIGTERM},
+        {{"tune", "--mode", "speed", "--passes", "2000000", "--kp", "0:100", "--ki", "0:100", "--jobs", "2"}, SIGINT},
+        {{"sweep", "--mode", "speed", "--passes", "200000000", "--kp", "0:40", "--jobs", "1"}, SIGHUP},
+        {{"metrics", "--mode", "speed", "--passes", "10000000000"}, SIGINT},
+        {{"regulation", "--mode", "speed", "--passes", "10000000000"}, SIGTERM},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args.back());
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--out", file});
+        const pid_t pid = start_trace(args, dir_);
+        ASSERT_GT(pid, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(pid, c.signal);
+        const auto sent = std::chrono::steady_clock::now();
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        // The runs take many seconds more; a stop seen only at their end would fail here.
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(3));
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + c.signal) << status;
+        EXPECT_FALSE(std::filesystem::exists(file));
+        const std::string err = read_file(dir_ / "stderr");
+        EXPECT_NE(err.find("vantrel-trace: " + c.args[0] + ": stopped"), std::string::npos) << err;
+        EXPECT_NE(err.find(file + " not written\n"), std::string::npos) << err;
+    }
+}
+
+// A name of one of the shell's descriptors continues the shell's output.
+TEST_F(TraceCli, DescriptorNamesContinueTheShellsOutput) {
+    const std::string f = (dir_ / "f").string();
+    const std::string demo = run("nc --print-demo").out;
+    const std::string metrics = run("metrics").out;
+    const struct {
+        const char* shell;  // $T is the program, $F the file
+        std::string file;   // what the file holds after
+    } cases[] = {
+        {"{ echo HEADER; $T nc --print-demo --out /dev/stdout; echo FOOTER; } > $F", "HEADER\n" + demo + "FOOTER\n"},
+        {"echo OLD > $F; { $T nc --print-demo --out /dev/stdout; echo FOOTER; } >> $F", "OLD\n" + demo + "FOOTER\n"},
+        {"{ echo HEADER; $T metrics --out /dev/stderr; } > $F 2>&1", "HEADER\n" + metrics},
+        {"{ echo HEADER >&3; $T metrics --out /dev/fd/3; } 3> $F", "HEADER\n" + metrics},
+        {"$T metrics --out /dev/stdout | cat > $F", metrics},
+        {"$T metrics --out /proc/self/fd/1 | cat > $F", metrics},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shell);
+        const std::string command = std::string("T=") + VANTREL_TRACE_PATH + " F=" + f + " /bin/bash -c '" + c.shell + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(read_file(f), c.file);
     }
 }
 
@@ -391,6 +510,7 @@ TEST_F(TraceCli, EchoedArgumentsAreQuotedEscapedAndCut) {
         {"regulation --passes 1 --kp \"$(printf '%*s' 100000 '' | tr ' ' a)\"",
          "--kp '" + std::string(60, 'a') + "...' is not a number"},
         {"\"$(printf 'bo\\tgus')\"", "unknown command 'bo\\tgus'\n"},
+        {"regulation --mode \"$(printf 'a\\233b\\303\\251')\"", "not 'a\\x9bb\xc3\xa9'\n"},  // a lone byte; é
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args);
@@ -399,6 +519,7 @@ TEST_F(TraceCli, EchoedArgumentsAreQuotedEscapedAndCut) {
         EXPECT_NE(first.find(c.echo), std::string::npos) << first;
         EXPECT_LT(first.size(), 200u);
         EXPECT_EQ(r.err.find('\033'), std::string::npos);
+        EXPECT_EQ(r.err.find('\x9b'), std::string::npos);
     }
 }
 

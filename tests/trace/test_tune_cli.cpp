@@ -122,7 +122,10 @@ TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
         {"--objective speed", "--objective 'speed' is not one of passes,"},
         {"--max iae", "--max needs COLUMN=VALUE"},
         {"--max kp=3", "--max 'kp' is not one of"},
-        {"--max iae=lots", "the value is not a number"},
+        {"--max iae=lots", "the value is not a whole or decimal number"},
+        {"--max iae=0x10", "the value is not a whole or decimal number"},
+        {"--max iae=1e3", "the value is not a whole or decimal number"},
+        {"--out ''", "option --out needs a file name ('-' is standard output)"},
         // A magnitude is never below 0; for a negative w the user means the distance.
         {"--max peak=-10", "--max 'peak=-10': peak counts by its magnitude, so its limit is 0 or more"},
         {"--w 10:20", "--w takes one value"},

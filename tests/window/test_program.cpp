@@ -56,20 +56,31 @@ TEST(Program, VersionAndHelpArePrintedWithoutStartingTheWindow) {
     }
 }
 
-// The real program, started without any display configured.
+// The real program, started without any display configured, names itself as
+// it was started: from the build tree or installed, found on the PATH.
 TEST(Program, WithoutADisplayTheProgramSaysSoAndEndsWithStatusOne) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    QProcess program;
-    program.setProcessEnvironment(env);
-    program.start(VANTREL_PROGRAM_PATH, {});
-    ASSERT_TRUE(program.waitForFinished(30000));
-    EXPECT_EQ(QProcess::NormalExit, program.exitStatus());
-    EXPECT_EQ(1, program.exitCode());
-    EXPECT_EQ("vantrel: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
-              "run it under a virtual display: xvfb-run -a build/vantrel\n",
-              program.readAllStandardError().toStdString());
-    EXPECT_EQ("", program.readAllStandardOutput().toStdString());
+    const QString path = VANTREL_PROGRAM_PATH;
+    const QString folder = path.left(path.lastIndexOf('/'));
+    const struct {
+        QString started;
+        std::string named;
+    } cases[] = {{path, VANTREL_PROGRAM_PATH}, {"vantrel", "vantrel"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+        env.insert("PATH", folder + ":" + env.value("PATH"));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start("/bin/sh", {"-c", "exec \"$0\"", c.started});
+        ASSERT_TRUE(program.waitForFinished(30000));
+        EXPECT_EQ(QProcess::NormalExit, program.exitStatus());
+        EXPECT_EQ(1, program.exitCode());
+        EXPECT_EQ("vantrel: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                  "run it under a virtual display: xvfb-run -a " + c.named + "\n",
+                  program.readAllStandardError().toStdString());
+        EXPECT_EQ("", program.readAllStandardOutput().toStdString());
+    }
 }
 
 }  // namespace

@@ -7,7 +7,13 @@
 #include <QMessageBox>
 #include <QWidget>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -26,6 +32,22 @@ MessagePumpHook& message_pump_hook() {
 bool display_configured() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+// Without XDG_RUNTIME_DIR (as root, in a bare session) Qt falls back to a
+// folder in /tmp of its own and warns at every start. The program names one
+// as Qt would make it, kept from start to start: this user's alone (0700),
+// and left alone when someone else holds the name.
+void use_own_runtime_directory() {
+    if (std::getenv("XDG_RUNTIME_DIR") != nullptr) return;
+    const std::string name = "/tmp/vantrel-runtime-" + std::to_string(::geteuid());
+    if (::mkdir(name.c_str(), 0700) != 0 && errno != EEXIST) return;
+    struct stat st {};
+    if (::lstat(name.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() ||
+        (st.st_mode & 077) != 0) {
+        return;
+    }
+    ::setenv("XDG_RUNTIME_DIR", name.c_str(), 1);
 }
 
 std::string one_line(std::string text) {
@@ -53,9 +75,12 @@ void TApplication::Initialize() {
     if (QCoreApplication::instance()) return;
     // Without a display Qt would abort the program; say so in one line.
     if (!display_configured()) {
-        throw Exception("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
-                        "run it under a virtual display: xvfb-run -a build/vantrel");
+        // Named as it was started: build/vantrel from the tree, vantrel once installed.
+        throw Exception(std::string("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are unset); "
+                                    "run it under a virtual display: xvfb-run -a ") +
+                        program_invocation_name);
     }
+    use_own_runtime_directory();
     // The program takes no arguments; Qt wants a name and a lifetime-long argv.
     static int argc = 1;
     static char name[] = "vantrel";
@@ -82,7 +107,14 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() {
     if (const MessagePumpHook& hook = message_pump_hook()) hook();
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (!unwatched_) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void TApplication::SetUnwatched(bool unwatched) {
+    if (unwatched_ == unwatched) return;
+    unwatched_ = unwatched;
+    if (unwatched || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
+    for (QWidget* window : QApplication::topLevelWidgets()) window->update();
 }
 
 void TApplication::ShowException(const Exception& e) {
@@ -111,6 +143,7 @@ void TApplication::Terminate() {
 void TApplication::Shutdown() {
     DestroyComponents();
     toolkit_.reset();
+    unwatched_ = false;
 }
 
 void TApplication::set_main_form(TForm* form) {

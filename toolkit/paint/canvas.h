@@ -78,6 +78,8 @@ private:
     void overviewFill(long long left, long long top, long long right, long long bottom, TColor color);
 
     std::unique_ptr<QImage> bitmap_;
+    int width_;   // the bitmap's, which never changes size: asked for on every pixel
+    int height_;
     std::unique_ptr<QImage> overview_;
     TRect overviewArea_;
     int reduction_ = 1;

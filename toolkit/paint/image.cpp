@@ -1,5 +1,6 @@
 #include "toolkit/paint/image.h"
 
+#include "toolkit/app/application.h"
 #include "toolkit/controls/popup_menu.h"
 
 #include <QApplication>
@@ -247,7 +248,7 @@ TCanvas* TImage::Canvas() {
 }
 
 void TImage::Repaint() {
-    if (link_->widget) link_->widget->paintChangesNow();
+    if (link_->widget && !Application->Unwatched()) link_->widget->paintChangesNow();
 }
 
 ImageView TImage::View() const { return link_->widget ? link_->widget->view : ImageView{}; }

@@ -26,13 +26,19 @@ void save_bytes(const std::string& path, const char* data, std::size_t size) {
     }
 }
 
-void save_image(const QImage& image, const std::string& path, const std::string& format) {
+// `what` names the image in the message when it cannot be encoded.
+QByteArray encoded(const QImage& image, const std::string& format, const std::string& what) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, format.c_str())) {
-        throw Exception("Cannot save " + path + ": the image could not be encoded as " + format);
+        throw Exception("Cannot save " + what + ": the image could not be encoded as " + format);
     }
+    return bytes;
+}
+
+void save_image(const QImage& image, const std::string& path, const std::string& format) {
+    const QByteArray bytes = encoded(image, format, path);
     save_bytes(path, bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
@@ -46,8 +52,8 @@ void SavePngFile(const TChart& chart, const std::string& path) { SavePngFile(*ch
 
 void SavePngFile(QWidget& widget, const std::string& path) { save_image(widget.grab().toImage(), path, "png"); }
 
-void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format) {
-    save_image(canvas.Bitmap(), path, format);
+std::string ImageFileBytes(const TCanvas& canvas, const std::string& format) {
+    return encoded(canvas.Bitmap(), format, "the image").toStdString();
 }
 
 std::string ImageFormatForPath(const std::string& path) {
@@ -63,6 +69,7 @@ std::string ImageFormatForPath(const std::string& path) {
 std::string InputFileName(const std::string& path) { return path == "-" ? "<stdin>" : path; }
 
 std::string ReadTextFile(const std::string& path, std::size_t maxBytes) {
+    if (path.empty()) throw Exception("Cannot read '': no file name given");
     const QString name = QString::fromStdString(path);
     if (path != "-" && QFileInfo(name).isDir()) throw Exception("Cannot read " + path + ": it is a folder");
     QFile file(name);

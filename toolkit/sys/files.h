@@ -16,8 +16,9 @@ void SavePngFile(const TCanvas& canvas, const std::string& path);
 void SavePngFile(const TChart& chart, const std::string& path);
 // A widget as it shows on screen, as PNG.
 void SavePngFile(QWidget& widget, const std::string& path);
-// The canvas' bitmap in `format`, one of the names ImageFormatForPath gives.
-void SaveImageFile(const TCanvas& canvas, const std::string& path, const std::string& format);
+// The canvas' bitmap as the bytes of a `format` file, one of the names
+// ImageFormatForPath gives; throws Exception when it cannot be encoded so.
+std::string ImageFileBytes(const TCanvas& canvas, const std::string& format);
 
 // The picture format a file name asks for by its extension ("png" without
 // one); empty when Qt cannot write that format.
