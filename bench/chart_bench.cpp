@@ -6,9 +6,8 @@
 // arrive off screen), or the newest tenth with room for the points to come.
 // At 10^6 points it also times zooming (a wheel notch and its redraw) and
 // panning (a drag step and its redraw).
-#include "core/engine/cascade.h"
+#include "core/engine/module.h"
 #include "core/engine/int16.h"
-#include "core/engine/regulation.h"
 #include "toolkit/chart/chart.h"
 
 #include <QApplication>

@@ -1,8 +1,6 @@
 // Costs of the engine's single operations and of one regulation pass.
-#include "core/engine/cascade.h"
+#include "core/engine/module.h"
 #include "core/engine/isqrt.h"
-#include "core/engine/nc.h"
-#include "core/engine/plant.h"
 #include "core/measure/twin.h"
 #include "core/measure/regulation_events.h"
 
@@ -49,26 +47,44 @@ void BM_regulation_pass_position_mode(benchmark::State& state) {
 }
 BENCHMARK(BM_regulation_pass_position_mode);
 
+// The same pass on an engine of its own, as the batches and the threads run it.
+void BM_regulation_pass_position_mode_own_engine(benchmark::State& state) {
+    Engine engine;
+    Cascade& c = engine.cascade;
+    c.speedController = PidController{0, 0, 0, 1, 0, 0, 0, 250, 60, 0};
+    c.positionController = PidController{0, 0, 0, 1, 0, 0, 0, 30, 0, 0};
+    std::int16_t setpoint = 0;
+    for (auto _ : state) {
+        c.actualSpeed = plant_step(engine.plant, static_cast<std::int16_t>(c.pwmDirection * c.pwmDuty));
+        c.actualPosition = static_cast<std::int16_t>(c.actualPosition + c.actualSpeed);
+        regulate_position(c, setpoint);
+        regulate_speed(c);
+        setpoint = static_cast<std::int16_t>((setpoint + 1) & 0x7F);
+        benchmark::DoNotOptimize(c.pwmDuty);
+    }
+}
+BENCHMARK(BM_regulation_pass_position_mode_own_engine);
+
 // The same pass watched: every wrap and limit recorded, the real-valued twin
 // stepped beside it.
 void BM_regulation_pass_with_events_and_twin(benchmark::State& state) {
-    plant_reset();
-    speedController = PidController{0, 0, 0, 1, 0, 0, 0, 250, 60, 0};
-    positionController = PidController{0, 0, 0, 1, 0, 0, 0, 30, 0, 0};
-    actualSpeed = actualPosition = 0;
+    Engine engine;
+    Cascade& c = engine.cascade;
+    c.speedController = PidController{0, 0, 0, 1, 0, 0, 0, 250, 60, 0};
+    c.positionController = PidController{0, 0, 0, 1, 0, 0, 0, 30, 0, 0};
     PassEvents events;
     Twin twin;
     twin_start(twin, false, RegulationGains{250, 60, 0, 30, 0});
     std::int16_t setpoint = 0;
     for (auto _ : state) {
         events.begin_pass();
-        actualSpeed = plant_step(static_cast<std::int16_t>(pwmDirection * pwmDuty));
-        sum_position(events);
-        regulate_position(setpoint, events);
-        regulate_speed(events);
+        c.actualSpeed = plant_step(engine.plant, static_cast<std::int16_t>(c.pwmDirection * c.pwmDuty));
+        sum_position(c, events);
+        regulate_position(c, setpoint, events);
+        regulate_speed(c, events);
         twin_pass(twin, false, setpoint);
         setpoint = static_cast<std::int16_t>((setpoint + 1) & 0x7F);
-        benchmark::DoNotOptimize(pwmDuty);
+        benchmark::DoNotOptimize(c.pwmDuty);
         benchmark::DoNotOptimize(events);
         benchmark::DoNotOptimize(twin);
     }

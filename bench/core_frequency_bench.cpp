@@ -16,8 +16,9 @@ void BM_measure_60_points(benchmark::State& state) {
     setup.speedMode = state.range(0) != 0;
     setup.gains = kInitialGains;
     const std::vector<double> hz = log_spaced(0.1, 125.0, 60);
+    Engine engine;
     for (auto _ : state) {
-        for (const double f : hz) benchmark::DoNotOptimize(measure_point(setup, sine_plan(f)));
+        for (const double f : hz) benchmark::DoNotOptimize(measure_point(engine, setup, sine_plan(f)));
     }
 }
 BENCHMARK(BM_measure_60_points)->ArgName("speed")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
@@ -28,7 +29,7 @@ void BM_twin_margins(benchmark::State& state) {
     for (auto _ : state) {
         // A new gain set each time, as a search would ask.
         kp = static_cast<std::int16_t>(kp % 900 + 7);
-        benchmark::DoNotOptimize(twin_margins(TwinLoop(speedMode, {kp, 60, 20, 30, 0}, plant), 0.1, 125.0));
+        benchmark::DoNotOptimize(twin_margins(TwinLoop(speedMode, {kp, 60, 20, 30, 0}, PLANT_AT_REST), 0.1, 125.0));
     }
 }
 BENCHMARK(BM_twin_margins)->ArgName("speed")->Arg(1)->Arg(0)->Unit(benchmark::kMicrosecond);

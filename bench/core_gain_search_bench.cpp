@@ -44,10 +44,22 @@ GainSearchRequest request_of(bool speedMode, std::int64_t passes, std::array<Gai
     return r;
 }
 
+// The bench's one thread measures with this engine.
+RunMeter meter;
+
+void measure(const GainSearchRequest& r, std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+             std::span<std::uint8_t> wraps = {}) {
+    measure_gain_batch(plan_gain_batch(r.speedMode, r.passLimit, engine, nullptr), meter, sets, results, wraps);
+}
+
+bool wraps(const GainSearchRequest& r, const RegulationGains& gains) {
+    return regulation_run_wraps(meter.engine, r.speedMode, gains, r.passLimit);
+}
+
 // The objective of a set, or nothing when it is infeasible.
 std::vector<std::optional<double>> judge(const GainSearchRequest& r, const std::vector<RegulationGains>& sets) {
     std::vector<RunMetrics> results(sets.size());
-    measure_gain_batch(r.speedMode, r.passLimit, sets, results, engine);
+    measure(r, sets, results);
     std::vector<std::optional<double>> out(sets.size());
     for (std::size_t i = 0; i < sets.size(); ++i) {
         bool ok = true;
@@ -71,7 +83,7 @@ std::optional<double> best_feasible(const GainSearchRequest& r, const std::vecto
     }
     std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return *objectives[a] < *objectives[b]; });
     for (const std::size_t i : order) {
-        if (r.noWraps && regulation_run_wraps(r.speedMode, sets[i], r.passLimit)) continue;
+        if (r.noWraps && wraps(r, sets[i])) continue;
         at = sets[i];
         return objectives[i];
     }
@@ -106,8 +118,8 @@ std::vector<RegulationGains> grid(const GainSearchRequest& r, std::array<int, 4>
 bool check(const Box& box) {
     const GainSearchRequest& r = box.request;
     GainSearchHooks hooks;
-    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
-        measure_gain_batch(r.speedMode, r.passLimit, sets, results, engine, wraps);
+    hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> w) {
+        measure(r, sets, results, w);
     };
     const double start = cpu_seconds();
     const GainSearchOutcome outcome = search_gains(r, hooks);
@@ -143,7 +155,7 @@ bool check(const Box& box) {
     RegulationGains at = best.gains;
     for (std::size_t i = 0; i < around.size(); ++i) {
         if (!objectives[i] || *objectives[i] >= best.objective) continue;
-        if (r.noWraps && regulation_run_wraps(r.speedMode, around[i], r.passLimit)) continue;
+        if (r.noWraps && wraps(r, around[i])) continue;
         ++better;
         for (std::size_t g = 0; g < 4; ++g) betterByOne += std::abs(gain(around[i], g) - gain(at, g)) == r.ranges[g].step;
     }

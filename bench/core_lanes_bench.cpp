@@ -36,10 +36,12 @@ struct Chunked {
     std::vector<RegulationGains> sets = std::vector<RegulationGains>(512);
     std::vector<RunMetrics> results = std::vector<RunMetrics>(512);
     std::vector<std::uint8_t> wraps = std::vector<std::uint8_t>(512);
+    RunMeter meter;
 
     // Measures `count` sets, with their wraps if asked; returns the CPU seconds taken.
     double run(bool speedMode, std::int64_t passes, std::int64_t count, BatchEngine engine, bool withWraps = false) {
         const double start = cpu_seconds();
+        const GainBatchPlan plan = plan_gain_batch(speedMode, passes, engine, nc_chosen_blocks());
         for (std::int64_t first = 0; first < count; first += 512) {
             const std::int64_t n = std::min<std::int64_t>(512, count - first);
             for (std::int64_t i = 0; i < n; ++i) {
@@ -47,7 +49,7 @@ struct Chunked {
                 sets[static_cast<std::size_t>(i)] = {static_cast<std::int16_t>(index / 1000 % 1000),
                                                      static_cast<std::int16_t>(index % 1000), 0, 30, 80};
             }
-            measure_gain_batch(speedMode, passes, std::span(sets).first(static_cast<std::size_t>(n)), results, engine,
+            measure_gain_batch(plan, meter, std::span(sets).first(static_cast<std::size_t>(n)), results,
                                withWraps ? std::span(wraps) : std::span<std::uint8_t>());
         }
         return cpu_seconds() - start;

@@ -27,13 +27,15 @@ BENCHMARK(BM_accumulator_add_pass)->ArgName("speed")->Arg(1)->Arg(0);
 
 // The whole run behind `vantrel-trace metrics --mode speed --passes 1000000`.
 void BM_metrics_of_speed_run_1e6_passes(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(measure_regulation_run(true, kInitialGains, 1000000));
+    RunMeter meter;
+    for (auto _ : state) benchmark::DoNotOptimize(measure_regulation_run(meter, true, kInitialGains, 1000000));
 }
 BENCHMARK(BM_metrics_of_speed_run_1e6_passes)->Unit(benchmark::kMillisecond);
 
 // A position-mode run over the demo program to its end (195 passes).
 void BM_measure_position_run(benchmark::State& state) {
-    for (auto _ : state) benchmark::DoNotOptimize(measure_regulation_run(false, kInitialGains, METRICS_NO_PASS_LIMIT));
+    RunMeter meter;
+    for (auto _ : state) benchmark::DoNotOptimize(measure_regulation_run(meter, false, kInitialGains, METRICS_NO_PASS_LIMIT));
     state.counters["runs_per_s"] = benchmark::Counter(1, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_measure_position_run)->Unit(benchmark::kMicrosecond);

@@ -1,6 +1,6 @@
 // Loading the largest NC program file: 100 000 blocks read from their text
 // and built into the interpreter's list. The goal is under 100 ms.
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "core/program/nc_program.h"
 
 #include <benchmark/benchmark.h>
@@ -34,7 +34,7 @@ void BM_nc_program_load_largest(benchmark::State& state) {
     for (auto _ : state) {
         const NcProgramParse parse = nc_parse_program(text, "largest.nc");
         if (!parse.ok || parse.program.blocks.size() != NC_PROGRAM_MAX_BLOCKS) state.SkipWithError("not loaded");
-        nc_load_program(parse.program);
+        nc_load_program(moduleEngine.nc, parse.program);
         benchmark::DoNotOptimize(ncProgramHead);
     }
     nc_release_program();

@@ -9,6 +9,7 @@
 #include "analysis/live/twin_overlay.h"
 #include "analysis/live/run_feed.h"
 #include "core/engine/int16.h"
+#include "core/engine/module.h"
 #include "core/measure/regulation_insight.h"
 #include "toolkit/chart/chart.h"
 
@@ -65,7 +66,7 @@ struct Bench {
     // One pass without its pause; the lanes and the overlay follow it
     // whether shown or not, as the panel's section does.
     void pass() {
-        insight_control(insight, run, true);
+        insight_control(moduleEngine, insight, run, true);
         position = wrap16(std::int32_t{position} + actualSpeed);
         const double t = run.runTime;
         series[0]->AddXY(t, speedController.y);

@@ -4,8 +4,7 @@
 // 660 x 309 chart. The kept runs are 8 earlier speed runs of 10^5 passes
 // each, as the panel keeps them (two faded overlay lines a run); the live
 // run starts at 0 beside them. Printed with the same pass without kept runs.
-#include "core/engine/cascade.h"
-#include "core/engine/regulation.h"
+#include "core/engine/module.h"
 #include "toolkit/chart/chart.h"
 
 #include <QApplication>

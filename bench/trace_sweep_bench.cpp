@@ -41,9 +41,10 @@ void one_core_rate() {
     std::size_t bytes = 0;
     const auto start = Clock::now();
     const double cpuStart = cpu_seconds();
+    RunMeter meter;
     for (int i = 0; i < kRuns; ++i) {
         const RegulationGains gains{static_cast<std::int16_t>(i % 1000), static_cast<std::int16_t>(i / 1000), 0, 30, 80};
-        bytes += metrics_csv_row(gains, measure_regulation_run(false, gains, INT64_MAX)).size();
+        bytes += metrics_csv_row(gains, measure_regulation_run(meter, false, gains, INT64_MAX)).size();
     }
     const double s = seconds_since(start);
     const double cpu = cpu_seconds() - cpuStart;

@@ -6,9 +6,10 @@
 
 namespace {
 
-volatile std::sig_atomic_t stopSignal = 0;
+StopFlag stopSignal{0};
 
-extern "C" void on_stop_signal(int signal) { stopSignal = signal; }
+// A lock-free atomic store: safe in a handler, and seen by the worker threads.
+extern "C" void on_stop_signal(int signal) { stopSignal.store(signal, std::memory_order_relaxed); }
 
 // Without SA_RESTART, so that a blocked read of a worker's pipe returns and
 // the stop is seen at once. A signal the caller ignores stays ignored.
@@ -30,13 +31,13 @@ int say(const std::string& line, int status) {
 
 }  // namespace
 
-const volatile std::sig_atomic_t& command_stop() { return stopSignal; }
+const StopFlag& command_stop() { return stopSignal; }
 
 int run_in_frame(const std::string& name, const std::string& outPath, const std::function<int(TraceOutput&)>& body) {
     catch_stop_signals();
     const std::string path = outPath == "-" ? std::string() : outPath;
     const auto stopped = [&](const std::string& detail) {
-        return say(name + ": stopped" + detail + (path.empty() ? "" : "; " + path + " not written"), 128 + stopSignal);
+        return say(name + ": stopped" + detail + (path.empty() ? "" : "; " + path + " not written"), 128 + stopSignal.load());
     };
     TraceOutput out(path, &stopSignal);  // never committed, it leaves no file behind
     std::string error;
@@ -50,7 +51,7 @@ int run_in_frame(const std::string& name, const std::string& outPath, const std:
             incomplete = e.message;
             status = 3;
         }
-        if (stopSignal != 0) return stopped("");
+        if (stop_asked(&stopSignal)) return stopped("");  // a stop in the last moments too
         if (status != 0 && status != 3) return status;
         if (!out.commit(error)) return say(error, 1);
         return status == 3 ? say(incomplete, 3) : 0;

@@ -7,7 +7,7 @@
 //   lanes every block, the sweep's and the search's chunks, every write), so
 //   a command stops within a fraction of a second: a line on standard error,
 //   nothing committed (an --out file is neither made nor replaced), status
-//   128 + the signal's number. Worker processes are ended and waited for.
+//   128 + the signal's number. Worker threads return and are waited for.
 // - The output (--out FILE, "-" or none for standard output) is opened before
 //   the command computes and committed only when the body returns 0, or
 //   throws TraceIncomplete (the arc's trace is kept, status 3), and no stop
@@ -15,14 +15,17 @@
 // - A write that fails ends the command with "Cannot save ..." and status 1.
 // A refused command line (UsageError) and an unusable input file (Exception)
 // pass through to the caller, with nothing committed.
+#include "core/engine/stop_flag.h"
 #include "trace/output.h"
 
 #include <csignal>
 #include <functional>
 #include <string>
 
-// The stop flag: 0, or the number of the signal that asked to stop.
-const volatile std::sig_atomic_t& command_stop();
+// The stop flag: 0, or the number of the signal that asked to stop. The
+// runs, the lanes, the batches, the runner's threads and the search are
+// given it and look at it themselves.
+const StopFlag& command_stop();
 
 // Runs body(out) with `out` open on `outPath` and returns the exit status.
 // The body returns 0 when done, or another status after saying why on

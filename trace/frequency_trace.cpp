@@ -13,8 +13,6 @@
 
 namespace {
 
-bool stop_asked() { return command_stop() != 0; }
-
 constexpr double kLowestHz = 0.01;  // a period of 25000 passes
 
 struct ResponseRequest {
@@ -51,12 +49,13 @@ ResponseRequest read_request(const ParsedOptions& options, std::ostream& warning
 
 void trace_frequency(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
     const ResponseRequest request = read_request(options, warnings);
-    const TwinLoop twin(request.setup.speedMode, request.setup.gains, plant);
+    const TwinLoop twin(request.setup.speedMode, request.setup.gains, PLANT_AT_REST);
     out.write(frequency_csv_header());
-    measure_response(request.setup, request.hz, request.jobs, stop_asked, [&](std::size_t, const MeasuredPoint& point) {
-        out.write(frequency_csv_row(point, twin.open_loop(point.hz)));
-    });
-    if (stop_asked()) throw CommandStopped{};
+    const bool whole =
+        measure_response(request.setup, request.hz, request.jobs, command_stop(), [&](std::size_t, const MeasuredPoint& point) {
+            out.write(frequency_csv_row(point, twin.open_loop(point.hz)));
+        });
+    if (!whole) throw CommandStopped{};
 }
 
 void trace_margins(const ParsedOptions& options, TraceOutput& out, std::ostream& warnings) {
@@ -66,9 +65,9 @@ void trace_margins(const ParsedOptions& options, TraceOutput& out, std::ostream&
     }
     const ResponseRequest request = read_request(options, warnings);
     std::vector<MeasuredPoint> measured;
-    measure_response(request.setup, request.hz, request.jobs, stop_asked,
-                     [&](std::size_t, const MeasuredPoint& point) { measured.push_back(point); });
-    if (stop_asked()) throw CommandStopped{};
+    const bool whole = measure_response(request.setup, request.hz, request.jobs, command_stop(),
+                                        [&](std::size_t, const MeasuredPoint& point) { measured.push_back(point); });
+    if (!whole) throw CommandStopped{};
     const ResponseReport report = response_report(request.setup, std::move(measured), request.fromHz, request.toHz);
     out.write(format == "json" ? margins_json(report.measuredMargins, report.twinMargins)
                                : margins_csv(report.measuredMargins, report.twinMargins));

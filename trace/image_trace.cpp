@@ -1,12 +1,9 @@
 #include "trace/image_trace.h"
 
-#include "toolkit/app/application.h"
-#include "toolkit/app/exception.h"
+#include "drawing/page_drawing.h"
+#include "toolkit/sys/files.h"
 #include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
-#include "toolkit/sys/files.h"
-#include "toolkit/sys/sysutils.h"
-#include "window/main_form.h"
 
 #include <string>
 
@@ -14,30 +11,27 @@ namespace {
 
 enum class PageImage { NcPath, CircleTest };
 
-// The page's image as the button leaves it, drawn by the window's own
-// handler off screen and without its pauses, encoded in `format`. A stop
-// asked meanwhile ends the drawing as "Stop" would (CommandStopped).
+// A drawing for a file: no pauses, nothing shown on the way; a stop asked
+// meanwhile ends it where "Stop" would.
+class FilePace : public DrawingPace {
+public:
+    bool stopped() override { return stop_asked(&command_stop()); }
+};
+
+// The page's picture as the button leaves it, at the window's designed
+// size, encoded in `format`. Throws CommandStopped after a stop.
 std::string draw_page_image(PageImage which, const std::string& format) {
-    struct Shutdown {
-        ~Shutdown() { Application->Shutdown(); }
-    } shutdown;
-    Application->InitializeOffscreen();
-    Application->CreateForm(Form1);
-    Form1->Show();
-    Application->ProcessMessages();  // lay the window out as on screen
-    const SleepHandler previous = SetSleepHandler([](unsigned) {
-        if (command_stop() != 0) Form1->stop_drawings();
-    });
-    Application->SetUnwatched(true);  // the picture is what counts, not its showing
+    TCanvas canvas(PAGE_PICTURE_WIDTH, PAGE_PICTURE_HEIGHT);
+    canvas.SetDotsPerInch(PAGE_PICTURE_DPI);
+    FilePace pace;
     if (which == PageImage::NcPath) {
-        Form1->btDrawNCPathClick(nullptr);
+        start_nc_path(canvas);
+        draw_nc_path(canvas, pace);
     } else {
-        Form1->Button3Click(nullptr);
+        draw_circle_test(canvas, pace);
     }
-    Application->SetUnwatched(false);
-    SetSleepHandler(previous);
-    if (command_stop() != 0) throw CommandStopped{};
-    return ImageFileBytes(*Form1->Image1->Canvas(), format);
+    if (stop_asked(&command_stop())) throw CommandStopped{};
+    return ImageFileBytes(canvas, format);
 }
 
 }  // namespace

@@ -24,8 +24,9 @@ void trace_insight(const ParsedOptions& options, TraceOutput& out, std::ostream&
         text += ',';
     };
     const auto empty = [&text] { text += ','; };
+    Engine engine = chosen_program_engine();
     run_headless(
-        setup,
+        engine, setup,
         [&](const RegulationRun& run, const RegulationPoints& points, std::int64_t pass) {
             text.clear();
             cell(static_cast<double>(pass));
@@ -33,7 +34,7 @@ void trace_insight(const ParsedOptions& options, TraceOutput& out, std::ostream&
             cell(points.y[0]);
             cell(points.y[1]);
             speedMode ? empty() : cell(points.y[2]);
-            cell(speedMode ? speedController.w : points.y[3]);
+            cell(speedMode ? engine.cascade.speedController.w : points.y[3]);
             cell(twin_chart_y(insight.twin, speedMode));
             cell(insight.twin.speed);
             speedMode ? empty() : cell(insight.twin.position);
@@ -41,5 +42,5 @@ void trace_insight(const ParsedOptions& options, TraceOutput& out, std::ostream&
             text += '\n';
             out.write(text);
         },
-        [&insight](RegulationRun& run, bool mode) { return insight_control(insight, run, mode); });
+        [&engine, &insight](RegulationRun& run, bool mode) { return insight_control(engine, insight, run, mode); });
 }

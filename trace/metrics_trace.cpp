@@ -10,8 +10,10 @@ void trace_metrics(const ParsedOptions& options, TraceOutput& out, std::ostream&
         throw UsageError{"option --format needs 'csv' or 'json', not " + echo_quoted(format)};
     }
     const RunSetup setup = read_regulation_setup(options, warnings);
-    const RunMetrics metrics = measure_regulation_run(setup.speedMode, setup.gains, setup.passLimit, &command_stop());
-    if (command_stop() != 0) throw CommandStopped{};  // a run cut short measured nothing
+    RunMeter meter{chosen_program_engine(), {}};
+    const RunMetrics metrics =
+        measure_regulation_run(meter, setup.speedMode, setup.gains, setup.passLimit, setup.stop);
+    if (stop_asked(setup.stop)) throw CommandStopped{};  // a run cut short measured nothing
     out.write(format == "json" ? metrics_json(setup.gains, metrics)
                                : metrics_csv_header() + metrics_csv_row(setup.gains, metrics));
 }

@@ -1,5 +1,5 @@
-#include "core/formats/csv.h"
 #include "core/engine/nc.h"
+#include "core/formats/csv.h"
 #include "core/program/nc_program.h"
 #include "trace/traces.h"
 
@@ -16,10 +16,11 @@ void trace_nc(const ParsedOptions& options, TraceOutput& out) {
     const std::string_view header[] = {"call", "result", "X", "Y", "Z"};
     csv_append_header(text, header);
     out.write(text);
-    nc_load_chosen();
+    NcInterpreter nc;
+    nc_load(nc, nc_chosen_blocks().get());
     NcPoint point{0, 0, 0};
     for (long call = 1;; ++call) {
-        const std::int16_t result = nc_step(point);
+        const std::int16_t result = nc_step(nc, point);
         const std::array<std::optional<double>, 5> cells{double(call), double(result), double(point.X),
                                                          double(point.Y), double(point.Z)};
         text.clear();

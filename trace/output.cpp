@@ -6,7 +6,7 @@ constexpr std::size_t kBufferSize = 1 << 16;
 
 }  // namespace
 
-TraceOutput::TraceOutput(std::string path, const volatile std::sig_atomic_t* stop)
+TraceOutput::TraceOutput(std::string path, const StopFlag* stop)
     : file_(path.empty() ? std::string("-") : std::move(path)), stop_(stop) {
     buffer_.reserve(kBufferSize);
 }
@@ -20,7 +20,7 @@ void TraceOutput::flush_buffer() {
 }
 
 void TraceOutput::write(const char* data, std::size_t size) {
-    if (stop_ != nullptr && *stop_ != 0) throw CommandStopped{};
+    if (stop_asked(stop_)) throw CommandStopped{};
     buffer_.append(data, size);
     if (buffer_.size() >= kBufferSize) flush_buffer();
 }

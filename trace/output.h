@@ -1,9 +1,9 @@
 #pragma once
 // Where a trace goes: standard output, or a file written through OutputFile
 // (whole or not at all; devices and FIFOs written in place).
+#include "core/engine/stop_flag.h"
 #include "toolkit/sys/output_file.h"
 
-#include <csignal>
 #include <string>
 
 // Thrown by TraceOutput::write at the first failed write, so that a trace
@@ -29,7 +29,7 @@ class TraceOutput {
 public:
     // An empty path or "-" means standard output. Once `stop` turns non-zero
     // every write throws CommandStopped.
-    explicit TraceOutput(std::string path, const volatile std::sig_atomic_t* stop = nullptr);
+    explicit TraceOutput(std::string path, const StopFlag* stop = nullptr);
     ~TraceOutput() = default;  // an output never committed leaves no file behind
     TraceOutput(const TraceOutput&) = delete;
     TraceOutput& operator=(const TraceOutput&) = delete;
@@ -52,5 +52,5 @@ private:
 
     OutputFile file_;
     std::string buffer_;
-    const volatile std::sig_atomic_t* stop_;
+    const StopFlag* stop_;
 };

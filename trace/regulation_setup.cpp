@@ -1,5 +1,6 @@
 #include "trace/regulation_setup.h"
 
+#include "core/program/nc_program.h"
 #include "io/gain_file.h"
 #include "io/nc_program_file.h"
 #include "toolkit/app/exception.h"
@@ -77,6 +78,12 @@ void load_program_option(const ParsedOptions& options) {
     const auto path = options.text("program");
     std::string error;
     if (path && !choose_nc_program_file(*path, error)) throw Exception(error);
+}
+
+Engine chosen_program_engine() {
+    Engine engine;
+    engine.program = nc_chosen_blocks();
+    return engine;
 }
 
 RunSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings) {

@@ -43,6 +43,9 @@ int jobs_option(const ParsedOptions& options);
 // Exception when it does not load.
 void load_program_option(const ParsedOptions& options);
 
+// An engine of its own that loads the chosen program (--program, or the demo).
+Engine chosen_program_engine();
+
 // The run the options give: option texts read as the window reads its edits,
 // each surprise (no number, a wrap, --w in position mode) one warning line.
 RunSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings);

@@ -16,7 +16,8 @@ void trace_regulation(const ParsedOptions& options, TraceOutput& out, std::ostre
     csv_append_header(text, header);
     csv_append_row(text, cells);  // the start points
     out.write(text);
-    run_headless(setup, [&](const RegulationRun& run, const RegulationPoints& points, std::int64_t) {
+    Engine engine = chosen_program_engine();
+    run_headless(engine, setup, [&](const RegulationRun& run, const RegulationPoints& points, std::int64_t) {
         cells[0] = run.runTime;
         for (int i = 0; i < 4; ++i) {
             cells[static_cast<std::size_t>(i) + 1] = i < points.count ? std::optional<double>(points.y[i]) : std::nullopt;

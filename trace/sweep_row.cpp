@@ -1,7 +1,7 @@
 #include "trace/sweep_row.h"
 
-#include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
+#include "core/program/nc_program.h"
 
 #include <algorithm>
 #include <limits>
@@ -19,19 +19,25 @@ std::string sweep_header(const SweepRunSettings& settings) {
     return header;
 }
 
-void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
-                       std::span<RunMetrics> results, RunStop stop) {
+GainBatchPlan sweep_batch_plan(const SweepRunSettings& settings) {
     const std::int64_t limit = settings.passes > 0 ? settings.passes : std::numeric_limits<std::int64_t>::max();
+    return plan_gain_batch(settings.speedMode, limit, settings.engine, nc_chosen_blocks());
+}
+
+bool sweep_append_rows(std::string& out, const SweepRunSettings& settings, const GainBatchPlan& plan, RunMeter& meter,
+                       std::span<const RegulationGains> sets, std::span<RunMetrics> results, const StopFlag* stop) {
     std::uint8_t wrapRoom[512];  // a chunk at a time, in parts of this many sets
     for (std::size_t first = 0; first < sets.size(); first += std::size(wrapRoom)) {
         const std::size_t count = std::min(std::size(wrapRoom), sets.size() - first);
         const std::span<std::uint8_t> wraps = settings.wraps ? std::span(wrapRoom, count) : std::span<std::uint8_t>();
-        measure_gain_batch(settings.speedMode, limit, sets.subspan(first, count), results.subspan(first, count),
-                           settings.engine, wraps, stop);
+        if (!measure_gain_batch(plan, meter, sets.subspan(first, count), results.subspan(first, count), wraps, stop)) {
+            return false;
+        }
         for (std::size_t i = 0; i < count; ++i) {
             std::string row = metrics_csv_row(sets[first + i], results[first + i]);
             if (settings.wraps) append_cell(row, wraps[i] != 0 ? ",1" : ",0");
             out += row;
         }
     }
+    return true;
 }

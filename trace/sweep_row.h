@@ -15,8 +15,12 @@ struct SweepRunSettings {
 };
 
 std::string sweep_header(const SweepRunSettings& settings);  // the header line, '\n' included
-// One row per gain set, in order. `results` is scratch room of at least
-// sets.size(), kept by the caller so that a sweep allocates once. A `stop`
-// asked meanwhile ends the runs early; the rows then mean nothing.
-void sweep_append_rows(std::string& out, const SweepRunSettings& settings, std::span<const RegulationGains> sets,
-                       std::span<RunMetrics> results, RunStop stop = nullptr);
+// The plan of the sweep's runs, on the chosen program.
+GainBatchPlan sweep_batch_plan(const SweepRunSettings& settings);
+// One row per gain set, in order, measured with one thread's `meter`.
+// `results` is scratch room of at least sets.size(), kept by the caller so
+// that a sweep allocates once. False when `stop` cut it short: the rows are
+// then unfinished.
+bool sweep_append_rows(std::string& out, const SweepRunSettings& settings, const GainBatchPlan& plan, RunMeter& meter,
+                       std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                       const StopFlag* stop = nullptr);

@@ -69,7 +69,6 @@ int write_sweep(const SweepPlan& plan, TraceOutput& out) {
 
 int trace_sweep(const ParsedOptions& options) {
     const SweepPlan plan = read_plan(options);
-    // The workers are forked from this process, so they run the program chosen here.
     load_program_option(options);
     // A full disk, a closed pipe or a stop meets the frame with the workers already ended.
     return run_in_frame("sweep", options.text("out").value_or(""),

@@ -5,19 +5,20 @@
 #include "core/search/gain_search.h"
 #include "core/formats/metrics_format.h"
 #include "core/measure/gain_set.h"
+#include "core/program/nc_program.h"
 #include "trace/command_frame.h"
 #include "trace/regulation_setup.h"
-#include "trace/sweep_workers.h"
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <iostream>
-#include <type_traits>
+#include <system_error>
 
 namespace {
 
@@ -208,22 +209,26 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
     const GainSearchRequest& request = plan.request;
     TuneProgress progress(request, ::isatty(STDERR_FILENO) == 1);
     GainSearchHooks hooks;
-    // Measured here (or in a worker), a batch stops within moments of a signal.
+    // What every run shares, made once and only read by the worker threads.
+    const GainBatchPlan batch = plan_gain_batch(request.speedMode, request.passLimit, plan.engine, request.program);
     hooks.measure = [&](std::span<const RegulationGains> sets, std::span<RunMetrics> results, std::span<std::uint8_t> wraps) {
-        if (!measure_gain_batch(request.speedMode, request.passLimit, sets, results, plan.engine, wraps, &command_stop())) {
-            throw CommandStopped{};
-        }
+        // With an engine of its own; a stop ends the batch within a block of passes.
+        if (!measure_gain_batch(batch, sets, results, wraps, &command_stop())) throw CommandStopped{};
     };
-    // The chunks in worker processes, forked from here: each inherits the
-    // engine's state as it stands, the chosen program's setpoints included.
+    // The chunks on worker threads.
     hooks.chunks = [&](std::uint64_t count, const std::function<void(std::uint64_t, std::string&)>& produce,
                        const std::function<void(std::uint64_t, const std::string&)>& consume) {
-        std::string error;
-        const SweepEnd end = run_chunks(count, plan.jobs, produce, consume, command_stop(), error);
-        if (end == SweepEnd::Failed) throw Failure{error};
-        return end == SweepEnd::Finished;
+        const auto make = [&](int, std::uint64_t c, std::string& bytes) {
+            bytes.clear();
+            produce(c, bytes);
+        };
+        try {
+            return run_in_order<std::string>(count, plan.jobs, make, consume, command_stop()) == RunnerEnd::Finished;
+        } catch (const std::system_error& e) {  // a thread that could not start
+            throw Failure{std::string("cannot start a worker: ") + e.what()};
+        }
     };
-    hooks.stop = [] { return command_stop() != 0; };
+    hooks.stop = [] { return stop_asked(&command_stop()); };
     const std::string boxSets = search_box_sets_text(request);
     hooks.progress = [&](const GainSearchProgress& p) {
         progress.update(p);
@@ -268,9 +273,9 @@ int search_and_write(const TunePlan& plan, TraceOutput& out) {
 }  // namespace
 
 int trace_tune(const ParsedOptions& options) {
-    const TunePlan plan = read_plan(options);
-    // The workers are forked from this process, so they run the program chosen here.
+    TunePlan plan = read_plan(options);
     load_program_option(options);
+    plan.request.program = nc_chosen_blocks();
     return run_in_frame("tune", options.text("out").value_or(""),
                         [&](TraceOutput& out) { return search_and_write(plan, out); });
 }

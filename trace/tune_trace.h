@@ -1,6 +1,6 @@
 #pragma once
 // `vantrel-trace tune`: the best gains of a box under limits (core/search/gain_search.h),
-// measured by worker processes.
+// measured on worker threads.
 #include "trace/options.h"
 
 // Returns the exit status (0 found, 4 no feasible set, 1 a failure, 128 +

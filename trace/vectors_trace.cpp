@@ -68,7 +68,8 @@ std::string run_command(const ParsedOptions& options, const RunSetup& setup) {
 RunVectors run_vectors(const ParsedOptions& options, RunSetup& setup) {
     setup = read_regulation_setup(options, std::cerr);
     load_program_option(options);
-    return record_run_vectors(setup);
+    Engine engine = chosen_program_engine();
+    return record_run_vectors(engine, setup);
 }
 
 std::string cascade_c(const RunVectors& run, const std::string& command) {
@@ -106,7 +107,7 @@ int write_harness(const ParsedOptions& options) {
         const auto vectors = pid_vectors(request.count, request.seed);
         const std::string runCommand = run_command(options, setup);
         const std::string cascade = cascade_c(run, runCommand);
-        if (command_stop() != 0) throw CommandStopped{};  // before any file is made
+        if (stop_asked(&command_stop())) throw CommandStopped{};  // before any file is made
 
         std::error_code error;
         std::filesystem::create_directories(folder, error);

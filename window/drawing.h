@@ -1,5 +1,7 @@
 #pragma once
-// Plotting on Form1's image, with the canvas' current pen.
+// Plotting on Form1's image with the canvas' current pen, as the page
+// animates it: the drawing unit's primitives (drawing/page_drawing.h) on
+// Image1, with the page's pauses, message pumps and "Stop".
 #include <cstdint>
 
 // One point in image pixels.

@@ -1,5 +1,6 @@
 #include "window/main_form.h"
 
+#include "core/engine/module.h"
 #include "core/measure/gain_set.h"
 
 #include <string>

@@ -2,9 +2,8 @@
 
 #include "analysis/live/gain_edits.h"
 #include "analysis/live/run_feed.h"
-#include "core/engine/cascade.h"
+#include "core/engine/module.h"
 #include "core/measure/gain_set.h"
-#include "core/engine/regulation.h"
 #include "core/measure/regulation_insight.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/main_form.h"
@@ -131,7 +130,7 @@ void run_regulation() {
         feed.pass_begins();
         // The observed pass: the same steps, with the wraps and limits they
         // meet and the real-valued twin beside them, for the panels.
-        if (!regulation_pass(run, host, insight)) return;  // the NC program has ended
+        if (!regulation_pass(moduleEngine, run, host, insight)) return;  // the NC program has ended
     }
 }
 

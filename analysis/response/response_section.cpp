@@ -3,6 +3,7 @@
 #include "analysis/kept/kept_runs_section.h"
 #include "analysis/live/edit_changes.h"
 #include "analysis/live/gain_edits.h"
+#include "core/batch/chunk_runner.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -129,12 +130,11 @@ void ResponseSection::measure() {
     cancel_->setEnabled(true);
     status_->setText("Measuring " + QString::number(kPoints) + " frequencies ...");
     setups_.push_back(setup);
-    const int threads = std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const int threads = runner_hardware_threads();
     worker_ = std::thread([this, setup, threads] {
         const std::vector<double> hz = log_spaced(kFromHz, RESPONSE_NYQUIST_HZ, kPoints);
         std::vector<MeasuredPoint> points;
-        const auto stopped = [this] { return stop_.load() != 0; };
-        const bool whole = measure_response(setup, hz, threads, stopped, [&](std::size_t i, const MeasuredPoint& p) {
+        const bool whole = measure_response(setup, hz, threads, stop_, [&](std::size_t i, const MeasuredPoint& p) {
             points.push_back(p);
             QMetaObject::invokeMethod(this, [this, i, p] { take_point(i, p); }, Qt::QueuedConnection);
         });

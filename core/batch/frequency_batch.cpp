@@ -1,13 +1,20 @@
 #include "core/batch/frequency_batch.h"
 
-bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int /*threads*/,
-                      const std::function<bool()>& stopped,
+#include "core/batch/chunk_runner.h"
+
+#include <algorithm>
+
+bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int threads, const StopFlag& stop,
                       const std::function<void(std::size_t, const MeasuredPoint&)>& take) {
-    for (std::size_t i = 0; i < hz.size(); ++i) {
-        if (stopped && stopped()) return false;
-        take(i, measure_point(setup, sine_plan(hz[i])));
-    }
-    return true;
+    threads = std::max(1, std::min<int>(threads, static_cast<int>(hz.size())));
+    std::vector<Engine> engines(static_cast<std::size_t>(threads));
+    const RunnerEnd end = run_in_order<MeasuredPoint>(
+        hz.size(), threads,
+        [&](int worker, std::uint64_t i, MeasuredPoint& point) {
+            point = measure_point(engines[static_cast<std::size_t>(worker)], setup, sine_plan(hz[i]));
+        },
+        [&](std::uint64_t i, const MeasuredPoint& point) { take(static_cast<std::size_t>(i), point); }, stop);
+    return end == RunnerEnd::Finished;
 }
 
 ResponseReport response_report(const ResponseSetup& setup, std::vector<MeasuredPoint> measured, double fromHz,
@@ -19,7 +26,7 @@ ResponseReport response_report(const ResponseSetup& setup, std::vector<MeasuredP
         if (p.loop) points.push_back({p.hz, *p.loop});
     }
     report.measuredMargins = margins_of(points);
-    const TwinLoop twin(setup.speedMode, setup.gains, plant);
+    const TwinLoop twin(setup.speedMode, setup.gains, PLANT_AT_REST);
     report.twin = twin_curve(twin, fromHz, toHz);
     report.twinMargins = twin_margins(twin, fromHz, toHz);
     return report;

@@ -5,6 +5,7 @@
 // number of threads).
 #include "core/frequency/frequency_response.h"
 #include "core/frequency/loop_margins.h"
+#include "core/engine/stop_flag.h"
 
 #include <cstddef>
 #include <functional>
@@ -12,10 +13,11 @@
 #include <vector>
 
 // take(i, point) for the frequencies hz[i] in order, each measured at
-// sine_plan(hz[i]). Between frequencies it asks `stopped` (a point takes a
-// few milliseconds at most); false when that ended it (what was taken stands).
-bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int threads,
-                      const std::function<bool()>& stopped,
+// sine_plan(hz[i]) on `threads` workers (the calling thread with 1), each
+// with an engine of its own; take runs on the calling thread. A stop is seen
+// between frequencies (one takes a few milliseconds at most): false when it
+// ended the work (what was taken stands).
+bool measure_response(const ResponseSetup& setup, std::span<const double> hz, int threads, const StopFlag& stop,
                       const std::function<void(std::size_t, const MeasuredPoint&)>& take);
 
 // A whole response as a front end shows it: the measured points, the twin on

@@ -2,13 +2,12 @@
 
 #include "core/batch/gain_lanes.h"
 #include "core/engine/nc.h"
-#include "core/program/nc_program.h"
-#include "core/engine/plant.h"
 #include "core/measure/limit_cycle.h"
 #include "core/measure/run_wraps.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstddef>
 
 namespace {
@@ -28,53 +27,47 @@ std::vector<const LaneKernel*> kernels_of_this_cpu() {
     return kernels;
 }
 
-const LaneKernel* chosenKernel = nullptr;  // null until the first use: the widest
+// The process's choice of instruction set: null until the first use, which
+// takes the widest. Read when a plan is made.
+std::atomic<const LaneKernel*> chosenKernel{nullptr};
 
 const LaneKernel& kernel() {
-    if (chosenKernel == nullptr) chosenKernel = usable_lane_kernels().front();
-    return *chosenKernel;
-}
-
-// The commanded X of every pass of the chosen program, as a run's nc_step
-// calls give it: the same for every gain set, so worked out once per program
-// (and again only when a run needs more passes than were worked out).
-struct Setpoints {
-    std::uint64_t choice = 0;  // nc_chosen_count() when made
-    bool made = false;
-    bool complete = false;     // to the program's end, not cut at a pass limit
-    std::vector<std::int16_t> x;
-};
-Setpoints setpoints;
-
-// The passes a position run makes under `passLimit`, with setpoints.x holding them.
-std::int64_t position_passes(std::int64_t passLimit) {
-    const auto known = static_cast<std::int64_t>(setpoints.x.size());
-    const bool current = setpoints.made && setpoints.choice == nc_chosen_count();
-    if (!current || (!setpoints.complete && known < passLimit)) {
-        setpoints.x.clear();
-        nc_load_chosen();
-        NcPoint point{0, 0, 0};
-        while (static_cast<std::int64_t>(setpoints.x.size()) < passLimit && nc_step(point) == NC_STEPPED) {
-            setpoints.x.push_back(point.X);
-        }
-        setpoints.complete = static_cast<std::int64_t>(setpoints.x.size()) < passLimit;
-        setpoints.choice = nc_chosen_count();
-        setpoints.made = true;
+    const LaneKernel* k = chosenKernel.load();
+    if (k == nullptr) {
+        const LaneKernel* widest = usable_lane_kernels().front();
+        chosenKernel.compare_exchange_strong(k, widest);
+        k = chosenKernel.load();
     }
-    return std::min(passLimit, static_cast<std::int64_t>(setpoints.x.size()));
+    return *k;
 }
 
-void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                   std::span<RunMetrics> results, std::span<std::uint8_t> wraps, RunStop stop) {
-    const LaneKernel& k = kernel();
+bool lane_stop_asked(const StopFlag* stop) { return stop_asked(stop); }
+
+// The commanded X of every pass of `program` up to `passLimit`, as a run's
+// nc_step calls give it.
+std::vector<std::int16_t> setpoints_of(const NcProgramBlocks* program, std::int64_t passLimit) {
+    std::vector<std::int16_t> setpoints;
+    NcInterpreter nc;
+    nc_load(nc, program);
+    NcPoint point{0, 0, 0};
+    while (static_cast<std::int64_t>(setpoints.size()) < passLimit && nc_step(nc, point) == NC_STEPPED) {
+        setpoints.push_back(point.X);
+    }
+    return setpoints;
+}
+
+bool measure_lanes(const GainBatchPlan& plan, std::span<const RegulationGains> sets, std::span<RunMetrics> results,
+                   std::span<std::uint8_t> wraps, const StopFlag* stop) {
+    const LaneKernel& k = *plan.kernel;
     LaneRunJob job;
-    job.speedMode = speedMode;
-    job.passes = passLimit < 1 ? 0 : speedMode ? passLimit : position_passes(passLimit);
-    job.setpoints = setpoints.x.data();
-    job.dt = plant.dt;
-    job.damping = plant.damping;
-    job.inputGain = plant.inputGain;
+    job.speedMode = plan.speedMode;
+    job.passes = plan.passes;
+    job.setpoints = plan.setpoints.data();
+    job.dt = PLANT_AT_REST.dt;
+    job.damping = PLANT_AT_REST.damping;
+    job.inputGain = PLANT_AT_REST.inputGain;
     job.stop = stop;
+    job.stopped = lane_stop_asked;
 
     std::array<RegulationGains, LANES_MOST> group;
     std::array<RunTotals, LANES_MOST> totals;
@@ -83,24 +76,26 @@ void measure_lanes(bool speedMode, std::int64_t passLimit, std::span<const Regul
     // The limit cycle's stretch, as the accumulator keeps it.
     std::vector<std::int16_t> stretch;
     std::array<std::int32_t, LANES_MOST> period{}, amplitude{};
-    if (speedMode) {
+    if (plan.speedMode) {
         job.stretchPasses = limit_cycle_stretch(job.passes);
         stretch.resize(static_cast<std::size_t>(job.stretchPasses) * lanes);
         job.stretch = stretch.data();
         job.stretchPeriod = period.data();
         job.stretchAmplitude = amplitude.data();
     }
-    for (std::size_t first = 0; first < sets.size() && !run_stop_asked(stop); first += lanes) {
+    for (std::size_t first = 0; first < sets.size(); first += lanes) {
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
         k.run(job, group.data(), totals.data(), wraps.empty() ? nullptr : wrapped.data());
+        if (stop_asked(stop)) return false;
         for (std::size_t i = 0; i < count; ++i) {
-            if (speedMode && period[i] != 0) totals[i].limitCycle = LimitCycle{amplitude[i], period[i]};
+            if (plan.speedMode && period[i] != 0) totals[i].limitCycle = LimitCycle{amplitude[i], period[i]};
             results[first + i] = run_metrics_of(totals[i]);
         }
         if (!wraps.empty()) std::copy_n(wrapped.begin(), count, wraps.begin() + static_cast<std::ptrdiff_t>(first));
     }
+    return true;
 }
 
 }  // namespace
@@ -110,23 +105,64 @@ const std::vector<const LaneKernel*>& usable_lane_kernels() {
     return usable;
 }
 
-bool measure_gain_batch(bool speedMode, std::int64_t passLimit, std::span<const RegulationGains> sets,
-                        std::span<RunMetrics> results, BatchEngine engine, std::span<std::uint8_t> wraps,
-                        RunStop stop) {
-    if (engine == BatchEngine::Scalar) {
-        for (std::size_t i = 0; i < sets.size() && !run_stop_asked(stop); ++i) {
-            results[i] = measure_regulation_run(speedMode, sets[i], passLimit, stop);
-            if (!wraps.empty()) wraps[i] = regulation_run_wraps(speedMode, sets[i], passLimit, stop) ? 1 : 0;
-        }
-    } else {
-        measure_lanes(speedMode, passLimit, sets, results, wraps, stop);
+GainBatchPlan plan_gain_batch(bool speedMode, std::int64_t passLimit, BatchEngine engine,
+                              std::shared_ptr<const NcProgramBlocks> program) {
+    GainBatchPlan plan;
+    plan.speedMode = speedMode;
+    plan.passLimit = passLimit;
+    plan.engine = engine;
+    plan.program = std::move(program);
+    plan.kernel = &kernel();
+    if (passLimit < 1) return plan;
+    if (speedMode) {
+        plan.passes = passLimit;
+        return plan;
     }
-    return !run_stop_asked(stop);
+    plan.setpoints = setpoints_of(plan.program.get(), passLimit);
+    plan.passes = static_cast<std::int64_t>(plan.setpoints.size());
+    return plan;
 }
 
-std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit) {
+std::int64_t batch_run_passes(bool speedMode, std::int64_t passLimit, const NcProgramBlocks* program) {
     if (passLimit < 1) return 0;
-    return speedMode ? passLimit : position_passes(passLimit);
+    return speedMode ? passLimit : static_cast<std::int64_t>(setpoints_of(program, passLimit).size());
+}
+
+bool measure_gain_batch(const GainBatchPlan& plan, RunMeter& meter, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, std::span<std::uint8_t> wraps, const StopFlag* stop) {
+    if (plan.engine != BatchEngine::Scalar) return measure_lanes(plan, sets, results, wraps, stop);
+    Engine& engine = meter.engine;
+    if (engine.program != plan.program) engine.program = plan.program;  // loads what the plan's runs load
+    for (std::size_t i = 0; i < sets.size(); ++i) {
+        results[i] = measure_regulation_run(meter, plan.speedMode, sets[i], plan.passLimit, stop);
+        if (!wraps.empty()) wraps[i] = regulation_run_wraps(engine, plan.speedMode, sets[i], plan.passLimit, stop) ? 1 : 0;
+        if (stop_asked(stop)) return false;
+    }
+    return true;
+}
+
+bool measure_gain_batch(const GainBatchPlan& plan, std::span<const RegulationGains> sets,
+                        std::span<RunMetrics> results, std::span<std::uint8_t> wraps, const StopFlag* stop) {
+    if (plan.engine != BatchEngine::Scalar) return measure_lanes(plan, sets, results, wraps, stop);
+    RunMeter meter;
+    return measure_gain_batch(plan, meter, sets, results, wraps, stop);
+}
+
+RunnerEnd measure_gain_sets(const GainBatchPlan& plan, std::span<const RegulationGains> sets, int threads,
+                            const std::function<void(std::size_t, std::span<const RunMetrics>)>& take,
+                            const StopFlag& stop) {
+    const std::uint64_t chunks = (sets.size() + GAIN_SETS_CHUNK - 1) / GAIN_SETS_CHUNK;
+    std::vector<RunMeter> meters(static_cast<std::size_t>(std::max(threads, 1)));
+    const auto first_of = [](std::uint64_t c) { return static_cast<std::size_t>(c) * GAIN_SETS_CHUNK; };
+    const auto make = [&](int worker, std::uint64_t c, std::vector<RunMetrics>& results) {
+        const std::size_t count = std::min(sets.size() - first_of(c), GAIN_SETS_CHUNK);
+        results.resize(count);
+        measure_gain_batch(plan, meters[static_cast<std::size_t>(worker)], sets.subspan(first_of(c), count), results,
+                           {}, &stop);
+    };
+    return run_in_order<std::vector<RunMetrics>>(
+        chunks, threads, make, [&](std::uint64_t c, const std::vector<RunMetrics>& results) { take(first_of(c), results); },
+        stop);
 }
 
 const char* batch_engine_name(BatchEngine engine) { return engine == BatchEngine::Scalar ? "scalar" : kernel().name; }
@@ -144,7 +180,7 @@ std::vector<std::string_view> batch_lane_sets() {
 bool batch_use_lanes(std::string_view name) {
     for (const LaneKernel* k : usable_lane_kernels()) {
         if (name == k->name) {
-            chosenKernel = k;
+            chosenKernel.store(k);
             return true;
         }
     }

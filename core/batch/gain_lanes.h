@@ -6,8 +6,8 @@
 #include "core/engine/pid.h"
 #include "core/engine/plant.h"
 #include "core/engine/regulation.h"
+#include "core/engine/stop_flag.h"
 
-#include <csignal>
 #include <cstdint>
 #include <vector>
 
@@ -17,7 +17,7 @@ struct LaneRunJob {
     std::int64_t passes = 0;  // every run of the group makes exactly this many
     // Position mode: the commanded X of passes 1 ... passes, the same for every gain set.
     const std::int16_t* setpoints = nullptr;
-    // The drive model's constants, as in `plant`.
+    // The drive model's constants, as in PLANT_AT_REST.
     double dt = 0.0;
     double damping = 0.0;
     double inputGain = 0.0;
@@ -30,8 +30,11 @@ struct LaneRunJob {
     std::int16_t* stretch = nullptr;
     std::int32_t* stretchPeriod = nullptr;
     std::int32_t* stretchAmplitude = nullptr;
-    // Looked at between blocks of passes: non-zero ends the runs early (their totals then mean nothing).
-    const volatile std::sig_atomic_t* stop = nullptr;
+    // Asked between blocks of passes, when given: true cuts the group short
+    // (its totals are then of no use). A call, not the flag itself, so the
+    // kernels use no function they would have to share.
+    const StopFlag* stop = nullptr;
+    bool (*stopped)(const StopFlag* stop) = nullptr;
 };
 
 // The most gain sets a kernel steps together.

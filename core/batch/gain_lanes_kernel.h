@@ -445,7 +445,7 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
     const bool stretched = Speed && job.stretch != nullptr;
     const std::int64_t stretchAfter = job.passes - job.stretchPasses;
     for (std::int64_t start = 0; start < job.passes; start += kBlockPasses) {
-        if (job.stop != nullptr && *job.stop != 0) return;
+        if (job.stopped != nullptr && job.stopped(job.stop)) return;
         const auto count =
             static_cast<std::int32_t>(job.passes - start < kBlockPasses ? job.passes - start : kBlockPasses);
         for (RunLanes<L, Speed, Wraps>& group : groups) group.begin_block();

@@ -1,18 +1,11 @@
 #include "core/engine/cascade.h"
 
-std::int16_t actualSpeed = 0;
-std::int16_t actualPosition = 0;
-PidController speedController{};
-PidController positionController{};
-std::uint8_t pwmDuty = 0;
-std::int8_t pwmDirection = 0;
-
-void regulate_speed() {
+void regulate_speed(Cascade& c) {
     NoPassObserver none;
-    regulate_speed(none);
+    regulate_speed(c, none);
 }
 
-void regulate_position(std::int16_t setpoint) {
+void regulate_position(Cascade& c, std::int16_t setpoint) {
     NoPassObserver none;
-    regulate_position(setpoint, none);
+    regulate_position(c, setpoint, none);
 }

@@ -1,21 +1,25 @@
 #pragma once
-// Speed and position cascade over the drive simulation's module state.
+// Speed and position cascade: two controllers, the PWM output and the
+// measured speed and position, in one record its steps work on.
+#include "core/engine/int16.h"
 #include "core/engine/pid.h"
 
 #include <cstdint>
 
-extern std::int16_t actualSpeed;     // the plant's last result
-extern std::int16_t actualPosition;  // running sum of actualSpeed
-extern PidController speedController;     // inner loop; w is the speed setpoint
-extern PidController positionController;  // outer loop; w is the position setpoint
-extern std::uint8_t pwmDuty;      // PWM magnitude, 0 ... 255
-extern std::int8_t pwmDirection;  // +1 forward, -1 reverse, 0 until the first output
+struct Cascade {
+    std::int16_t actualSpeed = 0;     // the plant's last result
+    std::int16_t actualPosition = 0;  // running sum of actualSpeed
+    PidController speedController{};     // inner loop; w is the speed setpoint
+    PidController positionController{};  // outer loop; w is the position setpoint
+    std::uint8_t pwmDuty = 0;      // PWM magnitude, 0 ... 255
+    std::int8_t pwmDirection = 0;  // +1 forward, -1 reverse, 0 until the first output
+};
 
 // Inner loop: steps speedController on actualSpeed and sets the PWM output.
-void regulate_speed();
+void regulate_speed(Cascade& c);
 // Outer loop: steps positionController on actualPosition and hands its
 // output, limited to -255 ... 255, to the inner loop as its setpoint.
-void regulate_position(std::int16_t setpoint);
+void regulate_position(Cascade& c, std::int16_t setpoint);
 
 // What a pass shows an observer, in the order it computes it. The plain
 // steps use this one, whose empty members compile away.
@@ -45,46 +49,46 @@ std::int16_t speed_setpoint_input(Observer& observer, std::int16_t setpoint) {
 
 // Position mode: actualPosition += actualSpeed, kept to 16 bits (wraps).
 template <class Observer>
-void sum_position(Observer& observer) {
-    const std::int32_t exact = std::int32_t{actualPosition} + actualSpeed;
-    actualPosition = wrap16(exact);
-    observer.position_sum(exact, actualPosition);
+void sum_position(Cascade& c, Observer& observer) {
+    const std::int32_t exact = std::int32_t{c.actualPosition} + c.actualSpeed;
+    c.actualPosition = wrap16(exact);
+    observer.position_sum(exact, c.actualPosition);
 }
 
 template <class Observer>
-void regulate_speed(Observer& observer) {
-    pid_update(speedController, actualSpeed,
-               [&observer](const PidStepDetail& d) { observer.speed_step(speedController, d); });
-    const std::int16_t y = speedController.y;
+void regulate_speed(Cascade& c, Observer& observer) {
+    pid_update(c.speedController, c.actualSpeed,
+               [&observer, &c](const PidStepDetail& d) { observer.speed_step(c.speedController, d); });
+    const std::int16_t y = c.speedController.y;
     if (y >= kCascadeLimit) {
-        pwmDuty = kCascadeLimit;
-        pwmDirection = 1;
+        c.pwmDuty = kCascadeLimit;
+        c.pwmDirection = 1;
     } else if (y > 0) {
-        pwmDuty = static_cast<std::uint8_t>(y);
-        pwmDirection = 1;
+        c.pwmDuty = static_cast<std::uint8_t>(y);
+        c.pwmDirection = 1;
     } else if (y == 0) {
-        pwmDuty = 0;  // the direction stays as it was; it has no effect at 0
+        c.pwmDuty = 0;  // the direction stays as it was; it has no effect at 0
     } else if (y > -kCascadeLimit) {
-        pwmDuty = static_cast<std::uint8_t>(-y);
-        pwmDirection = -1;
+        c.pwmDuty = static_cast<std::uint8_t>(-y);
+        c.pwmDirection = -1;
     } else {
-        pwmDuty = kCascadeLimit;
-        pwmDirection = -1;
+        c.pwmDuty = kCascadeLimit;
+        c.pwmDirection = -1;
     }
-    observer.pwm_output(y, static_cast<std::int16_t>(pwmDirection * pwmDuty));
+    observer.pwm_output(y, static_cast<std::int16_t>(c.pwmDirection * c.pwmDuty));
 }
 
 template <class Observer>
-void regulate_position(std::int16_t setpoint, Observer& observer) {
-    positionController.w = setpoint;
-    pid_update(positionController, actualPosition,
-               [&observer](const PidStepDetail& d) { observer.position_step(positionController, d); });
+void regulate_position(Cascade& c, std::int16_t setpoint, Observer& observer) {
+    c.positionController.w = setpoint;
+    pid_update(c.positionController, c.actualPosition,
+               [&observer, &c](const PidStepDetail& d) { observer.position_step(c.positionController, d); });
     // Only the copy handed to the inner loop is limited; the record keeps the
     // full output for the chart.
-    const std::int16_t y = positionController.y;
-    speedController.w = y >= kCascadeLimit    ? kCascadeLimit
-                        : y <= -kCascadeLimit ? static_cast<std::int16_t>(-kCascadeLimit)
-                                              : y;
-    speedController.w = speed_setpoint_input(observer, speedController.w);
-    observer.speed_setpoint(y, speedController.w);
+    const std::int16_t y = c.positionController.y;
+    c.speedController.w = y >= kCascadeLimit    ? kCascadeLimit
+                          : y <= -kCascadeLimit ? static_cast<std::int16_t>(-kCascadeLimit)
+                                                : y;
+    c.speedController.w = speed_setpoint_input(observer, c.speedController.w);
+    observer.speed_setpoint(y, c.speedController.w);
 }

@@ -4,16 +4,7 @@
 #include "core/engine/isqrt.h"
 
 #include <cstdlib>
-
-NcBlock* ncProgramHead = nullptr;
-NcBlock* ncCurrentBlock = nullptr;
-NcPoint ncSegmentStart{0, 0, 0};
-std::uint16_t ncStep = 0;
-std::uint16_t ncSegmentLength = 0;
-std::uint16_t ncSegmentDuration = 0;
-std::uint16_t ncFeed = 0;
-std::uint16_t ncClock = 0;
-const std::vector<NcProgramBlock>* ncChosenBlocks = nullptr;
+#include <utility>
 
 namespace {
 
@@ -39,10 +30,10 @@ NcBlock* new_block(NcBlockKind kind) {
     return new NcBlock{kind, {0, 0, 0}, {0, 0, 0}, nullptr, nullptr};
 }
 
-void append_block(NcBlock* block) {
-    block->prev = ncCurrentBlock;
-    ncCurrentBlock->next = block;
-    ncCurrentBlock = block;
+void append_block(NcInterpreter& nc, NcBlock* block) {
+    block->prev = nc.currentBlock;
+    nc.currentBlock->next = block;
+    nc.currentBlock = block;
 }
 
 // Coordinate k of n equal-as-possible pieces of `total`; the pieces add up
@@ -53,66 +44,93 @@ std::int16_t piece(std::int32_t total, std::int32_t k, std::int32_t n) {
 
 }  // namespace
 
-void nc_release_program() {
-    NcBlock* block = ncProgramHead;
+NcInterpreter::NcInterpreter(NcInterpreter&& other) noexcept
+    : programHead(std::exchange(other.programHead, nullptr)),
+      currentBlock(std::exchange(other.currentBlock, nullptr)),
+      segmentStart(other.segmentStart),
+      step(other.step),
+      segmentLength(other.segmentLength),
+      segmentDuration(other.segmentDuration),
+      feed(other.feed),
+      clock(other.clock) {}
+
+NcInterpreter& NcInterpreter::operator=(NcInterpreter&& other) noexcept {
+    if (this != &other) {
+        nc_release_program(*this);
+        programHead = std::exchange(other.programHead, nullptr);
+        currentBlock = std::exchange(other.currentBlock, nullptr);
+        segmentStart = other.segmentStart;
+        step = other.step;
+        segmentLength = other.segmentLength;
+        segmentDuration = other.segmentDuration;
+        feed = other.feed;
+        clock = other.clock;
+    }
+    return *this;
+}
+
+NcInterpreter::~NcInterpreter() { nc_release_program(*this); }
+
+void nc_release_program(NcInterpreter& nc) {
+    NcBlock* block = nc.programHead;
     while (block != nullptr) {
         NcBlock* next = block->next;
         delete block;
         block = next;
     }
-    ncProgramHead = nullptr;
-    ncCurrentBlock = nullptr;
+    nc.programHead = nullptr;
+    nc.currentBlock = nullptr;
 }
 
-void nc_begin_program() {
-    nc_release_program();
-    ncClock = 0;
-    ncStep = 0;
-    ncProgramHead = new_block(NC_START);
-    ncCurrentBlock = ncProgramHead;
-    ncFeed = kDefaultFeed;
+void nc_begin_program(NcInterpreter& nc) {
+    nc_release_program(nc);
+    nc.clock = 0;
+    nc.step = 0;
+    nc.programHead = new_block(NC_START);
+    nc.currentBlock = nc.programHead;
+    nc.feed = kDefaultFeed;
 }
 
-void nc_load_demo() {
-    nc_begin_program();
-    for (const Offset& move : kDemoMoves) nc_append_linear(move.x, move.y, move.z);
-    ncCurrentBlock = ncProgramHead;
+void nc_load_demo(NcInterpreter& nc) {
+    nc_begin_program(nc);
+    for (const Offset& move : kDemoMoves) nc_append_linear(nc, move.x, move.y, move.z);
+    nc.currentBlock = nc.programHead;
 }
 
-void nc_load_blocks(const std::vector<NcProgramBlock>& blocks) {
-    nc_begin_program();
+void nc_load_blocks(NcInterpreter& nc, const NcProgramBlocks& blocks) {
+    nc_begin_program(nc);
     for (const NcProgramBlock& block : blocks) {
         const NcPoint& o = block.offset;
         if (block.kind == NC_LINEAR) {
-            nc_append_linear(o.X, o.Y, o.Z);
+            nc_append_linear(nc, o.X, o.Y, o.Z);
         } else if (block.kind == NC_POSITION) {
-            nc_append_position(o.X, o.Y, o.Z);
+            nc_append_position(nc, o.X, o.Y, o.Z);
         } else {
-            nc_append_feed_reset();
+            nc_append_feed_reset(nc);
         }
     }
-    ncCurrentBlock = ncProgramHead;
+    nc.currentBlock = nc.programHead;
 }
 
-void nc_load_chosen() {
-    if (ncChosenBlocks == nullptr) {
-        nc_load_demo();
+void nc_load(NcInterpreter& nc, const NcProgramBlocks* blocks) {
+    if (blocks == nullptr) {
+        nc_load_demo(nc);
     } else {
-        nc_load_blocks(*ncChosenBlocks);
+        nc_load_blocks(nc, *blocks);
     }
 }
 
-bool nc_append_position(std::int16_t x, std::int16_t y, std::int16_t z) {
-    if (ncCurrentBlock == nullptr) return false;
+bool nc_append_position(NcInterpreter& nc, std::int16_t x, std::int16_t y, std::int16_t z) {
+    if (nc.currentBlock == nullptr) return false;
     NcBlock* block = new_block(NC_POSITION);
     block->positionOffset = {x, y, z};
-    append_block(block);
+    append_block(nc, block);
     return true;
 }
 
-bool nc_append_feed_reset() {
-    if (ncCurrentBlock == nullptr) return false;
-    append_block(new_block(NC_FEED_RESET));
+bool nc_append_feed_reset(NcInterpreter& nc) {
+    if (nc.currentBlock == nullptr) return false;
+    append_block(nc, new_block(NC_FEED_RESET));
     return true;
 }
 
@@ -127,78 +145,78 @@ std::int32_t nc_linear_pieces(std::int16_t x, std::int16_t y, std::int16_t z) {
     }
 }
 
-bool nc_append_linear(std::int16_t x, std::int16_t y, std::int16_t z) {
-    if (ncCurrentBlock == nullptr) return false;
+bool nc_append_linear(NcInterpreter& nc, std::int16_t x, std::int16_t y, std::int16_t z) {
+    if (nc.currentBlock == nullptr) return false;
     const std::int32_t pieces = nc_linear_pieces(x, y, z);
     for (std::int32_t k = 1; k <= pieces; ++k) {
         NcBlock* block = new_block(NC_LINEAR);
         block->offset = {piece(x, k, pieces), piece(y, k, pieces), piece(z, k, pieces)};
-        append_block(block);
+        append_block(nc, block);
     }
     return true;
 }
 
-std::uint16_t nc_tick() {
-    ncClock = wrapU16(ncClock + kStepIncrement);
-    return ncClock;
+std::uint16_t nc_tick(NcInterpreter& nc) {
+    nc.clock = wrapU16(nc.clock + kStepIncrement);
+    return nc.clock;
 }
 
-void nc_begin_segment(NcPoint start) {
-    ncSegmentStart = start;
-    ncStep = 0;
-    ncCurrentBlock = ncCurrentBlock->next;
-    if (ncCurrentBlock == nullptr || ncCurrentBlock->kind != NC_LINEAR) return;
-    const NcPoint& offset = ncCurrentBlock->offset;
-    ncSegmentLength = isqrt16(wrapU16(squared_length(offset.X, offset.Y, offset.Z)));
-    ncSegmentDuration = wrapU16(std::int32_t{ncSegmentLength} * 225 / (2 * std::int32_t{ncFeed}));
+void nc_begin_segment(NcInterpreter& nc, NcPoint start) {
+    nc.segmentStart = start;
+    nc.step = 0;
+    nc.currentBlock = nc.currentBlock->next;
+    if (nc.currentBlock == nullptr || nc.currentBlock->kind != NC_LINEAR) return;
+    const NcPoint& offset = nc.currentBlock->offset;
+    nc.segmentLength = isqrt16(wrapU16(squared_length(offset.X, offset.Y, offset.Z)));
+    nc.segmentDuration = wrapU16(std::int32_t{nc.segmentLength} * 225 / (2 * std::int32_t{nc.feed}));
 }
 
-void nc_start_program() { nc_begin_segment({0, 0, 0}); }
+void nc_start_program(NcInterpreter& nc) { nc_begin_segment(nc, {0, 0, 0}); }
 
-void nc_interpolate_linear(NcPoint& point) {
-    const NcPoint& offset = ncCurrentBlock->offset;
-    if (ncStep < ncSegmentDuration) {
+void nc_interpolate_linear(NcInterpreter& nc, NcPoint& point) {
+    const NcPoint& offset = nc.currentBlock->offset;
+    if (nc.step < nc.segmentDuration) {
         // Each quotient truncates toward zero; the rounding never carries over
         // to the next block, whose start is the exact end point.
-        const auto along = [](std::int16_t start, std::int16_t delta) {
-            const std::int32_t q = std::int32_t{ncStep} * delta / std::int32_t{ncSegmentDuration};
+        const auto along = [&nc](std::int16_t start, std::int16_t delta) {
+            const std::int32_t q = std::int32_t{nc.step} * delta / std::int32_t{nc.segmentDuration};
             return wrap16(start + q);
         };
-        point = {along(ncSegmentStart.X, offset.X), along(ncSegmentStart.Y, offset.Y),
-                 along(ncSegmentStart.Z, offset.Z)};
+        point = {along(nc.segmentStart.X, offset.X), along(nc.segmentStart.Y, offset.Y),
+                 along(nc.segmentStart.Z, offset.Z)};
         return;
     }
-    point = add16(ncSegmentStart, offset);
-    nc_begin_segment(point);
+    point = add16(nc.segmentStart, offset);
+    nc_begin_segment(nc, point);
 }
 
-void nc_position_block(NcPoint& point) {
-    point = add16(ncSegmentStart, ncCurrentBlock->positionOffset);
-    nc_begin_segment(point);
+void nc_position_block(NcInterpreter& nc, NcPoint& point) {
+    point = add16(nc.segmentStart, nc.currentBlock->positionOffset);
+    nc_begin_segment(nc, point);
 }
 
-std::int16_t nc_step(NcPoint& point) {
-    if (ncCurrentBlock == nullptr) return NC_ENDED;
-    switch (ncCurrentBlock->kind) {
+std::int16_t nc_step(NcInterpreter& nc, NcPoint& point) {
+    if (nc.currentBlock == nullptr) return NC_ENDED;
+    switch (nc.currentBlock->kind) {
         case NC_START:
-            nc_start_program();
+            nc_start_program(nc);
             break;
         case NC_LINEAR:
-            nc_interpolate_linear(point);
+            nc_interpolate_linear(nc, point);
             break;
         case NC_POSITION:
-            nc_position_block(point);
+            nc_position_block(nc, point);
             break;
         case NC_FEED_RESET:
             // A feed block has no motion of its own: execution moves on to the
             // next block from the same segment start, so a linear block after
             // it gets its length and duration like any other.
-            ncFeed = kDefaultFeed;
-            nc_begin_segment(ncSegmentStart);
+            nc.feed = kDefaultFeed;
+            nc_begin_segment(nc, nc.segmentStart);
             break;
         default:
             return NC_INVALID;
     }
-    ncStep = wrapU16(ncStep + kStepIncrement);
+    nc.step = wrapU16(nc.step + kStepIncrement);
     return NC_STEPPED;
 }

@@ -2,11 +2,9 @@
 
 #include "core/engine/int16.h"
 
-Plant plant{0.0, 0.0, 0.1, 5.6, 1.0};
-
-void plant_reset() {
-    plant.speed = 0.0;
-    plant.integral = 0.0;
+void plant_reset(Plant& p) {
+    p.speed = 0.0;
+    p.integral = 0.0;
 }
 
 double plant_advance(Plant& p, double u) {
@@ -18,7 +16,7 @@ double plant_advance(Plant& p, double u) {
     return p.speed;
 }
 
-std::int16_t plant_step(std::int16_t u) {
+std::int16_t plant_step(Plant& p, std::int16_t u) {
     // The conversion truncates toward zero: -25.5 gives -25.
-    return wrap16(static_cast<std::int64_t>(plant_advance(plant, static_cast<double>(u))));
+    return wrap16(static_cast<std::int64_t>(plant_advance(p, static_cast<double>(u))));
 }

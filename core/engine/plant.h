@@ -11,12 +11,14 @@ struct Plant {
     double inputGain;  // gain of the PWM input
 };
 
-extern Plant plant;
+// The drive at rest with the model's constants, which never change.
+inline constexpr Plant PLANT_AT_REST{0.0, 0.0, 0.1, 5.6, 1.0};
 
-void plant_reset();
-// Advances the model under the signed PWM input `u` and returns the new
-// speed, truncated toward zero and kept to 16 bits.
-std::int16_t plant_step(std::int16_t u);
-// The same model step on any state `p` under a real input `u`; returns the
-// new speed untruncated. plant_step is this on `plant`.
+// Speed and integral back to 0.
+void plant_reset(Plant& p);
+// Advances `p` under the signed PWM input `u` and returns the new speed,
+// truncated toward zero and kept to 16 bits.
+std::int16_t plant_step(Plant& p, std::int16_t u);
+// The same model step under a real input `u`; returns the new speed
+// untruncated.
 double plant_advance(Plant& p, double u);

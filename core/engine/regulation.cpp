@@ -1,10 +1,5 @@
 #include "core/engine/regulation.h"
 
-#include "core/engine/int16.h"
-#include "core/engine/plant.h"
-
-bool regulationRunning = false;
-
 namespace {
 
 constexpr std::int32_t kSpeedModeTimeStep = 4;  // ms of chart time per pass
@@ -16,61 +11,64 @@ std::int32_t next_speed_mode_time(std::int32_t runTime) {
 
 }  // namespace
 
-void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains& gains) {
+void regulation_start(Engine& engine, RegulationRun& run, bool speedMode, const RegulationGains& gains) {
     if (speedMode) {
         run.runTime = next_speed_mode_time(run.runTime);
     } else {
-        nc_load_chosen();  // the demo unless the user chose a program file
-        run.runTime = nc_tick();
+        nc_load(engine.nc, engine.program.get());  // the demo unless a program file was chosen
+        run.runTime = nc_tick(engine.nc);
     }
 
-    actualPosition = 0;
-    actualSpeed = 0;
-    speedController = PidController{};
-    positionController = PidController{};
-    pwmDuty = 0;  // pwmDirection keeps its value; at duty 0 it has no effect
+    Cascade& c = engine.cascade;
+    c.actualPosition = 0;
+    c.actualSpeed = 0;
+    c.speedController = PidController{};
+    c.positionController = PidController{};
+    c.pwmDuty = 0;  // pwmDirection keeps its value; at duty 0 it has no effect
 
-    positionController.ta = 1;
-    positionController.kp = gains.kv;
-    positionController.ki = 0;
-    positionController.kd = 0;
+    c.positionController.ta = 1;
+    c.positionController.kp = gains.kv;
+    c.positionController.ki = 0;
+    c.positionController.kd = 0;
 
-    speedController.ta = 1;
-    speedController.kp = gains.kp;
-    speedController.ki = gains.ki;
-    speedController.kd = gains.kd;
+    c.speedController.ta = 1;
+    c.speedController.kp = gains.kp;
+    c.speedController.ki = gains.ki;
+    c.speedController.kd = gains.kd;
 
-    plant_reset();
+    plant_reset(engine.plant);
 
     if (speedMode) {
-        speedController.w = gains.w;
+        c.speedController.w = gains.w;
     } else {
-        run.commandedPoint = {actualPosition, 0, 0};
+        run.commandedPoint = {c.actualPosition, 0, 0};
     }
 }
 
-bool regulation_control(RegulationRun& run, bool speedMode) {
+bool regulation_control(Engine& engine, RegulationRun& run, bool speedMode) {
     NoPassObserver none;
-    return regulation_control(run, speedMode, none);
+    return regulation_control(engine, run, speedMode, none);
 }
 
-RegulationPoints regulation_chart_points(const RegulationRun& run, bool speedMode) {
-    if (speedMode) return {2, {double(speedController.y), double(actualSpeed), 0.0, 0.0}};
+RegulationPoints regulation_chart_points(const Engine& engine, const RegulationRun& run, bool speedMode) {
+    const Cascade& c = engine.cascade;
+    if (speedMode) return {2, {double(c.speedController.y), double(c.actualSpeed), 0.0, 0.0}};
     return {4,
-            {double(positionController.y), double(actualSpeed), double(actualPosition),
+            {double(c.positionController.y), double(c.actualSpeed), double(c.actualPosition),
              double(run.commandedPoint.X)}};
 }
 
-void regulation_advance_clock(RegulationRun& run, bool speedMode) {
-    run.runTime = speedMode ? next_speed_mode_time(run.runTime) : std::int32_t{nc_tick()};
+void regulation_advance_clock(Engine& engine, RegulationRun& run, bool speedMode) {
+    run.runTime = speedMode ? next_speed_mode_time(run.runTime) : std::int32_t{nc_tick(engine.nc)};
 }
 
-void stop_regulation() { regulationRunning = false; }
+void stop_regulation(Engine& engine) { engine.running = false; }
 
 void RegulationPassHost::controlled(const RegulationRun&, bool) {}
 void RegulationPassHost::pause_and_pump() {}
 void RegulationPassHost::chart_points(const RegulationRun&, const RegulationPoints&) {}
 
-bool regulation_pass(RegulationRun& run, RegulationPassHost& host) {
-    return regulation_pass(run, host, [](RegulationRun& r, bool speedMode) { return regulation_control(r, speedMode); });
+bool regulation_pass(Engine& engine, RegulationRun& run, RegulationPassHost& host) {
+    return regulation_pass(engine, run, host,
+                           [&engine](RegulationRun& r, bool speedMode) { return regulation_control(engine, r, speedMode); });
 }

@@ -1,17 +1,31 @@
 #pragma once
-// The regulation run without the window: the window's run loop and the
-// command-line front end both start a run with regulation_start and then call
-// regulation_pass until it ends, so one algorithm, in one order, serves both.
-// A front end fills in its side of a pass (reading the mode, the pause and
-// message pump, the chart, the position text) through RegulationPassHost.
+// The regulation run without the window, on one engine: the drive, the
+// cascade, the NC interpreter and the program it loads, and the run flag. The
+// window's run loop (on the engine's module instance, core/engine/module.h)
+// and the command-line front end and the batches (on engines of their own)
+// all start a run with regulation_start and then call regulation_pass until it
+// ends, so one algorithm, in one order, serves them all. A front end fills in
+// its side of a pass (reading the mode, the pause and message pump, the
+// chart, the position text) through RegulationPassHost.
 #include "core/engine/cascade.h"
 #include "core/engine/int16.h"
-#include "core/engine/plant.h"
 #include "core/engine/nc.h"
+#include "core/engine/plant.h"
 
 #include <cstdint>
+#include <memory>
 
-extern bool regulationRunning;  // true while a run is to go on
+// Everything a regulation run changes. Engines share nothing but the program
+// they load, which is only read: any number of them run at once, one thread
+// each.
+struct Engine {
+    Plant plant = PLANT_AT_REST;
+    Cascade cascade{};
+    NcInterpreter nc{};
+    // What a position run loads: these blocks, or the demo while null.
+    std::shared_ptr<const NcProgramBlocks> program;
+    bool running = false;  // true while a run is to go on; stop_regulation clears it
+};
 
 struct RegulationGains {
     std::int16_t kp;  // speed loop, hundredths
@@ -27,20 +41,20 @@ struct RegulationRun {
     NcPoint commandedPoint{0, 0, 0};
 };
 
-// Starts a run (the caller has set regulationRunning, cleared the chart,
-// added the start points and set the titles): the first clock value, then
-// the controllers and the drive back to rest, the gains, the setpoint.
-void regulation_start(RegulationRun& run, bool speedMode, const RegulationGains& gains);
+// Starts a run (the caller has set engine.running, cleared the chart, added
+// the start points and set the titles): the first clock value, then the
+// controllers and the drive back to rest, the gains, the setpoint.
+void regulation_start(Engine& engine, RegulationRun& run, bool speedMode, const RegulationGains& gains);
 
 // The control part of a pass: drive model step; in position mode the
-// position sum, nc_step and the position loop; then the speed loop. Returns false when nc_step reported
-// the end of the program or an invalid block: the run ends at once, and the
-// rest of the pass is skipped.
-bool regulation_control(RegulationRun& run, bool speedMode);
+// position sum, nc_step and the position loop; then the speed loop. Returns
+// false when nc_step reported the end of the program or an invalid block:
+// the run ends at once, and the rest of the pass is skipped.
+bool regulation_control(Engine& engine, RegulationRun& run, bool speedMode);
 // The same, showing `observer` every wrap and limit as it happens (see
 // NoPassObserver); regulation_control is this with the empty observer.
 template <class Observer>
-bool regulation_control(RegulationRun& run, bool speedMode, Observer& observer);
+bool regulation_control(Engine& engine, RegulationRun& run, bool speedMode, Observer& observer);
 
 // The chart points of a pass in the current mode: speed mode fills the first
 // two values, position mode all four.
@@ -48,13 +62,13 @@ struct RegulationPoints {
     int count;
     double y[4];
 };
-RegulationPoints regulation_chart_points(const RegulationRun& run, bool speedMode);
+RegulationPoints regulation_chart_points(const Engine& engine, const RegulationRun& run, bool speedMode);
 
 // The pass's last act: +4 in speed mode, the next NC clock value in position mode.
-void regulation_advance_clock(RegulationRun& run, bool speedMode);
+void regulation_advance_clock(Engine& engine, RegulationRun& run, bool speedMode);
 
-// Clears regulationRunning and does nothing else.
-void stop_regulation();
+// Clears engine.running and does nothing else.
+void stop_regulation(Engine& engine);
 
 // A front end's side of a pass. regulation_pass calls these in this order:
 // speed_mode (for the control part), controlled, pause_and_pump, speed_mode
@@ -79,12 +93,13 @@ protected:
 // One whole pass: control, the host's pause and pump, chart points, clock.
 // Returns false when the NC program has ended (or met an invalid block)
 // during the control part: the run is over and nothing else of the pass runs.
-// Whether another pass follows is regulationRunning's business.
-bool regulation_pass(RegulationRun& run, RegulationPassHost& host);
+// Whether another pass follows is engine.running's business.
+bool regulation_pass(Engine& engine, RegulationRun& run, RegulationPassHost& host);
 // The same order with another control part, `control(run, speedMode)`, which
-// must run regulation_control (an observed one, say) and return its result.
+// must run regulation_control on `engine` (an observed one, say) and return
+// its result.
 template <class Control>
-bool regulation_pass(RegulationRun& run, RegulationPassHost& host, Control&& control);
+bool regulation_pass(Engine& engine, RegulationRun& run, RegulationPassHost& host, Control&& control);
 
 // ---- the templates' bodies ----
 
@@ -103,33 +118,34 @@ std::int16_t drive_input(Observer& observer, std::int16_t pwm) {
 }
 
 template <class Observer>
-bool next_command(Observer& observer, NcPoint& point) {
+bool next_command(Observer& observer, NcInterpreter& nc, NcPoint& point) {
     if constexpr (requires { observer.command(point); }) {
         return observer.command(point);
     } else {
-        return nc_step(point) == NC_STEPPED;
+        return nc_step(nc, point) == NC_STEPPED;
     }
 }
 
 template <class Observer>
-bool regulation_control(RegulationRun& run, bool speedMode, Observer& observer) {
-    actualSpeed = plant_step(drive_input(observer, wrap16(std::int32_t{pwmDirection} * pwmDuty)));
+bool regulation_control(Engine& engine, RegulationRun& run, bool speedMode, Observer& observer) {
+    Cascade& c = engine.cascade;
+    c.actualSpeed = plant_step(engine.plant, drive_input(observer, wrap16(std::int32_t{c.pwmDirection} * c.pwmDuty)));
     if (!speedMode) {
-        sum_position(observer);
-        if (!next_command(observer, run.commandedPoint)) return false;
-        regulate_position(run.commandedPoint.X, observer);
+        sum_position(c, observer);
+        if (!next_command(observer, engine.nc, run.commandedPoint)) return false;
+        regulate_position(c, run.commandedPoint.X, observer);
     }
-    regulate_speed(observer);
+    regulate_speed(c, observer);
     return true;
 }
 
 template <class Control>
-bool regulation_pass(RegulationRun& run, RegulationPassHost& host, Control&& control) {
+bool regulation_pass(Engine& engine, RegulationRun& run, RegulationPassHost& host, Control&& control) {
     const bool speedModeForControl = host.speed_mode();
     if (!control(run, speedModeForControl)) return false;
     host.controlled(run, speedModeForControl);
     host.pause_and_pump();
-    host.chart_points(run, regulation_chart_points(run, host.speed_mode()));
-    regulation_advance_clock(run, host.speed_mode());
+    host.chart_points(run, regulation_chart_points(engine, run, host.speed_mode()));
+    regulation_advance_clock(engine, run, host.speed_mode());
     return true;
 }

@@ -5,21 +5,16 @@
 // handed to its controllers (and in position mode the commanded X), and the
 // state the two loops left, so a target replays its controllers against
 // exactly the speeds the bench saw.
-#include "core/measure/headless_run.h"
+#include "core/engine/cascade.h"
 #include "core/engine/pid.h"
+#include "core/measure/headless_run.h"
 
 #include <cstdint>
 #include <vector>
 
-// What the cascade works on: the state a target's two loops share.
-struct CascadeState {
-    std::int16_t actualSpeed;
-    std::int16_t actualPosition;
-    PidController speedController;
-    PidController positionController;
-    std::uint8_t pwmDuty;
-    std::int8_t pwmDirection;
-};
+// What the cascade works on: the state a target's two loops share, the
+// record the bench's own steps take.
+using CascadeState = Cascade;
 
 // One pass: the inputs, then the state after the pass's loops.
 struct CascadePass {
@@ -38,12 +33,9 @@ struct RunVectors {
     std::vector<CascadePass> passes;
 };
 
-// The run `setup` describes, through the same headless run as the
-// `regulation` trace: every pass whose control part ran.
-RunVectors record_run_vectors(const RunSetup& setup);
+// The run `setup` describes on `engine`, through the same headless run as
+// the `regulation` trace: every pass whose control part ran.
+RunVectors record_run_vectors(Engine& engine, const RunSetup& setup);
 
-// The state the cascade holds now (core's module state), and the other way.
-CascadeState cascade_state_now();
-void cascade_state_load(const CascadeState& state);
 // The state after `pass`: its inputs and what its loops left.
 CascadeState cascade_state_after(const CascadePass& pass);

@@ -72,12 +72,12 @@ private:
 
 }  // namespace
 
-MeasuredPoint measure_point(const ResponseSetup& setup, const SinePlan& plan) {
+MeasuredPoint measure_point(Engine& engine, const ResponseSetup& setup, const SinePlan& plan) {
     const std::vector<std::complex<double>> turns = single_bin_turns(plan.periods, plan.passes);
     Injection injection(setup, plan, turns);
     const RunSetup run{setup.speedMode, plan.settlePasses + plan.passes, setup.gains};
     run_headless(
-        run, [](const RegulationRun&, const RegulationPoints&, std::int64_t) {},
-        [&injection](RegulationRun& r, bool speedMode) { return regulation_control(r, speedMode, injection); });
+        engine, run, [](const RegulationRun&, const RegulationPoints&, std::int64_t) {},
+        [&](RegulationRun& r, bool speedMode) { return regulation_control(engine, r, speedMode, injection); });
     return injection.result();
 }

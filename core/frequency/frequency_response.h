@@ -33,5 +33,6 @@ struct MeasuredPoint {
     std::optional<double> distortion;
 };
 
-MeasuredPoint measure_point(const ResponseSetup& setup, const SinePlan& plan);
+// One frequency, a run on `engine` (which it leaves as the run left it).
+MeasuredPoint measure_point(Engine& engine, const ResponseSetup& setup, const SinePlan& plan);
 

@@ -14,11 +14,12 @@ struct RegulationInsight {
 // With the run's start: the twin at rest with the run's gains.
 void insight_start(RegulationInsight& insight, bool speedMode, const RegulationGains& gains);
 
-// regulation_control with the events recorded and the twin's pass beside it.
-bool insight_control(RegulationInsight& insight, RegulationRun& run, bool speedMode);
+// regulation_control on `engine` with the events recorded and the twin's
+// pass beside it.
+bool insight_control(Engine& engine, RegulationInsight& insight, RegulationRun& run, bool speedMode);
 
 // regulation_pass with insight_control as its control part.
-bool regulation_pass(RegulationRun& run, RegulationPassHost& host, RegulationInsight& insight);
+bool regulation_pass(Engine& engine, RegulationRun& run, RegulationPassHost& host, RegulationInsight& insight);
 
 // The twin's counterpart of the chart's first series: its speed loop's y in
 // speed mode, its position loop's y in position mode.

@@ -20,14 +20,15 @@ struct WrapWatch {
 
 }  // namespace
 
-bool regulation_run_wraps(bool speedMode, const RegulationGains& gains, std::int64_t passLimit, RunStop stop) {
+bool regulation_run_wraps(Engine& engine, bool speedMode, const RegulationGains& gains, std::int64_t passLimit,
+                          const StopFlag* stop) {
     WrapWatch watch;
     run_headless(
-        {speedMode, passLimit, gains, stop},
-        [&watch](const RegulationRun&, const RegulationPoints&, std::int64_t) {
-            if (watch.wrapped) stop_regulation();  // the answer is known
+        engine, {speedMode, passLimit, gains, stop},
+        [&watch, &engine](const RegulationRun&, const RegulationPoints&, std::int64_t) {
+            if (watch.wrapped) stop_regulation(engine);  // the answer is known
         },
-        [&watch](RegulationRun& r, bool mode) { return regulation_control(r, mode, watch); });
-    regulationRunning = false;
+        [&watch, &engine](RegulationRun& r, bool mode) { return regulation_control(engine, r, mode, watch); });
+    engine.running = false;
     return watch.wrapped;
 }

@@ -17,9 +17,6 @@ void twin_controller_step(TwinController& c, double actual) {
 
 void twin_start(Twin& twin, bool speedMode, const RegulationGains& gains) {
     twin = Twin{};
-    twin.plant = plant;
-    twin.plant.speed = 0.0;
-    twin.plant.integral = 0.0;
     twin.positionController.kp = gains.kv;
     twin.speedController.kp = gains.kp;
     twin.speedController.ki = gains.ki;

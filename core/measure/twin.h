@@ -20,7 +20,7 @@ struct TwinController {
 struct Twin {
     TwinController speedController;
     TwinController positionController;
-    Plant plant{};          // own state, the engine's model constants
+    Plant plant = PLANT_AT_REST;  // own state, the engine's model constants
     double speed = 0.0;     // the plant's speed, not truncated
     double position = 0.0;  // running sum of the speeds, not wrapped
     double pwm = 0.0;       // the speed loop's output limited to -255 ... 255

@@ -1,5 +1,7 @@
 #include "core/program/nc_program.h"
 
+#include "core/engine/module.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <optional>
@@ -8,7 +10,7 @@
 namespace {
 
 // The chosen program; the demo while none is.
-NcProgram ncChosenProgram;
+std::shared_ptr<const NcProgram> ncChosenProgram;  // null while the demo is chosen
 std::uint64_t ncChoice = 0;  // bumped by every choice
 
 // A number word's value is kept exactly up to this; longer digit runs only
@@ -337,17 +339,17 @@ std::string nc_demo_program_text() {
            "%\n";
 }
 
-void nc_load_program(const NcProgram& program) { nc_load_blocks(program.blocks); }
+void nc_load_program(NcInterpreter& nc, const NcProgram& program) { nc_load_blocks(nc, program.blocks); }
 
 void nc_choose_program(NcProgram program) {
-    ncChosenProgram = std::move(program);
-    ncChosenBlocks = &ncChosenProgram.blocks;
+    ncChosenProgram = std::make_shared<const NcProgram>(std::move(program));
+    ncChosenBlocks = std::shared_ptr<const NcProgramBlocks>(ncChosenProgram, &ncChosenProgram->blocks);
     ++ncChoice;
 }
 
 void nc_choose_demo() {
-    ncChosenProgram = NcProgram{};
-    ncChosenBlocks = nullptr;
+    ncChosenProgram.reset();
+    ncChosenBlocks.reset();
     ++ncChoice;
 }
 
@@ -355,4 +357,9 @@ std::uint64_t nc_chosen_count() { return ncChoice; }
 
 bool nc_demo_chosen() { return ncChosenBlocks == nullptr; }
 
-const NcProgram& nc_chosen_program() { return ncChosenProgram; }
+const NcProgram& nc_chosen_program() {
+    static const NcProgram none;
+    return ncChosenProgram ? *ncChosenProgram : none;
+}
+
+std::shared_ptr<const NcProgramBlocks> nc_chosen_blocks() { return ncChosenBlocks; }

@@ -20,6 +20,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,17 +72,23 @@ std::size_t nc_program_line_leaving(const NcProgram& program, const NcArea& area
 // The built-in demo program written in the file format.
 std::string nc_demo_program_text();
 
-// Builds `program` behind a start block (releasing any earlier program),
-// rewinds to the start block and resets the clock and the step counter, as
-// nc_load_demo does for the demo: nc_load_blocks of its blocks.
-void nc_load_program(const NcProgram& program);
+// Builds `program` behind a start block of `nc` (releasing any earlier
+// program), rewinds to the start block and resets the clock and the step
+// counter, as nc_load_demo does for the demo: nc_load_blocks of its blocks.
+void nc_load_program(NcInterpreter& nc, const NcProgram& program);
 
 // The program the regulation run and the NC path plot load: the demo until a
-// file is chosen. One instance; the engine's nc_load_chosen loads its blocks.
+// file is chosen. One instance, chosen on the window's thread (or once by the
+// command line); the engine's module instance loads its blocks
+// (nc_load_chosen). A choice never changes a program already chosen: an
+// engine of its own keeps the blocks it was given (nc_chosen_blocks) however
+// often the choice changes meanwhile.
 void nc_choose_program(NcProgram program);
 void nc_choose_demo();
 bool nc_demo_chosen();
 const NcProgram& nc_chosen_program();  // meaningful unless the demo is chosen
+// The chosen program's blocks, shared read-only; null while the demo is.
+std::shared_ptr<const NcProgramBlocks> nc_chosen_blocks();
 // How many times a program was chosen so far: whoever keeps something made
 // from the chosen program knows by it when to make it again.
 std::uint64_t nc_chosen_count();

@@ -43,7 +43,7 @@ std::optional<double> search_column_value(int column, const RunMetrics& metrics,
 }
 
 LoopMargins search_twin_margins(bool speedMode, const RegulationGains& gains) {
-    return twin_margins(TwinLoop(speedMode, gains, plant), RESPONSE_FROM_HZ, RESPONSE_NYQUIST_HZ);
+    return twin_margins(TwinLoop(speedMode, gains, PLANT_AT_REST), RESPONSE_FROM_HZ, RESPONSE_NYQUIST_HZ);
 }
 
 bool search_uses_twin(const GainSearchRequest& request) {

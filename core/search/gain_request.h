@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -72,6 +73,9 @@ struct GainSearchRequest {
     bool noWraps = false;  // no pass may raise an e_wrap, sum_wrap or out_wrap of either loop
     std::size_t top = 1;   // how many of the best feasible sets to return
     std::uint64_t budget = GAIN_SEARCH_BUDGET;  // the work it may spend, in passes
+    // Position mode: the program the runs load (null for the demo), which
+    // the measure hook's runs load too.
+    std::shared_ptr<const NcProgramBlocks> program;
 };
 
 struct GainSearchHit {

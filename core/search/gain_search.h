@@ -2,8 +2,8 @@
 // Find gains: the kp, ki, kd, kv of a box that give the smallest value of one
 // metric, under upper limits on others and, if asked, without any wrap of
 // the controllers' error, sum or output. The runs are the real 16-bit loop,
-// measured through a batch function the caller gives (the lanes engine, in
-// this process or in workers), so the search itself is plain and
+// measured through a batch function the caller gives (the lanes engine, on
+// this thread or on worker threads), so the search itself is plain and
 // deterministic: the same request and the same measurements give the same
 // answer, whatever the machine.
 //

@@ -93,7 +93,9 @@ TEST_F(PanelSections, KeptListAndMapFitTheFontAtTheDesignedHeight) {
         const int top = map->parentWidget()->mapTo(column, QPoint(0, 0)).y();
         const int bottom = view->mapTo(column, QPoint(0, view->height())).y();
         // A font half as large again takes the map's room in 468 pixels: then it keeps its least.
-        if (scale == 1.0) EXPECT_LE(bottom - top, scroll->viewport()->height());
+        if (scale == 1.0) {
+            EXPECT_LE(bottom - top, scroll->viewport()->height());
+        }
         EXPECT_GE(view->height(), GainMapSection::kLeastMapHeight);
     }
 }

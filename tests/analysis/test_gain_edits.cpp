@@ -32,7 +32,9 @@ TEST(GainEdits, ADecimalIsReadInHundredths) {
         SCOPED_TRACE(std::string(r.whole) + "." + r.fraction);
         const std::optional<std::int16_t> value = hundredths_of(r.whole, r.fraction);
         EXPECT_EQ(r.value.has_value(), value.has_value());
-        if (r.value && value) EXPECT_EQ(*r.value, *value);
+        if (r.value && value) {
+            EXPECT_EQ(*r.value, *value);
+        }
     }
 }
 

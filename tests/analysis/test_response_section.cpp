@@ -39,7 +39,8 @@ TEST_F(MainWindow, FrequencyResponseSectionMeasuresTheEditsGains) {
     setup.gains = {250, 60, 20, 30, 0};
     const std::vector<double> hz = log_spaced(ResponseSection::kFromHz, RESPONSE_NYQUIST_HZ, ResponseSection::kPoints);
     std::vector<MeasuredPoint> points;
-    measure_response(setup, hz, 1, nullptr, [&](std::size_t, const MeasuredPoint& p) { points.push_back(p); });
+    const StopFlag none{0};
+    measure_response(setup, hz, 1, none, [&](std::size_t, const MeasuredPoint& p) { points.push_back(p); });
     const ResponseReport expected = response_report(setup, points, ResponseSection::kFromHz, RESPONSE_NYQUIST_HZ);
     const ResponseReport& shown = section->responses()[0];
     ASSERT_EQ(shown.measured.size(), expected.measured.size());

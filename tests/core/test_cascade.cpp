@@ -1,4 +1,4 @@
-#include "core/engine/cascade.h"
+#include "core/engine/module.h"
 
 #include <gtest/gtest.h>
 

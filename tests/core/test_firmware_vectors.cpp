@@ -80,41 +80,42 @@ TEST(FirmwareVectors, RunVectorsReplayedThroughTheStepsGiveTheRegulationTrace) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<ChartRow> trace;
-        run_headless(c.setup, [&](const RegulationRun& run, const RegulationPoints& points, std::int64_t) {
+        Engine engine;
+        run_headless(engine, c.setup, [&](const RegulationRun& run, const RegulationPoints& points, std::int64_t) {
             trace.push_back({run.runTime, points.count, {points.y[0], points.y[1], points.y[2], points.y[3]}});
         });
-        const RunVectors vectors = record_run_vectors(c.setup);
+        const RunVectors vectors = record_run_vectors(engine, c.setup);
         ASSERT_EQ(vectors.passes.size(), trace.size());
 
         // Replay: the state the run starts from, then per pass the measured
         // values into core's own loops.
-        cascade_state_load(vectors.start);
+        Cascade s = vectors.start;
         std::vector<ChartRow> replayed;
         for (std::size_t i = 0; i < vectors.passes.size(); ++i) {
             const CascadePass& pass = vectors.passes[i];
-            actualSpeed = pass.speed;
-            actualPosition = pass.position;
-            if (!c.setup.speedMode) regulate_position(pass.commandX);
-            regulate_speed();
+            s.actualSpeed = pass.speed;
+            s.actualPosition = pass.position;
+            if (!c.setup.speedMode) regulate_position(s, pass.commandX);
+            regulate_speed(s);
             const CascadeState want = cascade_state_after(pass);
-            ASSERT_EQ(std::memcmp(&speedController, &want.speedController, sizeof(PidController)), 0) << i;
-            ASSERT_EQ(std::memcmp(&positionController, &want.positionController, sizeof(PidController)), 0) << i;
-            ASSERT_EQ(pwmDuty, want.pwmDuty) << i;
-            ASSERT_EQ(pwmDirection, want.pwmDirection) << i;
+            ASSERT_EQ(std::memcmp(&s.speedController, &want.speedController, sizeof(PidController)), 0) << i;
+            ASSERT_EQ(std::memcmp(&s.positionController, &want.positionController, sizeof(PidController)), 0) << i;
+            ASSERT_EQ(s.pwmDuty, want.pwmDuty) << i;
+            ASSERT_EQ(s.pwmDirection, want.pwmDirection) << i;
             const auto time = static_cast<std::int32_t>(4 * (i + 1));
             replayed.push_back(c.setup.speedMode
-                                   ? ChartRow{time, 2, {double(speedController.y), double(actualSpeed), 0, 0}}
+                                   ? ChartRow{time, 2, {double(s.speedController.y), double(s.actualSpeed), 0, 0}}
                                    : ChartRow{time, 4,
-                                              {double(positionController.y), double(actualSpeed),
-                                               double(actualPosition), double(pass.commandX)}});
+                                              {double(s.positionController.y), double(s.actualSpeed),
+                                               double(s.actualPosition), double(pass.commandX)}});
         }
         EXPECT_EQ(replayed, trace);
     }
 }
 
 TEST(FirmwareVectors, RunCsvHasAStartRowAndLeavesTheOtherModesCellsEmpty) {
-    pwmDirection = 0;  // a run keeps the direction an earlier one left
-    const RunVectors speed = record_run_vectors({true, 2, {250, 60, 0, 30, 80}});
+    Engine engine;  // a fresh one: a run keeps the direction an earlier one left
+    const RunVectors speed = record_run_vectors(engine, {true, 2, {250, 60, 0, 30, 80}});
     EXPECT_EQ(run_vectors_csv(speed),
               "pass,speed,position,command_x,position_w,position_x,position_y,position_ta,position_e,"
               "position_eSum,position_ePrev,position_kp,position_ki,position_kd,speed_w,speed_x,speed_y,"

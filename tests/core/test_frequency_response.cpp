@@ -1,3 +1,4 @@
+#include "core/batch/frequency_batch.h"
 #include "core/frequency/frequency_response.h"
 #include "core/frequency/loop_margins.h"
 #include "core/frequency/single_bin.h"
@@ -29,8 +30,8 @@ Complex simulated_open_loop(bool speedMode, const RegulationGains& g, double hz)
     for (int k = 1; k <= 4000; ++k) {
         const Complex d = std::polar(1.0, w * k);
         const Complex u = speedMode ? c + d : c;
-        const Complex dI = plant.dt * speed;
-        const Complex dS = plant.dt * ((plant.inputGain * u - integral) - plant.damping * speed);
+        const Complex dI = PLANT_AT_REST.dt * speed;
+        const Complex dS = PLANT_AT_REST.dt * ((PLANT_AT_REST.inputGain * u - integral) - PLANT_AT_REST.damping * speed);
         integral += dI;
         speed += dS;
         Complex setpoint = 0.0;
@@ -56,7 +57,7 @@ TEST(FrequencyResponse, TwinClosedFormMatchesTheLinearLoopStepped) {
         RegulationGains gains;
     } loops[] = {{true, kInitial}, {true, {600, 150, 300, 0, 0}}, {false, kInitial}, {false, {400, 20, 100, 80, 0}}};
     for (const auto& loop : loops) {
-        const TwinLoop twin(loop.speedMode, loop.gains, plant);
+        const TwinLoop twin(loop.speedMode, loop.gains, PLANT_AT_REST);
         for (const double hz : {0.3, 2.0, 17.0, 90.0, 124.0}) {
             SCOPED_TRACE(testing::Message() << loop.speedMode << " kp " << loop.gains.kp << " at " << hz << " Hz");
             const Complex expected = simulated_open_loop(loop.speedMode, loop.gains, hz);
@@ -72,19 +73,38 @@ TEST(FrequencyResponse, MeasuredAtALargeAmplitudeFollowsTheTwinWhereItIsLinear) 
         double fromHz, toHz;
     } cases[] = {{true, 200, 2.0, 70.0}, {false, 50, 0.4, 20.0}};
     for (const auto& c : cases) {
+        Engine engine;
         ResponseSetup setup;
         setup.speedMode = c.speedMode;
         setup.gains = kInitial;
         setup.amplitude = c.amplitude;
-        const TwinLoop twin(c.speedMode, kInitial, plant);
+        const TwinLoop twin(c.speedMode, kInitial, PLANT_AT_REST);
         for (const double hz : log_spaced(c.fromHz, c.toHz, 6)) {
-            const MeasuredPoint point = measure_point(setup, sine_plan(hz));
+            const MeasuredPoint point = measure_point(engine, setup, sine_plan(hz));
             SCOPED_TRACE(testing::Message() << c.speedMode << " at " << point.hz << " Hz");
             ASSERT_TRUE(point.loop && point.distortion);
             EXPECT_LT(*point.distortion, 0.05);
             EXPECT_NEAR(loop_gain_db(*point.loop), loop_gain_db(twin.open_loop(point.hz)), 0.8);
             EXPECT_NEAR(loop_phase_deg(*point.loop), loop_phase_deg(twin.open_loop(point.hz)), 2.0);
         }
+    }
+}
+
+TEST(FrequencyResponse, EveryThreadCountGivesThePointsOfOne) {
+    ResponseSetup setup;
+    setup.speedMode = false;
+    setup.gains = {400, 30, 50, 60, 0};
+    const std::vector<double> hz = log_spaced(0.5, 125.0, 7);
+    const StopFlag none{0};
+    std::vector<std::vector<MeasuredPoint>> by(4);
+    for (const int threads : {1, 3}) {
+        measure_response(setup, hz, threads, none, [&](std::size_t, const MeasuredPoint& p) { by[threads].push_back(p); });
+    }
+    ASSERT_EQ(by[1].size(), hz.size());
+    ASSERT_EQ(by[3].size(), hz.size());
+    for (std::size_t i = 0; i < hz.size(); ++i) {
+        EXPECT_EQ(by[3][i].loop, by[1][i].loop);
+        EXPECT_EQ(by[3][i].distortion, by[1][i].distortion);
     }
 }
 
@@ -108,9 +128,10 @@ TEST(FrequencyResponse, SinePlansHoldWholePeriods) {
     }
     // Sampled at its peaks, the sine at 125 Hz is measured like any other: the speed
     // loop's phase is -180 degrees there exactly.
+    Engine engine;
     ResponseSetup setup;
     setup.gains = kInitial;
-    const MeasuredPoint top = measure_point(setup, sine_plan(125.0));
+    const MeasuredPoint top = measure_point(engine, setup, sine_plan(125.0));
     ASSERT_TRUE(top.loop);
     EXPECT_EQ(loop_phase_deg(*top.loop), -180.0);
 }
@@ -198,7 +219,7 @@ TEST(FrequencyResponse, TwinMarginsOfHandCheckedLoops) {
     };
     for (const auto& loop : loops) {
         SCOPED_TRACE(loop.name);
-        const LoopMargins m = twin_margins(TwinLoop(true, loop.gains, plant), 0.1, 125.0);
+        const LoopMargins m = twin_margins(TwinLoop(true, loop.gains, PLANT_AT_REST), 0.1, 125.0);
         ASSERT_TRUE(m.gainMarginDb);
         EXPECT_NEAR(*m.gainMarginDb, *loop.gm, 1e-9);
         EXPECT_EQ(m.phaseCrossoverHz, 125.0);
@@ -206,7 +227,7 @@ TEST(FrequencyResponse, TwinMarginsOfHandCheckedLoops) {
         EXPECT_EQ(m.phaseMarginDeg.has_value(), loop.crossover);
     }
     // At the crossover |L| is 1 to the last digits, and Ms is no less than on the grid.
-    const TwinLoop twin(true, kInitial, plant);
+    const TwinLoop twin(true, kInitial, PLANT_AT_REST);
     const LoopMargins m = twin_margins(twin, 0.1, 125.0);
     EXPECT_NEAR(std::abs(twin.open_loop(*m.crossoverHz)), 1.0, 1e-12);
     EXPECT_NEAR(*m.phaseMarginDeg, 180.0 + loop_phase_deg(twin.open_loop(*m.crossoverHz)), 1e-9);
@@ -243,7 +264,8 @@ TEST(LimitCycle, OfRunsThatHuntAndThatSettle) {
     };
     for (const auto& r : runs) {
         std::vector<std::int16_t> speeds;
-        run_headless({true, 6000, r.gains},
+        Engine engine;
+        run_headless(engine, {true, 6000, r.gains},
                      [&speeds](const RegulationRun&, const RegulationPoints& points, std::int64_t) {
                          speeds.push_back(static_cast<std::int16_t>(points.y[1]));
                      });

@@ -87,13 +87,16 @@ TEST(GainBatch, EveryEngineGivesTheRowsOfSingleRuns) {
         SCOPED_TRACE(testing::Message() << (c.speedMode ? "speed" : "position") << ", program of "
                                         << c.programBlocks << " blocks, limit " << c.passLimit);
         choose_program(c.programBlocks);
+        RunMeter meter;
         std::vector<RunMetrics> expected(sets.size());  // measure_regulation_run, set by set
-        measure_gain_batch(c.speedMode, c.passLimit, sets, expected, BatchEngine::Scalar);
+        measure_gain_batch(plan_gain_batch(c.speedMode, c.passLimit, BatchEngine::Scalar, nc_chosen_blocks()), meter,
+                           sets, expected);
         for (const std::string_view lanes : batch_lane_sets()) {
             SCOPED_TRACE(lanes);
             ASSERT_TRUE(batch_use_lanes(lanes));
             std::vector<RunMetrics> results(sets.size());
-            measure_gain_batch(c.speedMode, c.passLimit, sets, results, BatchEngine::Lanes);
+            measure_gain_batch(plan_gain_batch(c.speedMode, c.passLimit, BatchEngine::Lanes, nc_chosen_blocks()),
+                               meter, sets, results);
             EXPECT_EQ(rows(sets, results), rows(sets, expected));
         }
     }
@@ -143,37 +146,70 @@ TEST(GainBatch, LaneWrapFlagsAreTheScalarCheck) {
             ASSERT_TRUE(far.ok) << far.error.message;
             nc_choose_program(far.program);
         }
+        Engine engine{.program = nc_chosen_blocks()};
         std::vector<std::uint8_t> expected;
-        for (const RegulationGains& g : sets) expected.push_back(regulation_run_wraps(c.speedMode, g, c.passLimit) ? 1 : 0);
+        for (const RegulationGains& g : sets) {
+            expected.push_back(regulation_run_wraps(engine, c.speedMode, g, c.passLimit) ? 1 : 0);
+        }
         EXPECT_NE(std::count(expected.begin(), expected.end(), 1), 0);
         if (!c.far) {
             EXPECT_NE(std::count(expected.begin(), expected.end(), 0), 0);
         }
         std::vector<RunMetrics> plain(sets.size());
-        measure_gain_batch(c.speedMode, c.passLimit, sets, plain, BatchEngine::Scalar);
+        measure_gain_batch(plan_gain_batch(c.speedMode, c.passLimit, BatchEngine::Scalar, nc_chosen_blocks()), sets, plain);
         for (const std::string_view lanes : batch_lane_sets()) {
             SCOPED_TRACE(lanes);
             ASSERT_TRUE(batch_use_lanes(lanes));
             std::vector<RunMetrics> results(sets.size());
             std::vector<std::uint8_t> wraps(sets.size(), 2);
-            measure_gain_batch(c.speedMode, c.passLimit, sets, results, BatchEngine::Lanes, wraps);
+            measure_gain_batch(plan_gain_batch(c.speedMode, c.passLimit, BatchEngine::Lanes, nc_chosen_blocks()), sets,
+                               results, wraps);
             EXPECT_EQ(wraps, expected);
             EXPECT_EQ(rows(sets, results), rows(sets, plain));
         }
     }
 }
 
-TEST(GainBatch, SetpointsFollowTheChosenProgram) {
+TEST(GainBatch, APlanKeepsItsProgramWhenAnotherIsChosen) {
     RestoreChoices restore;
     const std::vector<RegulationGains> sets = {{250, 60, 0, 30, 80}};
-    std::vector<RunMetrics> results(1);
-    for (const int blocks : {0, 5, 0, 7}) {
+    for (const int blocks : {0, 5}) {
         SCOPED_TRACE(blocks);
         choose_program(blocks);
-        measure_gain_batch(false, 4, sets, results);  // a prefix first: the whole program must follow
-        measure_gain_batch(false, METRICS_NO_PASS_LIMIT, sets, results);
-        EXPECT_EQ(metrics_csv_row(sets[0], results[0]),
-                  metrics_csv_row(sets[0], measure_regulation_run(false, sets[0], METRICS_NO_PASS_LIMIT)));
+        RunMeter meter{{.program = nc_chosen_blocks()}, {}};
+        const RunMetrics alone = measure_regulation_run(meter, false, sets[0], METRICS_NO_PASS_LIMIT);
+        for (const BatchEngine engine : {BatchEngine::Lanes, BatchEngine::Scalar}) {
+            const GainBatchPlan plan = plan_gain_batch(false, METRICS_NO_PASS_LIMIT, engine, nc_chosen_blocks());
+            choose_program(7);
+            std::vector<RunMetrics> results(1);
+            measure_gain_batch(plan, meter, sets, results);
+            EXPECT_EQ(metrics_csv_row(sets[0], results[0]), metrics_csv_row(sets[0], alone));
+            choose_program(blocks);
+        }
+    }
+}
+
+TEST(GainBatch, SetsMeasuredOnThreadsComeInOrderAsOnOne) {
+    std::vector<RegulationGains> sets;
+    for (int copy = 0; copy < 20; ++copy) {  // three chunks, the last one short
+        for (RegulationGains g : probe_sets()) {
+            g.kv = static_cast<std::int16_t>(g.kv + copy);
+            sets.push_back(g);
+        }
+    }
+    for (const BatchEngine engine : {BatchEngine::Lanes, BatchEngine::Scalar}) {
+        const GainBatchPlan plan = plan_gain_batch(false, METRICS_NO_PASS_LIMIT, engine, nullptr);
+        RunMeter meter;
+        std::vector<RunMetrics> alone(sets.size());
+        measure_gain_batch(plan, meter, sets, alone);
+        std::vector<RunMetrics> threaded;
+        StopFlag stop{0};
+        const RunnerEnd end = measure_gain_sets(plan, sets, 3, [&](std::size_t first, std::span<const RunMetrics> chunk) {
+            EXPECT_EQ(first, threaded.size());
+            threaded.insert(threaded.end(), chunk.begin(), chunk.end());
+        }, stop);
+        EXPECT_EQ(RunnerEnd::Finished, end);
+        EXPECT_EQ(rows(sets, alone), rows(sets, threaded));
     }
 }
 
@@ -235,11 +271,7 @@ TEST(GainBatch, LaneDrivesStepAsPlantStepToTheLastBit) {
                 u[i] = static_cast<std::int16_t>(input(random));
             }
             std::vector<Plant> stepped = expected;
-            for (std::size_t i = 0; i < lanes; ++i) {
-                std::swap(plant, expected[i]);
-                expectedSpeed[i] = plant_step(u[i]);
-                std::swap(plant, expected[i]);
-            }
+            for (std::size_t i = 0; i < lanes; ++i) expectedSpeed[i] = plant_step(expected[i], u[i]);
             kernel->plant_step(stepped.data(), u.data(), speed.data());
             for (std::size_t i = 0; i < lanes; ++i) {
                 ASSERT_EQ(stepped[i].speed, expected[i].speed) << "lane " << i;

@@ -16,11 +16,30 @@ namespace {
 
 int column(std::string_view name) { return search_column_index(name); }
 
+// The request's runs on `engine`.
+void measure(const GainSearchRequest& request, BatchEngine engine, std::span<const RegulationGains> sets,
+             std::span<RunMetrics> results, std::span<std::uint8_t> wraps = {}) {
+    measure_gain_batch(plan_gain_batch(request.speedMode, request.passLimit, engine, request.program), sets, results,
+                       wraps);
+}
+
+bool wraps(const GainSearchRequest& request, const RegulationGains& gains) {
+    Engine engine{.program = request.program};
+    return regulation_run_wraps(engine, request.speedMode, gains, request.passLimit);
+}
+
 GainSearchHooks engine_hooks(const GainSearchRequest& request) {
     GainSearchHooks hooks;
     hooks.measure = [&request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
-                               std::span<std::uint8_t> wraps) {
-        measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Lanes, wraps);
+                               std::span<std::uint8_t> wraps) { measure(request, BatchEngine::Lanes, sets, results, wraps); };
+    // The chunks on three threads, as tune runs them.
+    hooks.chunks = [](std::uint64_t count, const auto& produce, const auto& consume) {
+        const StopFlag never{0};
+        const auto make = [&](int, std::uint64_t c, std::string& bytes) {
+            bytes.clear();
+            produce(c, bytes);
+        };
+        return run_in_order<std::string>(count, 3, make, consume, never) == RunnerEnd::Finished;
     };
     return hooks;
 }
@@ -41,10 +60,10 @@ std::vector<Feasible> brute_force(const GainSearchRequest& request) {
                 for (int kv = r[3].from; kv <= r[3].to; kv += r[3].step)
                     sets.push_back({std::int16_t(kp), std::int16_t(ki), std::int16_t(kd), std::int16_t(kv), request.w});
     std::vector<RunMetrics> results(sets.size());
-    measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Scalar);
+    measure(request, BatchEngine::Scalar, sets, results);
     std::vector<Feasible> feasible;
     for (std::size_t i = 0; i < sets.size(); ++i) {
-        bool ok = !request.noWraps || !regulation_run_wraps(request.speedMode, sets[i], request.passLimit);
+        bool ok = !request.noWraps || !wraps(request, sets[i]);
         const LoopMargins twin = search_twin_margins(request.speedMode, sets[i]);
         for (const GainLimit& limit : request.limits) {
             const auto value = search_column_value(limit.column, results[i], &twin);
@@ -97,7 +116,7 @@ struct Watched {
         hooks.measure = [this, &request](std::span<const RegulationGains> sets, std::span<RunMetrics> results,
                                          std::span<std::uint8_t> wraps) {
             for (const RegulationGains& g : sets) measured.insert(gains_tuple(g));
-            measure_gain_batch(request.speedMode, request.passLimit, sets, results, BatchEngine::Lanes, wraps);
+            measure(request, BatchEngine::Lanes, sets, results, wraps);
         };
         hooks.feasible = [this](const GainSearchHit& hit) { shown.push_back(hit); };
         hooks.chunks = [](std::uint64_t count, const auto& produce, const auto& consume) {
@@ -165,7 +184,7 @@ TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
         }
 
         GainSearchRequest part = box.request;
-        const std::uint64_t cost = std::uint64_t(batch_run_passes(part.speedMode, part.passLimit)) + GAIN_SEARCH_SET_COST;
+        const std::uint64_t cost = std::uint64_t(batch_run_passes(part.speedMode, part.passLimit, part.program.get())) + GAIN_SEARCH_SET_COST;
         part.budget = cost * search_box_sets(part) / 4;
         Watched some(part);
         const GainSearchOutcome searched = search_gains(part, some.hooks);
@@ -231,7 +250,7 @@ TEST(GainSearch, ALargeBoxEndsWhereNoSingleStepImproves) {
         }
     }
     std::vector<RunMetrics> results(around.size());
-    measure_gain_batch(true, r.passLimit, around, results, BatchEngine::Scalar);
+    measure(r, BatchEngine::Scalar, around, results);
     for (std::size_t i = 0; i < around.size(); ++i) {
         if (*search_column_value(r.limits[0].column, results[i]) > 10) continue;
         EXPECT_GE(double(results[i].iae), outcome.best[0].objective) << around[i].kp << " " << around[i].ki;
@@ -278,11 +297,13 @@ TEST(GainSearch, TheWrapCheckSeesTheSixWrapsAndNothingElse) {
     constexpr std::uint16_t kWraps = (1u << SPEED_E_WRAP) | (1u << SPEED_SUM_WRAP) | (1u << SPEED_OUT_WRAP) |
                                      (1u << POSITION_E_WRAP) | (1u << POSITION_SUM_WRAP) | (1u << POSITION_OUT_WRAP);
     struct Host final : RegulationPassHost {
+        Engine& engine;
         bool speed;
         std::int64_t left;
+        Host(Engine& e, bool s, std::int64_t l) : engine(e), speed(s), left(l) {}
         bool speed_mode() override { return speed; }
         void pause_and_pump() override {
-            if (--left == 0) stop_regulation();
+            if (--left == 0) stop_regulation(engine);
         }
     };
     const std::tuple<bool, RegulationGains> runs[] = {
@@ -292,19 +313,18 @@ TEST(GainSearch, TheWrapCheckSeesTheSixWrapsAndNothingElse) {
     };
     int wrapping = 0;
     for (const auto& [speedMode, gains] : runs) {
-        Host host;
-        host.speed = speedMode;
-        host.left = 300;
+        Engine engine;
+        Host host{engine, speedMode, 300};
         RegulationInsight insight;
         RegulationRun run;
-        regulationRunning = true;
-        regulation_start(run, speedMode, gains);
+        engine.running = true;
+        regulation_start(engine, run, speedMode, gains);
         insight_start(insight, speedMode, gains);
         std::uint16_t raised = 0;
-        while (regulationRunning && regulation_pass(run, host, insight)) raised |= insight.events.raised;
+        while (engine.running && regulation_pass(engine, run, host, insight)) raised |= insight.events.raised;
         const bool expected = (raised & kWraps) != 0;
         wrapping += expected;
-        EXPECT_EQ(regulation_run_wraps(speedMode, gains, 300), expected) << gains.kp << " " << gains.kv;
+        EXPECT_EQ(regulation_run_wraps(engine, speedMode, gains, 300), expected) << gains.kp << " " << gains.kv;
     }
     EXPECT_GE(wrapping, 2);  // the table holds both kinds
     EXPECT_LE(wrapping, 6);

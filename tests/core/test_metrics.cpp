@@ -164,18 +164,20 @@ TEST(Metrics, CsvAndJsonRows) {
 }
 
 TEST(Metrics, WholeRunsWithTheInitialGains) {
+    RunMeter meter;
     const RegulationGains gains{250, 60, 0, 30, 80};
-    const RunMetrics speed = measure_regulation_run(true, gains, 5);  // speeds 0, 24, 33, 36, 40
+    const RunMetrics speed = measure_regulation_run(meter, true, gains, 5);  // speeds 0, 24, 33, 36, 40
     EXPECT_EQ(metrics_csv_row(gains, speed), "speed,250,60,0,30,80,5,,0,40,20,,40,,,,,1068,0,,\n");
-    const RunMetrics position = measure_regulation_run(false, gains, METRICS_NO_PASS_LIMIT);
+    const RunMetrics position = measure_regulation_run(meter, false, gains, METRICS_NO_PASS_LIMIT);
     EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,195,,,,,,,-17,520,8.599344041769578,-11,5928,0,,\n");
-    EXPECT_EQ(measure_regulation_run(false, gains, 10).passes, 10);
-    EXPECT_EQ(measure_regulation_run(true, gains, 0).passes, 0);
-    const RunMetrics again = measure_regulation_run(false, gains, METRICS_NO_PASS_LIMIT);
+    EXPECT_EQ(measure_regulation_run(meter, false, gains, 10).passes, 10);
+    EXPECT_EQ(measure_regulation_run(meter, true, gains, 0).passes, 0);
+    const RunMetrics again = measure_regulation_run(meter, false, gains, METRICS_NO_PASS_LIMIT);
     EXPECT_EQ(metrics_csv_row(gains, again), metrics_csv_row(gains, position));  // nothing carried over
 }
 
 TEST(Metrics, WholeRunsSettleOnlyWhenTheyStayInTheBand) {
+    RunMeter meter;
     const struct {
         RegulationGains gains;
         std::int64_t passes;
@@ -184,16 +186,17 @@ TEST(Metrics, WholeRunsSettleOnlyWhenTheyStayInTheBand) {
         {{0, 0, 2000, 30, 10}, 500, none},  // still swinging from -28 to +30, in the band at the last pass
         {{0, 90, 0, 30, 5}, 300, 40},
     };
-    for (const auto& c : cases) EXPECT_EQ(measure_regulation_run(true, c.gains, c.passes).settlingMs, c.settling);
+    for (const auto& c : cases) EXPECT_EQ(measure_regulation_run(meter, true, c.gains, c.passes).settlingMs, c.settling);
 }
 
 }  // namespace
 
 TEST(Metrics, CellsByColumnNameAreTheRowsNumbers) {
+    RunMeter meter;
     const RegulationGains gains{250, 60, 0, 30, 80};
     for (const bool speedMode : {true, false}) {
         SCOPED_TRACE(speedMode);
-        const RunMetrics metrics = measure_regulation_run(speedMode, gains, 300);
+        const RunMetrics metrics = measure_regulation_run(meter, speedMode, gains, 300);
         const MetricsCells cells = metrics_cells(gains, metrics);
         std::string row = speedMode ? "speed" : "position";
         for (const std::optional<double>& cell : cells) {
@@ -240,7 +243,8 @@ TEST(HeadlessRun, CountsPassesUpToTheLimitOrTheProgramsEnd) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
         std::int64_t calls = 0;
-        run_headless({c.speedMode, c.limit, {250, 60, 0, 30, 80}},
+        Engine engine;
+        run_headless(engine, {c.speedMode, c.limit, {250, 60, 0, 30, 80}},
                      [&](const RegulationRun&, const RegulationPoints&, std::int64_t pass) { EXPECT_EQ(++calls, pass); });
         EXPECT_EQ(c.passes, calls);
     }

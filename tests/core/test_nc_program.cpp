@@ -1,4 +1,4 @@
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "core/program/nc_program.h"
 
 #include <gtest/gtest.h>
@@ -154,7 +154,7 @@ TEST_F(NcProgramTest, DemoFileRunsTheDemoPointForPoint) {
     const std::vector<NcPoint> demo = points_to_end();
     const NcProgramParse parse = nc_parse_program(nc_demo_program_text(), "demo.nc");
     ASSERT_TRUE(parse.ok) << parse.error.message;
-    nc_load_program(parse.program);
+    nc_load_program(moduleEngine.nc, parse.program);
     EXPECT_EQ(points_to_end(), demo);
     EXPECT_EQ(demo.size(), 195u);
 }
@@ -162,7 +162,7 @@ TEST_F(NcProgramTest, DemoFileRunsTheDemoPointForPoint) {
 TEST_F(NcProgramTest, LongMoveIsSplitAndEndsExactly) {
     const NcProgramParse parse = nc_parse_program("G1 X600 Y-300\nG0 X-7\nF60\nX1", "long.nc");
     ASSERT_TRUE(parse.ok);
-    nc_load_program(parse.program);
+    nc_load_program(moduleEngine.nc, parse.program);
     std::vector<NcBlockKind> kinds;
     NcPoint sum{0, 0, 0};
     for (const NcBlock* b = ncProgramHead; b != nullptr; b = b->next) {
@@ -214,7 +214,7 @@ TEST_F(NcProgramTest, SurvivesRandomInput) {
         }
         const NcProgramParse parse = nc_parse_program(text, "r.nc");
         if (parse.ok) {
-            nc_load_program(parse.program);
+            nc_load_program(moduleEngine.nc, parse.program);
             NcPoint point{0, 0, 0};
             for (int i = 0; i < 100000 && nc_step(point) == NC_STEPPED; ++i) {
             }

@@ -1,4 +1,4 @@
-#include "core/engine/plant.h"
+#include "core/engine/module.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,13 @@
-#include "core/engine/regulation.h"
+#include "core/engine/module.h"
+#include "core/measure/headless_run.h"
+#include "core/measure/regulation_insight.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -159,6 +163,76 @@ TEST(Regulation, OnePassEndsWithoutPumpingWhenTheProgramHasEnded) {
     regulation_start(state, true, kInitialGains);
     EXPECT_FALSE(regulation_pass(state, host));
     EXPECT_EQ("m", host.calls);
+}
+
+// Engines of their own: a run's bytes pass by pass (clock, commanded point,
+// chart points, the cascade's state, the drive, and with insight its events
+// and twin), on one engine alone and on two engines stepped side by side on
+// two threads, sharing one loaded program.
+struct EngineSetup {
+    const char* name;
+    RunSetup run;
+    bool program;  // a loaded program rather than the demo
+    bool insight;
+};
+
+template <class T>
+void put(std::string& bytes, const T& value) {
+    bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+std::string run_bytes(const EngineSetup& setup, const std::shared_ptr<const NcProgramBlocks>& program) {
+    Engine engine;
+    engine.program = setup.program ? program : nullptr;
+    RegulationInsight insight;
+    insight_start(insight, setup.run.speedMode, setup.run.gains);
+    std::string bytes;
+    const auto control = [&](RegulationRun& run, bool speedMode) {
+        return setup.insight ? insight_control(engine, insight, run, speedMode)
+                             : regulation_control(engine, run, speedMode);
+    };
+    run_headless(
+        engine, setup.run,
+        [&](const RegulationRun& run, const RegulationPoints& points, std::int64_t) {
+            put(bytes, run.runTime);
+            put(bytes, run.commandedPoint);
+            for (int i = 0; i < points.count; ++i) put(bytes, points.y[i]);
+            put(bytes, engine.cascade);
+            put(bytes, engine.plant.speed);
+            put(bytes, engine.plant.integral);
+            put(bytes, insight.events.raised);
+            put(bytes, insight.twin.speed);
+        },
+        control);
+    return bytes;
+}
+
+TEST(Engines, TwoOnThreadsGiveEachTheBytesOfOneAlone) {
+    static_assert(sizeof(Cascade) == 46 && sizeof(NcPoint) == 6, "no padding in the bytes compared");
+    auto blocks = std::make_shared<NcProgramBlocks>();
+    for (int b = 0; b < 600; ++b) {
+        blocks->push_back({b % 5 == 4 ? NC_POSITION : NC_LINEAR, {std::int16_t(b % 2 ? -140 : 150), std::int16_t(b % 7), 0}});
+    }
+    const std::shared_ptr<const NcProgramBlocks> program = blocks;
+    const EngineSetup setups[] = {
+        {"speed", {true, 20000, {250, 60, 10, 30, 80}}, false, false},
+        {"position, the demo", {false, METRICS_NO_PASS_LIMIT, {250, 60, 0, 30, 0}}, false, true},
+        {"position, a loaded program", {false, METRICS_NO_PASS_LIMIT, {8000, 2000, 0, 400, 0}}, true, false},
+        {"position, a loaded program, insight", {false, METRICS_NO_PASS_LIMIT, {300, 20, 5, 60, 0}}, true, true},
+    };
+    std::vector<std::string> alone;
+    for (const EngineSetup& setup : setups) alone.push_back(run_bytes(setup, program));
+    for (std::size_t a = 0; a < std::size(setups); ++a) {
+        for (std::size_t b = a; b < std::size(setups); ++b) {
+            SCOPED_TRACE(testing::Message() << setups[a].name << " beside " << setups[b].name);
+            std::string first, second;
+            std::thread other([&] { second = run_bytes(setups[b], program); });
+            first = run_bytes(setups[a], program);
+            other.join();
+            EXPECT_EQ(alone[a], first);
+            EXPECT_EQ(alone[b], second);
+        }
+    }
 }
 
 }  // namespace

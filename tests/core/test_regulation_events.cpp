@@ -82,18 +82,17 @@ TEST(RegulationEvents, CascadeLimitsRaiseOnlyBeyond255) {
     for (const LimitEdge& edge : edges) {
         SCOPED_TRACE(edge.name);
         PassEvents events;
-        speedController = PidController{edge.command, 0, 0, 1, 0, 0, 0, 100, 0, 0};
-        actualSpeed = 0;
-        regulate_speed(events);
+        Cascade c;
+        c.speedController = PidController{edge.command, 0, 0, 1, 0, 0, 0, 100, 0, 0};
+        regulate_speed(c, events);
         EXPECT_EQ(events.has(PWM_LIMIT), edge.limited);
-        EXPECT_EQ(pwmDirection * pwmDuty, edge.kept);
+        EXPECT_EQ(c.pwmDirection * c.pwmDuty, edge.kept);
 
         events.begin_pass();
-        positionController = PidController{0, 0, 0, 1, 0, 0, 0, 100, 0, 0};
-        actualPosition = 0;
-        regulate_position(edge.command, events);
+        c.positionController = PidController{0, 0, 0, 1, 0, 0, 0, 100, 0, 0};
+        regulate_position(c, edge.command, events);
         EXPECT_EQ(events.has(SETPOINT_LIMIT), edge.limited);
-        EXPECT_EQ(speedController.w, edge.kept);
+        EXPECT_EQ(c.speedController.w, edge.kept);
         if (edge.limited) {
             EXPECT_EQ(events.values[SETPOINT_LIMIT].before, edge.command);
             EXPECT_EQ(events.values[SETPOINT_LIMIT].after, edge.kept);
@@ -110,13 +109,13 @@ TEST(RegulationEvents, PositionSumWrapsOnlyPastSixteenBits) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.position);
         PassEvents events;
-        actualPosition = row.position;
-        actualSpeed = row.speed;
-        sum_position(events);
+        Cascade c;
+        c.actualPosition = row.position;
+        c.actualSpeed = row.speed;
+        sum_position(c, events);
         EXPECT_EQ(events.has(POSITION_WRAP), row.wraps);
-        EXPECT_EQ(actualPosition, row.kept);
+        EXPECT_EQ(c.actualPosition, row.kept);
     }
-    actualPosition = actualSpeed = 0;
 }
 
 TEST(RegulationEvents, NamesJoinInListingOrder) {
@@ -153,23 +152,25 @@ namespace {
 // 328 ms: the weighted sum of the speed loop has wrapped there, and only there
 // for the first time.
 TEST(RegulationEvents, InitialGainsSpeedRunWrapsWhereThePwmJumps) {
+    Engine engine;
+    const PidController& speed = engine.cascade.speedController;
     RegulationRun run;
     RegulationInsight insight;
     const RegulationGains gains{250, 60, 0, 30, 80};
-    regulation_start(run, true, gains);
+    regulation_start(engine, run, true, gains);
     insight_start(insight, true, gains);
     std::int16_t previousY = 0;
     for (int pass = 1; pass <= 82; ++pass) {
         SCOPED_TRACE(pass);
-        ASSERT_TRUE(insight_control(insight, run, true));
-        const bool jumped = previousY - speedController.y > 255;
+        ASSERT_TRUE(insight_control(engine, insight, run, true));
+        const bool jumped = previousY - speed.y > 255;
         EXPECT_EQ(insight.events.has(SPEED_OUT_WRAP), jumped);
         EXPECT_EQ(jumped, pass == 82);
-        previousY = speedController.y;
-        regulation_advance_clock(run, true);
+        previousY = speed.y;
+        regulation_advance_clock(engine, run, true);
     }
     EXPECT_EQ(run.runTime, 332);  // the jump was plotted at 328 ms
-    EXPECT_EQ(speedController.y, -327);
+    EXPECT_EQ(speed.y, -327);
 }
 
 }  // namespace

@@ -16,18 +16,12 @@ extern "C" {
 bool pid_update(PidController* c, std::int16_t actual) { return pid_update(*c, actual); }
 
 void regulate_speed(CascadeState* s) {
-    cascade_state_load(*s);
-    regulate_speed();
+    regulate_speed(*s);
 #ifdef SHIM_FAULT_DIRECTION
-    if (pwmDuty == 0) pwmDirection = 1;
+    if (s->pwmDuty == 0) s->pwmDirection = 1;
 #endif
-    *s = cascade_state_now();
 }
 
-void regulate_position(CascadeState* s, std::int16_t setpoint) {
-    cascade_state_load(*s);
-    regulate_position(setpoint);
-    *s = cascade_state_now();
-}
+void regulate_position(CascadeState* s, std::int16_t setpoint) { regulate_position(*s, setpoint); }
 
 }  // extern "C"

@@ -1,5 +1,6 @@
-// The command-line trace against the window's own run, and the window's
-// exports from its right-click menus.
+// The command-line trace against the window's own run and pictures, and the
+// window's exports from its right-click menus.
+#include "io/nc_program_file.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 
@@ -97,6 +98,44 @@ TEST_F(WindowExports, TraceRowsAreTheWindowsChartRows) {
         EXPECT_EQ(metrics.substr(metrics.find('\n') + 1), Form1->Analysis->record().csv_row());
     }
     EXPECT_TRUE(errors.shown.empty());
+}
+
+// `image` draws what the page's buttons leave on the window, without the
+// window: the user's settings, which would open the panel and grow the
+// window, are neither heeded nor touched.
+TEST_F(WindowExports, ImagesAreThePagesPicturesAndLeaveTheSettingsAlone) {
+    const auto config = dir_ / "config";
+    std::filesystem::create_directories(config / "Vantrel");
+    const std::string settings = "[panel]\nopen=1\nwidth=5\n\n[window]\nplace=\"10,10,900,800\"\n";
+    std::ofstream(config / "Vantrel" / "vantrel.conf") << settings;
+    const std::string star = VANTREL_EXAMPLES_DIR "/star.nc";
+    const struct {
+        std::string args;
+        TButton* TForm1::*button;
+        bool demo;
+    } cases[] = {
+        {"nc", &TForm1::btDrawNCPath, true},
+        {"circle", &TForm1::Button3, true},
+        {"nc --program " + star, &TForm1::btDrawNCPath, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        std::string error;
+        if (c.demo) {
+            nc_choose_demo();
+        } else {
+            ASSERT_TRUE(choose_nc_program_file(star, error)) << error;
+        }
+        click(Form1->*c.button);
+        const auto png = dir_ / "page.png";
+        const std::string command = "XDG_CONFIG_HOME=" + config.string() + " " + VANTREL_TRACE_PATH + " image " +
+                                    c.args + " --out " + png.string();
+        ASSERT_EQ(0, std::system(command.c_str())) << command;
+        const QImage image(QString::fromStdString(png.string()));
+        EXPECT_EQ(image.convertToFormat(QImage::Format_RGB32), Form1->Image1->Canvas()->Bitmap());
+    }
+    EXPECT_EQ(settings, read_file(config / "Vantrel" / "vantrel.conf"));
+    EXPECT_EQ(1, std::distance(std::filesystem::recursive_directory_iterator(config / "Vantrel"), {}));
 }
 
 TEST_F(WindowExports, MenusCarryTheirCaptions) {

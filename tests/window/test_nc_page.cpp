@@ -1,13 +1,11 @@
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/app/application.h"
 #include "toolkit/sys/sysutils.h"
 #include "window/drawing.h"
 #include "window/main_form.h"
 
-#include <QEvent>
 #include <QImage>
-#include <QMetaObject>
 #include <QWidget>
 #include <gtest/gtest.h>
 
@@ -243,38 +241,6 @@ TEST_F(NcPage, nc_path_plot) {
     for (int y = 30; y < 160; y += 3) {
         for (int x = 40; x < 180; x += 3) ASSERT_EQ(canvas()->Bitmap().pixel(x, y), shot.pixel(x, y)) << x << "," << y;
     }
-}
-
-// Drawn for a file, with nobody watching: the same picture and last status,
-// without a single paint or delivered message on the way.
-TEST_F(NcPage, nc_path_plot_unwatched_draws_the_same_picture_without_showing_it) {
-    Recorder rec;
-    form()->btDrawNCPathClick(nullptr);
-    const QImage watched = canvas()->Bitmap().copy();
-    const std::string lastStatus = status_text();
-    clear_image();
-    form()->StatusBar1->Panels(0)->SetText("");
-    Application->ProcessMessages();
-
-    struct PaintCounter : QObject {
-        int paints = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            paints += e->type() == QEvent::Paint;
-            return false;
-        }
-    } counter;
-    form()->Image1->Widget()->installEventFilter(&counter);
-    int delivered = 0;
-    QMetaObject::invokeMethod(form()->Image1->Widget(), [&] { ++delivered; }, Qt::QueuedConnection);
-    Application->SetUnwatched(true);
-    form()->btDrawNCPathClick(nullptr);
-    Application->SetUnwatched(false);
-    EXPECT_EQ(0, counter.paints);
-    EXPECT_EQ(0, delivered);
-    EXPECT_EQ(watched, canvas()->Bitmap());
-    EXPECT_EQ(lastStatus, status_text());
-    Application->ProcessMessages();
-    EXPECT_EQ(1, delivered);
 }
 
 TEST_F(NcPage, nc_path_plot_clears_the_image_first) {

@@ -1,6 +1,6 @@
 // Own NC programs on the NC page: loading a file, drawing it, a file that
 // does not load, the examples, and following the plot point by point.
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "core/program/nc_program.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"

@@ -1,7 +1,6 @@
 // "Regelung an" and "Regelung aus" on the window: what a run puts on the
 // chart and the status bar, and what clicks during a pass do to it.
-#include "core/engine/cascade.h"
-#include "core/engine/regulation.h"
+#include "core/engine/module.h"
 #include "tests/window/window_fixture.h"
 #include "window/regulation_run.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window as the tests meet it: made by the application, shown,
 // with the pause replaced so runs go fast and the tests can act in a pass.
-#include "core/engine/nc.h"
+#include "core/engine/module.h"
 #include "core/program/nc_program.h"
 #include "tests/toolkit/toolkit_test_support.h"
 #include "toolkit/sys/settings.h"

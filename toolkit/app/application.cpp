@@ -89,11 +89,6 @@ void TApplication::Initialize() {
     QApplication::setQuitOnLastWindowClosed(false);
 }
 
-void TApplication::InitializeOffscreen() {
-    if (!QCoreApplication::instance()) qputenv("QT_QPA_PLATFORM", "offscreen");
-    Initialize();
-}
-
 void TApplication::Run() {
     if (!mainForm_) return;
     // Run ends when the main form is closed, not when some window closes.
@@ -107,14 +102,7 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() {
     if (const MessagePumpHook& hook = message_pump_hook()) hook();
-    if (!unwatched_) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
-
-void TApplication::SetUnwatched(bool unwatched) {
-    if (unwatched_ == unwatched) return;
-    unwatched_ = unwatched;
-    if (unwatched || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    for (QWidget* window : QApplication::topLevelWidgets()) window->update();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TApplication::ShowException(const Exception& e) {
@@ -143,7 +131,6 @@ void TApplication::Terminate() {
 void TApplication::Shutdown() {
     DestroyComponents();
     toolkit_.reset();
-    unwatched_ = false;
 }
 
 void TApplication::set_main_form(TForm* form) {

@@ -22,9 +22,6 @@ public:
     // session) Qt is given a runtime folder of this user's own instead of
     // warning at every start.
     void Initialize();
-    // The same without a screen: windows are laid out and drawn off screen
-    // (the command-line front end renders the page's image this way).
-    void InitializeOffscreen();
 
     // The main window carries its task-bar button itself (always so here).
     bool MainFormOnTaskBar = false;
@@ -54,13 +51,6 @@ public:
     void Run();
     // Dispatches every pending message, paints included, and returns.
     void ProcessMessages();
-    // While set, nobody watches the windows (the command-line front end
-    // draws the page's image for a file): ProcessMessages only calls its
-    // hook, and the image and the status bar keep their changes without
-    // showing them, so that a drawing costs its pixels and little more.
-    // Cleared, the windows show what they hold at the next message pump.
-    void SetUnwatched(bool unwatched);
-    bool Unwatched() const { return unwatched_; }
     // Error box with the message, captioned with Title; one line on stderr
     // when the toolkit is not running.
     void ShowException(const Exception& e);
@@ -82,7 +72,6 @@ private:
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     bool running_ = false;  // inside Run's message loop
-    bool unwatched_ = false;
 };
 
 extern TApplication* Application;

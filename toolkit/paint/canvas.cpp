@@ -1,7 +1,5 @@
 #include "toolkit/paint/canvas.h"
 
-#include "toolkit/app/application.h"
-
 #include <QImage>
 #include <QPainter>
 #include <QPen>
@@ -45,12 +43,18 @@ int TCanvas::Width() const { return width_; }
 int TCanvas::Height() const { return height_; }
 const QImage& TCanvas::Bitmap() const { return *bitmap_; }
 
+void TCanvas::SetDotsPerInch(int dpi) {
+    const int perMetre = qRound(dpi / 0.0254);
+    bitmap_->setDotsPerMeterX(perMetre);
+    bitmap_->setDotsPerMeterY(perMetre);
+}
+
 TRect TCanvas::ClipRect() const { return {0, 0, Width(), Height()}; }
 
 // Rectangles are formed in 64 bits: points far outside the bitmap must not
 // overflow on their way to being clipped.
 void TCanvas::changed(long long left, long long top, long long right, long long bottom) {
-    if (!OnChange || Application->Unwatched()) return;  // nobody to tell
+    if (!OnChange) return;  // nobody to tell
     left = std::max(left, 0LL);
     top = std::max(top, 0LL);
     right = std::min(right, static_cast<long long>(Width()));

@@ -52,6 +52,9 @@ public:
     int Width() const;
     int Height() const;
     const QImage& Bitmap() const;
+    // The resolution a saved picture states: the screen's, unless set (a
+    // picture drawn with no screen states the window's designed 96).
+    void SetDotsPerInch(int dpi);
 
     // Called with the part of the bitmap that a drawing call changed
     // (already clipped to the bitmap); the image uses it to schedule a paint.

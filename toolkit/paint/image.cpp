@@ -248,7 +248,7 @@ TCanvas* TImage::Canvas() {
 }
 
 void TImage::Repaint() {
-    if (link_->widget && !Application->Unwatched()) link_->widget->paintChangesNow();
+    if (link_->widget) link_->widget->paintChangesNow();
 }
 
 ImageView TImage::View() const { return link_->widget ? link_->widget->view : ImageView{}; }
