@@ -1,7 +1,7 @@
 // libFuzzer entry: any bytes as an NC program file. A text the parser takes
 // is also loaded and stepped to its end, so the interpreter meets every
 // program the parser lets through.
-#include "core/engine/module.h"
+#include "core/engine/nc.h"
 #include "core/program/nc_program.h"
 
 #include <cstddef>
@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (parse.error.message.empty()) __builtin_trap();
         return 0;
     }
-    nc_load_program(moduleEngine.nc, parse.program);
+    NcInterpreter nc;
+    nc_load_program(nc, parse.program);
     NcPoint point{0, 0, 0};
     // Every block ends within 65536 steps of 4: stepping ends long before this.
-    for (long i = 0; i < 100000000L && nc_step(point) == NC_STEPPED; ++i) {
+    for (long i = 0; i < 100000000L && nc_step(nc, point) == NC_STEPPED; ++i) {
     }
-    nc_release_program();
     return 0;
 }

@@ -49,6 +49,8 @@ const char kUsage[] =
     "  image        the NC Tests page's image: image nc|circle --out FILE.png\n"
     "  sweep        the run metrics of every gain set of a grid, on worker threads\n"
     "  tune         the best gains of a box under limits: the metrics row of the best set\n"
+    "  freq         the open loop's frequency response, measured in 16 bits and the linear twin's\n"
+    "  margins      the gain and phase margins, crossovers, Ms and bandwidth of both\n"
     "  vectors      golden vectors of the controller and the cascade, and C99 checks of a\n"
     "               target's own controller against them: vectors pid|run|harness\n"
     "  help         this text; 'help COMMAND' is the same as 'COMMAND --help', 'help --all'\n"
@@ -108,6 +110,43 @@ const std::vector<Command>& commands() {
          "row (or one JSON object, null for empty cells). Speed mode needs --passes N. --gains reads\n"
          "a gain file; options given after it override it.\n",
          [](const ParsedOptions& o, TraceOutput& out) { trace_metrics(o, out, std::cerr); }},
+        {"freq",
+         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "pos", "amplitude", "from", "to", "points", "jobs", "out"},
+         {},
+         "Usage: vantrel-trace freq [--gains FILE] [--mode speed|position] [--kp T] [--ki T] [--kd T] [--kv T]\n"
+         "                          [--w T] [--pos P] [--amplitude A] [--from HZ] [--to HZ] [--points N]\n"
+         "                          [--jobs J] [--out FILE]\n"
+         "The open loop L of the 16-bit cascade, measured as it runs: a sine d = round(A sin(2 pi f t))\n"
+         "is added where the loop is broken (speed mode: the drive's input, u = c + d, limited to\n"
+         "-255 ... 255; position mode: the speed setpoint, v = p + d), and L = -C/U (or -P/V) from the\n"
+         "single-bin Fourier transforms over whole periods once the loop has settled. One row per\n"
+         "frequency, log-spaced: freq_hz,gain_db,phase_deg,distortion,twin_gain_db,twin_phase_deg.\n"
+         "distortion is the share of c's (p's) energy about its mean that is not at f; the twin_\n"
+         "columns are the linear loop's (no truncation, wrap, clamp or limit), exact.\n"
+         "  --w T          the speed held in speed mode (default 0)\n"
+         "  --pos P        the position held in position mode (default 0)\n"
+         "  --amplitude A  counts, 1 ... 255 (default 50)\n"
+         "  --from, --to   0.01 ... 125 Hz (default 0.1 and 125); each point is measured at the\n"
+         "                 nearest frequency whose measured passes hold whole periods, below 125 Hz\n"
+         "  --points N     1 ... 10000 (default 60)\n"
+         "  --jobs J       threads (default: the number of cores); the rows are the same\n"
+         "The gain options are read as regulation reads them; --gains reads a gain file (its w and\n"
+         "pos are then held); options given after it override it.\n",
+         [](const ParsedOptions& o, TraceOutput& out) { trace_frequency(o, out, std::cerr); }},
+        {"margins",
+         {"gains", "mode", "kp", "ki", "kd", "kv", "w", "pos", "amplitude", "from", "to", "points", "jobs", "format",
+          "out"},
+         {},
+         "Usage: vantrel-trace margins [same options as freq] [--format csv|json]\n"
+         "The stability margins of the response 'freq' measures with the same options, and of the\n"
+         "twin's: gain_margin_db,phase_margin_deg,crossover_hz,phase_crossover_hz,ms,bandwidth_hz and\n"
+         "the same six with the prefix twin_, as a header and one row (or one JSON object). Crossings\n"
+         "are found between the points by interpolation in log frequency (the twin's on a fine grid,\n"
+         "then narrowed on its closed form); the phase is wrapped to (-360, 0]; with several phase\n"
+         "crossovers the smallest |gain margin| counts, with several gain crossovers the smallest\n"
+         "|phase margin|; ms is the largest |1/(1+L)|; bandwidth where |L/(1+L)| first falls 3 dB\n"
+         "below its value at --from. A crossing the range does not show is an empty cell (null).\n",
+         [](const ParsedOptions& o, TraceOutput& out) { trace_margins(o, out, std::cerr); }},
         {"nc",
          {"program", "out"},
          {"print-demo"},
@@ -165,11 +204,13 @@ const std::vector<Command>& commands() {
          false,
          true},
         {"tune",
-         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "budget", "out"}),
+         with_gains({"gains", "mode", "passes", "jobs", "program", "engine", "objective", "top", "max", "min", "budget",
+                     "out"}),
          {"no-wraps", "stream"},
     "Usage: vantrel-trace tune [--mode speed|position] [--kp RANGE] [--ki RANGE] [--kd RANGE] [--kv RANGE]\n"
     "                          [--w V] [--passes N] [--objective COLUMN] [--max COLUMN=VALUE]...\n"
-    "                          [--no-wraps] [--top K] [--budget PASSES] [--jobs J] [--gains FILE]\n"
+    "                          [--min COLUMN=VALUE]... [--no-wraps] [--top K] [--budget PASSES]\n"
+    "                          [--jobs J] [--gains FILE]\n"
     "                          [--program FILE] [--engine E] [--stream] [--out FILE]\n"
     "The gains kp, ki, kd, kv within their ranges whose run has the smallest value of the metrics\n"
     "column COLUMN (default iae; a signed column counts by its magnitude), among the feasible ones.\n"
@@ -183,6 +224,11 @@ const std::vector<Command>& commands() {
     "says which: \"exact: every set measured\" or \"best found: N of M sets measured\".\n"
     "  --max COLUMN=VALUE  feasible only when the column is at most VALUE (a signed column by its\n"
     "                      magnitude; an empty cell is not feasible); may be given several times\n"
+    "  --min COLUMN=VALUE  feasible only when it is at least VALUE; likewise\n"
+    "                      Besides the metrics, the margins of each set's linear twin can be limited\n"
+    "                      (twin_gain_margin_db, twin_phase_margin_deg, twin_crossover_hz,\n"
+    "                      twin_phase_crossover_hz, twin_ms, twin_bandwidth_hz, as `margins` prints\n"
+    "                      them from 0.1 Hz on); they cost 16000 passes of the budget a set\n"
     "  --no-wraps          feasible only when no pass wraps an error, sum or output of either loop\n"
     "                      (clamps and the PWM and setpoint limits are allowed)\n"
     "  --budget PASSES     the work to spend, in passes: each run costs its passes plus 100\n"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <sstream>
 
 std::optional<std::string> ParsedOptions::text(const std::string& name) const {
     const auto it = values.find(name);
@@ -81,6 +82,20 @@ long integer_option(const ParsedOptions& options, const std::string& name, long 
     if (text->empty() || *end != '\0' || errno == ERANGE || value < low || value > high) {
         throw UsageError{"option --" + name + " needs a whole number from " + std::to_string(low) + " to " +
                          std::to_string(high) + ", not " + echo_quoted(*text)};
+    }
+    return value;
+}
+
+double decimal_option(const ParsedOptions& options, const std::string& name, double fallback, double low, double high) {
+    const auto text = options.text(name);
+    if (!text) return fallback;
+    char* end = nullptr;
+    const double value = std::strtod(text->c_str(), &end);
+    if (text->empty() || *end != '\0' || !(value >= low && value <= high)) {
+        std::ostringstream message;
+        message << "option --" << name << " needs a number from " << low << " to " << high << ", not "
+                << echo_quoted(*text);
+        throw UsageError{message.str()};
     }
     return value;
 }

@@ -41,3 +41,5 @@ ParsedOptions parse_options(const std::vector<std::string>& args, const std::vec
 
 // An integer option within [low, high]; throws UsageError otherwise.
 long integer_option(const ParsedOptions& options, const std::string& name, long fallback, long low, long high);
+// A decimal option within [low, high]; throws UsageError otherwise.
+double decimal_option(const ParsedOptions& options, const std::string& name, double fallback, double low, double high);

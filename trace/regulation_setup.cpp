@@ -28,7 +28,7 @@ std::int16_t edit_value(std::string_view name, const std::string& text, std::ost
 
 }  // namespace
 
-SetupSources read_setup_sources(const ParsedOptions& options) {
+SetupSources read_setup_sources(const ParsedOptions& options, bool passesNeeded) {
     std::optional<GainSet> file;
     if (const auto path = options.text("gains")) file = LoadGainFile(*path);
     // The file's value unless the option came after it.
@@ -44,10 +44,11 @@ SetupSources read_setup_sources(const ParsedOptions& options) {
         }
         sources.speedMode = mode == "speed";
     }
-    if (sources.speedMode && !options.text("passes")) throw UsageError{"speed mode needs --passes N"};
+    if (passesNeeded && sources.speedMode && !options.text("passes")) throw UsageError{"speed mode needs --passes N"};
     if (options.text("passes")) {
         sources.passes = integer_option(options, "passes", 0, 1, std::numeric_limits<long>::max());
     }
+    if (from_file("pos")) sources.filePos = file->pos;
     for (std::size_t g = 0; g < RUN_GAIN_COUNT; ++g) {
         const std::string name(GAIN_SET_KEYS[g]);
         if (from_file(name)) {
@@ -86,7 +87,10 @@ Engine chosen_program_engine() {
 }
 
 RunSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings) {
-    const SetupSources sources = read_setup_sources(options);
+    return regulation_setup_of(read_setup_sources(options), warnings);
+}
+
+RunSetup regulation_setup_of(const SetupSources& sources, std::ostream& warnings) {
     RunSetup setup;
     setup.speedMode = sources.speedMode;
     setup.passLimit = sources.passes.value_or(std::numeric_limits<long>::max());

@@ -19,7 +19,8 @@
 // Where each value comes from, before the gains are read: every command that
 // runs the cascade (regulation, insight, metrics, sweep) reads its options
 // through this. Throws UsageError for a bad mode, speed mode without
-// --passes or a bad --passes, and Exception for a gain file that cannot be read.
+// --passes (where `passesNeeded`) or a bad --passes, and Exception for a gain
+// file that cannot be read.
 struct SetupSources {
     bool speedMode = false;
     std::optional<long> passes;  // --passes when given
@@ -27,8 +28,10 @@ struct SetupSources {
     // else the file's or the initial value in `values`.
     std::array<std::optional<std::string>, RUN_GAIN_COUNT> optionTexts;
     RegulationGains values{};
+    // The gain file's pos, unless --pos came after --gains.
+    std::optional<std::int16_t> filePos;
 };
-SetupSources read_setup_sources(const ParsedOptions& options);
+SetupSources read_setup_sources(const ParsedOptions& options, bool passesNeeded = true);
 
 
 // --engine auto|lanes|scalar (default auto) and --jobs J (1 ... 256, default
@@ -46,3 +49,5 @@ Engine chosen_program_engine();
 // The run the options give: option texts read as the window reads its edits,
 // each surprise (no number, a wrap, --w in position mode) one warning line.
 RunSetup read_regulation_setup(const ParsedOptions& options, std::ostream& warnings);
+// The same from sources read already.
+RunSetup regulation_setup_of(const SetupSources& sources, std::ostream& warnings);

@@ -35,6 +35,7 @@ std::string column_list() {
         if (!list.empty()) list += ", ";
         list += name;
     }
+    for (const MetricColumn& twin : twin_margin_columns()) list += ", " + std::string(twin.name);
     return list;
 }
 
@@ -63,19 +64,23 @@ bool is_decimal(const std::string& text) {
     return digits > 0;
 }
 
-GainLimit read_limit(const std::string& text) {
+// --max COLUMN=VALUE, or with `atLeast` --min COLUMN=VALUE.
+GainLimit read_limit(const std::string& text, bool atLeast) {
+    const std::string option = atLeast ? "--min" : "--max";
     const std::size_t eq = text.find('=');
-    if (eq == std::string::npos) throw UsageError{"--max needs COLUMN=VALUE, not " + echo_quoted(text)};
+    if (eq == std::string::npos) throw UsageError{option + " needs COLUMN=VALUE, not " + echo_quoted(text)};
     GainLimit limit;
-    limit.column = column_option("--max", text.substr(0, eq));
+    limit.atLeast = atLeast;
+    limit.column = column_option(option, text.substr(0, eq));
     const std::string value = text.substr(eq + 1);
     char* end = nullptr;
     limit.most = std::strtod(value.c_str(), &end);
     if (!is_decimal(value) || *end != '\0' || !std::isfinite(limit.most)) {
-        throw UsageError{"--max " + echo_quoted(text) + ": the value is not a whole or decimal number"};
+        throw UsageError{option + " " + echo_quoted(text) + ": the value is not a whole or decimal number"};
     }
-    const std::string refusal = metric_limit_refusal(search_column(limit.column), limit.most);
-    if (!refusal.empty()) throw UsageError{"--max " + echo_quoted(text) + ": " + refusal};
+    // No magnitude is below 0: an upper limit there never holds (a lower one always does).
+    const std::string refusal = atLeast ? std::string() : metric_limit_refusal(search_column(limit.column), limit.most);
+    if (!refusal.empty()) throw UsageError{option + " " + echo_quoted(text) + ": " + refusal};
     return limit;
 }
 
@@ -113,7 +118,13 @@ TunePlan read_plan(const ParsedOptions& options) {
     }
     const std::string objective(metric_column(Metric::kIae).name);  // by default
     request.objective = column_option("--objective", options.text("objective").value_or(objective));
-    for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text));
+    if (search_column(request.objective).better == MetricBetter::kHigher) {
+        const std::string name(search_column(request.objective).name);
+        throw UsageError{"--objective " + name + ": the search minimises, and " + name +
+                         " is better higher; give it a lower limit instead (--min " + name + "=VALUE)"};
+    }
+    for (const std::string& text : options.all("max")) request.limits.push_back(read_limit(text, false));
+    for (const std::string& text : options.all("min")) request.limits.push_back(read_limit(text, true));
     request.noWraps = options.flag("no-wraps");
     request.top = static_cast<std::size_t>(integer_option(options, "top", 1, 1, 1000));
     if (const auto budget = options.text("budget")) request.budget = budget_option(*budget);
@@ -141,7 +152,7 @@ std::string gains_text(const RegulationGains& g) {
 class TuneProgress {
 public:
     TuneProgress(const GainSearchRequest& request, bool terminal)
-        : objective_(search_column_names()[static_cast<std::size_t>(request.objective)]), terminal_(terminal) {}
+        : objective_(search_column(request.objective).name), terminal_(terminal) {}
 
     void update(const GainSearchProgress& p) {
         const auto now = std::chrono::steady_clock::now();

@@ -6,6 +6,7 @@
 #include "analysis/live/gain_edits.h"
 #include "analysis/files/gain_file_section.h"
 #include "analysis/search/find_gains_section.h"
+#include "analysis/response/response_section.h"
 #include "analysis/map/gain_map_section.h"
 #include "analysis/live/insight_section.h"
 #include "analysis/kept/kept_runs_section.h"
@@ -342,6 +343,7 @@ void AnalysisDock::build_panel() {
     panel_->add_section("Gain map", map);
     panel_->viewportResized = [map](int height) { map->fit_height(height); };
     panel_->add_section("Find gains", new FindGainsSection(host_));
+    panel_->add_section(ResponseSection::kTitle, new ResponseSection(host_, *editChanges_));
     host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
     remember_choices(panel_);
 }

@@ -2,6 +2,7 @@
 
 #include "core/batch/gain_lanes.h"
 #include "core/engine/nc.h"
+#include "core/measure/limit_cycle.h"
 #include "core/measure/run_wraps.h"
 
 #include <algorithm>
@@ -72,13 +73,26 @@ bool measure_lanes(const GainBatchPlan& plan, std::span<const RegulationGains> s
     std::array<RunTotals, LANES_MOST> totals;
     std::array<std::uint8_t, LANES_MOST> wrapped{};
     const auto lanes = static_cast<std::size_t>(k.lanes);
+    // The limit cycle's stretch, as the accumulator keeps it.
+    std::vector<std::int16_t> stretch;
+    std::array<std::int32_t, LANES_MOST> period{}, amplitude{};
+    if (plan.speedMode) {
+        job.stretchPasses = limit_cycle_stretch(job.passes);
+        stretch.resize(static_cast<std::size_t>(job.stretchPasses) * lanes);
+        job.stretch = stretch.data();
+        job.stretchPeriod = period.data();
+        job.stretchAmplitude = amplitude.data();
+    }
     for (std::size_t first = 0; first < sets.size(); first += lanes) {
         const std::size_t count = std::min(lanes, sets.size() - first);
         std::copy_n(sets.begin() + static_cast<std::ptrdiff_t>(first), count, group.begin());
         std::fill(group.begin() + static_cast<std::ptrdiff_t>(count), group.begin() + k.lanes, group[count - 1]);
         k.run(job, group.data(), totals.data(), wraps.empty() ? nullptr : wrapped.data());
         if (stop_asked(stop)) return false;
-        for (std::size_t i = 0; i < count; ++i) results[first + i] = run_metrics_of(totals[i]);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (plan.speedMode && period[i] != 0) totals[i].limitCycle = LimitCycle{amplitude[i], period[i]};
+            results[first + i] = run_metrics_of(totals[i]);
+        }
         if (!wraps.empty()) std::copy_n(wrapped.begin(), count, wraps.begin() + static_cast<std::ptrdiff_t>(first));
     }
     return true;

@@ -21,6 +21,15 @@ struct LaneRunJob {
     double dt = 0.0;
     double damping = 0.0;
     double inputGain = 0.0;
+    // Speed mode: the responses of the last `stretchPasses` passes (the limit
+    // cycle's stretch), a row of the call's lanes per pass, kept in `stretch`;
+    // per lane the smallest period with which they repeat (1 when constant,
+    // 0 for none of at most half the stretch) into `stretchPeriod`, and their
+    // largest less their smallest into `stretchAmplitude`.
+    std::int64_t stretchPasses = 0;
+    std::int16_t* stretch = nullptr;
+    std::int32_t* stretchPeriod = nullptr;
+    std::int32_t* stretchAmplitude = nullptr;
     // Asked between blocks of passes, when given: true cuts the group short
     // (its totals are then of no use). A call, not the flag itself, so the
     // kernels use no function they would have to share.

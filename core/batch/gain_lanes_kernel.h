@@ -60,6 +60,12 @@
 //   holds for the position loop's setpoint (+-255) always, and in speed
 //   mode for every w but the outermost, which a group checks only if one of
 //   its lanes has such a w.
+// - The limit cycle: the speed of each pass of the stretch stored as it is,
+//   with its smallest and largest; the smallest period of each lane's stored
+//   speeds is then found for all lanes at once, period by period, as the
+//   smallest p for which every speed equals the one p passes later: the
+//   smallest period of the stretch, which limit_cycle_of finds by its
+//   longest border.
 #include "core/batch/gain_lanes.h"
 
 #include <cstdint>
@@ -97,6 +103,49 @@ template <class S>
 [[gnu::always_inline]] inline S clamp_lanes(S v, S low, S high) {
     v = v < low ? low : v;
     return v > high ? high : v;
+}
+
+// Whether no lane of v is set.
+template <class V>
+[[gnu::always_inline]] inline bool none_set(V v) {
+    std::uint64_t words[sizeof(V) / 8];
+    __builtin_memcpy(words, &v, sizeof v);
+    std::uint64_t any = 0;
+    for (std::uint64_t w : words) any |= w;
+    return any == 0;
+}
+
+// The smallest period p <= count / 2 with which each lane's rows repeat (row
+// k equals row k + p for every k), 0 where none does; `constant` lanes
+// (every row alike) have period 1. `rows` holds `count` rows `stride`
+// numbers apart, this group's L lanes at their start. A period is tried on
+// its first and last pair of rows before the rest, and its comparison ends
+// once every lane still open has differed (looked at every 8 rows), so a
+// stretch that does not repeat costs a few rows a period.
+template <int L>
+typename Lanes<L>::U16 stretch_periods(const std::int16_t* rows, std::int64_t count, std::int64_t stride,
+                                       typename Lanes<L>::S16 constant) {
+    using U16 = typename Lanes<L>::U16;
+    using S16 = typename Lanes<L>::S16;
+    const auto row = [rows, stride](std::int64_t k) {
+        S16 v;
+        __builtin_memcpy(&v, rows + k * stride, sizeof v);
+        return v;
+    };
+    if (count < 2) return U16{};
+    U16 period = U16(constant) & splat<U16>(1);
+    S16 open = ~constant;
+    for (std::int64_t p = 1; 2 * p <= count && !none_set(open); ++p) {
+        S16 same = open & S16(row(0) == row(p)) & S16(row(count - 1 - p) == row(count - 1));
+        if (none_set(same)) continue;
+        for (std::int64_t k = 1; k + p < count - 1; ++k) {
+            same &= S16(row(k) == row(k + p));
+            if ((k & 7) == 0 && none_set(same)) break;
+        }
+        period = same != 0 ? splat<U16>(static_cast<std::uint16_t>(p)) : period;
+        open &= ~same;
+    }
+    return period;
 }
 
 // One PID controller per lane, the fields of PidController that a step reads
@@ -243,11 +292,14 @@ struct RunLanes {
     S32 tail{};
     F64 squares{};
     U16 at10{}, at90{}, peakAt{}, outsideAt{}, maxAt{};
+    S16 stretchLow{}, stretchHigh{};  // over the stretch so far
 
     void start(const LaneRunJob& job, const RegulationGains* sets, RunTotals* totals) {
         drive = {F64{}, F64{}, splat<F64>(job.dt), splat<F64>(job.damping), splat<F64>(job.inputGain)};
         speed.ta = splat<U16>(1);
         peakAlong = splat<S16>(INT16_MIN);
+        stretchLow = splat<S16>(INT16_MAX);
+        stretchHigh = splat<S16>(INT16_MIN);
         for (int i = 0; i < L; ++i) {
             const RegulationGains& g = sets[i];
             speed.kp[i] = static_cast<std::uint16_t>(g.kp);
@@ -277,8 +329,10 @@ struct RunLanes {
     }
 
     // Pass t of the block: the cascade as regulation_control runs it, then
-    // the pass into the metrics as the accumulator takes it.
-    [[gnu::always_inline]] inline void pass(std::uint16_t t, std::int16_t commandedX, bool inTail) {
+    // the pass into the metrics as the accumulator takes it; in the stretch
+    // the speeds into `stretchRow`.
+    [[gnu::always_inline]] inline void pass(std::uint16_t t, std::int16_t commandedX, bool inTail,
+                                            std::int16_t* stretchRow) {
         const S16 low = splat<S16>(-kLimit);
         const S16 high = splat<S16>(kLimit);
         const U16 actual = drive.step(clamp_lanes(S16(speed.y), low, high));
@@ -312,6 +366,11 @@ struct RunLanes {
         const U16 now = splat<U16>(t);
         if constexpr (Speed) {
             if (inTail) tail += convert<S32>(r);
+            if (stretchRow != nullptr) {
+                __builtin_memcpy(stretchRow, &r, sizeof r);
+                stretchLow = r < stretchLow ? r : stretchLow;
+                stretchHigh = r > stretchHigh ? r : stretchHigh;
+            }
             const S16 along = r ^ wNegative;
             const S16 new10 = (along >= level10) & ~reached10;
             const S16 new90 = (along >= level90) & ~reached90;
@@ -383,6 +442,8 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
     for (int g = 0; g < G; ++g) groups[g].start(job, sets + g * L, totals + g * L);
     const std::int64_t window = job.passes / 10 > 1 ? job.passes / 10 : 1;
     const std::int64_t tailAfter = job.passes - window;
+    const bool stretched = Speed && job.stretch != nullptr;
+    const std::int64_t stretchAfter = job.passes - job.stretchPasses;
     for (std::int64_t start = 0; start < job.passes; start += kBlockPasses) {
         if (job.stopped != nullptr && job.stopped(job.stop)) return;
         const auto count =
@@ -391,11 +452,26 @@ void run_groups(const LaneRunJob& job, const RegulationGains* sets, RunTotals* t
         for (std::int32_t t = 1; t <= count; ++t) {
             const std::int16_t x = Speed ? std::int16_t{0} : job.setpoints[start + t - 1];
             const bool inTail = start + t > tailAfter;
-            for (RunLanes<L, Speed, Wraps>& group : groups) group.pass(static_cast<std::uint16_t>(t), x, inTail);
+            std::int16_t* row = stretched && start + t > stretchAfter
+                                    ? job.stretch + (start + t - stretchAfter - 1) * (L * G)
+                                    : nullptr;
+            for (int g = 0; g < G; ++g) {
+                groups[g].pass(static_cast<std::uint16_t>(t), x, inTail, row != nullptr ? row + g * L : nullptr);
+            }
         }
         for (int g = 0; g < G; ++g) groups[g].end_block(start, totals + g * L);
     }
-    for (int g = 0; g < G; ++g) groups[g].finish(totals + g * L, window, Wraps ? wrapped + g * L : nullptr);
+    for (int g = 0; g < G; ++g) {
+        groups[g].finish(totals + g * L, window, Wraps ? wrapped + g * L : nullptr);
+        if (!stretched) continue;
+        const typename Lanes<L>::U16 periods = stretch_periods<L>(
+            job.stretch + g * L, job.stretchPasses, L * G,
+            typename Lanes<L>::S16(groups[g].stretchLow == groups[g].stretchHigh));
+        for (int i = 0; i < L; ++i) {
+            job.stretchPeriod[g * L + i] = periods[i];
+            job.stretchAmplitude[g * L + i] = std::int32_t{groups[g].stretchHigh[i]} - groups[g].stretchLow[i];
+        }
+    }
 }
 
 template <int L, int G>

@@ -33,6 +33,20 @@ struct NoPassObserver {
 
 constexpr std::int16_t kCascadeLimit = 255;  // PWM duty and speed setpoint
 
+// An observer may also steer the pass where the loop is broken to measure
+// its frequency response. With a member `std::int16_t speed_setpoint_input(
+// std::int16_t v)` the speed loop gets what it returns as its setpoint
+// instead of the position loop's limited output v; see also
+// regulation_control. Observers without it (all the plain ones) steer nothing.
+template <class Observer>
+std::int16_t speed_setpoint_input(Observer& observer, std::int16_t setpoint) {
+    if constexpr (requires { observer.speed_setpoint_input(setpoint); }) {
+        return observer.speed_setpoint_input(setpoint);
+    } else {
+        return setpoint;
+    }
+}
+
 // Position mode: actualPosition += actualSpeed, kept to 16 bits (wraps).
 template <class Observer>
 void sum_position(Cascade& c, Observer& observer) {
@@ -75,5 +89,6 @@ void regulate_position(Cascade& c, std::int16_t setpoint, Observer& observer) {
     c.speedController.w = y >= kCascadeLimit    ? kCascadeLimit
                           : y <= -kCascadeLimit ? static_cast<std::int16_t>(-kCascadeLimit)
                                                 : y;
+    c.speedController.w = speed_setpoint_input(observer, c.speedController.w);
     observer.speed_setpoint(y, c.speedController.w);
 }

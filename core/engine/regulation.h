@@ -103,13 +103,36 @@ bool regulation_pass(Engine& engine, RegulationRun& run, RegulationPassHost& hos
 
 // ---- the templates' bodies ----
 
+// Where the loop is broken to measure it, an observer may steer the pass
+// (see speed_setpoint_input): with `std::int16_t drive_input(std::int16_t u)`
+// the drive gets what it returns instead of the signed PWM value u; with
+// `bool command(NcPoint& point)` the position loop follows the point it
+// writes instead of the NC program's, and the run ends when it returns false.
+template <class Observer>
+std::int16_t drive_input(Observer& observer, std::int16_t pwm) {
+    if constexpr (requires { observer.drive_input(pwm); }) {
+        return observer.drive_input(pwm);
+    } else {
+        return pwm;
+    }
+}
+
+template <class Observer>
+bool next_command(Observer& observer, NcInterpreter& nc, NcPoint& point) {
+    if constexpr (requires { observer.command(point); }) {
+        return observer.command(point);
+    } else {
+        return nc_step(nc, point) == NC_STEPPED;
+    }
+}
+
 template <class Observer>
 bool regulation_control(Engine& engine, RegulationRun& run, bool speedMode, Observer& observer) {
     Cascade& c = engine.cascade;
-    c.actualSpeed = plant_step(engine.plant, wrap16(std::int32_t{c.pwmDirection} * c.pwmDuty));
+    c.actualSpeed = plant_step(engine.plant, drive_input(observer, wrap16(std::int32_t{c.pwmDirection} * c.pwmDuty)));
     if (!speedMode) {
         sum_position(c, observer);
-        if (nc_step(engine.nc, run.commandedPoint) != NC_STEPPED) return false;
+        if (!next_command(observer, engine.nc, run.commandedPoint)) return false;
         regulate_position(c, run.commandedPoint.X, observer);
     }
     regulate_speed(c, observer);

@@ -21,7 +21,9 @@ using enum MetricBetter;
 constexpr bool kFraction = true, kWhole = false;
 constexpr bool kMagnitude = true, kSigned = false;
 
-constexpr std::array<MetricColumn, METRIC_COUNT> kTable{{
+constexpr std::optional<double> none(G, M) { return std::nullopt; }
+
+constexpr std::array<MetricColumn, METRIC_COUNT + METRIC_TWIN_COUNT> kTable{{
     {kKp, "kp", "Kp", "", kBoth, kSigned, kNone, kWhole,
      "The speed loop's proportional gain, in hundredths.",
      [](G g, M) -> std::optional<double> { return g.kp; }},
@@ -76,6 +78,35 @@ constexpr std::array<MetricColumn, METRIC_COUNT> kTable{{
     {kPwmLimitPasses, "pwm_limit_passes", "Passes at PWM limit", "", kBoth, kSigned, kLower, kWhole,
      "The passes whose speed controller output lies beyond ±255.",
      [](G, M m) -> std::optional<double> { return double(m.pwmLimitPasses); }},
+    {kLimitCycleAmplitude, "limit_cycle_amplitude", "Limit cycle", "count", kSpeed, kSigned, kLower, kWhole,
+     "The peak-to-peak speed of the oscillation the run's last tenth repeats (quantisation hunting); "
+     "empty when it settles to a constant or does not repeat. A limit counts a settled run as 0.",
+     [](G, M m) -> std::optional<double> {
+         if (!m.limitCycle || m.limitCycle->amplitude == 0) return std::nullopt;
+         return m.limitCycle->amplitude;
+     },
+     [](G, M m) -> std::optional<double> {
+         if (!m.limitCycle) return std::nullopt;
+         return m.limitCycle->amplitude;
+     }},
+    {kLimitCyclePeriodMs, "limit_cycle_period_ms", "Limit cycle period", "ms", kSpeed, kSigned, kNone, kWhole,
+     "The period of that oscillation: the shortest after which the last tenth repeats.",
+     [](G, M m) -> std::optional<double> {
+         if (!m.limitCycle || m.limitCycle->amplitude == 0) return std::nullopt;
+         return double(METRICS_PASS_MS * m.limitCycle->periodPasses);
+     }},
+    {kTwinGainMarginDb, "twin_gain_margin_db", "Twin gain margin", "dB", kBoth, kSigned, kHigher, kFraction,
+     "How far the twin's loop gain may grow before it is unstable, where its phase is -180 degrees.", none},
+    {kTwinPhaseMarginDeg, "twin_phase_margin_deg", "Twin phase margin", "deg", kBoth, kSigned, kHigher, kFraction,
+     "How far the twin's phase lies above -180 degrees where its loop gain is 1.", none},
+    {kTwinCrossoverHz, "twin_crossover_hz", "Twin crossover", "Hz", kBoth, kSigned, kNone, kFraction,
+     "Where the twin's loop gain is 1.", none},
+    {kTwinPhaseCrossoverHz, "twin_phase_crossover_hz", "Twin phase crossover", "Hz", kBoth, kSigned, kNone, kFraction,
+     "Where the twin's phase is -180 degrees.", none},
+    {kTwinMs, "twin_ms", "Twin Ms", "", kBoth, kSigned, kLower, kFraction,
+     "The largest |1 / (1 + L)| of the twin: how much its loop amplifies a disturbance at worst.", none},
+    {kTwinBandwidthHz, "twin_bandwidth_hz", "Twin bandwidth", "Hz", kBoth, kSigned, kHigher, kFraction,
+     "Where the twin's closed loop falls 3 dB below its value at 0.1 Hz.", none},
 }};
 
 constexpr bool in_order() {
@@ -86,15 +117,17 @@ constexpr bool in_order() {
 }
 static_assert(in_order(), "row i of the table is Metric i");
 
-constexpr std::array<std::string_view, METRIC_COUNT> kNames = [] {
-    std::array<std::string_view, METRIC_COUNT> names{};
+constexpr std::array<std::string_view, METRIC_COUNT + METRIC_TWIN_COUNT> kNames = [] {
+    std::array<std::string_view, METRIC_COUNT + METRIC_TWIN_COUNT> names{};
     for (std::size_t i = 0; i < kTable.size(); ++i) names[i] = kTable[i].name;
     return names;
 }();
 
 }  // namespace
 
-std::span<const MetricColumn> metric_table() { return kTable; }
+std::span<const MetricColumn> metric_table() { return std::span(kTable).first(METRIC_COUNT); }
+
+std::span<const MetricColumn> twin_margin_columns() { return std::span(kTable).subspan(METRIC_COUNT); }
 
 const MetricColumn& metric_column(Metric id) { return kTable[static_cast<std::size_t>(id)]; }
 
@@ -103,7 +136,7 @@ const MetricColumn* metric_column_named(std::string_view name) {
     return it == kNames.end() ? nullptr : &kTable[static_cast<std::size_t>(it - kNames.begin())];
 }
 
-std::span<const std::string_view> metric_names() { return kNames; }
+std::span<const std::string_view> metric_names() { return std::span(kNames).first(METRIC_COUNT); }
 
 MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metrics) {
     // Each row's own function called directly (a sweep makes millions of rows).
@@ -115,6 +148,11 @@ MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metri
 std::optional<double> metric_counted(const MetricColumn& column, std::optional<double> value) {
     if (value && column.magnitude) return std::abs(*value);
     return value;
+}
+
+std::optional<double> metric_counted(const MetricColumn& column, const RegulationGains& gains, const RunMetrics& metrics) {
+    if (column.counted) return column.counted(gains, metrics);
+    return metric_counted(column, column.cell(gains, metrics));
 }
 
 bool metric_applies(const MetricColumn& column, bool speedMode) {

@@ -21,8 +21,15 @@ enum class Metric : std::uint8_t {
     kKp, kKi, kKd, kKv, kW,
     kPasses, kRiseMs, kOvershootPct, kPeak, kPeakMs, kSettlingMs, kSteadyError,
     kMaxFollowingError, kMaxFollowingMs, kRmsFollowingError, kFinalError, kIae, kPwmLimitPasses,
+    kLimitCycleAmplitude, kLimitCyclePeriodMs,
+    // The margins of the gains' real-valued twin (core/frequency): not of a
+    // run, so in no run's row, but columns a search can limit.
+    kTwinGainMarginDb, kTwinPhaseMarginDeg, kTwinCrossoverHz, kTwinPhaseCrossoverHz, kTwinMs, kTwinBandwidthHz,
 };
-inline constexpr std::size_t METRIC_COUNT = 18;
+// The columns of a run's row: the CSV header (after "mode"), the JSON keys.
+inline constexpr std::size_t METRIC_COUNT = 20;
+// The twin's margins, after them.
+inline constexpr std::size_t METRIC_TWIN_COUNT = 6;
 // The first of the run's own figures; the gains come before it.
 inline constexpr std::size_t METRIC_FIRST = static_cast<std::size_t>(Metric::kPasses);
 
@@ -50,12 +57,18 @@ struct MetricColumn {
     std::string_view meaning;  // what it measures, in one sentence
     // The cell of a run made with these gains; empty where the column does not apply.
     std::optional<double> (*cell)(const RegulationGains& gains, const RunMetrics& metrics);
+    // What a search and its limits count where that is not the cell (null:
+    // the cell, by its magnitude where `magnitude` says).
+    std::optional<double> (*counted)(const RegulationGains& gains, const RunMetrics& metrics) = nullptr;
 };
 
-// Every column, in the header's order (row i is Metric i).
+// Every column of a run's row, in the header's order (row i is Metric i).
 std::span<const MetricColumn> metric_table();
+// The twin's margins, Metric::kTwinGainMarginDb on: their cells are empty
+// for a run (the search works them out from the gains).
+std::span<const MetricColumn> twin_margin_columns();
 const MetricColumn& metric_column(Metric id);
-// The column of that name, or nullptr.
+// The column of that name (a run's or the twin's), or nullptr.
 const MetricColumn* metric_column_named(std::string_view name);
 // The names alone, in the header's order.
 std::span<const std::string_view> metric_names();
@@ -67,6 +80,9 @@ MetricsCells metrics_cells(const RegulationGains& gains, const RunMetrics& metri
 
 // The value a search, a limit or the map counts: |value| for a magnitude column.
 std::optional<double> metric_counted(const MetricColumn& column, std::optional<double> value);
+// The value a search and its limits count for a run (the column's `counted`,
+// else its cell counted as above).
+std::optional<double> metric_counted(const MetricColumn& column, const RegulationGains& gains, const RunMetrics& metrics);
 // Whether runs of this mode have a value in the column (gains aside).
 bool metric_applies(const MetricColumn& column, bool speedMode);
 // `value` is better than `than` (false for kNone).

@@ -15,9 +15,12 @@ constexpr std::size_t kTailCompactAt = 1024;
 
 void RunMetricsAccumulator::reset(bool speedMode, std::int16_t w, std::int64_t passes) {
     std::vector<std::int16_t> keep = std::move(tail_);
+    std::vector<std::int16_t> keepRecent = std::move(recent_);
     *this = RunMetricsAccumulator{};
     tail_ = std::move(keep);
     tail_.clear();
+    recent_ = std::move(keepRecent);
+    recent_.clear();
     totals_.speedMode = speedMode;
     totals_.w = speedMode ? w : std::int16_t{0};
     wSign_ = (totals_.w > 0) - (totals_.w < 0);
@@ -44,6 +47,12 @@ void RunMetricsAccumulator::add_pass(std::int16_t command, std::int16_t response
     }
 
     keep_for_steady_error(response);
+    if (recent_.size() < static_cast<std::size_t>(LIMIT_CYCLE_STRETCH_MOST)) {
+        recent_.push_back(response);
+    } else {
+        recent_[recentNext_] = response;
+        recentNext_ = (recentNext_ + 1) % recent_.size();
+    }
     if (wSign_ == 0) return;
     // The 10 % and 90 % levels and the 2 % band compared in integers, exactly.
     const std::int32_t along = std::int32_t{response} * wSign_;
@@ -85,7 +94,17 @@ void RunMetricsAccumulator::keep_for_steady_error(std::int16_t response) {
     }
 }
 
-RunMetrics RunMetricsAccumulator::result() const { return run_metrics_of(totals_); }
+RunMetrics RunMetricsAccumulator::result() const {
+    if (!totals_.speedMode) return run_metrics_of(totals_);
+    // The stretch, oldest first, out of the ring.
+    const auto stretch = static_cast<std::size_t>(limit_cycle_stretch(totals_.passes));
+    std::vector<std::int16_t> last(stretch);
+    const std::size_t n = recent_.size();
+    for (std::size_t i = 0; i < stretch; ++i) last[i] = recent_[(recentNext_ + n - stretch + i) % n];
+    RunTotals totals = totals_;
+    totals.limitCycle = limit_cycle_of(last);
+    return run_metrics_of(totals);
+}
 
 RunMetrics run_metrics_of(const RunTotals& t) {
     RunMetrics m;
@@ -106,6 +125,7 @@ RunMetrics run_metrics_of(const RunTotals& t) {
 
     // One division of exact integers, so the figure is the correctly rounded one.
     if (t.tailCount > 0) m.steadyError = static_cast<double>(std::int64_t{t.w} * t.tailCount - t.tailSum) / static_cast<double>(t.tailCount);
+    m.limitCycle = t.limitCycle;
     if (t.w == 0) return m;
     const std::int32_t wMagnitude = std::abs(std::int32_t{t.w});
     if (t.firstAt10 != 0 && t.firstAt90 != 0) m.riseMs = METRICS_PASS_MS * (t.firstAt90 - t.firstAt10);

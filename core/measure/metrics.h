@@ -8,6 +8,7 @@
 // mode c is the speed setpoint w and r the actual speed, in position mode c is
 // the commanded X and r the actual position.
 #include "core/engine/regulation.h"
+#include "core/measure/limit_cycle.h"
 
 #include <cstdint>
 #include <optional>
@@ -34,6 +35,9 @@ struct RunMetrics {
     std::optional<std::int64_t> settlingMs;
     // Speed mode: w minus the mean response over the last tenth of the run.
     std::optional<double> steadyError;
+    // Speed mode: the oscillation the run's last tenth repeats (limit_cycle.h);
+    // amplitude 0 where it settled to a constant, empty where it does not repeat.
+    std::optional<LimitCycle> limitCycle;
 
     // Position mode, c - r.
     std::optional<std::int32_t> maxFollowingError;  // of largest magnitude, the first one on a tie
@@ -76,6 +80,9 @@ struct RunTotals {
 
     std::int64_t sumAbsError = 0;  // sum of |c - r|
     std::int64_t limitPasses = 0;  // passes with |speed controller y| > 255
+
+    // Speed mode: limit_cycle_of the run's stretch, worked out at its end.
+    std::optional<LimitCycle> limitCycle;
 };
 
 RunMetrics run_metrics_of(const RunTotals& totals);
@@ -101,6 +108,11 @@ public:
 
 private:
     void keep_for_steady_error(std::int16_t response);
+
+    // The last LIMIT_CYCLE_STRETCH_MOST responses, a ring from recentNext_ on
+    // (speed mode).
+    std::vector<std::int16_t> recent_;
+    std::size_t recentNext_ = 0;
 
     RunTotals totals_;
     std::int32_t wSign_ = 0;    // -1, 0 or +1

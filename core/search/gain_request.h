@@ -7,6 +7,7 @@
 #include "core/measure/metric_table.h"
 #include "core/engine/regulation.h"
 #include "core/batch/sweep_grid.h"
+#include "core/frequency/loop_margins.h"
 
 #include <array>
 #include <cstdint>
@@ -32,19 +33,30 @@ inline constexpr std::uint64_t GAIN_SEARCH_BUDGET = 20'000'000'000;
 
 // The metric columns a search minimises or limits: the metric table's from
 // METRIC_FIRST on; a column of the table that counts by magnitude does here.
+// After them come the columns of the gains' twin (twin_margin_columns), which
+// a search works out from each set's gains: closed form, about 7 us a set.
 std::span<const std::string_view> search_column_names();
-// Index into search_column_names(), or -1.
+// Index into search_column_names(), then the twin's columns after them; -1 for none.
 int search_column_index(std::string_view name);
+bool search_column_of_twin(int column);
 // The metric table's row of a search column.
 const MetricColumn& search_column(int column);
-// The column's value for a run (metric_counted); empty
-// where the metrics leave the cell empty.
-std::optional<double> search_column_value(int column, const RunMetrics& metrics);
+// The column's value for a run (metric_counted); empty where the metrics
+// leave the cell empty. A twin's column reads `twin`, the margins of the
+// run's gains (empty without them).
+std::optional<double> search_column_value(int column, const RunMetrics& metrics, const LoopMargins* twin = nullptr);
+// The margins a twin's column reads: of the twin of the request's mode with
+// these gains, from RESPONSE_FROM_HZ to the Nyquist frequency.
+LoopMargins search_twin_margins(bool speedMode, const RegulationGains& gains);
+// What a set costs beyond its run when the request reads the twin, in passes:
+// its margins take about as long as this many passes of the lanes.
+inline constexpr std::uint64_t GAIN_SEARCH_TWIN_COST = 16'000;
 
 // A bound on a column. A set misses it by search_limit_excess.
 struct GainLimit {
-    int column = 0;    // into search_column_names()
-    double most = 0;   // feasible only when the value is at most this
+    int column = 0;       // into the search's columns (search_column_index)
+    double most = 0;      // the bound: feasible only when the value is at most this ...
+    bool atLeast = false; // ... or, for a lower bound, at least this
 };
 // 0 when `value` meets the limit; otherwise how far it misses, relative to
 // the limit's size; an empty cell misses by GAIN_SEARCH_MISSING.
@@ -115,6 +127,9 @@ inline constexpr std::uint64_t GAIN_SEARCH_SHOWN = 20'000;
 // Gain sets of the request's box, held to UINT64_MAX, and exactly as text.
 std::uint64_t search_box_sets(const GainSearchRequest& request);
 std::string search_box_sets_text(const GainSearchRequest& request);
+
+// Whether the request reads a twin's column.
+bool search_uses_twin(const GainSearchRequest& request);
 
 // "iae", "pwm_limit_passes <= 0", "no wraps", "a value of iae": the names of
 // the constraints in GainSearchOutcome::ruledOut's order.

@@ -34,7 +34,7 @@ public:
         outcome_.ruledOut.assign(request.limits.size() + 2, 0);
         outcome_.boxSets = search_box_sets(request);
         const auto passes = static_cast<std::uint64_t>(batch_run_passes(request.speedMode, request.passLimit, request.program.get()));
-        cost_ = passes + GAIN_SEARCH_SET_COST;
+        cost_ = passes + GAIN_SEARCH_SET_COST + (search_uses_twin(request) ? GAIN_SEARCH_TWIN_COST : 0);
         affordable_ = std::max<std::uint64_t>(1, request.budget / cost_);
         const std::uint64_t sets = std::clamp<std::uint64_t>(kChunkWork / cost_, 64, 65536);
         chunkSets_ = (sets + 63) / 64 * 64;  // whole groups of the widest lanes

@@ -143,10 +143,15 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
         return p;
     };
 
-    const auto score_of = [&](const RunMetrics& m, bool wrapped, bool counted) {
+    const bool readsTwin = search_uses_twin(request);
+    const auto score_of = [&](const RegulationGains& gains, const RunMetrics& m, bool wrapped, bool counted) {
         SetScore s;
+        std::optional<LoopMargins> twin;
+        if (readsTwin) twin = search_twin_margins(request.speedMode, gains);
+        const LoopMargins* margins = twin ? &*twin : nullptr;
         for (std::size_t i = 0; i < limits; ++i) {
-            const double excess = search_limit_excess(request.limits[i], search_column_value(request.limits[i].column, m));
+            const double excess =
+                search_limit_excess(request.limits[i], search_column_value(request.limits[i].column, m, margins));
             if (excess == 0) continue;
             if (counted) ++summary.ruledOut[i];
             s.violation += excess;
@@ -155,7 +160,7 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
             if (counted) ++summary.ruledOut[limits];
             s.violation += 1.0;
         }
-        const std::optional<double> objective = search_column_value(request.objective, m);
+        const std::optional<double> objective = search_column_value(request.objective, m, margins);
         if (objective) {
             s.objective = *objective;
         } else {
@@ -179,7 +184,7 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
             const std::uint64_t at = job.first + done + i;
             const bool counted = !job.list || at < job.repeatsFrom;
             summary.counted += counted;
-            const SetScore s = score_of(results[i], request.noWraps && wraps[i] != 0, counted);
+            const SetScore s = score_of(sets[i], results[i], request.noWraps && wraps[i] != 0, counted);
             if (job.scores) summary.scores.push_back(s);
             if (s.violation == 0) {
                 offer(best, job.keepBest, {points[i], s, results[i]});
@@ -220,7 +225,7 @@ ScanSummary scan_points(const GainSearchRequest& request, const GainSearchHooks&
         hooks.measure(again, metrics, {});
         summary.runs += chosen.size();
         for (std::size_t i = 0; i < chosen.size(); ++i) {
-            const SetScore s = score_of(metrics[i], false, false);
+            const SetScore s = score_of(again[i], metrics[i], false, false);
             summary.shown.push_back({chosen[i], s, metrics[i]});
         }
     }

@@ -18,13 +18,14 @@
 namespace {
 
 // The gain sets every engine is held to: the corners of the 16-bit range,
-// negative gains, and seeded random sets, 69 in all (a full group of 64 or
-// 32 and a part of one).
+// negative gains, a speed loop that hunts, and seeded random sets, 70 in all
+// (a full group of 64 or 32 and a part of one).
 std::vector<RegulationGains> probe_sets() {
     std::vector<RegulationGains> sets = {
         {250, 60, 0, 30, 80},        {32767, 32767, 32767, 32767, 32767}, {-32768, -32768, -32768, -32768, -32768},
         {-250, -60, -100, -30, -80}, {0, 0, 0, 0, 0},                     {32767, 0, 0, 1, 255},
         {0, 32767, 0, 500, -255},    {0, 0, 32767, 60, 1},                {3000, 1000, 1000, 500, 30000},
+        {2000, 60, 0, 0, 10},  // hunts with a period of 144 passes
     };
     std::mt19937 random(18);
     std::uniform_int_distribution<int> any(-32768, 32767);
@@ -77,6 +78,7 @@ TEST(GainBatch, EveryEngineGivesTheRowsOfSingleRuns) {
         {true, 0, 2},
         {true, 0, 65},
         {true, 0, 300},
+        {true, 0, 6000},  // a stretch of 600 holds the hunting's period
         {true, 0, 16384 + 33},
         {true, 0, -1},
     };

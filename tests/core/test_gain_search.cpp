@@ -64,11 +64,12 @@ std::vector<Feasible> brute_force(const GainSearchRequest& request) {
     std::vector<Feasible> feasible;
     for (std::size_t i = 0; i < sets.size(); ++i) {
         bool ok = !request.noWraps || !wraps(request, sets[i]);
+        const LoopMargins twin = search_twin_margins(request.speedMode, sets[i]);
         for (const GainLimit& limit : request.limits) {
-            const auto value = search_column_value(limit.column, results[i]);
-            ok = ok && value && *value <= limit.most;
+            const auto value = search_column_value(limit.column, results[i], &twin);
+            ok = ok && value && (limit.atLeast ? *value >= limit.most : *value <= limit.most);
         }
-        const auto objective = search_column_value(request.objective, results[i]);
+        const auto objective = search_column_value(request.objective, results[i], &twin);
         if (ok && objective) feasible.push_back({*objective, sets[i]});
     }
     const auto key = [](const Feasible& f) { return std::tuple(f.objective, f.gains.kp, f.gains.ki, f.gains.kd, f.gains.kv); };
@@ -151,6 +152,15 @@ TEST(GainSearch, SmallBoxesGiveTheBruteForceOptimumAndItsRunnersUp) {
                                                true, -12, 250)},
         {"two chunks", speed({{{0, 3000, 25}, {0, 400, 4}, {0, 0, 1}, {30, 30, 1}}}, "iae",
                              {{column("overshoot_pct"), 5}}, false, 80, 2000)},
+        {"the twin's margins, lower and upper limits", speed({{{50, 1500, 50}, {0, 400, 40}, {0, 200, 100}, {30, 30, 1}}},
+                                                            "iae",
+                                                            {{column("twin_phase_margin_deg"), 45, true},
+                                                             {column("twin_gain_margin_db"), 6, true},
+                                                             {column("twin_ms"), 1.6}},
+                                                            false)},
+        {"the twin's Ms as objective, a lower limit on a run's cell",
+         position({{{100, 900, 100}, {0, 300, 60}, {0, 40, 20}, {20, 60, 20}}}, "twin_ms",
+                  {{column("rms_following_error"), 3, true}}, false)},
     };
     for (const SmallBox& box : boxes) {
         SCOPED_TRACE(box.what);

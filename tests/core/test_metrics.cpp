@@ -152,22 +152,24 @@ TEST(Metrics, CsvAndJsonRows) {
     position.rmsFollowingError = 0.1 + 0.2;  // the shortest text that reads back the same
     EXPECT_EQ(metrics_csv_header(),
               "mode,kp,ki,kd,kv,w,passes,rise_ms,overshoot_pct,peak,peak_ms,settling_ms,steady_error,"
-              "max_following_error,max_following_ms,rms_following_error,final_error,iae,pwm_limit_passes\n");
-    EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,1,,,,,,,,,0.30000000000000004,,0,0\n");
+              "max_following_error,max_following_ms,rms_following_error,final_error,iae,pwm_limit_passes,"
+              "limit_cycle_amplitude,limit_cycle_period_ms\n");
+    EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,1,,,,,,,,,0.30000000000000004,,0,0,,\n");
     EXPECT_EQ(metrics_json(gains, position),
               "{\"mode\":\"position\",\"kp\":250,\"ki\":60,\"kd\":0,\"kv\":30,\"w\":null,\"passes\":1,"
               "\"rise_ms\":null,\"overshoot_pct\":null,\"peak\":null,\"peak_ms\":null,\"settling_ms\":null,"
               "\"steady_error\":null,\"max_following_error\":null,\"max_following_ms\":null,"
-              "\"rms_following_error\":0.30000000000000004,\"final_error\":null,\"iae\":0,\"pwm_limit_passes\":0}\n");
+              "\"rms_following_error\":0.30000000000000004,\"final_error\":null,\"iae\":0,\"pwm_limit_passes\":0,"
+              "\"limit_cycle_amplitude\":null,\"limit_cycle_period_ms\":null}\n");
 }
 
 TEST(Metrics, WholeRunsWithTheInitialGains) {
     RunMeter meter;
     const RegulationGains gains{250, 60, 0, 30, 80};
     const RunMetrics speed = measure_regulation_run(meter, true, gains, 5);  // speeds 0, 24, 33, 36, 40
-    EXPECT_EQ(metrics_csv_row(gains, speed), "speed,250,60,0,30,80,5,,0,40,20,,40,,,,,1068,0\n");
+    EXPECT_EQ(metrics_csv_row(gains, speed), "speed,250,60,0,30,80,5,,0,40,20,,40,,,,,1068,0,,\n");
     const RunMetrics position = measure_regulation_run(meter, false, gains, METRICS_NO_PASS_LIMIT);
-    EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,195,,,,,,,-17,520,8.599344041769578,-11,5928,0\n");
+    EXPECT_EQ(metrics_csv_row(gains, position), "position,250,60,0,30,,195,,,,,,,-17,520,8.599344041769578,-11,5928,0,,\n");
     EXPECT_EQ(measure_regulation_run(meter, false, gains, 10).passes, 10);
     EXPECT_EQ(measure_regulation_run(meter, true, gains, 0).passes, 0);
     const RunMetrics again = measure_regulation_run(meter, false, gains, METRICS_NO_PASS_LIMIT);

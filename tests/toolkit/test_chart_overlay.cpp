@@ -64,6 +64,7 @@ TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
         {"faded", {0x008000, 1, 80, false, -1}},
         {"dashed", {0x404040, 1, 255, true, 1}},
         {"wide, raised, in the legend", {0xC00080, 3, 160, false, 0, true, "#1"}},
+        {"hollow dots", {0xC00080, 7, 255, false, 0, false, "m", false, true, true}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -74,6 +75,41 @@ TEST(ChartOverlay, GrowingOverlaysDrawnInStripsLookAsAFullRedraw) {
         EXPECT_EQ(c.redrawn(), strips);
         EXPECT_GT(c.chart.FullRedraws(), 1u);
     }
+}
+
+TEST(ChartOverlay, ALogarithmicAxisLaysValuesOutByTheirDecades) {
+    TChart chart(nullptr);
+    chart.SetBottomAxisLogarithmic(true);
+    TLineSeries* line = chart.AddSeries("twin", 1);
+    for (double hz : {0.1, 1.0, 10.0, 100.0, 125.0}) line->AddXY(hz, 0);
+    TChartOverlay* hollow = chart.AddOverlay({0x008000, 9, 255, false, -1, false, "", false, true, true});
+    hollow->AddXY(10, 20);
+    chart.Widget()->resize(500, 300);
+    chart.Widget()->show();
+    chart.Repaint();
+
+    const ChartView view = chart.View();  // whole decades, given back as values
+    EXPECT_DOUBLE_EQ(view.XMin, 0.1);
+    EXPECT_DOUBLE_EQ(view.XMax, 1000.0);
+    EXPECT_DOUBLE_EQ(line->XValue(4), 125.0);
+    const int x1 = chart.PointPixel(*line, 1).X, x10 = chart.PointPixel(*line, 2).X, x100 = chart.PointPixel(*line, 3).X;
+    EXPECT_NEAR(x10 - x1, x100 - x10, 1);
+    EXPECT_NEAR(chart.XAtPixel(x10), 10.0, 0.3);  // within a pixel, about 2 % of a value
+    chart.SetCursor(0, 9.0);  // snaps to the nearest point, 10
+    EXPECT_NEAR(*chart.Cursor(0), 10.0, 1e-9);
+
+    // The hollow mark at (10, 20), halfway in a view of 1 ... 100 and 0 ... 40:
+    // its edge in the colour, its middle white.
+    chart.SetCursor(0, std::nullopt);
+    EXPECT_TRUE(chart.SetView({1, 100, 0, 40}));
+    chart.Repaint();
+    const QImage picture = chart.Widget()->grab().toImage();
+    const TRect plot = chart.PlotArea();
+    const int cx = plot.Left + (plot.Right - 1 - plot.Left) / 2;
+    const int cy = plot.Top + (plot.Bottom - 1 - plot.Top) / 2;
+    EXPECT_TRUE(has_color(picture, cx, cy, 0xFFFFFF));
+    EXPECT_TRUE(has_color(picture, cx - 3, cy, 0x008000));
+    EXPECT_TRUE(has_color(picture, cx + 4, cy, 0x008000));
 }
 
 TEST(ChartOverlay, OverlaysJoinTheRangesSurviveClearAndCanBeHiddenOrRemoved) {

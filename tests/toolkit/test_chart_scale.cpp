@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <vector>
 
 TEST(ChartScale, NiceNumbers) {
     struct Row {
@@ -23,6 +24,38 @@ TEST(ChartScale, NiceNumbers) {
         SCOPED_TRACE("v " + std::to_string(row.v) + " base " + std::to_string(row.base));
         EXPECT_DOUBLE_EQ(row.expected, nice_at_least(row.v, row.base));
     }
+}
+
+TEST(ChartScale, LogarithmicAxisLabelsAndRanges) {
+    const double l2 = std::log10(2.0), l5 = std::log10(5.0);
+    const struct {
+        const char* name;
+        AxisRange positions;
+        int pixels;
+        std::vector<double> labels;
+    } rows[] = {
+        {"1, 2, 5 where they fit", {-1, 0.5}, 300, {-1, -1 + l2, -1 + l5, 0, l2}},
+        {"decades where 1 to 2 would crowd", {-1, 3}, 300, {-1, 0, 1, 2, 3}},
+        {"every second decade", {-4, 4}, 200, {-4, -2, 0, 2, 4}},
+        {"every fifth", {0, 20}, 200, {0, 5, 10, 15, 20}},
+        {"no range", {1, 1}, 300, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const std::vector<double> labels = log_label_values(row.positions, row.pixels, 30);
+        ASSERT_EQ(labels.size(), row.labels.size());
+        for (std::size_t i = 0; i < labels.size(); ++i) EXPECT_NEAR(labels[i], row.labels[i], 1e-12);
+    }
+    const struct {
+        double position;
+        const char* text;
+    } texts[] = {{-1, "0.1"}, {std::log10(0.05), "0.05"}, {0, "1"}, {std::log10(200.0), "200"}, {3, "1000"}};
+    for (const auto& t : texts) EXPECT_EQ(log_label_text(t.position), t.text);
+    // Whole decades around the data, growing only when it leaves them.
+    EXPECT_EQ(grow_decades(std::nullopt, -1, std::log10(125.0)), (AxisRange{-1, 3}));
+    EXPECT_EQ(grow_decades(AxisRange{-1, 3}, 0, 2.5), (AxisRange{-1, 3}));
+    EXPECT_EQ(grow_decades(AxisRange{-1, 3}, -2.5, 2), (AxisRange{-3, 3}));
+    EXPECT_EQ(grow_decades(std::nullopt, 1, 1), (AxisRange{1, 2}));
 }
 
 TEST(ChartScale, XRangeGrowsInNiceStepsAndOnlyWhenExceeded) {

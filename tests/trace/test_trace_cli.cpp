@@ -220,6 +220,13 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
         "nc --program ''",
         "metrics --gains=",
         "help bogus",
+        "freq --amplitude 0",
+        "freq --from 0",
+        "freq --to 126",
+        "freq --from 10 --to 1",
+        "freq --points 0",
+        "freq --passes 10",
+        "margins --format xml",
         "vectors",
         "vectors pwm",
         "vectors pid run",
@@ -241,10 +248,28 @@ TEST_F(TraceCli, UsageErrorsExitTwoWithNothingOnStandardOutput) {
     }
 }
 
+TEST_F(TraceCli, FrequencyResponseRowsAndMargins) {
+    const Result r = run("freq --mode speed --points 3");
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto rows = csv_cells(r.out);
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(first_lines(r.out, 1), "freq_hz,gain_db,phase_deg,distortion,twin_gain_db,twin_phase_deg\n");
+    EXPECT_EQ(rows[1][0], "0.1");
+    EXPECT_EQ(rows[3][0], "125");
+    for (const auto& row : rows) EXPECT_EQ(row.size(), 6u);
+    EXPECT_EQ(rows[3][2], "-180");  // the speed loop is real at the Nyquist frequency
+
+    // Below 1 Hz the speed loop's phase never reaches -180 degrees: no phase crossover, no gain margin.
+    const Result m = run("margins --mode speed --to 1 --format json");
+    ASSERT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(m.out.rfind("{\"gain_margin_db\":null,\"phase_margin_deg\":", 0), 0u) << m.out;
+    EXPECT_NE(m.out.find("\"twin_phase_crossover_hz\":null,"), std::string::npos) << m.out;
+}
+
 TEST_F(TraceCli, HelpOnEveryLevel) {
     for (const char* args : {"--help", "regulation --help", "metrics --help", "insight --help", "nc --help", "circle --help", "arc --help",
-                             "image --help", "sweep --help", "help", "help arc", "help metrics", "image --help nc",
-                             "help vectors"}) {
+                             "image --help", "sweep --help", "freq --help", "margins --help", "help", "help arc", "help metrics",
+                             "image --help nc", "help vectors"}) {
         SCOPED_TRACE(args);
         const Result r = run(args);
         EXPECT_EQ(r.status, 0);

@@ -103,6 +103,10 @@ TEST_F(TuneCli, NoFeasibleSetExitsWith4AndNamesTheConstraint) {
     EXPECT_NE(r.err.find("no feasible set: every one of the 9 sets measured; iae <= 10 ruled out the most: 9"),
               std::string::npos)
         << r.err;
+    // A lower limit is named as one.
+    const Result low = run("tune --kp 100:200:50 --ki 0:60:30 --min twin_gain_margin_db=100");
+    EXPECT_EQ(low.status, 4);
+    EXPECT_NE(low.err.find("twin_gain_margin_db >= 100 ruled out the most: 9"), std::string::npos) << low.err;
     // Not every set measured: the message says so.
     const Result part = run("tune --kp 100:200 --ki 0:60 --max iae=10 --budget 29500");
     EXPECT_EQ(part.status, 4);
@@ -131,6 +135,8 @@ TEST_F(TuneCli, UsageErrorsAreOneLineAndStatus2) {
         {"--no-wraps=1", "takes no value"},
         {"--budget 0", "--budget '0': give the passes to spend"},
         {"--budget 1.5e3x", "--budget '1.5e3x'"},
+        {"--min twin_gain_margin_db", "--min needs COLUMN=VALUE"},
+        {"--objective twin_phase_margin_deg", "is better higher; give it a lower limit instead"},
     };
     for (const auto& c : cases) {
         const Result r = run(std::string("tune ") + c.args);

@@ -37,6 +37,15 @@ void TChart::SetBottomAxisIncrement(double step) {
     if (widget_) widget_->set_bottom_increment(step);
 }
 
+void TChart::SetBottomAxisLogarithmic(bool on) {
+    model_.set_log_x(on);
+    if (widget_) widget_->set_log_x(on);
+}
+
+void TChart::SetLeftLabelsWidth(int pixels) {
+    if (widget_) widget_->set_left_labels_least(pixels);
+}
+
 TLineSeries* TChart::AddSeries(const std::string& title, int width, TColor color) {
     return model_.AddSeries(title, width, color);
 }
@@ -72,13 +81,14 @@ ChartView TChart::View() {
     widget_->update_picture();
     const AxisRange x = widget_->shown_x();
     const AxisRange y = widget_->shown_y();
-    return ChartView{x.lo, x.hi, y.lo, y.hi};
+    return ChartView{model_.data_x(x.lo), model_.data_x(x.hi), y.lo, y.hi};
 }
 
 bool TChart::UserView() const { return widget_ && widget_->in_user_view(); }
 
 bool TChart::SetView(const ChartView& view) {
-    return widget_ && widget_->set_view(AxisRange{view.XMin, view.XMax}, AxisRange{view.YMin, view.YMax});
+    return widget_ && widget_->set_view(AxisRange{model_.axis_x(view.XMin), model_.axis_x(view.XMax)},
+                                        AxisRange{view.YMin, view.YMax});
 }
 
 void TChart::ShowAll() {
@@ -108,16 +118,20 @@ ChartView TChart::RightView() {
     widget_->update_picture();
     const AxisRange x = widget_->shown_x();
     const AxisRange y = widget_->shown_right();
-    return ChartView{x.lo, x.hi, y.lo, y.hi};
+    return ChartView{model_.data_x(x.lo), model_.data_x(x.hi), y.lo, y.hi};
 }
 
 void TChart::SetCursor(int which, std::optional<double> x) {
+    if (x) x = model_.axis_x(*x);
     if (widget_) widget_->set_cursor(which, x);
 }
 
-std::optional<double> TChart::Cursor(int which) const { return widget_ ? widget_->cursor(which) : std::nullopt; }
+std::optional<double> TChart::Cursor(int which) const {
+    const std::optional<double> at = widget_ ? widget_->cursor(which) : std::nullopt;
+    return at ? std::optional(model_.data_x(*at)) : std::nullopt;
+}
 
-double TChart::XAtPixel(int x) { return widget_ ? widget_->x_at(x) : 0; }
+double TChart::XAtPixel(int x) { return widget_ ? model_.data_x(widget_->x_at(x)) : 0; }
 
 TRect TChart::LegendEntry(std::size_t index) {
     if (!widget_) return TRect{};

@@ -52,6 +52,14 @@ public:
     void SetBottomAxisTitle(const std::string& title);
     // Labels of the bottom axis fall on multiples of this step.
     void SetBottomAxisIncrement(double step);
+    // A logarithmic bottom axis: values lie by their decades, labelled at 1,
+    // 2 and 5 times the powers of ten (fewer where they would crowd); X of 0
+    // or below is not drawn. Set it before adding points. Every X the chart
+    // takes or gives (points, views, cursors) stays a value, not a decade.
+    void SetBottomAxisLogarithmic(bool on);
+    // The left labels take at least this many pixels, so that charts stacked
+    // one above the other can share their plot's left edge.
+    void SetLeftLabelsWidth(int pixels);
     // A new series, drawn `width` pixels wide; clDefaultColor picks the
     // chart's next default colour.
     TLineSeries* AddSeries(const std::string& title, int width, TColor color = clDefaultColor);

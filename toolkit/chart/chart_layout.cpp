@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -94,7 +95,7 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
     };
     out.yStep = label_step(ys, plotHeight, 2 * line, 0);
     out.yLabels = label_values(ys, out.yStep);
-    const int left = kMargin + labels_width(out.yLabels, out.yStep) + 2 + kTick + 1;
+    const int left = kMargin + std::max(frame.leftLabelsLeast, labels_width(out.yLabels, out.yStep)) + 2 + kTick + 1;
     if (frame.rightAxis) {
         out.rightStep = label_step(rs, plotHeight, 2 * line, 0);
         out.rightLabels = label_values(rs, out.rightStep);
@@ -122,6 +123,19 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
         const double guess = label_step(xs, out.data.width(), widest_at(1) + kLabelGap, base);
         return std::max(guess, label_step(xs, out.data.width(), widest_at(guess) + kLabelGap, base));
     };
+    out.logX = frame.logX;
+    if (frame.logX) {
+        // The widest text is among the first and the last decade's.
+        int widest = 0;
+        for (double p : {xs.lo, xs.hi}) {
+            for (double m : {1.0, 2.0, 5.0}) {
+                const std::string text = log_label_text(std::floor(p) + std::log10(m));
+                widest = std::max(widest, fm.horizontalAdvance(QString::fromStdString(text)));
+            }
+        }
+        out.xLabels = log_label_values(xs, out.data.width(), widest + kLabelGap);
+        return out;
+    }
     out.xStep = x_step(frame.bottomIncrement);
     out.xLabels = label_values(xs, out.xStep);
     // Zoomed in to less than two increments, the labels take finer steps.
@@ -130,6 +144,10 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
         out.xLabels = label_values(xs, out.xStep);
     }
     return out;
+}
+
+std::string x_label_text(const ChartLayout& layout, double value) {
+    return layout.logX ? log_label_text(value) : label_text(value, layout.xStep);
 }
 
 QRect legend_entry_rect(const ChartLayout& layout, std::size_t index) {

@@ -39,6 +39,7 @@ struct ChartLayout {
     AxisMap xMap;
     AxisMap yMap;
     AxisMap rightMap;  // the right-hand axis, while it is on
+    bool logX = false;  // xLabels are positions on a logarithmic axis
     double xStep = 1;
     double yStep = 1;
     double rightStep = 1;
@@ -57,10 +58,15 @@ struct ChartFrame {
     bool bottomTitled = false;
     double bottomIncrement = 0;  // the bottom labels' step is a multiple of it (0: any)
     bool rightAxis = false;
+    bool logX = false;
+    int leftLabelsLeast = 0;  // the left labels' column is at least this wide
 };
 
 ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const AxisRange& xs, const AxisRange& ys,
                          const AxisRange& rs);
+
+// A bottom label's text.
+std::string x_label_text(const ChartLayout& layout, double value);
 
 // A series' pen: its width, at least one pixel.
 int pen_width(const TLineSeries& series);

@@ -3,6 +3,8 @@
 #include "toolkit/app/exception.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <cstdint>
 #include <iterator>
 #include <utility>
@@ -26,7 +28,7 @@ void TLineSeries::Clear() {
 int TLineSeries::AddXY(double x, double y, const std::string&, TColor) {
     // The label is not shown and a point's own colour is not used: every
     // point is drawn in the series' colour.
-    const std::size_t index = points_.add(x, y);
+    const std::size_t index = points_.add(model_.axis_x(x), y);
     if (ChartModelListener* listener = model_.listener()) listener->point_added(place_, index);
     return static_cast<int>(std::min<std::size_t>(index, INT32_MAX));
 }
@@ -44,7 +46,7 @@ std::size_t TLineSeries::Count() const { return points_.size(); }
 
 double TLineSeries::XValue(std::size_t index) const {
     if (index >= points_.size()) throw Exception("Chart point index out of range");
-    return points_.x(index);
+    return model_.data_x(points_.x(index));
 }
 
 double TLineSeries::YValue(std::size_t index) const {
@@ -69,13 +71,13 @@ void TChartOverlay::Clear() {
 }
 
 void TChartOverlay::AddXY(double x, double y) {
-    const std::size_t index = points_.add(x, y);
+    const std::size_t index = points_.add(model_.axis_x(x), y);
     model_.overlay_point_added(*this, index);
 }
 
 double TChartOverlay::XValue(std::size_t index) const {
     if (index >= points_.size()) throw Exception("Chart point index out of range");
-    return points_.x(index);
+    return model_.data_x(points_.x(index));
 }
 
 double TChartOverlay::YValue(std::size_t index) const {
@@ -136,6 +138,19 @@ void ChartModel::set_overlays_folded(bool folded) {
     overlaysFolded_ = folded;
     if (listener_) listener_->series_changed();
 }
+
+void ChartModel::set_log_x(bool on) {
+    if (on == logX_) return;
+    logX_ = on;
+    if (listener_) listener_->series_changed();
+}
+
+double ChartModel::axis_x(double x) const {
+    if (!logX_) return x;
+    return x > 0 ? std::log10(x) : std::numeric_limits<double>::quiet_NaN();
+}
+
+double ChartModel::data_x(double position) const { return logX_ ? std::pow(10.0, position) : position; }
 
 void ChartModel::overlays_changed() {
     if (listener_) listener_->overlays_changed();

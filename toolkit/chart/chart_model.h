@@ -83,6 +83,8 @@ struct TOverlayStyle {
     bool LegendWithSeries = false;
     // Its points as dots as wide as its pen, none joined: a scatter.
     bool Dots = false;
+    // With Dots, each dot's outline only, its middle white.
+    bool Hollow = false;
 };
 
 // A line on the chart that is not one of its series: a kept run, a
@@ -142,6 +144,14 @@ public:
     void set_overlays_folded(bool folded);
     bool overlays_folded() const { return overlaysFolded_; }
 
+    // A logarithmic X axis (chart_scale.h): every point keeps the position
+    // log10(X) and gives X back; an X of 0 or below is never drawn. Set it
+    // before adding points.
+    void set_log_x(bool on);
+    bool log_x() const { return logX_; }
+    double axis_x(double x) const;         // the position of X on the axis
+    double data_x(double position) const;  // the X at a position
+
     // One listener at a time; null for none.
     void set_listener(ChartModelListener* listener) { listener_ = listener; }
     ChartModelListener* listener() const { return listener_; }
@@ -156,4 +166,5 @@ private:
     ChartModelListener* listener_ = nullptr;
     std::string overlayHeading_;
     bool overlaysFolded_ = false;
+    bool logX_ = false;
 };

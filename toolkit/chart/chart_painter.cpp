@@ -67,6 +67,14 @@ void fill_segment(QPainter& painter, QPoint from, QPoint to, int width) {
     painter.drawConvexPolygon(corners, 4);
 }
 
+// The middles of dots `width` wide drawn white again: their outlines stay,
+// a pixel wide (two from 7 pixels on).
+void hollow_dots(QPainter& painter, const std::vector<QPoint>& dots, int width) {
+    const int inner = width - 2 * (width >= 7 ? 2 : 1);
+    if (inner < 1) return;
+    for (const QPoint& at : dots) painter.fillRect(QRect(at.x() - inner / 2, at.y() - inner / 2, inner, inner), Qt::white);
+}
+
 void use_colour(QPainter& painter, const QColor& colour) {
     painter.setPen(Qt::NoPen);
     painter.setBrush(colour);
@@ -169,7 +177,7 @@ void ChartPainter::draw_surroundings(QPainter& painter, const ChartLayout& l, co
         painter.drawLine(x, tickTop + 1, x, tickTop + kTick);
         painter.setPen(Qt::black);
         const QRect box(x - 100, tickTop + kTick + 2, 200, line);
-        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(label_text(v, l.xStep)));
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::fromStdString(x_label_text(l, v)));
     }
     if (!bottomTitle.empty()) {
         const QRect box(l.plot.left(), tickTop + kTick + 2 + line + 2, l.plot.width(), line);
@@ -215,6 +223,7 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
                     use_colour(painter, colour);
                     const QPoint centre(legend.left() + 6 + kSwatch / 2, mid);
                     fill_segment(painter, centre, centre, std::max(3, style.Width));
+                    if (style.Hollow) hollow_dots(painter, {centre}, std::max(3, style.Width));
                     width = 0;
                 } else if (style.Dashed) {  // dashes as the line has them
                     use_colour(painter, colour);
@@ -382,4 +391,5 @@ void ChartPainter::draw_dots(QPainter& painter, const ChartLayout& layout, const
     dots_.erase(std::unique(dots_.begin(), dots_.end()), dots_.end());
     use_colour(painter, line.color);
     for (const QPoint& at : dots_) fill_segment(painter, at, at, line.width);
+    if (line.hollow) hollow_dots(painter, dots_, line.width);
 }

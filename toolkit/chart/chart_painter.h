@@ -37,6 +37,7 @@ struct ChartLine {
     bool dots;     // each point a dot, none joined
     bool right;    // against the right-hand axis
     bool settled;  // an overlay drawn in the background
+    bool hollow;   // dots: each one's outline only
 };
 
 QColor to_qcolor(TColor c);

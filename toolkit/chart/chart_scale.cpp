@@ -106,6 +106,47 @@ std::string label_text(double value, double step) {
     return text;
 }
 
+std::vector<double> log_label_values(const AxisRange& positions, int pixels, int minSpacing) {
+    std::vector<double> values;
+    const double decades = positions.hi - positions.lo;
+    if (!(decades > 0) || !std::isfinite(decades)) return values;
+    const double decadePixels = pixels / decades;
+    const int first = static_cast<int>(std::floor(positions.lo + 1e-9));
+    const int last = static_cast<int>(std::floor(positions.hi + 1e-9));
+    constexpr int kMaxDecades = 1000;
+    if (last - first > kMaxDecades) return values;
+    const auto inside = [&](double p) { return p >= positions.lo - 1e-9 && p <= positions.hi + 1e-9; };
+    // 1 to 2 is the narrowest step of 1, 2, 5: log10(2) of a decade.
+    if (std::log10(2.0) * decadePixels >= minSpacing) {
+        for (int d = first; d <= last; ++d) {
+            for (double m : {1.0, 2.0, 5.0}) {
+                const double p = d + std::log10(m);
+                if (inside(p)) values.push_back(p);
+            }
+        }
+        return values;
+    }
+    const double every = nice_at_least(decadePixels > 0 ? minSpacing / decadePixels : decades, 1.0);
+    for (int d = first; d <= last; ++d) {
+        if (std::fmod(double(d), every) == 0 && inside(d)) values.push_back(d);
+    }
+    return values;
+}
+
+std::string log_label_text(double position) {
+    const double decade = std::floor(position + 1e-9);
+    const double value = std::round(std::pow(10.0, position - decade) * 1e9) / 1e9 * std::pow(10.0, decade);
+    return label_text(value, std::pow(10.0, decade));
+}
+
+AxisRange grow_decades(const std::optional<AxisRange>& current, double dataLo, double dataHi) {
+    if (current && current->contains(dataLo, dataHi)) return *current;
+    AxisRange r{std::floor(dataLo + 1e-9), std::ceil(dataHi - 1e-9)};
+    if (r.hi <= r.lo) r.hi = r.lo + 1;
+    if (current) r = AxisRange{std::min(r.lo, current->lo), std::max(r.hi, current->hi)};
+    return r;
+}
+
 AxisMap::AxisMap(const AxisRange& range, int pixelLo, int pixelHi)
     : range_(range), origin_(pixelLo), scale_(range.hi > range.lo ? (pixelHi - pixelLo) / (range.hi - range.lo) : 0) {}
 

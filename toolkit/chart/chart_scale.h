@@ -44,6 +44,18 @@ std::vector<double> label_values(const AxisRange& range, double step);
 // A label's text: as many decimals as the step needs.
 std::string label_text(double value, double step);
 
+// A logarithmic axis lays its values out by their decades: a value v sits at
+// the position log10(v), and the axis' range and map are in positions. Its
+// labels are 1, 2 and 5 times the powers of ten in the range while they keep
+// `minSpacing` pixels apart on an axis `pixels` long, else the powers of ten
+// alone, every one or every 2nd, 5th, 10th ..., as positions, ascending.
+std::vector<double> log_label_values(const AxisRange& positions, int pixels, int minSpacing);
+// A label's text: the value at the position, in plain decimals ("0.2", "50").
+std::string log_label_text(double position);
+// The range of a logarithmic axis that must show the positions [dataLo,
+// dataHi]: the current one while it does, else whole decades around them.
+AxisRange grow_decades(const std::optional<AxisRange>& current, double dataLo, double dataHi);
+
 // Value to pixel, rounded to the nearest pixel; range.lo lands on pixelLo
 // and range.hi on pixelHi (which may be smaller, as on a Y axis). NaN maps to
 // the far end of the pixel space, beyond everything drawn.

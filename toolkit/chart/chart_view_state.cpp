@@ -40,9 +40,16 @@ void ChartViewState::set_bottom_increment(double step) {
     xRange_.reset();
 }
 
+void ChartViewState::set_log_x(bool on) {
+    logX_ = on;
+    xRange_.reset();
+    userView_.reset();
+}
+
 AxisRange ChartViewState::shown_x() const {
     if (userView_) return userView_->x;
     if (xRange_) return *xRange_;
+    if (logX_) return AxisRange{0, 1};
     return AxisRange{0, 10 * (bottomIncrement_ > 0 ? bottomIncrement_ : 1)};
 }
 
@@ -59,8 +66,8 @@ AxisRange ChartViewState::shown_right() const {
 bool ChartViewState::grow(const ChartExtents& e) {
     if (e.x.empty()) return false;
     const double base = bottomIncrement_;
-    AxisRange x = grow_x_range(xRange_, e.x.lo, e.x.hi, base);
-    if (x != xRange_) {
+    AxisRange x = logX_ ? grow_decades(xRange_, e.x.lo, e.x.hi) : grow_x_range(xRange_, e.x.lo, e.x.hi, base);
+    if (x != xRange_ && !logX_) {
         x = keep_half(x, e.x, [base](double lo, double hi) { return grow_x_range(std::nullopt, lo, hi, base); });
     }
     const std::optional<AxisRange> y = grow_y(yRange_, e.left);

@@ -31,6 +31,11 @@ public:
     void set_bottom_increment(double step);
     double bottom_increment() const { return bottomIncrement_; }
 
+    // A logarithmic X axis: its automatic range takes whole decades of
+    // positions (grow_decades); the X range starts afresh.
+    void set_log_x(bool on);
+    bool log_x() const { return logX_; }
+
     // The ranges the axes show: the user's view, or the automatic ranges.
     AxisRange shown_x() const;
     AxisRange shown_y() const;
@@ -79,5 +84,6 @@ private:
     std::optional<ChartRanges> lastTold_;
     double bottomIncrement_ = 0;
     bool rightAxis_ = false;
+    bool logX_ = false;
     std::optional<double> cursors_[2];
 };

@@ -77,6 +77,16 @@ void ChartWidget::set_bottom_increment(double step) {
     invalidate();
 }
 
+void ChartWidget::set_log_x(bool on) {
+    view_.set_log_x(on);
+    invalidate();
+}
+
+void ChartWidget::set_left_labels_least(int pixels) {
+    leftLabelsLeast_ = pixels;
+    invalidate();
+}
+
 void ChartWidget::invalidate() { stale_ = true; }
 
 void ChartWidget::reset_ranges() {
@@ -162,14 +172,15 @@ std::vector<ChartLine> ChartWidget::lines() const {
             if (!o.Visible() || (overlay_layer(i) == kSettled) != settled) continue;
             const TOverlayStyle& s = o.Style();
             out.push_back(ChartLine{&o.Points(), &self->overlay_undrawn_from(i), std::max(1, s.Width),
-                                    faded(s.Color, s.Alpha), s.Dashed, s.Dots, view_.on_right(s.AxisOf), settled});
+                                    faded(s.Color, s.Alpha), s.Dashed, s.Dots, view_.on_right(s.AxisOf), settled,
+                                    s.Hollow});
         }
     }
     for (std::size_t i = 0; i < model_.SeriesCount(); ++i) {
         const TLineSeries& series = *model_.Series(i);
         if (!series.Visible()) continue;
         out.push_back(ChartLine{&series.Points(), &self->undrawn_from(i), pen_width(series), to_qcolor(series.Color()),
-                                false, false, view_.on_right(static_cast<int>(i)), false});
+                                false, false, view_.on_right(static_cast<int>(i)), false, false});
     }
     return out;
 }
@@ -189,7 +200,7 @@ void ChartWidget::grow_ranges() {
 
 ChartFrame ChartWidget::frame() const {
     return ChartFrame{size(), font(), !title_.empty(), !bottomTitle_.empty(), view_.bottom_increment(),
-                      view_.right_axis()};
+                      view_.right_axis(), view_.log_x(), leftLabelsLeast_};
 }
 
 double ChartWidget::x_at(int x) {

@@ -61,6 +61,9 @@ public:
     void set_title(const std::string& title);
     void set_bottom_title(const std::string& title);
     void set_bottom_increment(double step);
+    // The model's X axis turned logarithmic (or back): the X range starts afresh.
+    void set_log_x(bool on);
+    void set_left_labels_least(int pixels);
     // Titles, series or layout changed: draw everything at the next update.
     void invalidate();
     // Points were removed: the ranges fit what is left afresh, and a user's
@@ -159,6 +162,7 @@ private:
     std::vector<OverlayLayer> overlayLayers_;  // by the overlay's place
     std::string title_;
     std::string bottomTitle_;
+    int leftLabelsLeast_ = 0;
 
     QRect pending_;  // changed in the picture, not shown yet
     bool stale_ = true;
