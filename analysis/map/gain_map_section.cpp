@@ -348,6 +348,7 @@ void GainMapSection::sweep_ended(const std::string& failure) {
     seconds_ = job_.seconds();
     swap_buttons(cancel_, sweepButton_);
     const std::uint64_t measured = model_.measured();
+    if (measured != model_.total()) view_->drop_kept_picture();  // what was not run shows so
     if (cancelled_) {
         madeFrom_.reset();
         set_status(QString("Cancelled after %1 of %2 gain sets.").arg(measured).arg(model_.total()));

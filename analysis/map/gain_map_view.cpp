@@ -262,6 +262,11 @@ void GainMapView::reset(const Axis& x, const Axis& y, const QString& metric, boo
     update();
 }
 
+void GainMapView::drop_kept_picture() {
+    backdrop_ = QImage();
+    update();
+}
+
 void GainMapView::set_cells(std::span<const Cell> cells) {
     for (const Cell& cell : cells) {
         const auto [ix, iy] = std::pair{cell.ix, cell.iy};

@@ -38,6 +38,8 @@ public:
     };
     void reset(const Axis& x, const Axis& y, const QString& metric, bool keepPicture = false);
     bool keeps_picture() const { return !backdrop_.isNull(); }
+    // The cells not run show white again (a map that will not come whole).
+    void drop_kept_picture();
     // A cell's value (none: undefined) and whether its run wraps (outlined
     // while "Wraps" is on); many at once repaint once.
     struct Cell {
