@@ -2,7 +2,9 @@
 // A thin strip under the chart's plot with one lane per event kind and a
 // tick at each pass that raised the event. It follows the chart's X view
 // (zoom and pan); hovering a tick tells the pass, the time, the event and
-// the values before and after the wrap or limit.
+// the values before and after the wrap or limit. It is no chart of its own:
+// no value axis, scale or legend, only marks on the chart's time axis, which
+// it takes from the chart (View, PlotArea), so it paints them itself.
 #include "core/measure/regulation_events.h"
 
 #include <QColor>
