@@ -8,7 +8,6 @@
 #include "analysis/search/find_gains_section.h"
 #include "core/engine/regulation.h"
 #include "core/formats/metrics_format.h"
-#include "io/nc_program_file.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/chart/chart.h"
 
@@ -133,10 +132,7 @@ TEST_F(MainWindow, FindGainsAnswersAsTuneThenApplyAndAClickFillTheEditsWithoutAR
     QStringList best;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        if (Form1->cbSpeedRegulation->Checked() != row.speed) click(Form1->cbSpeedRegulation);
-        std::string error;
-        if (row.program) ASSERT_TRUE(choose_nc_program_file(row.program, error)) << error;
-        else nc_choose_demo();
+        choose_run(row.speed, row.program);
         section->findChild<QSpinBox*>()->setValue(300);
         for (int g = 0; g < 4; ++g) section->findChild<QLineEdit*>(names[g])->setText(row.ranges[g]);
         auto* second = section->findChild<QComboBox*>("limit1");

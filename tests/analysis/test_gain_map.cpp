@@ -5,7 +5,6 @@
 #include "analysis/map/gain_map_section.h"
 #include "analysis/map/gain_map_view.h"
 #include "core/engine/regulation.h"
-#include "io/nc_program_file.h"
 #include "tests/window/window_fixture.h"
 #include "toolkit/sys/dialogs.h"
 
@@ -161,10 +160,7 @@ TEST_F(MainWindow, GainMapsEqualTheSweepsOfTheCommandLine) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        if (Form1->cbSpeedRegulation->Checked() != row.speed) click(Form1->cbSpeedRegulation);
-        std::string error;
-        if (row.program) ASSERT_TRUE(choose_nc_program_file(row.program, error)) << error;
-        else nc_choose_demo();
+        choose_run(row.speed, row.program);
         section->findChild<QSpinBox*>()->setValue(300);
         set_axes(section, row.x, row.xRange, row.y, row.yRange);
         section->start_sweep();

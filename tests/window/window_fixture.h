@@ -3,6 +3,7 @@
 // with the pause replaced so runs go fast and the tests can act in a pass.
 #include "core/engine/module.h"
 #include "core/program/nc_program.h"
+#include "io/nc_program_file.h"
 #include "tests/toolkit/toolkit_test_support.h"
 #include "toolkit/sys/settings.h"
 #include "toolkit/sys/sysutils.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 class MainWindow : public ::testing::Test {
@@ -42,6 +44,13 @@ protected:
         post([control] { click(control); });
     }
     static void show_regulation_page() { Form1->PageControl1->SetActivePage(Form1->TabSheet1); }
+    // The mode and program a run takes: speed mode or not, the file or (null) the demo.
+    static void choose_run(bool speed, const char* program) {
+        if (Form1->cbSpeedRegulation->Checked() != speed) click(Form1->cbSpeedRegulation);
+        std::string error;
+        if (program) EXPECT_TRUE(choose_nc_program_file(program, error)) << error;
+        else nc_choose_demo();
+    }
 
     static std::vector<double> xs(const TLineSeries* series) {
         std::vector<double> values;
