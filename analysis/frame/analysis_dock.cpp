@@ -169,7 +169,7 @@ void AnalysisDock::open() {
     closedPlace_ = window->pos();
     movedTo_.reset();
     pageAtOpen_ = std::max(window->width(), designedWidth_);
-    const int width = fitting_width(panel_->width(), pageAtOpen_);
+    const int width = fitting_width(widthChosen_ ? panel_->width() : panel_->first_width(), pageAtOpen_);
     panel_->resize(width, panel_->height());
     panel_->show();
     panel_->keep_wheel_for_scrolling();
@@ -239,6 +239,7 @@ void AnalysisDock::set_panel_width(int width) {
     if (!panel_) return;
     width = std::clamp(width, AnalysisPanel::kMinWidth, AnalysisPanel::kMaxWidth);
     WriteSetting(kWidthKey, std::to_string(width));
+    widthChosen_ = true;
     if (!is_open()) {
         panel_->resize(width, panel_->height());
         return;
@@ -344,6 +345,6 @@ void AnalysisDock::build_panel() {
     panel_->viewportResized = [map](int height) { map->fit_height(height); };
     panel_->add_section("Find gains", new FindGainsSection(host_));
     panel_->add_section(ResponseSection::kTitle, new ResponseSection(host_, *editChanges_));
-    host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);
+    host_.form->PlaceWidget(panel_, window->width(), 0, panel_->first_width(), window->height(), alRight);
     remember_choices(panel_);
 }

@@ -114,6 +114,7 @@ private:
     QSize closedSize_;
     QPoint closedPlace_;
     int pageAtOpen_ = 0;
+    bool widthChosen_ = false;  // dragged or restored; until then the panel opens as wide as its sections need
     std::optional<QPoint> movedTo_;
     std::function<QRect()> screenArea_;
 };

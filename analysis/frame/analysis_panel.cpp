@@ -9,8 +9,11 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QString>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 // The strip along the panel's left edge that a drag widens or narrows it by.
 class AnalysisPanel::Handle : public QWidget {
@@ -114,4 +117,12 @@ void AnalysisPanel::add_section(const QString& title, QWidget* content) {
     layout->addWidget(content);
     // Sections stack from the top; the stretch stays last.
     sections_->insertWidget(sections_->count() - 1, box);
+}
+
+int AnalysisPanel::first_width() const {
+    const QMargins margins = layout()->contentsMargins();
+    const int column = scroll_->widget()->minimumSizeHint().width();
+    const int needed = column + scroll_->verticalScrollBar()->sizeHint().width() + 2 * scroll_->frameWidth() +
+                       margins.left() + margins.right();
+    return std::clamp(needed, kWidth, kMaxWidth);
 }

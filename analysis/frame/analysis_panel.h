@@ -23,6 +23,10 @@ public:
     static constexpr int kMinWidth = 300;
     static constexpr int kMaxWidth = 900;
     std::function<void(int width)> widthAsked;
+    // The least width at which no section is cut and no sideways scrolling
+    // is needed, in the panel's font (at least kWidth, at most kMaxWidth):
+    // the width it opens at until the user drags another.
+    int first_width() const;
 
     // Combo boxes and spin boxes inside take the wheel only with the focus:
     // elsewhere the wheel scrolls the panel. Applies to those made so far.

@@ -93,8 +93,6 @@ KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, RunFeed& feed, const RunReco
     column->setContentsMargins(0, 0, 0, 0);
     table_ = new QTableWidget(this);
     table_->verticalHeader()->hide();
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    table_->setIconSize(QSize(table_->fontMetrics().height() - 4, table_->fontMetrics().height() - 4));
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -111,8 +109,6 @@ KeptRunsTable::KeptRunsTable(KeptRunsSection& runs, RunFeed& feed, const RunReco
     frozen_->setSelectionModel(table_->selectionModel());
     frozen_->setFocusPolicy(Qt::NoFocus);
     frozen_->verticalHeader()->hide();
-    frozen_->verticalHeader()->setDefaultSectionSize(table_->verticalHeader()->defaultSectionSize());
-    frozen_->setIconSize(table_->iconSize());
     frozen_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     frozen_->setSelectionBehavior(QAbstractItemView::SelectRows);
     frozen_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -192,7 +188,25 @@ void KeptRunsTable::place_run_column() {
     frozen_->setVisible(table_->columnCount() > 0);
 }
 
+// The table is made before it joins the panel, in the application's font:
+// it measures again when the panel's reaches it.
+void KeptRunsTable::fit_to_font() {
+    const int line = table_->fontMetrics().height();
+    table_->verticalHeader()->setDefaultSectionSize(line + 6);
+    table_->setIconSize(QSize(line - 4, line - 4));
+    frozen_->verticalHeader()->setDefaultSectionSize(line + 6);
+    frozen_->setIconSize(table_->iconSize());
+    // Every row shows, without a scroll bar of its own, and room for all
+    // there can be from the start: a kept run moves nothing below the table.
+    const int most = static_cast<int>(KeptRunsSection::kMaxKept) + 1;
+    const int height = table_->horizontalHeader()->sizeHint().height() +
+                       table_->horizontalScrollBar()->sizeHint().height() + 2 * table_->frameWidth() +
+                       most * (line + 6);
+    table_->setFixedHeight(height);
+}
+
 bool KeptRunsTable::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == table_ && event->type() == QEvent::FontChange) fit_to_font();
     if (watched == table_ && event->type() == QEvent::Resize) place_run_column();
     return QWidget::eventFilter(watched, event);
 }
@@ -263,13 +277,7 @@ void KeptRunsTable::refresh() {
     }
     table_->setSortingEnabled(true);
     table_->resizeColumnsToContents();
-    // Every row shows, without a scroll bar of its own, and room for all
-    // there can be from the start: a kept run moves nothing below the table.
-    const int most = static_cast<int>(KeptRunsSection::kMaxKept) + 1;
-    const int height = table_->horizontalHeader()->sizeHint().height() +
-                       table_->horizontalScrollBar()->sizeHint().height() + 2 * table_->frameWidth() +
-                       most * table_->verticalHeader()->defaultSectionSize();
-    table_->setFixedHeight(height);
+    fit_to_font();
     const int chosen = runs_.selected();
     table_->clearSelection();
     for (int row = 0; chosen >= 0 && row < table_->rowCount(); ++row) {

@@ -44,6 +44,8 @@ protected:
 
 private:
     void place_run_column();
+    // Rows, swatches and the table's height from the font it has now.
+    void fit_to_font();
 
     KeptRunsSection& runs_;
     RunFeed& feed_;

@@ -1,6 +1,7 @@
 #include "analysis/live/metrics_section.h"
 
 #include "analysis/live/run_record.h"
+#include "analysis/live/steady_label.h"
 #include "core/formats/metrics_format.h"
 
 #include <QClipboard>
@@ -46,9 +47,8 @@ MetricsSection::MetricsSection(RunFeed& feed, const RunRecord& record, QWidget* 
     }
     copyNote_ = new QLabel(this);
     grid->addWidget(copyNote_, rows + 1, 0, 1, 4);
-    switchNote_ = new QLabel(this);
-    switchNote_->setWordWrap(true);
-    switchNote_->hide();
+    // Room for the note from the start: a mode switch mid-run moves nothing below.
+    switchNote_ = new SteadyLabel(2, this);
     grid->addWidget(switchNote_, rows + 2, 0, 1, 4);
     connect(copy, &QPushButton::clicked, this, [this] {
         if (!record_.known()) {
@@ -86,8 +86,9 @@ void MetricsSection::refresh() {
         values_[i]->setText(QString::fromStdString(metric_text(columns[c], values[c])));
     }
     const auto& switches = record_.switches();
-    switchNote_->setVisible(!switches.empty());
-    if (!switches.empty()) {
+    if (switches.empty()) {
+        switchNote_->clear();
+    } else {
         switchNote_->setText(QString("The run went to %1 mode at %2 ms: these figures cover the passes before.")
                                  .arg(switches.front().speedMode ? "speed" : "position")
                                  .arg(switches.front().runTime));
@@ -104,4 +105,4 @@ QString MetricsSection::value_text(std::string_view column) const {
 
 QString MetricsSection::copy_note() const { return copyNote_->text(); }
 
-QString MetricsSection::switch_note() const { return switchNote_->isHidden() ? QString() : switchNote_->text(); }
+QString MetricsSection::switch_note() const { return switchNote_->text(); }

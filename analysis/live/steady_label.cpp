@@ -1,6 +1,7 @@
 #include "analysis/live/steady_label.h"
 
 #include <QAbstractButton>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -13,7 +14,10 @@ SteadyLabel::SteadyLabel(int lines, const QString& text, QWidget* parent) : QLab
 
 int SteadyLabel::heightForWidth(int width) const {
     const QMargins m = contentsMargins();
-    const int least = lines_ * fontMetrics().lineSpacing() + m.top() + m.bottom() + 2 * margin();
+    // As tall as `lines` wrapped lines are drawn, which may be a pixel more than their spacing.
+    const QString sample = QStringList(lines_, QStringLiteral("X")).join('\n');
+    const int drawn = fontMetrics().boundingRect(QRect(0, 0, 1 << 16, 1 << 16), Qt::TextWordWrap, sample).height();
+    const int least = std::max(lines_ * fontMetrics().lineSpacing(), drawn) + m.top() + m.bottom() + 2 * margin();
     const int needed = std::max(least, QLabel::heightForWidth(width));
     if (width != width_) {
         width_ = width;

@@ -49,18 +49,27 @@ TEST_F(MainWindow, AnalysisPanelWidensTheWindowAndClosingGivesItBack) {
     const QRect status = Form1->StatusBar1->Widget()->geometry();
     EXPECT_EQ(nullptr, Form1->Analysis->panel());
 
+    // The second time in a larger type: the panel opens as wide as its sections need.
+    const QFont font = Form1->Widget()->font();
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
         if (round == 0) {
             choose(AnalysisDock::kMenuCaption);
         } else {
+            QFont larger = font;
+            larger.setPixelSize(QFontInfo(font).pixelSize() * 3 / 2);
+            Form1->Widget()->setFont(larger);
             QTest::keyClick(Form1->Widget(), Qt::Key_F9);
         }
         QApplication::processEvents();
         ASSERT_TRUE(Form1->Analysis->is_open());
-        const QWidget* panel = Form1->Analysis->panel();
-        EXPECT_EQ(designed + QSize(AnalysisPanel::kWidth, 0), Form1->Widget()->size());
-        EXPECT_EQ(QRect(designed.width(), 0, AnalysisPanel::kWidth, status.top()), panel->geometry());
+        const AnalysisPanel* panel = Form1->Analysis->panel();
+        const int width = panel->width();
+        EXPECT_GE(width, AnalysisPanel::kWidth);
+        EXPECT_LE(panel->scroll_area()->widget()->minimumSizeHint().width(), panel->scroll_area()->viewport()->width());
+        EXPECT_FALSE(panel->scroll_area()->horizontalScrollBar()->isVisible());
+        EXPECT_EQ(designed + QSize(width, 0), Form1->Widget()->size());
+        EXPECT_EQ(QRect(designed.width(), 0, width, status.top()), panel->geometry());
         EXPECT_EQ(chart, Form1->Chart1->Widget()->geometry());
 
         QTest::keyClick(Form1->Widget(), Qt::Key_F9);

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QGroupBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QScrollArea>
@@ -28,6 +29,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <vector>
 #include <fstream>
 #include <set>
 #include <string>
@@ -272,6 +274,13 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
 // The check box is read every pass: a run that changes its mode says so in
 // its kept label, and its metrics are those of the passes before the switch.
 TEST_F(PanelSections, AModeSwitchDuringARunIsNamedAndEndsItsMetrics) {
+    const auto sections = [] {
+        std::vector<QRect> places;
+        for (const QGroupBox* box : Form1->Analysis->panel()->findChildren<QGroupBox*>()) places.push_back(box->geometry());
+        return places;
+    };
+    QApplication::processEvents();
+    const std::vector<QRect> before = sections();
     onPause = [](int n) {
         if (n == 50) click_later(Form1->cbSpeedRegulation);
         if (n == 80) click_later(Form1->Button2);
@@ -284,6 +293,8 @@ TEST_F(PanelSections, AModeSwitchDuringARunIsNamedAndEndsItsMetrics) {
     EXPECT_EQ(49, record.metrics().passes);
     EXPECT_FALSE(record.metrics().speedMode);
     EXPECT_TRUE(Form1->Analysis->metrics()->switch_note().contains(QString::number(switchedAt) + " ms"));
+    QApplication::processEvents();
+    EXPECT_EQ(before, sections());  // the note had its room: nothing below moved
 
     speed_run(2);  // keeps the switched run
     const std::string at = " at " + std::to_string(switchedAt) + " ms ";

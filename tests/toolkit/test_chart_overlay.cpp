@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace {
@@ -182,6 +183,16 @@ TEST(ChartOverlay, TheOverlaysHeadingFoldsTheirEntries) {
         QTest::mouseClick(c.chart.Widget(), Qt::LeftButton, Qt::NoModifier,
                           QPoint((heading.Left + heading.Right) / 2, (heading.Top + heading.Bottom) / 2));
     }
+    // More entries than the chart is tall: the last line counts those left out
+    // and the legend ends inside the chart.
+    c.chart.SetOverlaysFolded(false);
+    for (int i = 0; i < 40; ++i) c.chart.AddOverlay({0x008000, 1, 80, false, -1, false, "#" + std::to_string(i + 3)});
+    c.chart.Repaint();
+    std::size_t lines = 0;
+    while (c.chart.LegendEntry(lines).Right > 0) ++lines;
+    EXPECT_GT(lines, series + 2);
+    EXPECT_LT(lines, series + 1 + 42);
+    EXPECT_LE(c.chart.LegendEntry(lines - 1).Bottom, c.chart.Widget()->height());
 }
 
 TEST(ChartOverlay, FitToDataLeavesASmallMarginAndGrowingDataKeepHalfTheAxes) {

@@ -42,6 +42,8 @@ std::string legend_text(const ChartModel& model, const LegendItem& item) {
         return model.Series(item.index)->Title();
     case LegendItem::kOverlay:
         return model.Overlay(item.index)->Style().Legend;
+    case LegendItem::kMore:
+        return "\u2026 " + std::to_string(item.index) + " more";
     case LegendItem::kHeading:
         break;
     }
@@ -53,6 +55,25 @@ std::string legend_text(const ChartModel& model, const LegendItem& item) {
     }
     return "\u25B8 " + model.overlay_heading() + " (" + std::to_string(entries) + ")";
 }
+
+namespace {
+
+// A legend of more than `most` lines gives up the heading's last entries for
+// one line that counts them; the series and the heading stay.
+void fit_legend(std::vector<LegendItem>& items, int most) {
+    if (most < 0 || items.size() <= static_cast<std::size_t>(most)) return;
+    const auto heading = std::find_if(items.begin(), items.end(),
+                                      [](const LegendItem& item) { return item.kind == LegendItem::kHeading; });
+    if (heading == items.end()) return;
+    const std::size_t first = static_cast<std::size_t>(heading - items.begin()) + 1;
+    const std::size_t kept = std::max(first, static_cast<std::size_t>(std::max(0, most - 1)));
+    if (kept >= items.size()) return;
+    const std::size_t hidden = items.size() - kept;
+    items.resize(kept);
+    items.push_back({LegendItem::kMore, hidden});
+}
+
+}  // namespace
 
 int pen_width(const TLineSeries& series) { return std::max(1, series.Width()); }
 
@@ -71,6 +92,7 @@ ChartLayout chart_layout(const ChartModel& model, const ChartFrame& frame, const
 
     int right = width - 1 - kMargin;
     out.legendItems = legend_items(model);
+    fit_legend(out.legendItems, (frame.size.height() - kMargin - top - 8) / (line + 2));
     if (!out.legendItems.empty()) {
         int textWidth = 0;
         for (const LegendItem& item : out.legendItems) {

@@ -17,12 +17,13 @@ class ChartModel;
 class TLineSeries;
 
 // One line of the legend: a series' entry (a click hides or shows the
-// series), the overlays' heading (a click folds or unfolds their entries) or
-// an overlay's entry.
+// series), the overlays' heading (a click folds or unfolds their entries), an
+// overlay's entry, or the count of the heading's entries the chart had no
+// room for.
 struct LegendItem {
-    enum Kind : char { kSeries, kHeading, kOverlay };
+    enum Kind : char { kSeries, kHeading, kOverlay, kMore };
     Kind kind = kSeries;
-    std::size_t index = 0;  // the series' or overlay's place in the model
+    std::size_t index = 0;  // the series' or overlay's place in the model; kMore: how many
 };
 // The legend's lines, top to bottom: the series, the overlays whose entry
 // goes with them, then (when some other overlay has an entry and the model a

@@ -202,7 +202,7 @@ void ChartPainter::draw_legend(QPainter& painter, const ChartLayout& layout, con
         const int mid = top + line / 2;
         bool shown = true;
         int textLeft = legend.left() + 6 + kSwatch + 6;
-        if (item.kind == LegendItem::kHeading) {
+        if (item.kind == LegendItem::kHeading || item.kind == LegendItem::kMore) {
             textLeft = legend.left() + 6;
         } else {
             // A hidden line's entry is dimmed.
