@@ -36,10 +36,12 @@ QIcon swatch(TColor colour, int side) {
 
 }  // namespace
 
+// None of the live lines' hues (red, navy, amber, violet, the difference's
+// olive): a kept run is never taken for the run on the chart.
 const std::array<TColor, KeptRunsSection::kMaxKept> KeptRunsSection::kPalette = {
-    color_from_rgb(31, 119, 180),  color_from_rgb(255, 127, 14), color_from_rgb(44, 160, 44),
-    color_from_rgb(214, 39, 40),   color_from_rgb(148, 103, 189), color_from_rgb(140, 86, 75),
-    color_from_rgb(227, 119, 194), color_from_rgb(23, 190, 207),
+    color_from_rgb(31, 119, 180),   color_from_rgb(44, 160, 44), color_from_rgb(140, 86, 75),
+    color_from_rgb(227, 119, 194),  color_from_rgb(23, 190, 207), color_from_rgb(127, 127, 127),
+    color_from_rgb(0, 128, 128),    color_from_rgb(250, 128, 114),
 };
 
 std::string kept_run_label(int number, const RunRecord& record) {

@@ -9,6 +9,7 @@
 #include "core/formats/metrics_format.h"
 #include "analysis/live/metrics_section.h"
 #include "analysis/live/run_record.h"
+#include "analysis/live/twin_overlay.h"
 #include "analysis/map/gain_map_section.h"
 #include "analysis/map/gain_map_view.h"
 #include "tests/window/window_fixture.h"
@@ -231,9 +232,19 @@ TEST_F(PanelSections, KeptRunsSurviveClearAtMostEightTheOldestGoingFirst) {
     const std::size_t overlays = Form1->Chart1->OverlayCount();
     QListWidget* list = Form1->Analysis->panel()->findChild<QListWidget*>();
     ASSERT_EQ(8, list->count());
-    // A colour each, none twice, and all eight rows in sight.
+    // A colour each, none twice, none near a live line's, and all eight rows in sight.
     std::set<TColor> colours;
-    for (const auto& run : kept.kept()) colours.insert(run.colour);
+    const TColor live[] = {Form1->Series1->Color(), Form1->Series2->Color(), Form1->Series3->Color(),
+                           Form1->Series4->Color(), TwinOverlay::kDifferenceColour};
+    for (const auto& run : kept.kept()) {
+        colours.insert(run.colour);
+        for (const TColor line : live) {
+            const int apart = std::abs(color_red(run.colour) - color_red(line)) +
+                              std::abs(color_green(run.colour) - color_green(line)) +
+                              std::abs(color_blue(run.colour) - color_blue(line));
+            EXPECT_GE(apart, 128) << "kept run " << run.number;
+        }
+    }
     EXPECT_EQ(KeptRunsSection::kMaxKept, colours.size());
     EXPECT_LE(list->visualItemRect(list->item(7)).bottom(), list->viewport()->height());
     // The selected run over the others, at full strength; the others faded.
