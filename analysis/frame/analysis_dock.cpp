@@ -345,6 +345,6 @@ void AnalysisDock::build_panel() {
     panel_->viewportResized = [map](int height) { map->fit_height(height); };
     panel_->add_section("Find gains", new FindGainsSection(host_));
     panel_->add_section(ResponseSection::kTitle, new ResponseSection(host_, *editChanges_));
-    host_.form->PlaceWidget(panel_, window->width(), 0, panel_->first_width(), window->height(), alRight);
+    host_.form->PlaceWidget(panel_, window->width(), 0, AnalysisPanel::kWidth, window->height(), alRight);  // open() sizes it
     remember_choices(panel_);
 }

@@ -30,10 +30,10 @@
 
 #include <cmath>
 #include <filesystem>
-#include <vector>
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
